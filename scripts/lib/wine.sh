@@ -1,0 +1,14 @@
+# Sourced by the scripts: a Wine prefix of our own, made once, and quiet Wine.
+# zet_wine_prefix DIR: exports WINEPREFIX=DIR and creates the prefix if needed.
+zet_wine_prefix() {
+  export WINEPREFIX="$1"
+  export WINEDEBUG=-all
+  # No prompts for the runtime add-ons; nothing here needs them.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    echo "wine: creating prefix $WINEPREFIX (once; takes a little while)"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+}

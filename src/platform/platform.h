@@ -1,0 +1,143 @@
+#pragma once
+// The operating-system boundary. Everything the core asks of the system goes
+// through here; nothing above this layer includes a system header.
+//
+// Paths inside the program use the backslash as separator, as on Windows.
+// The POSIX backend turns them into '/' only at this boundary and resolves
+// every component without regard to letter case, as Windows does: an existing
+// folder MODELS/loks is what Models\Loks names, and a new component is
+// created as spelled. A path is absolute when it begins with "/" on POSIX and
+// when it has a drive ("X:") or begins with "\\" on Windows.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zet::platform {
+
+// ---------------------------------------------------------------- paths
+
+// True for a separator of folder names: the backslash everywhere, and also
+// '/' on POSIX, where roots given by the user are written with it.
+bool IsPathSeparator(char c);
+
+// True when the path is absolute on this platform (see above).
+bool IsAbsolutePath(const std::string& path);
+
+// The path as the operating system must see it: on POSIX with '/' and each
+// existing component in the letter case it has on disk; unchanged on Windows.
+std::string NativePath(const std::string& path);
+
+// ---------------------------------------------------------------- queries
+
+enum class PathKind { None, File, Folder };
+
+// What the path names; None when nothing is there or it cannot be examined.
+PathKind GetPathKind(const std::string& path);
+
+// Length of the file in bytes; false when the path is not a readable file.
+bool GetFileLength(const std::string& path, uint64_t& length);
+
+struct DirEntry {
+  std::string name;
+  bool isFolder = false;
+  uint64_t size = 0;
+};
+
+// The entries of a folder ("." and ".." left out) in the order NTFS gives:
+// by name, ignoring letter case (names equal but for case: by their bytes).
+// False when the folder cannot be read; entries is then empty.
+bool ListFolder(const std::string& path, std::vector<DirEntry>& entries);
+
+// ---------------------------------------------------------------- changes
+
+// Creates one folder; false when it exists already, its parent is missing,
+// or the system refuses.
+bool CreateFolder(const std::string& path);
+
+// Copies a file, keeping its modification time. With failIfExists an
+// existing target is left alone and the result is false. Without it an
+// existing target is replaced only once the whole copy is written, so a
+// failed copy never costs the old file; a failed copy leaves no partial
+// target behind.
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists);
+
+// Renames from over to, replacing an existing file in one step.
+bool MoveFileReplacing(const std::string& from, const std::string& to);
+
+// Deletes a file; false when it cannot be deleted.
+bool RemoveFile(const std::string& path);
+
+// A file name that does not exist yet in the folder of path, for writing a
+// file beside path before it replaces it. Built from path's own name.
+std::string TemporaryPathBeside(const std::string& path);
+
+// ---------------------------------------------------------------- streams
+
+// A buffered file stream on a system handle. Modes are fopen's: "r", "w",
+// "a", each with an optional "+", "b" (binary) or "t" (text). In text mode a
+// write turns each LF into CR LF and a read turns CR LF into LF, on every
+// platform, so a file written on Linux is the file Windows would write.
+class Stream {
+ public:
+  Stream() = default;
+  ~Stream();
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+
+  bool Open(const std::string& path, const char* mode);
+  bool IsOpen() const { return handle_ != kNoHandle; }
+
+  // Bytes read (after text translation); fewer than n at the end of the file
+  // or on an error.
+  size_t Read(void* destination, size_t n);
+  // True when all n bytes were taken (text translation included).
+  bool Write(const void* source, size_t n);
+  bool Write(const std::string& text) { return Write(text.data(), text.size()); }
+  // origin: 0 start, 1 current, 2 end. Binary positions.
+  bool Seek(int64_t offset, int origin);
+  int64_t Tell();
+  // Length of the file now (pending writes included); -1 on error.
+  int64_t Length();
+  bool Flush();
+  // Flushes and closes; false when a pending write or the close failed.
+  bool Close();
+  // True once a write has failed since Open.
+  bool WriteFailed() const { return writeFailed_; }
+  // The system descriptor (file descriptor, or handle value on Windows).
+  intptr_t Descriptor() const { return handle_; }
+
+ private:
+  static constexpr intptr_t kNoHandle = -1;
+  bool FillBuffer();
+  bool FlushWrites();
+  bool DropReadAhead();
+
+  intptr_t handle_ = kNoHandle;
+  bool text_ = false;
+  bool canRead_ = false;
+  bool canWrite_ = false;
+  bool append_ = false;
+  bool writeFailed_ = false;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;   // read buffer: next byte
+  size_t end_ = 0;     // read buffer: end of data
+  bool writing_ = false;  // buffer holds pending writes (begin_..end_ unused)
+  bool pendingCR_ = false;  // text read: a CR was the last byte of a fill
+};
+
+}  // namespace zet::platform
+
+namespace zet::platform::detail {
+
+// The raw operations each backend supplies for Stream.
+enum class RawMode { Read, ReadWrite, WriteTruncate, WriteAppend, ReadWriteTruncate, ReadAppend };
+intptr_t RawOpen(const std::string& path, RawMode mode);  // -1 on failure; never a folder
+long RawRead(intptr_t handle, void* destination, size_t n);  // -1 on error
+long RawWrite(intptr_t handle, const void* source, size_t n);  // -1 on error
+int64_t RawSeek(intptr_t handle, int64_t offset, int origin);  // -1 on error
+int64_t RawLength(intptr_t handle);
+bool RawClose(intptr_t handle);
+
+}  // namespace zet::platform::detail

@@ -1,0 +1,198 @@
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace zet {
+namespace {
+
+using platform::DirEntry;
+using platform::PathKind;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// The program's own spelling of a path below the scratch folder.
+std::string P(const TempDir& t, const std::string& rel) {
+  std::string r = rel;
+  for (char& c : r)
+    if (c == '/') c = '\\';
+  return t.path() + "\\" + r;
+}
+
+TEST(Stream, TextModeWritesCrLfAndReadsItBack) {
+  TempDir t;
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "a.txt"), "w"));
+  ASSERT_TRUE(s.Write(std::string("one\ntwo\n")));
+  ASSERT_TRUE(s.Close());
+  EXPECT_EQ(ReadBytes(t / "a.txt"), "one\r\ntwo\r\n");
+
+  ASSERT_TRUE(s.Open(P(t, "a.txt"), "rt"));
+  char buf[32] = {};
+  EXPECT_EQ(s.Read(buf, sizeof buf), 8u);
+  EXPECT_EQ(std::string(buf, 8), "one\ntwo\n");
+}
+
+TEST(Stream, BinaryModeKeepsBytesAndSeeks) {
+  TempDir t;
+  std::string bytes("a\r\nb\0c\n", 7);
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "b.bin"), "wb"));
+  ASSERT_TRUE(s.Write(bytes));
+  EXPECT_EQ(s.Length(), 7);
+  ASSERT_TRUE(s.Close());
+  EXPECT_EQ(ReadBytes(t / "b.bin"), bytes);
+
+  ASSERT_TRUE(s.Open(P(t, "b.bin"), "rb"));
+  char c = 0;
+  ASSERT_TRUE(s.Seek(5, 0));
+  EXPECT_EQ(s.Read(&c, 1), 1u);
+  EXPECT_EQ(c, 'c');
+  EXPECT_EQ(s.Tell(), 6);
+  ASSERT_TRUE(s.Seek(-3, 1));
+  EXPECT_EQ(s.Read(&c, 1), 1u);
+  EXPECT_EQ(c, 'b');
+}
+
+TEST(Stream, LargeTextReadAcrossBuffersTranslatesEveryLine) {
+  TempDir t;
+  std::string raw;
+  std::string expected;
+  for (int i = 0; i < 30000; ++i) {
+    raw += "line" + std::to_string(i) + "\r\n";
+    expected += "line" + std::to_string(i) + "\n";
+  }
+  WriteBytes(t / "big.txt", raw);
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "big.txt"), "r"));
+  std::string got(raw.size(), '\0');
+  got.resize(s.Read(got.data(), got.size()));
+  EXPECT_EQ(got, expected);
+}
+
+TEST(Stream, OpeningAFolderOrAMissingFileFails) {
+  TempDir t;
+  platform::Stream s;
+  EXPECT_FALSE(s.Open(t.path(), "rb"));
+  EXPECT_FALSE(s.Open(P(t, "missing.txt"), "rb"));
+  EXPECT_FALSE(s.Open(P(t, "nofolder\\x.txt"), "wb"));
+}
+
+TEST(Folders, ListingIsInNtfsOrderWithKindsAndSizes) {
+  TempDir t;
+  WriteBytes(t / "b.txt", "12345");
+  WriteBytes(t / "A.txt", "");
+  WriteBytes(t / "a_b", "x");
+  WriteBytes(t / "AB", "xy");
+  test::MakeFolders(t / "Sub");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(t.path(), entries));
+  std::vector<std::string> names;
+  for (const DirEntry& e : entries) names.push_back(e.name);
+  // '_' sorts after the upper-case letters, as NTFS compares upper-cased names.
+  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "AB", "a_b", "b.txt", "Sub"}));
+  EXPECT_EQ(entries[3].size, 5u);
+  EXPECT_FALSE(entries[3].isFolder);
+  EXPECT_TRUE(entries[4].isFolder);
+
+  EXPECT_FALSE(platform::ListFolder(P(t, "missing"), entries));
+  EXPECT_TRUE(entries.empty());
+}
+
+TEST(Folders, CreateFolderMakesOneLevelOnly) {
+  TempDir t;
+  EXPECT_TRUE(platform::CreateFolder(P(t, "one")));
+  EXPECT_FALSE(platform::CreateFolder(P(t, "one")));
+  EXPECT_FALSE(platform::CreateFolder(P(t, "two\\three")));
+  EXPECT_EQ(platform::GetPathKind(P(t, "one")), PathKind::Folder);
+  EXPECT_EQ(platform::GetPathKind(P(t, "two")), PathKind::None);
+}
+
+#ifndef _WIN32
+TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
+  TempDir t;
+  WriteBytes(t / "MODELS/loks/Zug.3dm", "model");
+  EXPECT_EQ(platform::GetPathKind(P(t, "Models\\Loks\\ZUG.3DM")), PathKind::File);
+  uint64_t len = 0;
+  ASSERT_TRUE(platform::GetFileLength(P(t, "models\\LOKS\\zug.3dm"), len));
+  EXPECT_EQ(len, 5u);
+
+  // A new component is created as spelled, inside the existing folder.
+  EXPECT_TRUE(platform::CreateFolder(P(t, "Models\\Loks\\Neu")));
+  EXPECT_TRUE(test::Exists(t / "MODELS/loks/Neu"));
+  EXPECT_FALSE(test::Exists(t / "Models"));
+
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "models\\loks\\neu\\Wagen.txt"), "wb"));
+  ASSERT_TRUE(s.Close());
+  EXPECT_TRUE(test::Exists(t / "MODELS/loks/Neu/Wagen.txt"));
+  // The cached folder knows the new file at once.
+  EXPECT_EQ(platform::GetPathKind(P(t, "MODELS\\LOKS\\NEU\\WAGEN.TXT")), PathKind::File);
+}
+
+TEST(Paths, AbsoluteMeansLeadingSlash) {
+  EXPECT_TRUE(platform::IsAbsolutePath("/home/x"));
+  EXPECT_FALSE(platform::IsAbsolutePath("home/x"));
+  EXPECT_FALSE(platform::IsAbsolutePath("C:\\x"));
+  EXPECT_FALSE(platform::IsAbsolutePath(""));
+}
+#else
+TEST(Paths, AbsoluteMeansDriveOrUncPrefix) {
+  EXPECT_TRUE(platform::IsAbsolutePath("C:\\x"));
+  EXPECT_TRUE(platform::IsAbsolutePath("\\\\srv\\share"));
+  EXPECT_FALSE(platform::IsAbsolutePath("x\\y"));
+  EXPECT_FALSE(platform::IsAbsolutePath("C:"));
+}
+#endif
+
+TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
+  namespace fs = std::filesystem;
+  TempDir t;
+  WriteBytes(t / "src.dat", "new content");
+  WriteBytes(t / "dst.dat", "old");
+  auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  fs::last_write_time(fs::path(t / "src.dat"), old);
+
+  EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "dst.dat"), true));
+  EXPECT_EQ(ReadBytes(t / "dst.dat"), "old");
+
+  EXPECT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "dst.dat"), false));
+  EXPECT_EQ(ReadBytes(t / "dst.dat"), "new content");
+
+  EXPECT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
+  EXPECT_EQ(ReadBytes(t / "fresh.dat"), "new content");
+  auto copied = fs::last_write_time(fs::path(t / "fresh.dat"));
+  EXPECT_LT(std::chrono::abs(copied - old), std::chrono::seconds(2));
+
+  EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "missing.dat"), P(t, "x.dat"), false));
+  EXPECT_FALSE(test::Exists(t / "x.dat"));
+  EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "nofolder\\x.dat"), true));
+
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(t.path(), entries));
+  EXPECT_EQ(entries.size(), 3u);  // src, dst, fresh: no temporary file left
+}
+
+TEST(Copy, MoveFileReplacingSwapsContentInOneStep) {
+  TempDir t;
+  WriteBytes(t / "target.ini", "old");
+  std::string temp = platform::TemporaryPathBeside(P(t, "target.ini"));
+  EXPECT_EQ(platform::GetPathKind(temp), PathKind::None);
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(temp, "wb"));
+  ASSERT_TRUE(s.Write(std::string("new")));
+  ASSERT_TRUE(s.Close());
+  ASSERT_TRUE(platform::MoveFileReplacing(temp, P(t, "target.ini")));
+  EXPECT_EQ(ReadBytes(t / "target.ini"), "new");
+  EXPECT_EQ(platform::GetPathKind(temp), PathKind::None);
+  EXPECT_TRUE(platform::RemoveFile(P(t, "target.ini")));
+  EXPECT_FALSE(platform::RemoveFile(P(t, "target.ini")));
+}
+
+}  // namespace
+}  // namespace zet

@@ -1,0 +1,91 @@
+#include "test_support.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace zet::test {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+std::string Localised(std::string p) {
+  for (char& c : p)
+    if (c == '/' || c == '\\') c = kSep;
+  return p;
+}
+
+}  // namespace
+
+std::string Join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + kSep + b;
+}
+
+TempDir::TempDir() {
+  std::random_device rd;
+  std::mt19937_64 gen(rd());
+  fs::path base = fs::temp_directory_path();
+  for (;;) {
+    fs::path p = base / ("zettest-" + std::to_string(gen() % 1000000000ULL));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p.string();
+      while (path_.size() > 1 && (path_.back() == '/' || path_.back() == '\\')) path_.pop_back();
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(fs::path(path_), ec);
+}
+
+std::string TempDir::operator/(const std::string& relative) const { return Join(path_, Localised(relative)); }
+
+void MakeFolders(const std::string& path) {
+  std::error_code ec;
+  fs::create_directories(fs::path(Localised(path)), ec);
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  fs::path p(Localised(path));
+  if (p.has_parent_path()) MakeFolders(p.parent_path().string());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(fs::path(Localised(path)), std::ios::binary);
+  if (!in) return "<missing>";
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::path(Localised(path)), ec);
+}
+
+std::string DataPath(const std::string& relative) {
+  std::string root = ZET_TEST_DATA_DIR;
+#ifdef _WIN32
+  // The Linux source tree, as Wine shows it.
+  if (!root.empty() && root[0] == '/') root = "Z:" + root;
+#endif
+  return Localised(Join(root, relative));
+}
+
+}  // namespace zet::test

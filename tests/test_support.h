@@ -1,0 +1,38 @@
+#pragma once
+// Helpers shared by the tests: scratch folders and whole-file reads and writes.
+// Paths are the program's own (backslash inside, see platform.h).
+
+#include <string>
+
+namespace zet::test {
+
+// A fresh folder for one test, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() joined with a relative path written with '/' or '\'.
+  std::string operator/(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to a file, creating its folders.
+void WriteBytes(const std::string& path, const std::string& bytes);
+// The whole file, or "<missing>" when it cannot be read.
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+void MakeFolders(const std::string& path);
+
+// A fixture file of tests/data, as a path the program under test can open.
+std::string DataPath(const std::string& relative);
+
+// Joins with the program's separator.
+std::string Join(const std::string& a, const std::string& b);
+
+}  // namespace zet::test
