@@ -336,6 +336,22 @@ TEST(RegFileStore, BrokenLinesGiveFalseAndSurviveAWrite) {
   std::string expected = system;
   expected.insert(expected.find("[Software\\\\Classes\\\\Broken"), "\"Scan\"=dword:00000002\n");
   EXPECT_EQ(ReadBytes(prefix.system), expected);
+
+  // A block that ends in a continuation mark: the new line cannot go after it.
+  std::string dangling =
+      "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1\n"
+      "\"VERSION\"=dword:00040000\n\"Modules\"=hex(7):41,\\\n";
+  Prefix broken(dangling, "");
+  CRegistryKey again(broken.store);
+  ASSERT_TRUE(again.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(again.Open(kKeyRead | kKeyWrite));
+  EXPECT_TRUE(again.WriteDword("Scan", 2));
+  ASSERT_TRUE(again.Open(kKeyRead));
+  EXPECT_TRUE(again.ReadDword("Scan", number));
+  EXPECT_EQ(number, 2u);
+  expected = dangling;
+  expected.insert(expected.find("\"VERSION"), "\"Scan\"=dword:00000002\n");
+  EXPECT_EQ(ReadBytes(broken.system), expected);
 }
 
 // ------------------------------------------------------------ the Win32 registry

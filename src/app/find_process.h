@@ -8,8 +8,7 @@ namespace zet {
 // The process id of a running process whose executable file name (without
 // folder) is exeName, compared byte for byte, letter case included: "ZET.exe"
 // does not find "zet.exe". -1 when there is none or the process list cannot
-// be taken. On Windows the first entry of the process list (the idle
-// process) is never compared. On Linux a program running under Wine is
+// be taken. The idle process (id 0) is never compared. On Linux a program running under Wine is
 // known by its Windows executable's name, not by Wine's loader.
 int FindProcessId(const char* exeName);
 

@@ -473,10 +473,16 @@ bool RegFileDocument::SetDword(const std::string& key, const std::string& name, 
     const Block& block = blocks_[blocks->back()];
     std::string end = LineEnd(lines_[block.header]);
     if (end.empty()) end = "\n";
-    std::string& previous = lines_[block.lastContent];
+    // New values go at the end of the block, as Wine adds them; after a
+    // broken value that ends with a continuation mark the new line would be
+    // read as part of it, so it goes right after the key's line instead.
+    size_t after = block.lastContent;
+    std::string last = Trimmed(lines_[after]);
+    if (after != block.header && !last.empty() && last.back() == '\\') after = block.header;
+    std::string& previous = lines_[after];
     if (LineEnd(previous).empty()) previous += end;
     std::string line = (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + data + end;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(block.lastContent + 1), std::move(line));
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), std::move(line));
   }
   Index();
   return true;

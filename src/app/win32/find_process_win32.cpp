@@ -15,10 +15,12 @@ int FindProcessId(const char* exeName) {
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
   int found = -1;
-  // The first entry is the system's idle process.
-  if (::Process32First(snapshot, &entry) && ::Process32Next(snapshot, &entry)) {
+  // Windows lists its idle process (id 0) first; Wine lists real programs
+  // from the first entry on, often the caller itself. So every entry is
+  // compared, and only the idle process is passed over.
+  if (::Process32First(snapshot, &entry)) {
     do {
-      if (std::strcmp(entry.szExeFile, exeName) == 0) {
+      if (entry.th32ProcessID != 0 && std::strcmp(entry.szExeFile, exeName) == 0) {
         found = static_cast<int>(entry.th32ProcessID);
         break;
       }
