@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -121,6 +122,30 @@ TEST(HostRegistration, WindowsPathsOfThePrefixAreItsFolders) {
   EXPECT_FALSE(MapWindowsPathToPrefix(prefix.path(), "C:ZET", folder));
   EXPECT_FALSE(MapWindowsPathToPrefix(prefix.path(), "", folder));
   EXPECT_EQ(folder, "");
+}
+
+TEST(HostRegistration, TheUsersPrefixIsWinePrefixElseHomeDotWine) {
+  TempDir prefix;
+  test::MakeFolders(prefix / "drive_c/ZET/RESOURCEN");
+  test::MakeFolders(prefix / "dosdevices");
+  std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
+  std::string savedPrefix = std::getenv("WINEPREFIX") ? std::getenv("WINEPREFIX") : "";
+  std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+
+  ::setenv("WINEPREFIX", prefix.path().c_str(), 1);
+  EXPECT_EQ(RegFileStore::DefaultPrefix(), prefix.path());
+  std::string folder;
+  ASSERT_TRUE(HostFolderFromWindowsPath("C:\ZET\RESOURCEN", folder));
+  EXPECT_EQ(folder, platform::RealPath(prefix / "drive_c") + "/ZET/RESOURCEN");
+  ::setenv("WINEPREFIX", "", 1);
+  ::setenv("HOME", "/home/someone", 1);
+  EXPECT_EQ(RegFileStore::DefaultPrefix(), "/home/someone/.wine");
+
+  ::setenv("HOME", savedHome.c_str(), 1);
+  if (savedPrefix.empty())
+    ::unsetenv("WINEPREFIX");
+  else
+    ::setenv("WINEPREFIX", savedPrefix.c_str(), 1);
 }
 #endif
 
