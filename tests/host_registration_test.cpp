@@ -135,7 +135,7 @@ TEST(HostRegistration, TheUsersPrefixIsWinePrefixElseHomeDotWine) {
   ::setenv("WINEPREFIX", prefix.path().c_str(), 1);
   EXPECT_EQ(RegFileStore::DefaultPrefix(), prefix.path());
   std::string folder;
-  ASSERT_TRUE(HostFolderFromWindowsPath("C:\ZET\RESOURCEN", folder));
+  ASSERT_TRUE(HostFolderFromWindowsPath("C:\\ZET\\RESOURCEN", folder));
   EXPECT_EQ(folder, platform::RealPath(prefix / "drive_c") + "/ZET/RESOURCEN");
   ::setenv("WINEPREFIX", "", 1);
   ::setenv("HOME", "/home/someone", 1);
