@@ -4,7 +4,8 @@
 #include <cstring>
 #include <new>
 #include <string_view>
-#include <type_traits>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -42,8 +43,10 @@ struct PakArchive {
   const char* table = nullptr;  // N entries, into tableStorage or image
   int64_t count = 0;
   std::vector<uint8_t> nameLength;  // per entry, at most 128
-  // Entry indices ordered by name, equal names by index: the lookup index.
+  // The lookup index: entry indices grouped by name, ascending within a
+  // group, and for each name its group's range in byName.
   std::vector<uint32_t> byName;
+  std::unordered_map<std::string_view, std::pair<uint32_t, uint32_t>> groups;
   int64_t cursor = -1;  // index of the entry found last
   PakFileSlot cachedHandle;  // text mode: the entry decoded last
   std::string cachedData;
@@ -88,6 +91,7 @@ void ClearArchive(PakArchive& a) {
   a.count = 0;
   std::vector<uint8_t>().swap(a.nameLength);
   std::vector<uint32_t>().swap(a.byName);
+  decltype(a.groups)().swap(a.groups);
   a.cursor = -1;
   a.cachedHandle = PakFileSlot();
   std::string().swap(a.cachedData);
@@ -109,42 +113,44 @@ void IndexTable(PakArchive& a) {
     const void* zero = std::memchr(name, 0, kPakNameSize);
     a.nameLength[i] = static_cast<uint8_t>(zero ? static_cast<const char*>(zero) - name : kPakNameSize);
   }
+  // Count each name's entries, give each group its place, then fill the
+  // places in table order.
+  a.groups.reserve(static_cast<size_t>(a.count));
+  for (int64_t i = 0; i < a.count; ++i) {
+    auto& range = a.groups.try_emplace(EntryName(a, i), std::make_pair(0u, 0u)).first->second;
+    ++range.second;
+  }
+  uint32_t next = 0;
+  for (auto& [name, range] : a.groups) {
+    uint32_t size = range.second;
+    range = {next, next};
+    next += size;
+  }
   a.byName.resize(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) a.byName[i] = static_cast<uint32_t>(i);
-  std::stable_sort(a.byName.begin(), a.byName.end(),
-                   [&a](uint32_t x, uint32_t y) { return EntryName(a, x) < EntryName(a, y); });
+  for (int64_t i = 0; i < a.count; ++i) a.byName[a.groups[EntryName(a, i)].second++] = static_cast<uint32_t>(i);
 }
 
 // The index of the entry named exactly so: the first at or after the
 // cursor, else the first of all, as a scan from the cursor to the end and
 // then from the start would find it. -1 when none.
 int64_t FindEntry(const PakArchive& a, std::string_view name) {
-  auto range = std::equal_range(a.byName.begin(), a.byName.end(), name, [&a](const auto& x, const auto& y) {
-    if constexpr (std::is_same_v<std::decay_t<decltype(x)>, uint32_t>)
-      return EntryName(a, x) < y;
-    else
-      return x < EntryName(a, y);
-  });
-  if (range.first == range.second) return -1;
+  auto found = a.groups.find(name);
+  if (found == a.groups.end()) return -1;
+  auto first = a.byName.begin() + found->second.first;
+  auto last = a.byName.begin() + found->second.second;
   int64_t from = a.cursor < 0 || a.cursor >= a.count ? 0 : a.cursor;
-  auto at = std::lower_bound(range.first, range.second, static_cast<uint32_t>(from));
-  return at != range.second ? *at : *range.first;
-}
-
-std::string UpperCased(const std::string& name) {
-  std::string s = name;
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
+  auto at = std::lower_bound(first, last, static_cast<uint32_t>(from));
+  return at != last ? *at : *first;
 }
 
 // Upper-cases and folds doubled separators, in one pass from the start: a
 // doubled one becomes single, a tripled one double.
 std::string LookupName(const std::string& name) {
-  std::string s = UpperCased(name);
+  std::string s = PakUpperCase(name);
+  auto doubled = [&s](size_t i, char c) { return i + 1 < s.size() && s[i] == c && s[i + 1] == c; };
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s.compare(i, 2, "//") == 0) s.erase(i, 1);
-    if (s.compare(i, 2, "\\\\") == 0) s.erase(i, 1);
+    if (doubled(i, '/')) s.erase(i, 1);
+    if (doubled(i, '\\')) s.erase(i, 1);
   }
   return s;
 }
@@ -210,7 +216,7 @@ constexpr int kStartOver = 1;
 int OpenText(int archive, int slot, const std::string& name) {
   PakArchive& a = g_PakArchives[archive];
   PakFileSlot& s = g_PakFileSlots[slot];
-  std::string upper = UpperCased(name);
+  std::string upper = PakUpperCase(name);
   if (a.cachedHandle.state == kEntryLoaded && a.cachedHandle.entry.name == upper) {
     s = a.cachedHandle;
     s.text = a.cachedData;
@@ -274,6 +280,13 @@ int LoadWholeArchive(int archive, const std::string& path) {
 }
 
 }  // namespace
+
+std::string PakUpperCase(const std::string& name) {
+  std::string s = name;
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
 
 int OpenPak(const std::string& path, int flags) {
   int archive;

@@ -45,6 +45,10 @@ struct PakEntry {
   std::string name;
 };
 
+// The name upper-cased as lookups do it: a to z only, as the single-byte
+// upper-casing of the default locale does.
+std::string PakUpperCase(const std::string& name);
+
 // The archive slot number; -4 when the file cannot be opened (or no slot
 // is free), -1 when it is no archive or its entry table is cut short.
 int OpenPak(const std::string& path, int flags);

@@ -42,12 +42,6 @@ bool CopySource(const std::string& source, uint64_t length, platform::Stream& ou
   return true;
 }
 
-std::string UpperCased(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 bool Collect(const std::string& folder, const std::string& prefix, std::vector<PakWriteEntry>& entries,
              std::set<std::string>& names, std::string& error) {
   std::vector<platform::DirEntry> listing;
@@ -57,7 +51,7 @@ bool Collect(const std::string& folder, const std::string& prefix, std::vector<P
   }
   for (const platform::DirEntry& d : listing) {
     std::string path = folder + "\\" + d.name;
-    std::string name = prefix + UpperCased(d.name);
+    std::string name = prefix + PakUpperCase(d.name);
     if (d.isFolder) {
       if (!Collect(path, name + "\\", entries, names, error)) return false;
       continue;
