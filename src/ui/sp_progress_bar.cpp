@@ -53,8 +53,8 @@ void SPProgressBar::ClearBar() {
 
 HWND SPProgressBar::GetStatusBar() const {
   CWinApp* app = CWinApp::Current();
-  if (app == nullptr || app->m_pMainWnd == nullptr) return nullptr;
-  HWND candidate = ::GetDlgItem(app->m_pMainWnd, kStatusBarId);
+  if (app == nullptr || app->m_pMainWnd == nullptr || app->m_pMainWnd->m_hWnd == nullptr) return nullptr;
+  HWND candidate = ::GetDlgItem(app->m_pMainWnd->m_hWnd, kStatusBarId);
   char className[32] = {};
   if (candidate == nullptr || ::GetClassNameA(candidate, className, sizeof className) == 0) return nullptr;
   return lstrcmpiA(className, STATUSCLASSNAMEA) == 0 ? candidate : nullptr;

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "ui/framework/wnd.h"
+
 namespace zet {
 
 class CWinApp {
@@ -34,7 +36,7 @@ class CWinApp {
   const std::string& registryKey() const { return registryKey_; }
 
   // The program's main window while its main dialog runs.
-  HWND m_pMainWnd = nullptr;
+  CWnd* m_pMainWnd = nullptr;
 
  private:
   std::string registryKey_;
