@@ -17,8 +17,8 @@ bool IsResourceFolderPath(const std::string& path);
 int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM data);
 
 // Shows the picker owned by owner; path receives the chosen folder. True
-// when the path has at least 3 characters (so a drive root such as D:\
-// passes and a cancelled picker fails).
+// when the path has at least 3 characters: a drive root passes, a
+// cancelled picker fails.
 bool BrowseForFolder(HWND owner, std::string& path);
 
 }  // namespace zet

@@ -24,8 +24,14 @@ bool SPProgressBar::SetRangeAndStep(int lower, int upper, int step) {
 COLORREF SPProgressBar::SetBarColour(COLORREF colour) {
   if (!HasWindow()) return CLR_DEFAULT;
   // A themed bar is drawn by the theme, whatever colour it is given; the bar
-  // draws itself in its colour once the theme is off for this control.
-  if (colour != CLR_DEFAULT) ::SetWindowTheme(m_hWnd, L"", L"");
+  // draws itself in its colour once the theme is off for this control. Its
+  // trough then takes the window colour, so an empty bar stays visible on
+  // the dialog's face.
+  if (colour != CLR_DEFAULT && !themeOff_) {
+    ::SetWindowTheme(m_hWnd, L" ", L" ");
+    SendMessage(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(::GetSysColor(COLOR_WINDOW)));
+    themeOff_ = true;
+  }
   return SetBarColor(colour);
 }
 

@@ -43,6 +43,7 @@ class SPProgressBar : public CProgressCtrl {
   std::string message_;
   std::string previousText_;
   RECT placement_ = {0, 0, 0, 0};
+  bool themeOff_ = false;
 };
 
 }  // namespace zet

@@ -63,7 +63,7 @@ TEST(Startup, WithoutLanguageFileShowsTheBuiltInErrorAndEnds) {
   host.SetDword("VERSION", 0x40000);
   Startup startup(false);
   // A language file elsewhere (as beside the program) is not looked for.
-  test::WriteBytes(startup.dir / "bin" / "zetveltran.lng", test::ReadBytes(test::DataPath("ui/zetveltran.lng")));
+  test::WriteBytes(startup.dir / "bin/zetveltran.lng", test::ReadBytes(test::DataPath("ui/zetveltran.lng")));
   GuiSession session(startup.Body());
   CaughtBox box = session.WaitForBox();
   EXPECT_EQ(box.text, "Can't load language file !");
