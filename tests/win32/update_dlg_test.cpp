@@ -129,6 +129,8 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_TRUE(::GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
   EXPECT_NE(::SendMessageA(dialog, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_EQ(::SendMessageA(dialog, WM_QUERYDRAGICON, 0, 0), ::SendMessageA(dialog, WM_GETICON, ICON_BIG, 0))
+      << "the minimised dialog shows its icon";
 
   // The bar: 0..300, pure red.
   HWND bar = ::GetDlgItem(dialog, IDC_PROGRESS);
