@@ -32,12 +32,18 @@ bool IsResourceFolderPath(const std::string& path) {
 int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lParam, LPARAM) {
   if (message != BFFM_SELCHANGED) return 0;
   const std::string path = PathOfItem(reinterpret_cast<LPCITEMIDLIST>(lParam));
-  ::SendMessageA(picker, BFFM_ENABLEOK, 0, IsResourceFolderPath(path) ? 1 : 0);
+  const LPARAM enable = IsResourceFolderPath(path) ? 1 : 0;
+  ::SendMessageA(picker, BFFM_ENABLEOK, 0, enable);
+  // Some pickers check the new selection themselves after this call and set
+  // OK again; the same decision, posted, comes after that.
+  ::PostMessageA(picker, BFFM_ENABLEOK, 0, enable);
   return 0;
 }
 
 bool BrowseForFolder(HWND owner, std::string& path) {
   path.clear();
+  // The picker is made of shell objects: COM for this thread while it shows.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   BROWSEINFOA info = {};
   info.hwndOwner = owner;
   info.ulFlags = BIF_RETURNONLYFSDIRS;
@@ -47,6 +53,7 @@ bool BrowseForFolder(HWND owner, std::string& path) {
     path = PathOfItem(item);
     ::CoTaskMemFree(item);
   }
+  if (SUCCEEDED(com)) ::CoUninitialize();
   return path.size() >= 3;
 }
 

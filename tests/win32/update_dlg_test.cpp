@@ -416,7 +416,7 @@ TEST(MainDialog, AWorkerThatCannotStartGivesTheControlsBack) {
 
 // Records what the picker's callback asks of the picker.
 LRESULT CALLBACK RecordEnableOk(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-  if (message == BFFM_ENABLEOK) *reinterpret_cast<std::vector<LPARAM>*>(data) = {lParam};
+  if (message == BFFM_ENABLEOK) reinterpret_cast<std::vector<LPARAM>*>(data)->push_back(lParam);
   return ::DefSubclassProc(window, message, wParam, lParam);
 }
 
@@ -442,7 +442,9 @@ TEST(FolderPicker, OkOnlyForAFolderEndingInResourcen) {
     enabled.clear();
     EXPECT_EQ(BrowseCallback(picker, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item), 0), 0);
     if (item != nullptr) ::CoTaskMemFree(item);
-    return enabled.size() == 1 && enabled[0] != 0;
+    MSG message;
+    while (::PeekMessageA(&message, picker, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+    return !enabled.empty() && enabled.back() != 0;
   };
   auto folder = [&](const char* relative) { return ::ILCreateFromPathA(test::ProgramPath(dir, relative).c_str()); };
   EXPECT_TRUE(select(folder("Backup/RESOURCEN")));
@@ -457,6 +459,43 @@ TEST(FolderPicker, OkOnlyForAFolderEndingInResourcen) {
   EXPECT_TRUE(enabled.empty()) << "only a changed selection is looked at";
   ::DestroyWindow(picker);
   ::CoUninitialize();
+}
+
+TEST(FolderPicker, BrowsingFillsTheFieldOnlyWhenAFolderIsChosen) {
+  TempDir trees;
+  test::MakeFolders(trees / "pkg/RESOURCEN");
+  ProgramSession program("C:\\Host\\RESOURCEN");
+  HWND dialog = program.dialog();
+  ASSERT_NE(dialog, nullptr);
+  auto okEnabled = [](HWND picker) { return ::IsWindowEnabled(::GetDlgItem(picker, IDOK)) != FALSE; };
+  auto select = [](HWND picker, const std::string& path) {
+    ::SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+  };
+
+  // Cancelled: nothing changes.
+  test::Click(dialog, IDC_BROWSE_SOURCE);
+  CaughtBox picker = program.session().WaitForBox();
+  ASSERT_NE(picker.window, nullptr);
+  EXPECT_EQ(picker.owner, dialog);
+  select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
+  EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
+  ::PostMessageA(picker.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowEnabled(dialog) != FALSE; }));
+  EXPECT_EQ(ItemText(dialog, IDC_SOURCE), "");
+
+  // Only a resource tree can be chosen.
+  test::Click(dialog, IDC_BROWSE_TARGET);
+  picker = program.session().WaitForBox();
+  ASSERT_NE(picker.window, nullptr);
+  select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
+  EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
+  select(picker.window, test::ProgramPath(trees, "pkg"));
+  EXPECT_TRUE(test::WaitUntil([&] { return !okEnabled(picker.window); }));
+  select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
+  EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
+  test::Click(picker.window, IDOK);
+  EXPECT_TRUE(test::WaitUntil([&] { return ItemText(dialog, IDC_TARGET) == test::ProgramPath(trees, "pkg/RESOURCEN"); }));
+  EXPECT_EQ(ItemText(dialog, IDC_SOURCE), "");
 }
 
 TEST(ProgressBar, WithoutAWindowNothingHappens) {
