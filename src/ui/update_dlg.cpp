@@ -1,6 +1,7 @@
 #include "ui/update_dlg.h"
 
 #include <iterator>
+#include <utility>
 
 #include "app/host_registration.h"
 #include "app/registry_key.h"
@@ -121,7 +122,7 @@ void CUpdateDlg::ShowInfo(const char* key) {
 }
 
 void CUpdateDlg::OnOK() {
-  if (running_) return;
+  if (running_) return DeferClick(IDOK);
   g_SourceRoot = sourceEdit_.GetWindowText();
   g_TargetRoot = targetEdit_.GetWindowText();
   if (!FolderExists(g_SourceRoot, true)) return ShowInfo("IDMSG2");
@@ -150,8 +151,14 @@ void CUpdateDlg::OnOK() {
 void CUpdateDlg::OnCancel() {
   // Close box, Escape and the system menu's Close all end up here; a run
   // still drives the dialog, so it stays.
-  if (running_) return;
+  if (running_) return DeferClick(IDCANCEL);
   CXPDialog::OnCancel();
+}
+
+void CUpdateDlg::DeferClick(int id) {
+  // The run gives the controls back just before its thread ends; a click on
+  // a button it gave back is carried out once the thread has ended.
+  if (::IsWindowEnabled(GetDlgItem(id))) deferredClick_ = id;
 }
 
 void CUpdateDlg::BeginRun() {
@@ -167,6 +174,9 @@ void CUpdateDlg::EndRun() {
   running_ = false;
   if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
     ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+  // Posted: the worker that reports its end waits until this returns.
+  if (const int id = std::exchange(deferredClick_, 0))
+    ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)));
 }
 
 HANDLE CUpdateDlg::CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argument) {

@@ -70,6 +70,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   void BeginRun();
   // Called on the dialog's thread once the run has ended.
   void EndRun();
+  void DeferClick(int id);
   // Runs the task on the dialog's thread and returns when it is done.
   void OnDialogThread(const std::function<void()>& task);
   static DWORD WINAPI WorkerMain(void* dialog);
@@ -85,6 +86,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   HICON smallIcon_;
 
   bool running_ = false;
+  int deferredClick_ = 0;
   ScopedHandle worker_;
 };
 
