@@ -23,6 +23,10 @@ constexpr char kSection[] = "DLG_VELTRAN";
 // the task, and the sending thread waits until it has run.
 constexpr UINT kRunTaskMessage = WM_APP + 1;
 constexpr COLORREF kBarColour = RGB(255, 0, 0);
+// The controls that could change a run or start another one, in the order
+// the dialog disables them and the run enables them again.
+constexpr int kRunControls[] = {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
+                                kIdOverwriteCheck};
 
 std::string Upper(std::string text) {
   for (char& c : text)
@@ -138,9 +142,7 @@ void CUpdateDlg::OnOK() {
   worker_.Reset(CreateWorkerThread(&CUpdateDlg::WorkerMain, this));
   if (!worker_) {
     // Without a thread nothing would give the controls back.
-    for (int id : {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
-                   kIdOverwriteCheck})
-      ::EnableWindow(GetDlgItem(id), TRUE);
+    EnableRunControls(true);
     EndRun();
     return;
   }
@@ -161,11 +163,13 @@ void CUpdateDlg::DeferClick(int id) {
   if (::IsWindowEnabled(GetDlgItem(id))) deferredClick_ = id;
 }
 
+void CUpdateDlg::EnableRunControls(bool enable) {
+  for (int id : kRunControls) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+}
+
 void CUpdateDlg::BeginRun() {
   running_ = true;
-  for (int id : {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
-                 kIdOverwriteCheck})
-    ::EnableWindow(GetDlgItem(id), FALSE);
+  EnableRunControls(false);
   if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
     ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 }

@@ -68,6 +68,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   void ShowInfo(const char* key);
   // Disables the controls that could change the run or start another one.
   void BeginRun();
+  void EnableRunControls(bool enable);
   // Called on the dialog's thread once the run has ended.
   void EndRun();
   void DeferClick(int id);

@@ -369,7 +369,7 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   EXPECT_TRUE(program.session().WaitForEnd());
 }
 
-TEST(MainDialog, TheTitleDotsAdvanceWithEveryTimerAndGoOnAcrossRuns) {
+TEST(MainDialog, TheTitleShowsOneToFourDotsAndAnyTimerAdvancesThem) {
   ProgramSession program("");
   HWND dialog = program.dialog();
   ASSERT_NE(dialog, nullptr);
