@@ -281,17 +281,18 @@ TEST(ProfileDocument, ForEachEntryWalksInFileOrderAndStops) {
 }
 
 TEST(ProfileDocument, ListsGrowFromSixteenByDoubling) {
+  ProfileArena arena;
   ProfileNodeList list;
   std::vector<int32_t> capacities;
   for (int i = 0; i < 33; ++i) {
-    ASSERT_EQ(list.Append(std::make_unique<ProfileNode>()), 0);
+    ASSERT_EQ(list.Append(arena, ProfileNode::Create(arena)), 0);
     if (i == 0 || i == 15 || i == 16 || i == 31 || i == 32) capacities.push_back(list.capacity());
   }
   EXPECT_EQ(capacities, (std::vector<int32_t>{16, 16, 32, 32, 64}));
-  EXPECT_EQ(list.Grow(-1), kProfileInvalidArg);
-  EXPECT_EQ(list.Grow(100), 0);
+  EXPECT_EQ(list.Grow(arena, -1), kProfileInvalidArg);
+  EXPECT_EQ(list.Grow(arena, 100), 0);
   EXPECT_EQ(list.capacity(), 128);
-  EXPECT_EQ(list.Grow(0), 0);
+  EXPECT_EQ(list.Grow(arena, 0), 0);
   EXPECT_EQ(list.count(), 0);
   EXPECT_EQ(list.capacity(), 0);
 }

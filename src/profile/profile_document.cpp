@@ -4,10 +4,12 @@
 #include "profile/profile_document.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <new>
 #include <string>
+#include <type_traits>
 
 namespace zet {
 
@@ -68,60 +70,114 @@ int ProfileElementSize(ProfileValueType type, int charSize) {
   }
 }
 
+// ------------------------------------------------------------- ProfileArena
+
+void* ProfileArena::Allocate(size_t bytes) {
+  constexpr size_t kAlign = alignof(std::max_align_t);
+  constexpr size_t kFirstBlock = 4096;
+  constexpr size_t kLargestBlock = 1 << 20;
+  if (bytes > std::numeric_limits<size_t>::max() / 2) return nullptr;
+  bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
+  if (bytes <= left_) {
+    char* p = next_;
+    next_ += bytes;
+    left_ -= bytes;
+    return p;
+  }
+  // Blocks grow with the document; a large request gets a block of its own
+  // and the current block stays in use.
+  const bool own = bytes > kLargestBlock / 4;
+  size_t size = bytes;
+  if (!own) {
+    blockSize_ = blockSize_ == 0 ? kFirstBlock : std::min(blockSize_ * 2, kLargestBlock);
+    size = std::max(blockSize_, bytes);
+  }
+  std::unique_ptr<char[]> block(new (std::nothrow) char[size]);
+  if (!block) return nullptr;
+  char* p = block.get();
+  try {
+    blocks_.push_back(std::move(block));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  if (!own) {
+    next_ = p + bytes;
+    left_ = size - bytes;
+  }
+  return p;
+}
+
+void ProfileArena::Release() {
+  std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+  next_ = nullptr;
+  left_ = 0;
+  blockSize_ = 0;
+}
+
 // ------------------------------------------------------------ ProfileBuffer
 
-int ProfileBuffer::Set(const void* bytes, int32_t length) {
+int ProfileBuffer::Set(ProfileArena& arena, const void* bytes, int32_t length) {
   if (length < 0) return -1;
+  const size_t n = static_cast<size_t>(length);
   if (size_ < length) {
-    std::unique_ptr<char[]> block(new (std::nothrow) char[static_cast<size_t>(length) + kBlockTail]);
-    if (!block) return -2;
-    if (bytes != nullptr) std::memcpy(block.get(), bytes, static_cast<size_t>(length));
-    block_ = std::move(block);
+    char* block = static_cast<char*>(arena.Allocate(n + kBlockTail));
+    if (block == nullptr) return -2;
+    data_ = block;
     size_ = length;
-  } else if (bytes != nullptr) {
-    std::memmove(block_.get(), bytes, static_cast<size_t>(length));
   }
-  if (bytes == nullptr) std::memset(block_.get(), 0, static_cast<size_t>(length));
+  if (bytes != nullptr)
+    std::memmove(data_, bytes, n);
+  else
+    std::memset(data_, 0, n);
   // Clear what an earlier, longer value left behind, and the tail.
-  std::memset(block_.get() + length, 0, static_cast<size_t>(size_ - length) + kBlockTail);
+  std::memset(data_ + n, 0, static_cast<size_t>(size_) - n + kBlockTail);
   return 0;
 }
 
 // ---------------------------------------------------------- ProfileNodeList
 
-int32_t ProfileNodeList::Grow(int32_t n) {
+int32_t ProfileNodeList::Grow(ProfileArena& arena, int32_t n) {
   if (n < 0) return kProfileInvalidArg;
   if (n == 0) {
-    std::vector<std::unique_ptr<ProfileNode>>().swap(items_);
+    items_ = nullptr;
+    count_ = 0;
     capacity_ = 0;
     return 0;
   }
   if (capacity_ < n) {
     int64_t grown = capacity_ == 0 ? 16 : int64_t{capacity_} * 2;
     grown = std::min<int64_t>(std::max<int64_t>(grown, n), std::numeric_limits<int32_t>::max());
-    try {
-      items_.reserve(static_cast<size_t>(grown));
-    } catch (const std::exception&) {
-      return kProfileOutOfMemory;
-    }
+    auto** items = static_cast<ProfileNode**>(arena.Allocate(static_cast<size_t>(grown) * sizeof(ProfileNode*)));
+    if (items == nullptr) return kProfileOutOfMemory;
+    if (count_ > 0) std::memcpy(items, items_, static_cast<size_t>(count_) * sizeof(ProfileNode*));
+    items_ = items;
     capacity_ = static_cast<int32_t>(grown);
   }
   return 0;
 }
 
-int32_t ProfileNodeList::Append(std::unique_ptr<ProfileNode> node) {
-  if (count() == std::numeric_limits<int32_t>::max()) return kProfileOutOfMemory;
-  int32_t result = Grow(count() + 1);
+int32_t ProfileNodeList::Append(ProfileArena& arena, ProfileNode* node) {
+  if (count_ == std::numeric_limits<int32_t>::max()) return kProfileOutOfMemory;
+  int32_t result = Grow(arena, count_ + 1);
   if (result != 0) return result;
-  items_.push_back(std::move(node));  // within the reserved capacity: no throw
+  items_[count_++] = node;
   return 0;
+}
+
+// -------------------------------------------------------------- ProfileNode
+
+ProfileNode* ProfileNode::Create(ProfileArena& arena) {
+  static_assert(std::is_trivially_destructible_v<ProfileNode>, "the arena frees nodes without destroying them");
+  void* memory = arena.Allocate(sizeof(ProfileNode));
+  return memory == nullptr ? nullptr : new (memory) ProfileNode;
 }
 
 // ----------------------------------------------------- BasicProfileDocument
 
 template <typename Char>
 void BasicProfileDocument<Char>::Clear() {
-  nodes_.Grow(0);
+  nodes_.Grow(arena_, 0);
+  arena_.Release();
   current_ = -1;
   utf8Mark_ = false;
 }
@@ -174,13 +230,12 @@ ProfileNode* BasicProfileDocument<Char>::GetOrAddSection(const Char* name) {
   if (index >= 0) return nodes_[index];
   size_t bytes = TextLength(name) * sizeof(Char);
   if (bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return nullptr;
-  std::unique_ptr<ProfileNode> node(new (std::nothrow) ProfileNode);
-  if (!node || node->name.Set(name, static_cast<int32_t>(bytes)) != 0) return nullptr;
+  ProfileNode* node = ProfileNode::Create(arena_);
+  if (node == nullptr || node->name.Set(arena_, name, static_cast<int32_t>(bytes)) != 0) return nullptr;
   node->type = ProfileValueType::Section;
-  ProfileNode* added = node.get();
-  if (nodes_.Append(std::move(node)) != 0) return nullptr;
+  if (nodes_.Append(arena_, node) != 0) return nullptr;
   current_ = nodes_.count() - 1;
-  return added;
+  return node;
 }
 
 template <typename Char>
@@ -272,12 +327,11 @@ ProfileNode* BasicProfileDocument<Char>::GetOrAddEntry(ProfileNode* section, con
   if (ProfileNode* entry = FindEntry(section, key)) return entry;
   size_t bytes = TextLength(key) * sizeof(Char);
   if (bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max())) return nullptr;
-  std::unique_ptr<ProfileNode> node(new (std::nothrow) ProfileNode);
-  if (!node || node->name.Set(key, static_cast<int32_t>(bytes)) != 0) return nullptr;
-  ProfileNode* added = node.get();
-  if (section->children.Append(std::move(node)) != 0) return nullptr;
+  ProfileNode* node = ProfileNode::Create(arena_);
+  if (node == nullptr || node->name.Set(arena_, key, static_cast<int32_t>(bytes)) != 0) return nullptr;
+  if (section->children.Append(arena_, node) != 0) return nullptr;
   section->cursor = section->children.count() - 1;
-  return added;
+  return node;
 }
 
 template <typename Char>
@@ -318,7 +372,7 @@ int BasicProfileDocument<Char>::SetTypedValue(const Char* section, const Char* k
   if (node == nullptr) return -2;
   ProfileNode* entry = GetOrAddEntry(node, key);
   if (entry == nullptr) return -3;
-  if (entry->value.Set(bytes, byteLength) != 0) return -2;
+  if (entry->value.Set(arena_, bytes, byteLength) != 0) return -2;
   entry->type = type;
   entry->count = count;
   return 0;

@@ -13,6 +13,7 @@
 // WideProfileDocument on UTF-16 (UTF-16LE in files). Every name, key,
 // comment and text argument is of the document's character type.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,49 +45,66 @@ int ProfileElementSize(ProfileValueType type, int charSize);
 constexpr int32_t kProfileInvalidArg = static_cast<int32_t>(0x80070057u);
 constexpr int32_t kProfileOutOfMemory = static_cast<int32_t>(0x8007000Eu);
 
-// One owned block holding a name, comment or value. Its size is the largest
-// byte length ever stored (-1 before the first store); every store leaves at
+// The memory of one document. Every node, name, comment, value and node
+// list of a document lives in blocks of its arena, which the document frees
+// all at once (Clear, destruction); nothing is freed one by one.
+class ProfileArena {
+ public:
+  ProfileArena() = default;
+  ProfileArena(const ProfileArena&) = delete;
+  ProfileArena& operator=(const ProfileArena&) = delete;
+
+  // bytes of memory aligned for any value; null when memory ran out.
+  void* Allocate(size_t bytes);
+  // Frees every block.
+  void Release();
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  char* next_ = nullptr;
+  size_t left_ = 0;
+  size_t blockSize_ = 0;
+};
+
+// One block holding a name, comment or value. Its size is the largest byte
+// length ever stored (-1 before the first store); every store leaves at
 // least two zero bytes after the data, so a stored text is terminated in
 // either character mode.
 class ProfileBuffer {
  public:
-  ProfileBuffer() = default;
-  ProfileBuffer(const ProfileBuffer&) = delete;
-  ProfileBuffer& operator=(const ProfileBuffer&) = delete;
-
   // Stores length bytes (zeros when bytes is null). -1 for a negative
   // length, -2 when memory ran out; 0 otherwise.
-  int Set(const void* bytes, int32_t length);
+  int Set(ProfileArena& arena, const void* bytes, int32_t length);
 
   // Null before the first store.
-  const char* data() const { return size_ < 0 ? nullptr : block_.get(); }
-  char* data() { return size_ < 0 ? nullptr : block_.get(); }
+  const char* data() const { return data_; }
+  char* data() { return data_; }
   int32_t size() const { return size_; }
 
  private:
-  std::unique_ptr<char[]> block_;
+  char* data_ = nullptr;
   int32_t size_ = -1;
 };
 
 class ProfileNode;
 
-// The children of a section, or a document's top-level nodes. Grows to 16
-// slots first, then by doubling.
+// The children of a section, or a document's top-level nodes, in order.
+// Grows to 16 slots first, then by doubling.
 class ProfileNodeList {
  public:
-  int32_t count() const { return static_cast<int32_t>(items_.size()); }
+  int32_t count() const { return count_; }
   int32_t capacity() const { return capacity_; }
-  ProfileNode* operator[](int32_t i) const { return items_[static_cast<size_t>(i)].get(); }
+  ProfileNode* operator[](int32_t i) const { return items_[i]; }
 
-  // Makes room for n nodes. n = 0 deletes every node and frees the list.
+  // Makes room for n nodes; n = 0 empties the list and drops its slots.
   // 0, kProfileInvalidArg (n < 0) or kProfileOutOfMemory (list unchanged).
-  int32_t Grow(int32_t n);
-  // Appends the node and takes it over; on failure the node is deleted and
-  // the result is that of Grow.
-  int32_t Append(std::unique_ptr<ProfileNode> node);
+  int32_t Grow(ProfileArena& arena, int32_t n);
+  // Appends the node; the result is that of Grow.
+  int32_t Append(ProfileArena& arena, ProfileNode* node);
 
  private:
-  std::vector<std::unique_ptr<ProfileNode>> items_;
+  ProfileNode** items_ = nullptr;
+  int32_t count_ = 0;
   int32_t capacity_ = 0;
 };
 
@@ -95,9 +113,9 @@ class ProfileNodeList {
 // without terminator in their counted byte length.
 class ProfileNode {
  public:
-  ProfileNode() = default;
-  ProfileNode(const ProfileNode&) = delete;
-  ProfileNode& operator=(const ProfileNode&) = delete;
+  // A fresh node in the arena (type None, no name, cursor -1); null when
+  // memory ran out.
+  static ProfileNode* Create(ProfileArena& arena);
 
   ProfileBuffer name;
   ProfileBuffer comment;  // beginning with its ';'; none when null
@@ -125,7 +143,7 @@ class BasicProfileDocument {
                                           int32_t size, BasicProfileDocument& document)>;
 
   BasicProfileDocument() = default;
-  ~BasicProfileDocument() = default;
+  ~BasicProfileDocument() = default;  // the arena frees every node
   BasicProfileDocument(const BasicProfileDocument&) = delete;
   BasicProfileDocument& operator=(const BasicProfileDocument&) = delete;
 
@@ -166,7 +184,7 @@ class BasicProfileDocument {
   // byte-order mark (8-bit documents); Save writes it back.
   bool HasUtf8Mark() const { return utf8Mark_; }
 
-  // Deletes every node; no current section.
+  // Deletes every node and frees their memory; no current section.
   void Clear();
 
   // -------------------------------------------------------------- sections
@@ -257,6 +275,7 @@ class BasicProfileDocument {
   bool WriteLines(int slot);
 
   std::string path_;
+  ProfileArena arena_;
   ProfileNodeList nodes_;
   int current_ = -1;
   bool utf8Mark_ = false;

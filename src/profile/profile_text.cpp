@@ -344,12 +344,12 @@ int BasicProfileDocument<Char>::AddSectionText(View line) {
   const int32_t nameBytes = ByteLength<Char>(name.size());
   const int32_t commentBytes = semicolon == View::npos ? 0 : ByteLength<Char>(line.size() - semicolon);
   if (nameBytes < 0 || commentBytes < 0) return -1;
-  std::unique_ptr<ProfileNode> node(new (std::nothrow) ProfileNode);
-  if (!node) return -2;
+  ProfileNode* node = ProfileNode::Create(arena_);
+  if (node == nullptr) return -2;
   node->type = ProfileValueType::Section;
-  if (node->name.Set(name.data(), nameBytes) != 0) return -2;
-  if (semicolon != View::npos && node->comment.Set(line.data() + semicolon, commentBytes) != 0) return -2;
-  if (nodes_.Append(std::move(node)) != 0) return -2;
+  if (node->name.Set(arena_, name.data(), nameBytes) != 0) return -2;
+  if (semicolon != View::npos && node->comment.Set(arena_, line.data() + semicolon, commentBytes) != 0) return -2;
+  if (nodes_.Append(arena_, node) != 0) return -2;
   current_ = nodes_.count() - 1;
   return current_;
 }
@@ -364,15 +364,15 @@ int BasicProfileDocument<Char>::AddCommentText(View line, int section) {
   const bool prefix = line.empty() || !Is(line[0], ';');
   const int32_t bytes = ByteLength<Char>(line.size() + (prefix ? 1 : 0));
   if (bytes < 0) return -1;
-  std::unique_ptr<ProfileNode> node(new (std::nothrow) ProfileNode);
-  if (!node) return -2;
+  ProfileNode* node = ProfileNode::Create(arena_);
+  if (node == nullptr) return -2;
   node->type = ProfileValueType::Comment;
-  if (node->comment.Set(nullptr, bytes) != 0) return -2;
+  if (node->comment.Set(arena_, nullptr, bytes) != 0) return -2;
   Char* text = reinterpret_cast<Char*>(node->comment.data());
   if (prefix) *text++ = static_cast<Char>(';');
   std::memcpy(text, line.data(), line.size() * sizeof(Char));
   ProfileNodeList& list = owner != nullptr ? owner->children : nodes_;
-  if (list.Append(std::move(node)) != 0) return -2;
+  if (list.Append(arena_, node) != 0) return -2;
   return owner != nullptr ? 0 : nodes_.count() - 1;
 }
 
@@ -408,10 +408,10 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
   View comment = commentAt == View::npos ? View() : part.substr(commentAt);
   View value = TrimBlanks(part.substr(0, commentAt));
 
-  std::unique_ptr<ProfileNode> node(new (std::nothrow) ProfileNode);
-  if (!node) return -2;
-  if (node->name.Set(key.data(), ByteLength<Char>(key.size())) != 0) return -2;
-  if (commentAt != View::npos && node->comment.Set(comment.data(), ByteLength<Char>(comment.size())) != 0)
+  ProfileNode* node = ProfileNode::Create(arena_);
+  if (node == nullptr) return -2;
+  if (node->name.Set(arena_, key.data(), ByteLength<Char>(key.size())) != 0) return -2;
+  if (commentAt != View::npos && node->comment.Set(arena_, comment.data(), ByteLength<Char>(comment.size())) != 0)
     return -2;
 
   const Char first = value.empty() ? Char(0) : value[0];
@@ -422,18 +422,18 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
     text = text.substr(0, text.find(static_cast<Char>('"')));
     node->type = ProfileValueType::String;
     if (text.find(static_cast<Char>('[')) == View::npos) {
-      stored = node->value.Set(text.data(), ByteLength<Char>(text.size()));
+      stored = node->value.Set(arena_, text.data(), ByteLength<Char>(text.size()));
       count = static_cast<int32_t>(text.size());
     } else {
       Text decoded;
       DecodeEscapes(text, decoded);
-      stored = node->value.Set(decoded.data(), ByteLength<Char>(decoded.size()));
+      stored = node->value.Set(arena_, decoded.data(), ByteLength<Char>(decoded.size()));
       count = static_cast<int32_t>(decoded.size());
     }
   } else if (Is(first, '#')) {
     node->type = ProfileValueType::Bytes;
     count = static_cast<int32_t>((value.size() - 1) / 2);
-    stored = node->value.Set(nullptr, count);
+    stored = node->value.Set(arena_, nullptr, count);
     if (stored == 0) {
       unsigned char* out = reinterpret_cast<unsigned char*>(node->value.data());
       for (int32_t j = 0; j < count; ++j) {
@@ -448,7 +448,7 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
     }
   } else if (Is(first, 'Y') || Is(first, 'N') || Is(first, 'y') || Is(first, 'n')) {
     node->type = ProfileValueType::YesNo;
-    stored = node->value.Set(nullptr, count);
+    stored = node->value.Set(arena_, nullptr, count);
     if (stored == 0) {
       char* out = node->value.data();
       for (int32_t j = 0; j < count; ++j) {
@@ -458,13 +458,13 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
     }
   } else if (StartsWithAscii(value, "0x") || StartsWithAscii(value, "0X")) {
     node->type = ProfileValueType::HexInt;
-    stored = node->value.Set(nullptr, count * 4);
+    stored = node->value.Set(arena_, nullptr, count * 4);
     if (stored == 0)
       ParseList(value, count, reinterpret_cast<int32_t*>(node->value.data()), ParseHex<Char>);
   } else if (Is(first, '.') || Is(first, '-') || (first >= '0' && first <= '9')) {
     const bool isFloat = value.find(static_cast<Char>('.')) != View::npos;
     node->type = isFloat ? ProfileValueType::Float : ProfileValueType::Int;
-    stored = node->value.Set(nullptr, count * 4);
+    stored = node->value.Set(arena_, nullptr, count * 4);
     if (stored == 0 && isFloat)
       ParseList(value, count, reinterpret_cast<float*>(node->value.data()), ParseFloat<Char>);
     else if (stored == 0)
@@ -472,11 +472,11 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
   } else {
     // No recognised form: no value, but the text is kept for the writer.
     node->type = ProfileValueType::None;
-    stored = node->value.Set(value.data(), ByteLength<Char>(value.size()));
+    stored = node->value.Set(arena_, value.data(), ByteLength<Char>(value.size()));
   }
   if (stored != 0) return -2;
   node->count = count;
-  if (owner->children.Append(std::move(node)) != 0) return -2;
+  if (owner->children.Append(arena_, node) != 0) return -2;
   return count;
 }
 
