@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "fileio/file_slots.h"
@@ -381,6 +382,23 @@ TEST(ProfileSave, AFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(none.Save(), -1) << "no path to save to";
 }
 
+TEST(ProfileSave, AReadOnlyFileIsNotReplaced) {
+  TempDir dir;
+  const std::string old = "[Old]\r\n";
+  WriteBytes(dir / "locked.ini", old);
+  namespace fs = std::filesystem;
+  const fs::path locked(dir / "locked.ini");
+  fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ProfileDocument doc;
+  doc.SetString("New", "k", "v");
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "locked.ini")), -1);
+  EXPECT_EQ(ReadBytes(dir / "locked.ini"), old);
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "locked.ini")), 0);
+  EXPECT_EQ(ReadBytes(dir / "locked.ini"), "[New]\r\nk\t = \"v\"\r\n\r\n");
+}
+
 #ifndef _WIN32
 // Writes fail once a file grows past the limit, as on a full disk.
 class FileSizeLimit {
@@ -397,6 +415,18 @@ class FileSizeLimit {
  private:
   rlimit old_;
 };
+
+TEST(ProfileSave, ALinkKeepsPointingAtTheSavedFile) {
+  TempDir dir;
+  WriteBytes(dir / "real.ini", "[Old]\r\n");
+  std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "link.ini")), 0);
+  doc.SetString("Old", "k", "v");
+  ASSERT_EQ(doc.Save(), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(ReadBytes(dir / "real.ini"), "[Old]\r\nk\t = \"v\"\r\n\r\n");
+}
 
 TEST(ProfileSave, AWriteThatFailsHalfwayKeepsTheOldFile) {
   TempDir dir;

@@ -73,7 +73,8 @@ int ProfileElementSize(ProfileValueType type, int charSize) {
 // ------------------------------------------------------------- ProfileArena
 
 void* ProfileArena::Allocate(size_t bytes) {
-  constexpr size_t kAlign = alignof(std::max_align_t);
+  // Nodes hold pointers and values hold 4-byte elements: 8 serves both.
+  constexpr size_t kAlign = 8;
   constexpr size_t kFirstBlock = 4096;
   constexpr size_t kLargestBlock = 1 << 20;
   if (bytes > std::numeric_limits<size_t>::max() / 2) return nullptr;

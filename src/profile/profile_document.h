@@ -54,7 +54,7 @@ class ProfileArena {
   ProfileArena(const ProfileArena&) = delete;
   ProfileArena& operator=(const ProfileArena&) = delete;
 
-  // bytes of memory aligned for any value; null when memory ran out.
+  // bytes of memory aligned to 8; null when memory ran out.
   void* Allocate(size_t bytes);
   // Frees every block.
   void Release();

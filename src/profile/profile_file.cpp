@@ -83,13 +83,22 @@ template <typename Char>
 int BasicProfileDocument<Char>::Save(const char* path) {
   if (path != nullptr) path_ = path;
   if (path_.empty()) return -1;
+  std::string target = path_;
+  if (platform::GetPathKind(path_) != platform::PathKind::None) {
+    // A read-only file (or a folder) stays as it is, as it would for an
+    // open for writing.
+    if (!platform::CanWriteFile(path_)) return -1;
+    // Through a link, the file it names is replaced, not the link.
+    std::string real = platform::RealPath(path_);
+    if (!real.empty()) target = real;
+  }
   // Write a complete file beside the target first; only that replaces it.
-  const std::string temporary = platform::TemporaryPathBeside(path_);
+  const std::string temporary = platform::TemporaryPathBeside(target);
   const int slot = OpenFile(temporary, kWide ? "wb" : "w");
   if (slot < 0) return -1;
   bool written = WriteLines(slot);
   written = CloseFile(slot) == 0 && written;
-  if (written && platform::MoveFileReplacing(temporary, path_)) return 0;
+  if (written && platform::MoveFileReplacing(temporary, target)) return 0;
   platform::RemoveFile(temporary);
   return -1;
 }
