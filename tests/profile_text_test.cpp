@@ -331,6 +331,8 @@ TEST(ProfileLoad, Utf8ByteOrderMarkIsPassedOverAndKept) {
   EXPECT_EQ(LoadDump<ProfileDocument>(file), "[First]\n  k: String(1) \"v\"\n") << "the first section is not lost";
   EXPECT_EQ(Resave<ProfileDocument>(file), "\xEF\xBB\xBF[First]\r\nk\t = \"v\"\r\n\r\n");
   EXPECT_EQ(Resave<ProfileDocument>("[First]\r\n"), "[First]\r\n\r\n") << "no mark is added to a file without one";
+  EXPECT_EQ(Resave<ProfileDocument>("\xEF\xBB\xBF\r\n[A]\r\n"), "\xEF\xBB\xBF[A]\r\n\r\n")
+      << "a line that held only the mark is no comment line";
 
   // Only the first file of a document decides.
   TempDir dir;

@@ -58,6 +58,7 @@ void BasicProfileDocument<Char>::ReadLines(int slot) {
         text.remove_prefix(3);
         if (startsDocument) utf8Mark_ = true;
       }
+      if (text.empty()) continue;  // the mark was all the line held
     }
     text = TrimBlanks(text);
     if (text.empty() || text[0] == ';') {
