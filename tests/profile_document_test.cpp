@@ -297,6 +297,30 @@ TEST(ProfileDocument, ListsGrowFromSixteenByDoubling) {
   EXPECT_EQ(list.capacity(), 0);
 }
 
+TEST(ProfileDocument, ManySectionsAreFoundByTheFirstOfTheirName) {
+  ProfileDocument doc;
+  doc.AddCommentLine("; top", -1);
+  for (int i = 0; i < 40; ++i) doc.AddSectionLine(("[S" + std::to_string(i % 30) + "]").c_str());
+  EXPECT_EQ(doc.FindSection("S3"), 4) << "the first of two";
+  EXPECT_EQ(doc.FindSection("S33"), -1);
+  EXPECT_EQ(doc.GetCurrentSection(), -1);
+  // Sections added after the first lookup are found too, but never before
+  // an earlier one of the same name.
+  doc.SetString("Late", "k", "v");
+  doc.AddSectionLine("[S5]");
+  doc.AddSectionLine("[Later]");
+  EXPECT_EQ(doc.FindSection("Late"), 41);
+  EXPECT_EQ(doc.FindSection("S5"), 6);
+  EXPECT_EQ(doc.FindSection("Later"), 43);
+  EXPECT_EQ(doc.FindSection(""), -1);
+  doc.AddSectionLine("[]");
+  EXPECT_EQ(doc.FindSection(""), 44);
+  doc.Clear();
+  EXPECT_EQ(doc.FindSection("S3"), -1);
+  doc.SetString("S3", "k", "v");
+  EXPECT_EQ(doc.FindSection("S3"), 0);
+}
+
 TEST(ProfileDocument, ClearEmptiesTheDocument) {
   ProfileDocument doc;
   Fill(doc, {"[A]", "x = 1"});

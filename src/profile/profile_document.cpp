@@ -19,6 +19,9 @@ namespace {
 // either mode; two more keep a 16-bit read of an odd-sized block inside it.
 constexpr size_t kBlockTail = 4;
 
+// Documents with this many top-level nodes look sections up by an index.
+constexpr int kIndexedSections = 16;
+
 // What a missing entry reads as: "" in either mode, and zeros.
 alignas(16) const char kZeroValue[16] = {};
 
@@ -178,6 +181,8 @@ ProfileNode* ProfileNode::Create(ProfileArena& arena) {
 template <typename Char>
 void BasicProfileDocument<Char>::Clear() {
   nodes_.Grow(arena_, 0);
+  sectionIndex_.clear();
+  indexed_ = false;
   arena_.Release();
   current_ = -1;
   utf8Mark_ = false;
@@ -194,9 +199,31 @@ ProfileNode* BasicProfileDocument<Char>::CurrentSectionNode() const {
 }
 
 template <typename Char>
+void BasicProfileDocument<Char>::NoteSection(int index) {
+  if (!indexed_) return;
+  const ProfileBuffer& name = nodes_[index]->name;
+  try {
+    sectionIndex_.emplace(std::string_view(name.data(), static_cast<size_t>(name.size())), index);
+  } catch (const std::exception&) {
+    sectionIndex_.clear();  // without memory for the index, lookups scan
+    indexed_ = false;
+  }
+}
+
+template <typename Char>
 int BasicProfileDocument<Char>::FindSection(const Char* name) {
   if (name == nullptr) return GetNode(current_) != nullptr ? current_ : -1;
-  size_t bytes = TextLength(name) * sizeof(Char);
+  const size_t bytes = TextLength(name) * sizeof(Char);
+  if (!indexed_ && nodes_.count() >= kIndexedSections) {
+    indexed_ = true;
+    for (int i = 0; i < nodes_.count() && indexed_; ++i)
+      if (nodes_[i]->name.data() != nullptr) NoteSection(i);
+  }
+  if (indexed_) {
+    auto it = sectionIndex_.find(std::string_view(reinterpret_cast<const char*>(name), bytes));
+    current_ = it == sectionIndex_.end() ? -1 : it->second;
+    return current_;
+  }
   for (int i = 0; i < nodes_.count(); ++i) {
     if (NameEquals(nodes_[i]->name, name, bytes)) {
       current_ = i;
@@ -236,6 +263,7 @@ ProfileNode* BasicProfileDocument<Char>::GetOrAddSection(const Char* name) {
   node->type = ProfileValueType::Section;
   if (nodes_.Append(arena_, node) != 0) return nullptr;
   current_ = nodes_.count() - 1;
+  NoteSection(current_);
   return node;
 }
 

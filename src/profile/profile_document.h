@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zet {
@@ -110,7 +111,8 @@ class ProfileNodeList {
 
 // A section, an entry or a comment line, told apart by its type. Comment
 // nodes have no name; their comment holds the whole line. Names are stored
-// without terminator in their counted byte length.
+// without terminator in their counted byte length. Nodes belong to their
+// document: read them freely, change them through the document only.
 class ProfileNode {
  public:
   // A fresh node in the arena (type None, no name, cursor -1); null when
@@ -273,6 +275,14 @@ class BasicProfileDocument {
   int AddEntryText(View line, int section);
   void ReadLines(int slot);
   bool WriteLines(int slot);
+  void NoteSection(int index);
+
+  // Section names (their bytes) to the first index that carries each: built
+  // at the first lookup by name in a document of many sections, then kept
+  // up to date as sections are appended (sections are never removed or
+  // renamed), so that lookups stay fast while a merge adds sections.
+  std::unordered_map<std::string_view, int> sectionIndex_;
+  bool indexed_ = false;
 
   std::string path_;
   ProfileArena arena_;

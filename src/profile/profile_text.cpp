@@ -351,6 +351,7 @@ int BasicProfileDocument<Char>::AddSectionText(View line) {
   if (semicolon != View::npos && node->comment.Set(arena_, line.data() + semicolon, commentBytes) != 0) return -2;
   if (nodes_.Append(arena_, node) != 0) return -2;
   current_ = nodes_.count() - 1;
+  NoteSection(current_);
   return current_;
 }
 
