@@ -73,6 +73,16 @@ bool RemoveFile(const std::string& path);
 // file beside path before it replaces it. Built from path's own name.
 std::string TemporaryPathBeside(const std::string& path);
 
+// ---------------------------------------------------------------- process
+
+// The full path of the running program, in the program's own spelling
+// (see above); empty when the system does not tell.
+std::string ExecutablePath();
+
+// True when the process's standard error goes to a terminal (a console
+// window on Windows), where a progress display can redraw its line.
+bool StandardErrorIsTerminal();
+
 // ---------------------------------------------------------------- streams
 
 // A buffered file stream on a system handle. Modes are fopen's: "r", "w",

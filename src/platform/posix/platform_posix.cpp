@@ -377,6 +377,18 @@ std::string TemporaryPathBeside(const std::string& path) {
   }
 }
 
+std::string ExecutablePath() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 namespace detail {
 
 intptr_t RawOpen(const std::string& path, RawMode mode) {
