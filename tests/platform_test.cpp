@@ -17,12 +17,7 @@ using test::TempDir;
 using test::WriteBytes;
 
 // The program's own spelling of a path below the scratch folder.
-std::string P(const TempDir& t, const std::string& rel) {
-  std::string r = rel;
-  for (char& c : r)
-    if (c == '/') c = '\\';
-  return t.path() + "\\" + r;
-}
+std::string P(const TempDir& t, const std::string& rel) { return test::ProgramPath(t, rel); }
 
 TEST(Stream, TextModeWritesCrLfAndReadsItBack) {
   TempDir t;

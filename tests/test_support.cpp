@@ -52,6 +52,13 @@ TempDir::~TempDir() {
   fs::remove_all(fs::path(path_), ec);
 }
 
+std::string ProgramPath(const TempDir& dir, const std::string& relative) {
+  std::string r = relative;
+  for (char& c : r)
+    if (c == '/') c = '\\';
+  return dir.path() + "\\" + r;
+}
+
 std::string TempDir::operator/(const std::string& relative) const { return Join(path_, Localised(relative)); }
 
 void MakeFolders(const std::string& path) {

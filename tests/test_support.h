@@ -32,6 +32,10 @@ void MakeFolders(const std::string& path);
 // A fixture file of tests/data, as a path the program under test can open.
 std::string DataPath(const std::string& relative);
 
+// dir's path joined with a relative path written with '/', spelled as the
+// program spells paths (backslash separators).
+std::string ProgramPath(const TempDir& dir, const std::string& relative);
+
 // Joins with the program's separator.
 std::string Join(const std::string& a, const std::string& b);
 
