@@ -51,6 +51,7 @@ void ResetUpdateRunState() {
   g_TargetDir.clear();
   g_TargetFile.clear();
   g_RunReport.Reset();
+  ForgetTreeListings();
 }
 
 int UpdateThread(UpdateView* view) {

@@ -42,10 +42,14 @@ bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_s
 class FolderNameCache {
  public:
   // The name in folder dir that equals name ignoring case; empty when none.
-  std::string Find(const std::string& dir, const std::string& name) {
+  // known: the folder's stat when the caller has just taken it.
+  std::string Find(const std::string& dir, const std::string& name, const struct stat* known = nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
     struct stat st;
-    if (!Stat(dir.empty() ? "." : dir, st)) return {};
+    if (known != nullptr)
+      st = *known;
+    else if (!Stat(dir.empty() ? "." : dir, st))
+      return {};
     Entry* e = Lookup(dir);
     if (e == nullptr || !SameStamp(*e, st)) {
       if (e == nullptr) {
@@ -179,6 +183,8 @@ std::string NativePath(const std::string& path) {
   // Start from the longest prefix that exists as spelled.
   size_t start = p.size();
   std::string resolved;
+  struct stat prefixStat;
+  bool prefixStatted = false;
   for (;;) {
     size_t slash = start == 0 ? std::string::npos : p.find_last_of('/', start - 1);
     if (slash == std::string::npos) {
@@ -192,9 +198,10 @@ std::string NativePath(const std::string& path) {
       break;
     }
     std::string prefix = p.substr(0, slash);
-    if (Stat(prefix, st)) {
+    if (Stat(prefix, prefixStat)) {
       resolved = prefix;
       start = slash + 1;
+      prefixStatted = true;
       break;
     }
     start = slash;
@@ -204,15 +211,18 @@ std::string NativePath(const std::string& path) {
   // any case, the path goes on as spelled.
   bool searching = true;
   size_t pos = start;
-  for (;;) {
+  for (bool first = true;; first = false) {
     size_t next = p.find('/', pos);
     if (next == std::string::npos) next = p.size();
     std::string name = p.substr(pos, next - pos);
     if (!name.empty()) {
       std::string actual = name;
       if (searching && name != "." && name != "..") {
-        if (::lstat(Join(resolved, name).c_str(), &st) != 0) {
-          std::string found = NameCache().Find(resolved, name);
+        // The first name after the prefix found is known to be missing as
+        // spelled when it is the last one: the whole path was looked at.
+        bool knownMissing = first && next == p.size() && prefixStatted;
+        if (knownMissing || ::lstat(Join(resolved, name).c_str(), &st) != 0) {
+          std::string found = NameCache().Find(resolved, name, first && prefixStatted ? &prefixStat : nullptr);
           if (found.empty())
             searching = false;
           else
