@@ -75,12 +75,13 @@ struct Scratch {
 
     // Entries the package does not hold: every lookup is a miss, so the run
     // copies the same files and only the lookups differ.
-    std::vector<zet::PakWriterEntry> entries;
+    std::vector<zet::PakWriteEntry> entries;
     const int count = EnvNumber("ZET_BENCH_ENTRIES", 50000);
     for (int i = 0; i < count; ++i)
       entries.push_back({"ARCHIV\\TEIL" + std::to_string(i / 1000) + "\\EINTRAG" + std::to_string(i) + ".DAT",
-                         std::string(16, 'p')});
-    if (zet::WritePak((root / "packed" / "resourcen.pak").string(), entries) != 0) std::abort();
+                         std::string(16, 'p'), ""});
+    std::string error;
+    if (!zet::WritePak((root / "packed" / "resourcen.pak").string(), entries, error)) std::abort();
   }
   ~Scratch() { fs::remove_all(root); }
 

@@ -173,6 +173,34 @@ TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
   EXPECT_EQ(entries.size(), 3u);  // src, dst, fresh: no temporary file left
 }
 
+TEST(Files, ReadOnlyFilesAndFoldersAreNotWritable) {
+  namespace fs = std::filesystem;
+  TempDir t;
+  WriteBytes(t / "open.reg", "x");
+  WriteBytes(t / "locked.reg", "x");
+  fs::permissions(fs::path(t / "locked.reg"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_TRUE(platform::CanWriteFile(P(t, "open.reg")));
+  EXPECT_FALSE(platform::CanWriteFile(P(t, "locked.reg")));
+  EXPECT_FALSE(platform::CanWriteFile(P(t, "missing.reg")));
+  EXPECT_FALSE(platform::CanWriteFile(t.path()));
+  fs::permissions(fs::path(t / "locked.reg"), fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(Files, RealPathIsAbsoluteAndEmptyForNothing) {
+  TempDir t;
+  WriteBytes(t / "Sub/file.txt", "x");
+  std::string real = platform::RealPath(P(t, "Sub\\file.txt"));
+  EXPECT_TRUE(platform::IsAbsolutePath(real)) << real;
+  EXPECT_EQ(platform::GetPathKind(real), PathKind::File);
+  EXPECT_EQ(platform::RealPath(P(t, "missing")), "");
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink(t / "Sub", t / "link");
+  EXPECT_EQ(platform::RealPath(P(t, "link\\FILE.TXT")), platform::RealPath(P(t, "Sub\\file.txt")));
+  EXPECT_EQ(platform::RealPath(P(t, "link")).find("link"), std::string::npos);
+#endif
+}
+
 TEST(Copy, MoveFileReplacingSwapsContentInOneStep) {
   TempDir t;
   WriteBytes(t / "target.ini", "old");

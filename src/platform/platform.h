@@ -39,6 +39,15 @@ PathKind GetPathKind(const std::string& path);
 // Length of the file in bytes; false when the path is not a readable file.
 bool GetFileLength(const std::string& path, uint64_t& length);
 
+// True when the path is an existing file that this process may write. A file
+// marked read-only (the read-only attribute on Windows; no write permission
+// bit at all on POSIX) is not writable, even for an administrator or root.
+bool CanWriteFile(const std::string& path);
+
+// The absolute path of what path names, with every link followed (POSIX) or
+// the path made absolute (Windows); empty when nothing is there.
+std::string RealPath(const std::string& path);
+
 struct DirEntry {
   std::string name;
   bool isFolder = false;

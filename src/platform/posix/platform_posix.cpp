@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
+#include <cstdlib>
 #include <cerrno>
 #include <cstring>
 #include <list>
@@ -250,6 +252,25 @@ bool GetFileLength(const std::string& path, uint64_t& length) {
   if (path.empty() || !Stat(NativePath(path), st) || S_ISDIR(st.st_mode)) return false;
   length = static_cast<uint64_t>(st.st_size);
   return true;
+}
+
+bool CanWriteFile(const std::string& path) {
+  if (path.empty()) return false;
+  std::string native = NativePath(path);
+  struct stat st;
+  if (!Stat(native, st) || !S_ISREG(st.st_mode)) return false;
+  // Root passes every access check; a file without any write bit is still
+  // read-only by intent, as the read-only attribute is on Windows.
+  return (st.st_mode & 0222) != 0 && ::access(native.c_str(), W_OK) == 0;
+}
+
+std::string RealPath(const std::string& path) {
+  if (path.empty()) return {};
+  char* resolved = ::realpath(NativePath(path).c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
 }
 
 bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {

@@ -34,6 +34,29 @@ bool GetFileLength(const std::string& path, uint64_t& length) {
   return true;
 }
 
+bool CanWriteFile(const std::string& path) {
+  if (path.empty()) return false;
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return false;
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(file);
+  return true;
+}
+
+std::string RealPath(const std::string& path) {
+  if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::string full(needed, '\0');
+  DWORD length = ::GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
+  if (length == 0 || length >= needed) return {};
+  full.resize(length);
+  return full;
+}
+
 bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
   entries.clear();
   std::string pattern = path.empty() ? std::string("*.*") : path + "\\*.*";

@@ -1,0 +1,10 @@
+#include "app/host_registration.h"
+#include "app/reg_file_store.h"
+
+namespace zet {
+
+bool HostFolderFromWindowsPath(const std::string& windowsPath, std::string& folder) {
+  return MapWindowsPathToPrefix(RegFileStore::DefaultPrefix(), windowsPath, folder);
+}
+
+}  // namespace zet

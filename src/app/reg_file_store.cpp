@@ -1,0 +1,170 @@
+#include "app/reg_file_store.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace zet {
+
+namespace {
+
+constexpr uint32_t kWriteRights = kKeySetValue | kKeyCreateSubKey | kKeyCreateLink;
+const char kClasses[] = "Software\\Classes";
+
+// The whole file; false when it cannot be read.
+bool ReadFile(const std::string& path, std::string& text) {
+  text.clear();
+  platform::Stream in;
+  if (!in.Open(path, "rb")) return false;
+  char buffer[1 << 16];
+  for (;;) {
+    size_t n = in.Read(buffer, sizeof buffer);
+    text.append(buffer, n);
+    if (n < sizeof buffer) break;
+  }
+  return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text) {
+  std::string temp = platform::TemporaryPathBeside(path);
+  platform::Stream out;
+  if (!out.Open(temp, "wb")) return false;
+  bool ok = out.Write(text);
+  ok = out.Close() && ok;
+  if (ok) ok = platform::MoveFileReplacing(temp, path);
+  if (!ok) platform::RemoveFile(temp);
+  return ok;
+}
+
+std::string JoinKey(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + "\\" + b;
+}
+
+}  // namespace
+
+RegFileStore::RegFileStore(const std::string& prefix)
+    : RegFileStore(prefix + "/system.reg", prefix + "/user.reg") {}
+
+RegFileStore::RegFileStore(std::string systemFile, std::string userFile)
+    : systemFile_(std::move(systemFile)), userFile_(std::move(userFile)) {}
+
+std::string RegFileStore::DefaultPrefix() {
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (prefix != nullptr && *prefix != '\0') return prefix;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.wine";
+}
+
+void RegFileStore::Reload() {
+  std::string text;
+  ReadFile(systemFile_, text);
+  system_.Parse(std::move(text));
+  ReadFile(userFile_, text);
+  user_.Parse(std::move(text));
+}
+
+std::vector<RegFileStore::Place> RegFileStore::Places(uint32_t hive, const std::string& path) {
+  switch (hive) {
+    case kHkeyClassesRoot:
+      return {{&userFile_, &user_, JoinKey(kClasses, path)}, {&systemFile_, &system_, JoinKey(kClasses, path)}};
+    case kHkeyCurrentUser:
+      return {{&userFile_, &user_, path}};
+    case kHkeyLocalMachine:
+      return {{&systemFile_, &system_, path}};
+    default:
+      return {};
+  }
+}
+
+RegFileStore::Place RegFileStore::WritePlace(uint32_t hive, const std::string& path) {
+  std::vector<Place> places = Places(hive, path);
+  if (places.empty()) return {};
+  // A key of the user's classes takes the write; a new one goes to the machine.
+  for (const Place& place : places)
+    if (place.document->HasKey(place.path)) return place;
+  return places.back();
+}
+
+bool RegFileStore::Exists(uint32_t hive, const std::string& path) {
+  for (const Place& place : Places(hive, path))
+    if (platform::GetPathKind(*place.file) == platform::PathKind::File && place.document->HasKey(place.path))
+      return true;
+  return false;
+}
+
+long RegFileStore::OpenKey(Handle parent, const std::string& name, uint32_t access, Handle& key) {
+  key = 0;
+  OpenKeyState state;
+  state.access = access;
+  if (parent <= 0xFFFFFFFFu && IsPredefinedRoot(static_cast<uint32_t>(parent))) {
+    state.hive = static_cast<uint32_t>(parent);
+    Reload();
+  } else {
+    auto it = open_.find(parent);
+    if (it == open_.end()) return kRegInvalidHandle;
+    state.hive = it->second.hive;
+    state.path = it->second.path;
+  }
+  state.path = JoinKey(state.path, name);
+  if (!Exists(state.hive, state.path)) return kRegFileNotFound;
+  if (access & kWriteRights) {
+    Place place = WritePlace(state.hive, state.path);
+    if (place.file == nullptr || !platform::CanWriteFile(*place.file)) return kRegAccessDenied;
+  }
+  key = nextHandle_++;
+  open_.emplace(key, std::move(state));
+  return kRegSuccess;
+}
+
+long RegFileStore::CloseKey(Handle key) { return open_.erase(key) != 0 ? kRegSuccess : kRegInvalidHandle; }
+
+long RegFileStore::QueryValue(Handle key, const std::string& name, uint32_t& type, void* data, uint32_t& size) {
+  auto it = open_.find(key);
+  if (it == open_.end()) return kRegInvalidHandle;
+  if (!(it->second.access & kKeyQueryValue)) return kRegAccessDenied;
+  RegFileValue value;
+  bool found = false;
+  for (const Place& place : Places(it->second.hive, it->second.path))
+    if ((found = place.document->FindValue(place.path, name, value))) break;
+  if (!found) return kRegFileNotFound;
+  if (value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz)
+    value.bytes = Utf16LeToUtf8(value.bytes);
+  type = value.type;
+  if (value.bytes.size() > 0xFFFFFFFFu) return kRegMoreData;
+  uint32_t needed = static_cast<uint32_t>(value.bytes.size());
+  if (data != nullptr && needed > size) {
+    size = needed;
+    return kRegMoreData;
+  }
+  if (data != nullptr && needed > 0) std::memcpy(data, value.bytes.data(), needed);
+  size = needed;
+  return kRegSuccess;
+}
+
+long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, const void* data, uint32_t size) {
+  auto it = open_.find(key);
+  if (it == open_.end()) return kRegInvalidHandle;
+  if (!(it->second.access & kKeySetValue)) return kRegAccessDenied;
+  if (type != kRegDword || size != 4 || data == nullptr) return kRegInvalidParameter;
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  uint32_t number = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+
+  Place place = WritePlace(it->second.hive, it->second.path);
+  if (place.file == nullptr) return kRegFileNotFound;
+  if (!platform::CanWriteFile(*place.file)) return kRegAccessDenied;
+  // Changes made to the file since the key was opened are kept.
+  std::string text;
+  if (!ReadFile(*place.file, text)) return kRegWriteFault;
+  RegFileDocument fresh;
+  fresh.Parse(std::move(text));
+  if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
+  if (!WriteFileAtomically(*place.file, fresh.Text())) return kRegWriteFault;
+  *place.document = std::move(fresh);
+  return kRegSuccess;
+}
+
+}  // namespace zet

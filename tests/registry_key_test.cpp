@@ -1,0 +1,511 @@
+// CRegistryKey on both backends: the files of a Wine prefix (every platform)
+// and, on Windows, the system's registry (under Wine: the test prefix's).
+
+#include "app/registry_key.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/reg_file_store.h"
+#include "test_support.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "app/win32/win32_registry.h"
+#endif
+
+namespace zet {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+const char* const kHost[] = {"Software", "Brankor", "KORA"};
+
+// Passes every call on and counts the keys left open.
+class CountingBackend final : public RegistryBackend {
+ public:
+  explicit CountingBackend(RegistryBackend& inner) : inner_(inner) {}
+  int openKeys = 0;
+  long OpenKey(Handle parent, const std::string& name, uint32_t access, Handle& key) override {
+    long r = inner_.OpenKey(parent, name, access, key);
+    if (r == kRegSuccess) ++openKeys;
+    return r;
+  }
+  long CloseKey(Handle key) override {
+    long r = inner_.CloseKey(key);
+    if (r == kRegSuccess) --openKeys;
+    return r;
+  }
+  long QueryValue(Handle key, const std::string& name, uint32_t& type, void* data, uint32_t& size) override {
+    return inner_.QueryValue(key, name, type, data, size);
+  }
+  long SetValue(Handle key, const std::string& name, uint32_t type, const void* data, uint32_t size) override {
+    return inner_.SetValue(key, name, type, data, size);
+  }
+
+ private:
+  RegistryBackend& inner_;
+};
+
+// A Wine prefix of the test's own, with the fixture files or given texts.
+struct Prefix {
+  TempDir dir;
+  std::string system = dir / "system.reg";
+  std::string user = dir / "user.reg";
+  RegFileStore store{system, user};
+
+  explicit Prefix(const std::string& systemText = ReadBytes(test::DataPath("registry/system.reg")),
+                  const std::string& userText = ReadBytes(test::DataPath("registry/user.reg"))) {
+    WriteBytes(system, systemText);
+    if (!userText.empty()) WriteBytes(user, userText);
+  }
+};
+
+void MakeReadOnly(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::permissions(fs::path(path), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}
+
+std::string ReadString(RegistryBackend& backend, uint32_t hive, std::initializer_list<const char*> path,
+                       const char* name) {
+  CRegistryKey key(backend);
+  std::vector<const char*> parts(path);
+  std::string text;
+  if (!key.SetPath(hive, parts.data(), parts.size()) || !key.Open(kKeyRead)) return "<no key>";
+  if (!key.ReadString(name, text)) return "<false>";
+  return text;
+}
+
+// ------------------------------------------------------------ the file store
+
+TEST(RegFileStore, ReadsTheHostKeyInEveryTextForm) {
+  Prefix prefix(ReadBytes(test::DataPath("registry/system.reg")), "");
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead));
+  uint32_t version = 0;
+  EXPECT_TRUE(key.ReadDword("VERSION", version));
+  EXPECT_EQ(version, 0x40000u);
+  std::string text;
+  EXPECT_TRUE(key.ReadString("ResBase", text));
+  EXPECT_EQ(text, "C:\\Programme\\ZET\\RESOURCEN");
+  // Names compare without regard to letter case.
+  EXPECT_TRUE(key.ReadString("resbase", text));
+  EXPECT_EQ(text, "C:\\Programme\\ZET\\RESOURCEN");
+  EXPECT_TRUE(key.ReadString("InstallDir", text));
+  EXPECT_EQ(text, "%ProgramFiles%\\ZET");  // not expanded
+  EXPECT_TRUE(key.ReadString("Languages", text));
+  EXPECT_EQ(text, "Deutsch");  // the first of a list
+  EXPECT_TRUE(key.ReadString("Modules", text));
+  EXPECT_EQ(text, "Signale");
+  EXPECT_TRUE(key.ReadString("Name", text));
+  EXPECT_EQ(text, "ZET \"Zug\" Edition\tv4");
+  EXPECT_FALSE(key.ReadString("VERSION", text));  // a number is no text
+  EXPECT_EQ(text, "");
+  EXPECT_FALSE(key.ReadString("Missing", text));
+  EXPECT_TRUE(key.Close());
+  EXPECT_FALSE(key.ReadString("ResBase", text));
+
+  EXPECT_EQ(ReadString(prefix.store, kHkeyLocalMachine, {"SOFTWARE", "wine", "Fonts", "Replacements", "]Bracket]"},
+                       "GER\xc3\x84T"),
+            "Stra\xc3\x9f" "e");
+  EXPECT_EQ(ReadString(prefix.store, kHkeyClassesRoot, {".txt"}, ""), "txtfile");
+}
+
+TEST(RegFileStore, PathsRootsAndHandles) {
+  Prefix prefix;
+  CountingBackend counting(prefix.store);
+  CRegistryKey key(counting);
+  // A missing middle component: nothing is left open.
+  const char* const missingMiddle[] = {"Software", "Nobody", "KORA"};
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, missingMiddle, 3));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  EXPECT_FALSE(key.IsOpen());
+  EXPECT_EQ(counting.openKeys, 0);
+
+  // Roots outside the predefined range.
+  EXPECT_FALSE(key.SetPath(0, kHost, 3));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  EXPECT_FALSE(key.SetPath(kHkeyDynData + 1, kHost, 3));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  EXPECT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 0));  // an empty path is accepted...
+  EXPECT_FALSE(key.Open(kKeyRead));                    // ...and opens nothing
+  const char* const withNull[] = {"Software", nullptr};
+  EXPECT_FALSE(key.SetPath(kHkeyClassesRoot, withNull, 2));
+
+  // The whole chain is held open, then closed innermost first.
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead));
+  EXPECT_EQ(counting.openKeys, 3);
+  ASSERT_TRUE(key.Open(kKeyRead));  // opening again closes the old chain first
+  EXPECT_EQ(counting.openKeys, 3);
+  EXPECT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 2));  // so does a new path
+  EXPECT_EQ(counting.openKeys, 0);
+  EXPECT_TRUE(key.Close());
+
+  // The machine's classes are HKEY_LOCAL_MACHINE\Software\Classes.
+  const char* const machine[] = {"Software", "Classes", "Software", "Brankor", "KORA"};
+  ASSERT_TRUE(key.SetPath(kHkeyLocalMachine, machine, 5));
+  EXPECT_TRUE(key.Open(kKeyRead));
+  // Roots the prefix's files do not hold have no keys.
+  ASSERT_TRUE(key.SetPath(kHkeyUsers, kHost, 1));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  {
+    CRegistryKey scoped(counting);
+    ASSERT_TRUE(scoped.SetPath(kHkeyClassesRoot, kHost, 3));
+    ASSERT_TRUE(scoped.Open(kKeyRead));
+  }
+  EXPECT_EQ(counting.openKeys, 0);  // the destructor closes
+
+  Prefix empty("", "");
+  std::filesystem::remove(std::filesystem::path(empty.system));
+  EXPECT_EQ(ReadString(empty.store, kHkeyClassesRoot, {"Software"}, "x"), "<no key>");
+}
+
+TEST(RegFileStore, NumbersAndTextsOfEveryTypeAndSize) {
+  std::string exact(259, 'x');  // 259 characters and the terminator: 260 bytes
+  std::string system =
+      "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1\n"
+      "\"Exact\"=\"" + exact + "\"\n"
+      "\"TooLong\"=\"" + exact + "y\"\n"
+      "\"VersionText\"=\"262144\"\n"
+      "\"Big\"=hex(5):00,04,00,00\n"
+      "\"Short\"=hex(4):01,02\n"
+      "\"Binary\"=hex:41,42,00\n"
+      "\"Unknown\"=hex(99):41,00,00,00\n"
+      "\"Umlaut\"=\"C:\\\\Z\\x00fcge\"\n"
+      "\"Empty\"=\"\"\n";
+  Prefix prefix(system, "");
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead));
+  std::string text;
+  EXPECT_TRUE(key.ReadString("Exact", text));
+  EXPECT_EQ(text, exact);
+  EXPECT_FALSE(key.ReadString("TooLong", text));
+  EXPECT_EQ(text, "");
+  uint32_t number = 0;
+  EXPECT_FALSE(key.ReadDword("VersionText", number));
+  EXPECT_TRUE(key.ReadDword("Big", number));
+  const unsigned char stored[4] = {0x00, 0x04, 0x00, 0x00};  // as stored, not swapped
+  EXPECT_EQ(std::memcmp(&number, stored, 4), 0);
+  EXPECT_FALSE(key.ReadDword("Short", number));
+  EXPECT_FALSE(key.ReadString("Binary", text));
+  EXPECT_FALSE(key.ReadString("Unknown", text));
+  EXPECT_TRUE(key.ReadString("Umlaut", text));
+  EXPECT_EQ(text, "C:\\Z\xc3\xbcge");  // UTF-8, as file names are here
+  EXPECT_TRUE(key.ReadString("Empty", text));
+  EXPECT_EQ(text, "");
+}
+
+TEST(RegFileStore, TheUsersClassesWinAndTakeTheWrite) {
+  Prefix prefix;
+  EXPECT_EQ(ReadString(prefix.store, kHkeyClassesRoot, {"Software", "Brankor", "KORA"}, "ResBase"),
+            "D:\\Spiele\\ZET\\Resourcen");
+  EXPECT_EQ(ReadString(prefix.store, kHkeyClassesRoot, {"Software", "Brankor", "KORA"}, "InstallDir"),
+            "%ProgramFiles%\\ZET");  // only the machine has it
+  EXPECT_EQ(ReadString(prefix.store, kHkeyClassesRoot, {"Software", "Brankor", "KORA", "Editor"}, "Window"),
+            "<false>");
+
+  std::string systemBefore = ReadBytes(prefix.system);
+  std::string userBefore = ReadBytes(prefix.user);
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyWrite));
+  EXPECT_TRUE(key.WriteDword("Scan", 2));
+  EXPECT_EQ(ReadBytes(prefix.system), systemBefore);
+  EXPECT_EQ(ReadBytes(prefix.user), userBefore + "\"Scan\"=dword:00000002\n");
+
+  // A key of the machine only: the write goes to system.reg.
+  const char* const editor[] = {"Software", "Brankor", "KORA", "Editor"};
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, editor, 4));
+  ASSERT_TRUE(key.Open(kKeyWrite));
+  EXPECT_TRUE(key.WriteDword("Scan", 0xA0B0C0D0));
+  std::string expected = systemBefore;
+  std::string after = "\"Window\"=hex:2c,00,00,00,00,00,00,00,01,00,00,00\n";
+  expected.insert(expected.find(after) + after.size(), "\"Scan\"=dword:a0b0c0d0\n");
+  EXPECT_EQ(ReadBytes(prefix.system), expected);
+}
+
+TEST(RegFileStore, AccessMasksHoldForEveryLevel) {
+  Prefix prefix(ReadBytes(test::DataPath("registry/system.reg")), "");
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead));
+  EXPECT_FALSE(key.WriteDword("Scan", 2));  // opened for reading only
+  ASSERT_TRUE(key.Open(kKeyWrite));
+  uint32_t number = 0;
+  EXPECT_FALSE(key.ReadDword("VERSION", number));  // opened for writing only
+  ASSERT_TRUE(key.Open(kKeyRead | kKeyWrite));
+  EXPECT_TRUE(key.ReadDword("VERSION", number));
+  EXPECT_TRUE(key.Close());
+
+  std::string before = ReadBytes(prefix.system);
+  MakeReadOnly(prefix.system);
+  EXPECT_FALSE(key.Open(kKeyWrite));
+  EXPECT_TRUE(key.Open(kKeyRead));
+  EXPECT_EQ(ReadBytes(prefix.system), before);
+
+  // The user's classes hold the outer levels (read-only file); the machine
+  // holds the innermost key (writable file): writing fails at the outer level.
+  Prefix split(ReadBytes(test::DataPath("registry/system.reg")),
+               "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\Software\\\\Brankor\\\\Other] 1\n\"X\"=\"y\"\n");
+  MakeReadOnly(split.user);
+  CountingBackend counting(split.store);
+  CRegistryKey outer(counting);
+  ASSERT_TRUE(outer.SetPath(kHkeyClassesRoot, kHost, 3));
+  EXPECT_FALSE(outer.Open(kKeyWrite));
+  EXPECT_EQ(counting.openKeys, 0);
+  const char* const inner[] = {"Software\\Brankor\\KORA"};  // the innermost level alone is writable
+  ASSERT_TRUE(outer.SetPath(kHkeyClassesRoot, inner, 1));
+  EXPECT_TRUE(outer.Open(kKeyWrite));
+  EXPECT_TRUE(outer.WriteDword("Scan", 2));
+}
+
+TEST(RegFileStore, WritesKeepEveryOtherByte) {
+  // CR LF lines, a value written in another letter case, a value over two
+  // lines, and a last line without its line end.
+  std::string system =
+      "WINE REGISTRY Version 2\r\n;; All keys relative to REGISTRY\\\\Machine\r\n\r\n#arch=win64\r\n\r\n"
+      "[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1796583920\r\n#time=1dd85b4bb82f256\r\n"
+      "\"scan\"=hex(4):01,\\\r\n  00,00,00\r\n\"VERSION\"=dword:00040000\r\n\r\n"
+      "[Software\\\\Other] 1\r\n\"Last\"=\"x\"";
+  Prefix prefix(system, "");
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead | kKeyWrite));
+  uint32_t number = 0;
+  EXPECT_TRUE(key.ReadDword("Scan", number));
+  EXPECT_EQ(number, 1u);
+  EXPECT_TRUE(key.WriteDword("Scan", 2));
+  std::string expected = system;
+  expected.replace(expected.find("\"scan\""), std::string("\"scan\"=hex(4):01,\\\r\n  00,00,00").size(),
+                   "\"scan\"=dword:00000002");
+  EXPECT_EQ(ReadBytes(prefix.system), expected);
+  EXPECT_TRUE(key.ReadDword("Scan", number));
+  EXPECT_EQ(number, 2u);
+  EXPECT_TRUE(key.WriteDword("Scan", 2));  // again: still one line
+  EXPECT_EQ(ReadBytes(prefix.system), expected);
+
+  const char* const otherPath[] = {"Software", "Other"};
+  ASSERT_TRUE(key.SetPath(kHkeyLocalMachine, otherPath, 2));
+  ASSERT_TRUE(key.Open(kKeyWrite));
+  EXPECT_TRUE(key.WriteDword("New \"one\"", 7));
+  EXPECT_EQ(ReadBytes(prefix.system), expected + "\r\n\"New \\\"one\\\"\"=dword:00000007\r\n");
+
+  // No temporary file is left beside the registry files.
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(prefix.dir.path())) (void)entry, ++files;
+  EXPECT_EQ(files, 1u);
+}
+
+TEST(RegFileStore, BrokenLinesGiveFalseAndSurviveAWrite) {
+  std::string system =
+      "WINE REGISTRY Version 2\n\n"
+      "[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1\n"
+      "\"ResBase\"=\"C:\\\\unterminated\n"
+      "\"VERSION\"=dword:0004000G\n"
+      "\"Odd\"=text:\"x\"\n"
+      "\"Hex\"=hex(2):4g,00\n"
+      "garbage without a name\n"
+      "\"NoEquals\"\n"
+      "\"Big\"=dword:123456789\n"
+      "[Software\\\\Classes\\\\Broken key\n"
+      "\"Orphan\"=dword:00000001\n" +
+      std::string("\xff\xfe\0 binary\n", 10);
+  Prefix prefix(system, "");
+  CRegistryKey key(prefix.store);
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(key.Open(kKeyRead | kKeyWrite));
+  std::string text;
+  uint32_t number = 0;
+  EXPECT_FALSE(key.ReadString("ResBase", text));
+  EXPECT_FALSE(key.ReadDword("VERSION", number));
+  EXPECT_FALSE(key.ReadString("Odd", text));
+  EXPECT_FALSE(key.ReadString("Hex", text));
+  EXPECT_FALSE(key.ReadDword("Big", number));
+  EXPECT_FALSE(key.ReadDword("Orphan", number));
+  EXPECT_TRUE(key.WriteDword("Scan", 2));
+  std::string expected = system;
+  expected.insert(expected.find("[Software\\\\Classes\\\\Broken"), "\"Scan\"=dword:00000002\n");
+  EXPECT_EQ(ReadBytes(prefix.system), expected);
+
+  // A block that ends in a continuation mark: the new line cannot go after it.
+  std::string dangling =
+      "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1\n"
+      "\"VERSION\"=dword:00040000\n\"Modules\"=hex(7):41,\\\n";
+  Prefix broken(dangling, "");
+  CRegistryKey again(broken.store);
+  ASSERT_TRUE(again.SetPath(kHkeyClassesRoot, kHost, 3));
+  ASSERT_TRUE(again.Open(kKeyRead | kKeyWrite));
+  EXPECT_TRUE(again.WriteDword("Scan", 2));
+  ASSERT_TRUE(again.Open(kKeyRead));
+  EXPECT_TRUE(again.ReadDword("Scan", number));
+  EXPECT_EQ(number, 2u);
+  expected = dangling;
+  expected.insert(expected.find("\"VERSION"), "\"Scan\"=dword:00000002\n");
+  EXPECT_EQ(ReadBytes(broken.system), expected);
+}
+
+// ------------------------------------------------------------ the Win32 registry
+
+#ifdef _WIN32
+
+// A key of its own below HKEY_CURRENT_USER for each test, removed after it.
+class Win32Keys : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    name_ = "Software\\ZetVeltranTest-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root_,
+                                nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    ::RegCloseKey(root_);
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, name_.c_str());
+  }
+  HKEY Create(HKEY parent, const char* name) {
+    HKEY key = nullptr;
+    EXPECT_EQ(::RegCreateKeyExA(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    return key;
+  }
+  static void Set(HKEY key, const char* name, DWORD type, const std::string& bytes) {
+    ASSERT_EQ(::RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                               static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+  }
+  // The test key's path below HKEY_CURRENT_USER, then more components.
+  std::vector<std::string> Path(std::initializer_list<const char*> more) const {
+    std::vector<std::string> parts = {"Software", name_.substr(name_.find('\\') + 1)};
+    parts.insert(parts.end(), more.begin(), more.end());
+    return parts;
+  }
+  static bool SetPath(CRegistryKey& key, const std::vector<std::string>& parts) {
+    std::vector<const char*> texts;
+    for (const std::string& p : parts) texts.push_back(p.c_str());
+    return key.SetPath(kHkeyCurrentUser, texts.data(), texts.size());
+  }
+
+  Win32Registry registry_;
+  std::string name_;
+  HKEY root_ = nullptr;
+};
+
+TEST_F(Win32Keys, ValuesOfEveryTypeAndSize) {
+  HKEY kora = Create(root_, "KORA");
+  std::string exact(259, 'x');
+  Set(kora, "Exact", REG_SZ, exact + '\0');
+  Set(kora, "TooLong", REG_SZ, exact + "y" + '\0');
+  Set(kora, "Expand", REG_EXPAND_SZ, std::string("%ProgramFiles%\\ZET") + '\0');
+  Set(kora, "List", REG_MULTI_SZ, std::string("Deutsch\0English\0\0", 17));
+  Set(kora, "VersionText", REG_SZ, std::string("262144") + '\0');
+  Set(kora, "Big", REG_DWORD_BIG_ENDIAN, std::string("\x00\x04\x00\x00", 4));
+  Set(kora, "VERSION", REG_DWORD, std::string("\x00\x00\x04\x00", 4));
+  ::RegCloseKey(kora);
+
+  CountingBackend counting(registry_);
+  CRegistryKey key(counting);
+  ASSERT_TRUE(SetPath(key, Path({"KORA"})));
+  ASSERT_TRUE(key.Open(kKeyRead));
+  EXPECT_EQ(counting.openKeys, 3);
+  std::string text;
+  uint32_t number = 0;
+  EXPECT_TRUE(key.ReadString("Exact", text));
+  EXPECT_EQ(text, exact);
+  EXPECT_FALSE(key.ReadString("TooLong", text));
+  EXPECT_TRUE(key.ReadString("Expand", text));
+  EXPECT_EQ(text, "%ProgramFiles%\\ZET");
+  EXPECT_TRUE(key.ReadString("list", text));
+  EXPECT_EQ(text, "Deutsch");
+  EXPECT_FALSE(key.ReadDword("VersionText", number));
+  EXPECT_TRUE(key.ReadDword("VERSION", number));
+  EXPECT_EQ(number, 0x40000u);
+  EXPECT_TRUE(key.ReadDword("Big", number));
+  EXPECT_EQ(std::memcmp(&number, "\x00\x04\x00\x00", 4), 0);
+  EXPECT_FALSE(key.WriteDword("Scan", 2));  // opened for reading
+  EXPECT_TRUE(key.Close());
+  EXPECT_EQ(counting.openKeys, 0);
+
+  ASSERT_TRUE(key.Open(kKeyWrite));
+  EXPECT_TRUE(key.WriteDword("Scan", 2));
+  EXPECT_TRUE(key.Close());
+  DWORD type = 0, value = 0, size = sizeof value;
+  ASSERT_EQ(::RegGetValueA(root_, "KORA", "Scan", RRF_RT_ANY, &type, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(value, 2u);
+}
+
+TEST_F(Win32Keys, MissingLevelsAndRoots) {
+  ::RegCloseKey(Create(root_, "Software"));
+  CountingBackend counting(registry_);
+  CRegistryKey key(counting);
+  ASSERT_TRUE(SetPath(key, Path({"Software", "Brankor", "KORA"})));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  EXPECT_EQ(counting.openKeys, 0);
+  EXPECT_FALSE(key.IsOpen());
+  EXPECT_FALSE(key.SetPath(kHkeyDynData + 1, kHost, 3));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  EXPECT_FALSE(key.SetPath(0, kHost, 3));
+  EXPECT_FALSE(key.Open(kKeyRead));
+  // HKEY_CLASSES_ROOT is reached through its 32-bit value.
+  const char* const clsid[] = {"CLSID"};
+  ASSERT_TRUE(key.SetPath(kHkeyClassesRoot, clsid, 1));
+  EXPECT_TRUE(key.Open(kKeyRead));
+}
+
+TEST_F(Win32Keys, WritingNeedsWriteAccessToEveryLevel) {
+  HKEY outer = Create(root_, "Outer");
+  ::RegCloseKey(Create(outer, "Inner"));
+  // Outer: reading only, for everybody.
+  SECURITY_DESCRIPTOR sd;
+  ASSERT_TRUE(::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ASSERT_TRUE(::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+  char aclBuffer[256];
+  PACL acl = reinterpret_cast<PACL>(aclBuffer);
+  ASSERT_TRUE(::InitializeAcl(acl, sizeof aclBuffer, ACL_REVISION));
+  ASSERT_TRUE(::AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, everyone));
+  ASSERT_TRUE(::SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE));
+  ASSERT_EQ(::RegSetKeySecurity(outer, DACL_SECURITY_INFORMATION, &sd), ERROR_SUCCESS);
+
+  HKEY readable = nullptr, writable = nullptr;
+  ASSERT_EQ(::RegOpenKeyExA(root_, "Outer", 0, KEY_READ, &readable), ERROR_SUCCESS);
+  LONG innerAlone = ::RegOpenKeyExA(readable, "Inner", 0, KEY_WRITE, &writable);
+  if (innerAlone == ERROR_SUCCESS) ::RegCloseKey(writable);
+  ::RegCloseKey(readable);
+  HKEY probe = nullptr;
+  LONG outerForWrite = ::RegOpenKeyExA(root_, "Outer", 0, KEY_WRITE, &probe);
+  if (outerForWrite == ERROR_SUCCESS) ::RegCloseKey(probe);
+
+  CountingBackend counting(registry_);
+  CRegistryKey key(counting);
+  ASSERT_TRUE(SetPath(key, Path({"Outer", "Inner"})));
+  EXPECT_TRUE(key.Open(kKeyRead));
+  EXPECT_EQ(innerAlone, ERROR_SUCCESS);  // the innermost key itself is writable
+  if (outerForWrite == ERROR_SUCCESS) {
+    std::printf("note: this registry does not enforce key security; the level check is not exercised\n");
+  } else {
+    EXPECT_FALSE(key.Open(kKeyWrite));
+    EXPECT_EQ(counting.openKeys, 0);
+  }
+
+  // Give the key back to its owner so the test's key can be removed.
+  ASSERT_TRUE(::SetSecurityDescriptorDacl(&sd, FALSE, nullptr, FALSE));
+  ::RegSetKeySecurity(outer, DACL_SECURITY_INFORMATION, &sd);
+  ::RegCloseKey(outer);
+  ::FreeSid(everyone);
+}
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace zet
