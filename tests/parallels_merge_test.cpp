@@ -39,6 +39,7 @@ std::string Written(const std::string& text) {
 class ParallelsMerge : public test::UpdateTest {
  protected:
   int Merge(bool overwrite, int list = 0) {
+    view = RecordingView();
     g_UpdateDialog = &view;
     g_ProgressCount = 0;
     MergeParallels(overwrite, list, true);
@@ -91,6 +92,22 @@ TEST_F(ParallelsMerge, OverwriteCopiesEveryTextureButKeepsTheHostsBlocks) {
   EXPECT_EQ(HostBytes("Parallels/Texturen.txt"),
             Written(ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}})));
   EXPECT_EQ(g_RunReport.copied(), 3);
+}
+
+TEST_F(ParallelsMerge, ATextureTheArchiveHoldsIsNotCopiedButListed) {
+  ThreeAndTwo();
+  PackageArchive({"PARALLELS\\SAND.DDS"});
+  g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020);
+  ASSERT_GE(g_PakHandle, 0);
+  EXPECT_EQ(Merge(false), 0);
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/Sand.dds"));
+  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(g_RunReport.leftToArchive(), 1);
+
+  // With overwrite the archive is not asked.
+  EXPECT_EQ(Merge(true), 0);
+  EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
+  ClosePak(g_PakHandle);
 }
 
 TEST_F(ParallelsMerge, CountingCopiesNothingButCreatesTheHostList) {

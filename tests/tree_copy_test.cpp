@@ -59,6 +59,26 @@ TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
   EXPECT_EQ(g_TargetDir, target + "\\Sub\\Deep");
 }
 
+TEST_F(TreeCopy, FilesTheArchiveListsAreLeftToItUnlessOverwriteIsOn) {
+  Package("a.txt", "A");
+  Package("Sub/Deep/b.txt", "B");
+  Package("Sub/c.txt", "C");
+  PackageArchive({"SUB\\DEEP\\B.TXT", "SUB\\C.TXT", "OTHER.TXT"});
+  g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020);
+  ASSERT_GE(g_PakHandle, 0);
+
+  EXPECT_EQ(CopyBothPasses(false), 3);
+  EXPECT_EQ(view.steps, 3);  // counted and stepped, though not copied
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Sub"));  // no folder made for nothing
+  EXPECT_EQ(g_RunReport.leftToArchive(), 2);
+
+  view = RecordingView();
+  CopyBothPasses(true);
+  EXPECT_EQ(HostFiles(), (Strings{"Sub/Deep/b.txt", "Sub/c.txt", "a.txt"}));
+  ClosePak(g_PakHandle);
+}
+
 TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOn) {
   Package("a.txt", "new a");
   Package("Sub/b.txt", "new b");

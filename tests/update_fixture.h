@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "fileio/file_slots.h"
+#include "fileio/pak_archive.h"
+#include "fileio/pak_writer.h"
 #include "test_support.h"
 #include "update/update_run.h"
 
@@ -20,6 +22,7 @@ class UpdateTest : public ::testing::Test {
   void SetUp() override {
     ResetUpdateRunState();
     ResetFileSlots();
+    ResetPakSlots();
     MakeFolders(t / "pkg/RESOURCEN");
     MakeFolders(t / "host/RESOURCEN");
     source = ProgramPath(t, "pkg/RESOURCEN");
@@ -29,7 +32,16 @@ class UpdateTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetUpdateRunState();
+    ResetPakSlots();
     ResetFileSlots();
+  }
+
+  // resourcen.pak beside the package, listing the names given.
+  void PackageArchive(const std::vector<std::string>& names) {
+    std::vector<PakWriteEntry> entries;
+    for (const std::string& n : names) entries.push_back({n, "packed " + n, ""});
+    std::string error;
+    ASSERT_TRUE(WritePak(ProgramPath(t, "pkg/resourcen.pak"), entries, error)) << error;
   }
 
   void Package(const std::string& relative, const std::string& bytes) {

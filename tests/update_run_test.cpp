@@ -74,6 +74,42 @@ TEST_F(UpdateRun, WithoutAViewNothingHappens) {
   EXPECT_TRUE(HostFiles().empty());
 }
 
+TEST_F(UpdateRun, TheArchiveBesideThePackageIsUsedUnlessOverwriteIsOn) {
+  Package("a.txt", "A");
+  Package("Sub/b.txt", "B");
+  PackageArchive({"SUB\\B.TXT"});
+
+  RecordingView view;
+  UpdateThread(&view);
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  EXPECT_EQ(view.calls, Calls(3, 2));
+  EXPECT_EQ(g_RunReport.leftToArchive(), 1);
+
+  RecordingView overwrite(true);
+  UpdateThread(&overwrite);
+  EXPECT_EQ(HostFiles(), (Strings{"Sub/b.txt", "a.txt"}));
+  // The archive is closed at the end of each run.
+  EXPECT_LT(PakEntryCount(g_PakHandle), 0);
+}
+
+TEST_F(UpdateRun, ABrokenArchiveIsAFailureAndEveryFileIsCopied) {
+  Package("a.txt", "A");
+  test::WriteBytes(t / "pkg/resourcen.pak", "PAK\0 this is no archive");
+  RecordingView view;
+  UpdateThread(&view);
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, source + "\\..\\resourcen.pak");
+
+  // Without an archive at all there is nothing to report.
+  test::WriteBytes(t / "pkg/resourcen.pak", "");
+  std::filesystem::remove(t / "pkg/resourcen.pak");
+  RecordingView again;
+  UpdateThread(&again);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  EXPECT_EQ(again.message, "Done.");
+}
+
 TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {
   Package("a.txt", "A");
   Package("b.txt", "B");
