@@ -4,6 +4,11 @@
 
 #include <fstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "recording_view.h"
 #include "update_fixture.h"
 
@@ -143,6 +148,30 @@ TEST_F(TreeCopy, ANameWithABackslashCannotLeadOutOfTheTarget) {
   EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/a.txt", "pkg/RESOURCEN/..\\..\\evil.txt",
                                                "pkg/RESOURCEN/..\\x/f.txt", "pkg/RESOURCEN/a.txt"}));
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
+}
+
+TEST_F(TreeCopy, PathsBeyondTheSystemsLimitAreFailuresNotCrashes) {
+  // Folders nested deeper than a path can name: made one level at a time.
+  Package("a.txt", "A");
+  char here[4096];
+  ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(::chdir((t.path() + "/pkg/RESOURCEN").c_str()), 0);
+  const std::string level(200, 'd');
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(::mkdir(level.c_str(), 0777), 0);
+    ASSERT_EQ(::chdir(level.c_str()), 0);
+    std::ofstream("f.txt") << "F";
+  }
+  ASSERT_EQ(::chdir(here), 0);
+
+  CopyBothPasses(false);
+  EXPECT_EQ(HostBytes("a.txt"), "A");
+  EXPECT_EQ(HostBytes(level + "/f.txt"), "F");
+  EXPECT_FALSE(g_RunReport.failures().empty());
+  EXPECT_LT(g_RunReport.copied(), 31);
+  EXPECT_GT(g_RunReport.copied(), 10);
+  // The scratch folder's own clean-up cannot name such paths either.
+  EXPECT_EQ(std::system(("rm -rf '" + t.path() + "/pkg' '" + t.path() + "/host'").c_str()), 0);
 }
 #endif
 
