@@ -257,6 +257,17 @@ TEST(TextureListBraces, UnbalancedListsStayInsideTheText) {
   EXPECT_TRUE(extra.HasTexture(1));
   EXPECT_TRUE(extra.RemoveTexture(1));
 
+  // An id outside every block does not hide the block that follows.
+  TextureList stray = FromText(t, "id(1) Basis{ Textur{ id(1) name(a) } }");
+  TextureRecord r;
+  ASSERT_TRUE(stray.ParseTexture(1, r));
+  EXPECT_EQ(r.name, "a");
+  EXPECT_TRUE(stray.RemoveTexture(1));
+  EXPECT_FALSE(stray.HasTexture(1));
+  EXPECT_TRUE(stray.SetTexture(1, "\n\tTextur{\tid(1)\tname(b)\t}"));
+  ASSERT_TRUE(stray.ParseTexture(1, r));
+  EXPECT_EQ(r.name, "b");
+
   TextureList balanced = FromText(t, ListFile({1}));
   EXPECT_TRUE(balanced.IsBalanced());
   EXPECT_EQ(balanced.FindBlockEnd(0), balanced.Text().size() - 4);  // the "}" of Basis

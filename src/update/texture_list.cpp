@@ -122,10 +122,16 @@ void TextureList::BuildIndex() {
     }
   }
   if (!open.empty()) balanced_ = false;
-  // The first attribute of each id stands for it.
+  // The first attribute of each id that stands in a whole block stands for
+  // it; without one, its first attribute (which has no block).
   std::stable_sort(refs.begin(), refs.end(), [](const IdRef& a, const IdRef& b) { return a.id < b.id; });
-  for (const IdRef& r : refs)
-    if (index_.empty() || index_.back().id != r.id) index_.push_back(r);
+  for (const IdRef& r : refs) {
+    if (index_.empty() || index_.back().id != r.id) {
+      index_.push_back(r);
+    } else if (index_.back().close == npos && r.open != npos && r.close != npos) {
+      index_.back() = r;
+    }
+  }
   indexed_ = true;
 }
 

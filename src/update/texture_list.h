@@ -101,7 +101,8 @@ class TextureList {
   static std::string Normalize(std::string_view bytes);
 
  private:
-  // One id attribute: the first one of its id in the text.
+  // The id attribute that stands for its id: the first one in a whole
+  // block, else the first one.
   struct IdRef {
     int32_t id;
     size_t at;     // index of "id("

@@ -53,6 +53,12 @@ class FolderNameCache {
     else if (!Stat(dir.empty() ? "." : dir, st))
       return {};
     Entry* e = Lookup(dir);
+    if (e != nullptr && e->ownChange && e->stampValid && e->ino == st.st_ino && !SameStamp(*e, st)) {
+      // Changed by what this process created there since the last look:
+      // the names are current already.
+      SetStamp(*e, st);
+    }
+    if (e != nullptr) e->ownChange = false;
     if (e == nullptr || !SameStamp(*e, st)) {
       if (e == nullptr) {
         entries_.emplace_front();
@@ -67,17 +73,15 @@ class FolderNameCache {
   }
 
   // This process created name in dir: keep the cached folder current.
+  // The folder is not looked at again here: the next Find takes the change
+  // of its time stamp for this one (copying many files into one folder
+  // costs no extra look per file).
   void Created(const std::string& dir, const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Entry& e : entries_) {
       if (e.dir != dir) continue;
-      struct stat st;
-      if (!Stat(dir.empty() ? "." : dir, st)) {
-        e.stampValid = false;
-        return;
-      }
       e.names.emplace(UpperAscii(name), name);
-      SetStamp(e, st);
+      e.ownChange = true;
       return;
     }
   }
@@ -87,6 +91,7 @@ class FolderNameCache {
   struct Entry {
     std::string dir;
     bool stampValid = false;
+    bool ownChange = false;  // this process created names here since the stamp
     struct timespec mtime {};
     struct timespec ctime {};
     ino_t ino = 0;
@@ -361,10 +366,11 @@ bool CopyInto(int in, const struct stat& st, const std::string& native) {
 }  // namespace
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
-  std::string source = NativePath(from);
-  std::string target = NativePath(to);
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // A source named as it is spelled on disk needs no case lookup.
+  int in = ::open(Slashed(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = ::open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
+  std::string target = NativePath(to);
   struct stat st;
   bool ok = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) {
