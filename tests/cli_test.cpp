@@ -32,15 +32,7 @@ std::string Quote(const std::string& arg) {
 #endif
 }
 
-std::string ProgramFile() {
-  std::string path = ZET_CLI_PATH;
-#ifdef _WIN32
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-#endif
-  return path;
-}
+std::string ProgramFile() { return test::BuildTreePath(ZET_CLI_PATH); }
 
 class Cli : public ::testing::Test {
  protected:

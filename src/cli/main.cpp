@@ -73,6 +73,9 @@ int main(int argc, char** argv) {
                          cli::Text("CAPTION2"), cli::Text("CAPTION3"));
   UpdateThread(&view);
   std::fflush(stderr);
-  PrintSummary(view.message(), g_RunReport);
+  // A language file without the completion text still gets a first line.
+  std::string message = view.message();
+  if (message.empty()) message = cli::Text("IDMSG1");
+  PrintSummary(message, g_RunReport);
   return g_RunReport.failures().empty() ? kExitDone : kExitFailures;
 }
