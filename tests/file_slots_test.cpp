@@ -102,6 +102,28 @@ TEST_F(FileSlotsTest, WritesTextWithCrLfAndBinaryAsGiven) {
   EXPECT_EQ(ReadFile(image, nullptr, 1, false), kBadSlot);
 }
 
+TEST_F(FileSlotsTest, FailedWritesAreReportedAndNeverPassAsAGoodFile) {
+  HookLog log;
+  log.Install();
+  WriteBytes(P(dir_, "read.txt"), "x");
+  int slot = OpenFile(P(dir_, "read.txt"), "rb");
+  EXPECT_EQ(WriteFile(slot, "y", 1), kWriteFailed);
+  EXPECT_EQ(log.calls, std::vector<HookLog::Call>({{-8, P(dir_, "read.txt"), "WriteFile"}}));
+#ifndef _WIN32
+  // A device that takes no data: the buffered text fails when it is flushed
+  // at the close, which reports -5 and keeps the slot until closed again.
+  log.calls.clear();
+  slot = OpenFile("/dev/full", "w");
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(WriteText(slot, "line\n"), 0);
+  EXPECT_EQ(CloseFile(slot), kCloseFailed);
+  EXPECT_EQ(log.calls, std::vector<HookLog::Call>({{-5, "/dev/full", "CloseFile"}}));
+  EXPECT_EQ(FileSlotState(slot), 1);
+  EXPECT_EQ(CloseFile(slot), 0);
+  EXPECT_EQ(FileSlotState(slot), 0);
+#endif
+}
+
 TEST_F(FileSlotsTest, WriteToAFolderThatIsMissingFailsToOpen) {
   HookLog log;
   log.Install();

@@ -359,7 +359,9 @@ int ReadToken(int slot, std::string* destination, int max, char d1, char d2, cha
   FileSlot* s = ImageSlot(slot);
   if (s == nullptr) return kBadSlot;
   uint64_t begin, end;
-  ScanToken(*s, s->image.size(), max, Delimiters(d1, d2, d3, d4), NarrowUnit, begin, end);
+  // A lambda, not the function's address, so that the unit read is inlined.
+  ScanToken(*s, s->image.size(), max, Delimiters(d1, d2, d3, d4),
+            [](const std::string& image, uint64_t i) { return NarrowUnit(image, i); }, begin, end);
   if (destination != nullptr) destination->assign(s->image, begin, end - begin);
   return 0;
 }
@@ -368,7 +370,8 @@ int ReadWideToken(int slot, std::u16string* destination, int max, char d1, char 
   FileSlot* s = ImageSlot(slot);
   if (s == nullptr) return kBadSlot;
   uint64_t begin, end;
-  ScanToken(*s, s->image.size() / 2, max, Delimiters(d1, d2, d3, d4), WideUnit, begin, end);
+  ScanToken(*s, s->image.size() / 2, max, Delimiters(d1, d2, d3, d4),
+            [](const std::string& image, uint64_t i) { return WideUnit(image, i); }, begin, end);
   if (destination != nullptr) {
     destination->clear();
     destination->reserve(end - begin);

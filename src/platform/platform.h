@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zet::platform {
@@ -81,6 +82,15 @@ bool RemoveFile(const std::string& path);
 // A file name that does not exist yet in the folder of path, for writing a
 // file beside path before it replaces it. Built from path's own name.
 std::string TemporaryPathBeside(const std::string& path);
+
+// ---------------------------------------------------------------- code page
+
+// 8-bit text of the system code page to UTF-16 and back. Windows converts
+// with the system's ANSI code page; POSIX uses Windows-1252, the code page
+// of the host's Western installations. A character without an 8-bit form
+// becomes '?'.
+std::u16string AnsiToUtf16(std::string_view text);
+std::string Utf16ToAnsi(std::u16string_view text);
 
 // ---------------------------------------------------------------- process
 

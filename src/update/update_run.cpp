@@ -26,7 +26,7 @@ constexpr int kPakOpenFlags = 0x8020;
 
 const char kSection[] = "DLG_VELTRAN";
 // Shown when the language file has no text for a run with failures.
-const char kFailuresText[] = "The update has ended, but some files could not be copied or written. Failures:";
+const char kFailuresText[] = "The package has been installed, but some files could not be written. Failures:";
 
 }  // namespace
 

@@ -1,0 +1,30 @@
+// Code page conversion on Windows: the system's ANSI code page.
+
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/platform.h"
+
+namespace zet::platform {
+
+std::u16string AnsiToUtf16(std::string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::u16string out(static_cast<size_t>(n > 0 ? n : 0), u'\0');
+  if (n > 0)
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                          reinterpret_cast<wchar_t*>(out.data()), n);
+  return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+  if (text.empty() || text.size() > INT_MAX) return {};
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
+  int n = ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, "?", nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, "?", nullptr);
+  return out;
+}
+
+}  // namespace zet::platform

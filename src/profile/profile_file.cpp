@@ -1,0 +1,155 @@
+// Load and Save: a profile document from and to its file, through the file
+// slots (a memory image and the text reader for reading, a streamed slot for
+// writing).
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fileio/file_slots.h"
+#include "platform/platform.h"
+#include "profile/profile_document.h"
+#include "profile/profile_text.h"
+
+namespace zet {
+
+namespace {
+
+using profile_text::TrimBlanks;
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// One line of the memory image: "%ls" for 8-bit text, "%lw" for UTF-16.
+// Lines of any length are read whole. False at the end of the image.
+bool ReadLine(int slot, std::string& line) { return ReadText(slot, "%ls", &line) == 0; }
+bool ReadLine(int slot, std::u16string& line) { return ReadText(slot, "%lw", &line) == 0; }
+
+}  // namespace
+
+template <typename Char>
+int BasicProfileDocument<Char>::Load(const char* path, int64_t offset, int64_t length) {
+  if (path != nullptr) path_ = path;
+  const int slot = OpenFileRegion(path_, offset, length);
+  if (slot < 0) return -1;
+  ReadLines(slot);
+  CloseFile(slot);
+  return 0;
+}
+
+template <typename Char>
+void BasicProfileDocument<Char>::ReadLines(int slot) {
+  const bool startsDocument = nodes_.count() == 0;
+  std::vector<Text> pending;  // comment lines waiting for what follows them
+  int section = -1;
+  bool first = true;
+  Text line;
+  while (EoFile(slot, sizeof(Char)) == 0 && ReadLine(slot, line)) {
+    // The reader passes over line breaks, so only the end of the image
+    // gives an empty line.
+    if (line.empty()) continue;
+    View text(line);
+    if (first) {
+      first = false;
+      // A byte-order mark at the start of the file is no text of its first
+      // line; an 8-bit document keeps a UTF-8 mark for its Save.
+      if constexpr (kWide) {
+        if (text[0] == 0xFEFF) text.remove_prefix(1);
+      } else if (text.substr(0, 3) == kUtf8Mark) {
+        text.remove_prefix(3);
+        if (startsDocument) utf8Mark_ = true;
+      }
+      if (text.empty()) continue;  // the mark was all the line held
+    }
+    text = TrimBlanks(text);
+    if (text.empty() || text[0] == ';') {
+      pending.emplace_back(text);
+    } else if (text[0] == '[') {
+      for (const Text& comment : pending) AddCommentText(comment, -1);
+      pending.clear();
+      section = AddSectionText(text);
+    } else if (section >= 0) {
+      for (const Text& comment : pending) AddCommentText(comment, section);
+      pending.clear();
+      AddEntryText(text, section);
+    }
+    // Other lines before the first valid header are dropped; their
+    // comments wait for the next header.
+  }
+  // Comment lines at the end of the file stay where they were: at the end
+  // of the last section, or at the top level when there is none.
+  for (const Text& comment : pending) AddCommentText(comment, section);
+}
+
+template <typename Char>
+int BasicProfileDocument<Char>::Save(const char* path) {
+  if (path != nullptr) path_ = path;
+  if (path_.empty()) return -1;
+  std::string target = path_;
+  if (platform::GetPathKind(path_) != platform::PathKind::None) {
+    // A read-only file (or a folder) stays as it is, as it would for an
+    // open for writing.
+    if (!platform::CanWriteFile(path_)) return -1;
+    // Through a link, the file it names is replaced, not the link.
+    std::string real = platform::RealPath(path_);
+    if (!real.empty()) target = real;
+  }
+  // Write a complete file beside the target first; only that replaces it.
+  const std::string temporary = platform::TemporaryPathBeside(target);
+  const int slot = OpenFile(temporary, kWide ? "wb" : "w");
+  if (slot < 0) return -1;
+  bool written = WriteLines(slot);
+  written = CloseFile(slot) == 0 && written;
+  if (written && platform::MoveFileReplacing(temporary, target)) return 0;
+  platform::RemoveFile(temporary);
+  return -1;
+}
+
+template <typename Char>
+bool BasicProfileDocument<Char>::WriteLines(int slot) {
+  bool ok = true;
+  Text line;
+  auto writeLine = [&](const Text& text) {
+    if constexpr (kWide) {
+      std::string bytes;
+      bytes.reserve(2 * text.size() + 4);
+      for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+      }
+      bytes.append("\x0D\x00\x0A\x00", 4);
+      ok = WriteFile(slot, bytes.data(), static_cast<int64_t>(bytes.size())) == 0 && ok;
+    } else {
+      // Text mode: each line ends with CR LF.
+      ok = WriteText(slot, "%s\n", text.c_str()) == 0 && ok;
+    }
+  };
+  if constexpr (kWide)
+    ok = WriteFile(slot, "\xFF\xFE", 2) == 0;
+  else if (utf8Mark_)
+    ok = WriteFile(slot, kUtf8Mark, 3) == 0;
+
+  for (int i = 0; i < nodes_.count() && ok; ++i) {
+    const ProfileNode& node = *nodes_[i];
+    profile_text::BuildLine(node, line);
+    writeLine(line);
+    if (node.type != ProfileValueType::Section) continue;
+    for (int c = 0; c < node.children.count() && ok; ++c) {
+      profile_text::BuildLine(*node.children[c], line);
+      writeLine(line);
+    }
+    line.clear();
+    writeLine(line);
+  }
+  return ok;
+}
+
+template int BasicProfileDocument<char>::Load(const char*, int64_t, int64_t);
+template int BasicProfileDocument<char>::Save(const char*);
+template void BasicProfileDocument<char>::ReadLines(int);
+template bool BasicProfileDocument<char>::WriteLines(int);
+template int BasicProfileDocument<char16_t>::Load(const char*, int64_t, int64_t);
+template int BasicProfileDocument<char16_t>::Save(const char*);
+template void BasicProfileDocument<char16_t>::ReadLines(int);
+template bool BasicProfileDocument<char16_t>::WriteLines(int);
+
+}  // namespace zet

@@ -1,0 +1,165 @@
+// The language table: lookups as the dialogs and the update run make them,
+// the built-in string table's translation, and the language files we ship.
+
+#include "profile/lang_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_version.h"
+#include "test_support.h"
+
+namespace zet {
+namespace {
+
+using test::DataPath;
+using test::ProgramPath;
+using test::TempDir;
+using test::WriteBytes;
+
+class LangTable : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    SetLangTable(nullptr);
+    ResetBuiltinStrings();
+  }
+  // Installs a table loaded from these bytes.
+  static void Install(const std::string& bytes) {
+    TempDir dir;
+    WriteBytes(dir / "zetveltran.lng", bytes);
+    ASSERT_EQ(LoadLangTable(ProgramPath(dir, "zetveltran.lng").c_str()), 0);
+  }
+};
+
+const std::u16string kAboutBuiltin = u"IDS_ABOUTBOX" + std::u16string(263, u' ');
+
+TEST_F(LangTable, LookupsGiveTextsOrNothing) {
+  EXPECT_STREQ(GetLangText("DLG_VELTRAN", "CAPTION"), "") << "no table installed";
+  Install(
+      "[DLG_VELTRAN]\r\n"
+      "CAPTION = \"ZET Veltran\"\r\n"
+      "Caption2 = \"wrong case\"\r\n"
+      "IDOK = OK\r\n"
+      "IDMSG1 = 12\r\n"
+      "LONG = \"" +
+      std::string(600, 'x') + "\"\r\n");
+  EXPECT_TRUE(HasLangTable());
+  EXPECT_STREQ(GetLangText("DLG_VELTRAN", "CAPTION"), "ZET Veltran");
+  EXPECT_STREQ(GetLangText("DLG_VELTRAN", "CAPTION2"), "") << "keys are case-sensitive";
+  EXPECT_STREQ(GetLangText("dlg_veltran", "CAPTION"), "");
+  EXPECT_STREQ(GetLangText("DLG_VELTRAN", "IDOK"), "") << "an unquoted word is no text";
+  EXPECT_STREQ(GetLangText("DLG_ABOUT", "CAPTION"), "") << "a missing section is no error";
+  EXPECT_STREQ(GetLangText(nullptr, "CAPTION"), "");
+  EXPECT_EQ(std::string(GetLangText("DLG_VELTRAN", "LONG")), std::string(kLangTextMax, 'x')) << "cut to 511";
+
+  const char* first = GetLangText("DLG_VELTRAN", "CAPTION");
+  std::string copy = GetLangString("DLG_VELTRAN", "CAPTION");
+  GetLangText("DLG_ABOUT", "IDOK");
+  EXPECT_STREQ(first, "") << "the next lookup overwrites the result";
+  EXPECT_EQ(copy, "ZET Veltran");
+}
+
+TEST_F(LangTable, AFailedLoadInstallsNothing) {
+  TempDir dir;
+  EXPECT_EQ(LoadLangTable(ProgramPath(dir, "zetveltran.lng").c_str()), -1);
+  EXPECT_FALSE(HasLangTable());
+  Install("[A]\r\nk = \"old\"\r\n");
+  EXPECT_EQ(LoadLangTable(ProgramPath(dir, "missing.lng").c_str()), -1);
+  EXPECT_STREQ(GetLangText("A", "k"), "old") << "the table in use stays";
+}
+
+TEST_F(LangTable, ThreadsLookUpWithoutDisturbingEachOther) {
+  Install("[A]\r\nk = \"first text\"\r\n[B]\r\nk = \"the second, longer text\"\r\n");
+  auto worker = [](const char* section, const char* expected, int* mismatches) {
+    for (int i = 0; i < 20000; ++i)
+      if (std::string(GetLangText(section, "k")) != expected) ++*mismatches;
+  };
+  int a = 0, b = 0;
+  std::thread ta(worker, "A", "first text", &a);
+  std::thread tb(worker, "B", "the second, longer text", &b);
+  ta.join();
+  tb.join();
+  EXPECT_EQ(a + b, 0);
+}
+
+TEST_F(LangTable, AboutBoxStringIsTranslatedAndCut) {
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), kAboutBuiltin);
+  ApplyLangStringTable();
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), kAboutBuiltin) << "no table: nothing changes";
+
+  Install("[DLG_STANDARD_MESSAGE]\r\nIDS_ABOUTBOX = \"\xDC" "ber ZET Veltran...\"\r\n");
+  ApplyLangStringTable();
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), u"Über ZET Veltran...");
+
+  ResetBuiltinStrings();
+  Install("[DLG_STANDARD_MESSAGE]\r\nIDS_ABOUTBOX = \"" + std::string(300, 'a') + "\"\r\n");
+  ApplyLangStringTable();
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), std::u16string(275, u'a'));
+
+  ResetBuiltinStrings();
+  Install("[DLG_STANDARD_MESSAGE]\r\nIDS_ABOUTBOX = \"\"\r\n");
+  ApplyLangStringTable();
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), kAboutBuiltin) << "an empty translation keeps the built-in text";
+}
+
+TEST_F(LangTable, EveryBuiltinStringNamingAKeyIsReplaced) {
+  SetBuiltinStrings({{1, u"  IDS_ONE\t"}, {2, u"IDS_TWO"}, {3, u"IDS_NONE"}, {70, u"IDS_LONG"}, {71, u""}});
+  Install(
+      "[DLG_STANDARD_MESSAGE]\r\n"
+      "IDS_ONE = \"one\"\r\n"
+      "IDS_TWO = \"zwei \x80\"\r\n"
+      "IDS_LONG = \"much longer than the key\"\r\n");
+  ApplyLangStringTable();
+  EXPECT_EQ(GetBuiltinString(1), u"one") << "the key is trimmed";
+  EXPECT_EQ(GetBuiltinString(2), u"zwei \u20AC") << "converted from the code page";
+  EXPECT_EQ(GetBuiltinString(3), u"IDS_NONE");
+  EXPECT_EQ(GetBuiltinString(70), u"much lon") << "cut to the built-in length";
+  EXPECT_EQ(GetBuiltinString(71), u"") << "empty strings are absent";
+  EXPECT_EQ(GetBuiltinString(kAboutBoxStringId), u"") << "the table was replaced";
+}
+
+// The language files we ship hold every text the program shows.
+class ShippedLanguageFile : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ShippedLanguageFile, HoldsEveryTextQuotedAndInOurLayout) {
+  const std::string path = DataPath(std::string("../../lang/") + GetParam());
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(path), 0) << path;
+  const std::vector<std::pair<const char*, std::vector<const char*>>> keys = {
+      {"DLG_STANDARD_MESSAGE", {"IDS_WARNING", "IDS_ZETVERSION", "IDS_ZETRUNNING", "IDS_ABOUTBOX"}},
+      {"DLG_VELTRAN",
+       {"CAPTION", "CAPTION2", "CAPTION3", "IDOK", "IDCANCEL", "IDC_STATIC1", "IDC_STATIC2", "IDC_STATIC3",
+        "IDC_BROWSE", "IDC_CHECK", "IDMSG1", "IDMSG2", "IDMSG3", "IDMSG4", "IDMSG5"}},
+      {"DLG_ABOUT", {"CAPTION", "IDOK", "IDC_STATIC1", "IDC_STATIC2"}},
+      {"POPUP_EDIT", {"ID_UNDO", "ID_CUT", "ID_COPY", "ID_PASTE", "ID_DELETE", "ID_SELECTALL"}},
+  };
+  int count = 0;
+  for (const auto& [section, names] : keys) {
+    for (const char* key : names) {
+      EXPECT_EQ(doc.GetEntryType(section, key), 3) << section << " " << key << " is a quoted text";
+      std::string text = doc.GetString(section, key);
+      EXPECT_FALSE(text.empty()) << section << " " << key;
+      EXPECT_LE(text.size(), 255u) << section << " " << key << " fits the caption and title buffers";
+      ++count;
+    }
+  }
+  EXPECT_EQ(count, 29);
+  EXPECT_EQ(std::string(doc.GetString("DLG_ABOUT", "IDC_STATIC1")), "ZET Veltran " ZET_VELTRAN_VERSION);
+  EXPECT_EQ(std::string(doc.GetString("POPUP_EDIT", "ID_COPY")).find('\t') != std::string::npos, true)
+      << "menu items carry their shortcut after a tab";
+
+  // Written in the layout our writer uses: a save changes no byte.
+  TempDir dir;
+  ASSERT_EQ(doc.Save(ProgramPath(dir, "copy.lng")), 0);
+  EXPECT_EQ(test::ReadBytes(dir / "copy.lng"), test::ReadBytes(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lang, ShippedLanguageFile, ::testing::Values("zetveltran.lng", "de/zetveltran.lng"));
+
+}  // namespace
+}  // namespace zet

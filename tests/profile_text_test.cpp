@@ -1,0 +1,466 @@
+// The profile text form: what Load makes of a file, what Save writes, and
+// that a save never costs the old file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "fileio/file_slots.h"
+#include "platform/platform.h"
+#include "profile/profile_document.h"
+#include "profile_dump.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace zet {
+namespace {
+
+using test::DataPath;
+using test::Dump;
+using test::ProgramPath;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// The file's bytes as UTF-16LE with the byte-order mark, as a wide save
+// writes them.
+std::string Utf16File(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t u : text) {
+    bytes.push_back(static_cast<char>(u & 0xFF));
+    bytes.push_back(static_cast<char>(u >> 8));
+  }
+  return bytes;
+}
+
+template <typename Doc>
+std::string LoadDump(const std::string& bytes, int* result = nullptr) {
+  TempDir dir;
+  WriteBytes(dir / "in.ini", bytes);
+  Doc doc;
+  int r = doc.Load(ProgramPath(dir, "in.ini"));
+  if (result != nullptr) *result = r;
+  return Dump(doc);
+}
+
+template <typename Doc>
+std::string SaveBytes(Doc& doc) {
+  TempDir dir;
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "out.ini")), 0);
+  return ReadBytes(dir / "out.ini");
+}
+
+// Loads the bytes and saves them again.
+template <typename Doc>
+std::string Resave(const std::string& bytes) {
+  TempDir dir;
+  WriteBytes(dir / "in.ini", bytes);
+  Doc doc;
+  EXPECT_EQ(doc.Load(ProgramPath(dir, "in.ini")), 0);
+  EXPECT_EQ(doc.Save(), 0) << "a save without a path writes the loaded file";
+  return ReadBytes(dir / "in.ini");
+}
+
+TEST(ProfileLoad, ValueFormsDecideInTheirOrder) {
+  EXPECT_EQ(LoadDump<ProfileDocument>("[V]\n"
+                                      "int = 5\n"
+                                      "ints = -5,6\n"
+                                      "float = 1.5\n"
+                                      "floats = .5,2\n"
+                                      "hex = 0x10,0x20\n"
+                                      "HEX = 0XfF\n"
+                                      "bytes = #0aFF\n"
+                                      "odd = #abc\n"
+                                      "empty bytes = #\n"
+                                      "yn = Y,N,y\n"
+                                      "no = No\n"
+                                      "spaced = Y, N\n"
+                                      "word = hello\n"
+                                      "nothing =\n"
+                                      "quoted = \"a;b\" ; the comment\n"
+                                      "comma = \"a,b\"\n"
+                                      "open = \"abc\n"
+                                      "closed = \"abc\"def\n"
+                                      "listblank = 1, 2 ,3\n"
+                                      "gap = 1,,3\n"
+                                      "minus = -\n"),
+            "[V]\n"
+            "  int: Int(1) 5\n"
+            "  ints: Int(2) -5,6\n"
+            "  float: Float(1) 1.5\n"
+            "  floats: Float(2) 0.5,2\n"
+            "  hex: HexInt(2) 0x10,0x20\n"
+            "  HEX: HexInt(1) 0xff\n"
+            "  bytes: Bytes(2) 0a ff\n"
+            "  odd: Bytes(1) ab\n"
+            "  empty bytes: Bytes(0) \n"
+            "  yn: YesNo(3) Y,N,Y\n"
+            "  no: YesNo(1) N\n"
+            "  spaced: YesNo(2) Y,N\n"
+            "  word: None(1) raw \"hello\"\n"
+            "  nothing: None(1) raw \"\"\n"
+            "  quoted: String(3) \"a;b\" ; the comment\n"
+            "  comma: String(3) \"a,b\"\n"
+            "  open: String(3) \"abc\"\n"
+            "  closed: String(3) \"abc\"\n"
+            "  listblank: Int(3) 1,2,3\n"
+            "  gap: Int(3) 1,0,3\n"
+            "  minus: Int(1) 0\n");
+}
+
+TEST(ProfileLoad, NumbersOutOfRangeStopAtTheLimits) {
+  EXPECT_EQ(LoadDump<ProfileDocument>("[N]\n"
+                                      "big = 99999999999,-99999999999\n"
+                                      "hex = 0x123456789,-0x1\n"
+                                      "float = 1e39,-1e39,1e-50,1.5e3\n"
+                                      "nan = .nan,-inf.\n"),
+            "[N]\n"
+            "  big: Int(2) 2147483647,-2147483648\n"
+            "  hex: HexInt(2) 0xffffffff,0xffffffff\n"
+            "  float: Float(4) 3.40282e+38,-3.40282e+38,0,1500\n"
+            "  nan: Float(2) 0,-3.40282e+38\n");
+}
+
+TEST(ProfileLoad, MalformedLinesAreDroppedOneByOne) {
+  EXPECT_EQ(LoadDump<ProfileDocument>("stray = 1\n"
+                                      "; before the first header\n"
+                                      "[ A ]\n"
+                                      "=5\n"
+                                      "no equals sign\n"
+                                      "  \t key \t = \t 7 \t \n"
+                                      "[broken\n"
+                                      "lost = 1\n"
+                                      "; kept for the next header\n"
+                                      "[B;x] ; after\n"
+                                      "k = 1\n"
+                                      "[A]\n"
+                                      "k = 2\n"),
+            "; before the first header\n"
+            "[ A ]\n"
+            "  key: Int(1) 7\n"
+            "; kept for the next header\n"
+            "[B;x] ; after\n"
+            "  k: Int(1) 1\n"
+            "[A]\n"
+            "  k: Int(1) 2\n");
+  ProfileDocument doc;
+  EXPECT_EQ(doc.AddSectionLine("[]"), 0) << "an empty name";
+  EXPECT_EQ(doc.AddSectionLine("[abc"), -1);
+  EXPECT_EQ(doc.AddSectionLine("]"), -1);
+  EXPECT_EQ(doc.AddEntryLine("k = 1", 5), -1);
+  EXPECT_EQ(doc.AddEntryLine("k = \"four\"", 0), 4);
+  EXPECT_EQ(doc.AddEntryLine("k = 1,2,3", 0), 3);
+  EXPECT_EQ(doc.AddCommentLine("  ", 0), 0);
+  EXPECT_EQ(doc.AddCommentLine("x", 7), -1);
+  EXPECT_EQ(doc.AddCommentLine("; top", -1), 1);
+  EXPECT_EQ(doc.AddEntryLine("k = 1", 1), -1) << "a comment node takes no entries";
+}
+
+TEST(ProfileLoad, CommentLinesKeepTheirPlaces) {
+  const std::string file =
+      "; file header\r\n"
+      "[A]\r\n"
+      "a = 1\r\n"
+      "; between\r\n"
+      "   \r\n"
+      "b = 2\r\n"
+      "\r\n"
+      "; before B\r\n"
+      "[B]\r\n"
+      "c = 3 ;end of line\r\n"
+      "; at the end\r\n";
+  const std::string saved = Resave<ProfileDocument>(file);
+  EXPECT_EQ(saved,
+            "; file header\r\n"
+            "[A]\r\n"
+            "a\t = 1\r\n"
+            "; between\r\n"
+            ";\r\n"
+            "b\t = 2\r\n"
+            "\r\n"
+            "; before B\r\n"
+            "[B]\r\n"
+            "c\t = 3 ;end of line\r\n"
+            "; at the end\r\n"
+            "\r\n");
+  EXPECT_EQ(Resave<ProfileDocument>(saved), saved) << "the canonical layout loads and saves unchanged";
+}
+
+TEST(ProfileLoad, MissingOrEmptyFilesFailAndChangeNothing) {
+  TempDir dir;
+  ProfileDocument doc;
+  doc.SetString("Keep", "k", "v");
+  EXPECT_EQ(doc.Load(ProgramPath(dir, "missing.ini")), -1);
+  EXPECT_EQ(doc.GetPath(), ProgramPath(dir, "missing.ini")) << "the path is stored all the same";
+  WriteBytes(dir / "empty.ini", "");
+  EXPECT_EQ(doc.Load(ProgramPath(dir, "empty.ini")), -1);
+  WriteBytes(dir / "breaks.ini", "\r\n\r\n\n");
+  EXPECT_EQ(doc.Load(ProgramPath(dir, "breaks.ini")), 0);
+  EXPECT_EQ(Dump(doc), "[Keep]\n  k: String(2) \"v\"\n");
+  EXPECT_EQ(doc.Load(ProgramPath(dir, "")), -1);
+}
+
+TEST(ProfileLoad, LoadsAppendAndRegionsReadPartOfAFile) {
+  TempDir dir;
+  WriteBytes(dir / "a.ini", "[S]\r\nk = 1\r\n");
+  WriteBytes(dir / "b.ini", "junk[S]\r\nk = 2\r\n[T]\r\nk = 3\r\n");
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "a.ini")), 0);
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "b.ini"), 4, 11), 0);
+  EXPECT_EQ(Dump(doc), "[S]\n  k: Int(1) 1\n[S]\n  k: Int(1) 2\n");
+  EXPECT_EQ(doc.GetInts("S", "k")[0], 1) << "the first of two sections of one name";
+  for (int slot = 0; slot < kFileSlotCount; ++slot) EXPECT_EQ(FileSlotState(slot), 0) << "no slot stays open";
+}
+
+TEST(ProfileText, EscapesReadBackExactly) {
+  ProfileDocument doc;
+  const std::string text = "[x]\"\ttab\nline\rcr\bbs [t] [e] [x22] [x5B] [xFFFF] [X22] ; , =";
+  doc.SetString("S", "k", text.c_str());
+  const std::string bytes = SaveBytes(doc);
+  EXPECT_EQ(bytes,
+            "[S]\r\n"
+            "k\t = \"[x5B]x][x22][t]tab[e]line[x0D]cr[x08]bs [x5B]t] [x5B]e] [x5B]x22] [x5B]x5B] [x5B]xFFFF] "
+            "[x5B]X22] ; , =\"\r\n"
+            "\r\n");
+  TempDir dir;
+  WriteBytes(dir / "e.ini", bytes);
+  ProfileDocument back;
+  ASSERT_EQ(back.Load(ProgramPath(dir, "e.ini")), 0);
+  EXPECT_EQ(std::string(back.GetString("S", "k")), text);
+
+  // Unknown bracket texts stay as they are.
+  EXPECT_EQ(LoadDump<ProfileDocument>("[S]\nk = \"[x0d] [T] [ x22] [x22\"\n"),
+            "[S]\n  k: String(21) \"[x0d] [T] [ x22] [x22\"\n");
+}
+
+TEST(ProfileText, WideEscapesAndEmptyTexts) {
+  WideProfileDocument doc;
+  const std::u16string text = u"\xFFFF[\"\t\n\r\b ä€";
+  doc.SetString(u"S", u"k", text.c_str());
+  doc.SetString(u"S", u"empty", u"");
+  const std::string bytes = SaveBytes(doc);
+  EXPECT_EQ(bytes, Utf16File(u"[S]\r\n"
+                             u"k\t = \"[xFFFF][x5B][x22][t][e][x0D][x08] ä€\"\r\n"
+                             u"empty\t = \"\"\r\n"
+                             u"\r\n"));
+  TempDir dir;
+  WriteBytes(dir / "w.ini", bytes);
+  WideProfileDocument back;
+  ASSERT_EQ(back.Load(ProgramPath(dir, "w.ini")), 0);
+  EXPECT_EQ(std::u16string(back.GetString(u"S", u"k")), text);
+  EXPECT_EQ(back.GetEntryType(u"S", u"empty"), 3) << "an empty text survives a wide file too";
+
+  // In 8-bit files [xFFFF] is no escape.
+  EXPECT_EQ(LoadDump<ProfileDocument>("[S]\nk = \"[xFFFF]\"\n"), "[S]\n  k: String(7) \"[xFFFF]\"\n");
+}
+
+TEST(ProfileSave, WritesTheCanonicalLayout) {
+  ProfileDocument doc;
+  ASSERT_GE(doc.AddCommentLine(";  top comment", -1), 0);
+  int s = doc.AddSectionLine("[DLG_ABOUT] ;the box");
+  doc.AddEntryLine("CAPTION=\"About\"", s);
+  doc.AddEntryLine("IDOK   =   \"OK\"   ;  button", s);
+  doc.AddCommentLine("; inside", s);
+  doc.AddEntryLine("hex = 0x1, 0xABCDE, -0x1", s);
+  doc.AddEntryLine("float = 1.23456, -2, 1e3", s);
+  doc.AddEntryLine("yes = y,n", s);
+  doc.AddEntryLine("bytes = #00FFab", s);
+  doc.AddEntryLine("nobytes = #", s);
+  doc.AddEntryLine("word = left as written ;c", s);
+  doc.AddEntryLine("none =", s);
+  int32_t ints[3] = {1, -2, 300000};
+  doc.SetInts("Numbers", "ints", ints, 3);
+  doc.SetString("Numbers", "text", "");
+  doc.SetValue("Numbers", "nohex", ProfileValueType::HexInt, nullptr, 0);
+  doc.AddSectionLine("[Empty]");
+  EXPECT_EQ(SaveBytes(doc),
+            ";  top comment\r\n"
+            "[DLG_ABOUT] ;the box\r\n"
+            "CAPTION\t = \"About\"\r\n"
+            "IDOK\t = \"OK\" ;  button\r\n"
+            "; inside\r\n"
+            "hex\t = 0x0001,0xabcde,0xffffffff\r\n"
+            "float\t = 1.235,-2.000,1000.000\r\n"
+            "yes\t = Y,N\r\n"
+            "bytes\t = #00ffab\r\n"
+            "nobytes\t = #\r\n"
+            "word\t = left as written ;c\r\n"
+            "none\t =\r\n"
+            "\r\n"
+            "[Numbers]\r\n"
+            "ints\t = 1,-2,300000\r\n"
+            "text\t = \"\"\r\n"
+            "nohex\t =\r\n"
+            "\r\n"
+            "[Empty]\r\n"
+            "\r\n");
+}
+
+TEST(ProfileSave, EveryValueSurvivesALoadAndSave) {
+  const std::string canonical =
+      "[S]\r\n"
+      "t\t = \"x [x5B] [x22] [t]\"\r\n"
+      "i\t = -2147483648,2147483647\r\n"
+      "h\t = 0x0000,0x7fffffff\r\n"
+      "f\t = -0.500,3.000\r\n"
+      "y\t = Y,N,N,Y\r\n"
+      "b\t = #0001feff\r\n"
+      "n\t = keep this ; and this\r\n"
+      "\r\n";
+  EXPECT_EQ(Resave<ProfileDocument>(canonical), canonical);
+}
+
+TEST(ProfileSave, WideFilesAreUtf16WithByteOrderMark) {
+  // A wide file without a byte-order mark is read from its first unit.
+  std::string noMark = Utf16File(u"[Ä]\r\nk = \"ö\"\r\n").substr(2);
+  int result = 0;
+  EXPECT_EQ(LoadDump<WideProfileDocument>(noMark, &result), "[\\u00C4]\n  k: String(1) \"\\u00F6\"\n");
+  EXPECT_EQ(result, 0);
+  const std::string saved = Resave<WideProfileDocument>(noMark);
+  EXPECT_EQ(saved, Utf16File(u"[Ä]\r\nk\t = \"ö\"\r\n\r\n"));
+  EXPECT_EQ(Resave<WideProfileDocument>(saved), saved);
+}
+
+TEST(ProfileLoad, Utf8ByteOrderMarkIsPassedOverAndKept) {
+  const std::string file = "\xEF\xBB\xBF[First]\r\nk = \"v\"\r\n";
+  EXPECT_EQ(LoadDump<ProfileDocument>(file), "[First]\n  k: String(1) \"v\"\n") << "the first section is not lost";
+  EXPECT_EQ(Resave<ProfileDocument>(file), "\xEF\xBB\xBF[First]\r\nk\t = \"v\"\r\n\r\n");
+  EXPECT_EQ(Resave<ProfileDocument>("[First]\r\n"), "[First]\r\n\r\n") << "no mark is added to a file without one";
+  EXPECT_EQ(Resave<ProfileDocument>("\xEF\xBB\xBF\r\n[A]\r\n"), "\xEF\xBB\xBF[A]\r\n\r\n")
+      << "a line that held only the mark is no comment line";
+
+  // Only the first file of a document decides.
+  TempDir dir;
+  WriteBytes(dir / "a.ini", "[A]\r\n");
+  WriteBytes(dir / "b.ini", file);
+  ProfileDocument doc;
+  doc.Load(ProgramPath(dir, "a.ini"));
+  doc.Load(ProgramPath(dir, "b.ini"));
+  EXPECT_FALSE(doc.HasUtf8Mark());
+  EXPECT_EQ(doc.GetSectionCount(), 2);
+}
+
+TEST(ProfileLoad, LongLinesBinaryNoiseAndUnbalancedQuotes) {
+  const std::string longText(3 * 1024 * 1024, 'x');
+  std::string file = "[S]\r\nlong = \"" + longText + "\"\r\nafter = 1\r\n";
+  TempDir dir;
+  WriteBytes(dir / "long.ini", file);
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "long.ini")), 0);
+  EXPECT_EQ(std::string(doc.GetString("S", "long")).size(), longText.size()) << "a long line is read whole";
+  EXPECT_EQ(doc.GetInts("S", "after")[0], 1);
+
+  // NUL bytes end lines; noise loads as far as it reads.
+  const char raw[] = "[S]\0k = 1\0\xff\xfe\x80[\0=\"\"\"\0q = \"unbalanced ; , \r\n";
+  EXPECT_EQ(LoadDump<ProfileDocument>(std::string(raw, sizeof raw - 1)),
+            "[S]\n  k: Int(1) 1\n  q: String(14) \"unbalanced ; ,\"\n");
+  std::string commas = "[S]\r\nmany = Y" + std::string(100000, ',') + "\r\n";
+  WriteBytes(dir / "commas.ini", commas);
+  ProfileDocument many;
+  ASSERT_EQ(many.Load(ProgramPath(dir, "commas.ini")), 0);
+  EXPECT_EQ(many.GetNode(0)->children[0]->count, 100001);
+}
+
+TEST(ProfileSave, AFailedSaveKeepsTheOldFile) {
+  TempDir dir;
+  ProfileDocument doc;
+  doc.SetString("S", "k", "new");
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "no folder\\x.ini")), -1);
+  EXPECT_FALSE(test::Exists(dir / "no folder"));
+
+  // A folder in the target's place cannot be replaced.
+  test::MakeFolders(dir / "taken.ini");
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "taken.ini")), -1);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(dir.path(), entries));
+  EXPECT_EQ(entries.size(), 1u) << "no temporary file is left behind";
+
+  ProfileDocument none;
+  EXPECT_EQ(none.Save(), -1) << "no path to save to";
+}
+
+TEST(ProfileSave, AReadOnlyFileIsNotReplaced) {
+  TempDir dir;
+  const std::string old = "[Old]\r\n";
+  WriteBytes(dir / "locked.ini", old);
+  namespace fs = std::filesystem;
+  const fs::path locked(dir / "locked.ini");
+  fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ProfileDocument doc;
+  doc.SetString("New", "k", "v");
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "locked.ini")), -1);
+  EXPECT_EQ(ReadBytes(dir / "locked.ini"), old);
+  fs::permissions(locked, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(doc.Save(ProgramPath(dir, "locked.ini")), 0);
+  EXPECT_EQ(ReadBytes(dir / "locked.ini"), "[New]\r\nk\t = \"v\"\r\n\r\n");
+}
+
+#ifndef _WIN32
+// Writes fail once a file grows past the limit, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+ private:
+  rlimit old_;
+};
+
+TEST(ProfileSave, ALinkKeepsPointingAtTheSavedFile) {
+  TempDir dir;
+  WriteBytes(dir / "real.ini", "[Old]\r\n");
+  std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "link.ini")), 0);
+  doc.SetString("Old", "k", "v");
+  ASSERT_EQ(doc.Save(), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(ReadBytes(dir / "real.ini"), "[Old]\r\nk\t = \"v\"\r\n\r\n");
+}
+
+TEST(ProfileSave, AWriteThatFailsHalfwayKeepsTheOldFile) {
+  TempDir dir;
+  const std::string old = "[Old]\r\nk\t = \"old\"\r\n\r\n";
+  WriteBytes(dir / "host.ini", old);
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(ProgramPath(dir, "host.ini")), 0);
+  for (int i = 0; i < 2000; ++i) doc.SetString("Big", ("key" + std::to_string(i)).c_str(), "some value text");
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_EQ(doc.Save(), -1);
+  }
+  EXPECT_EQ(ReadBytes(dir / "host.ini"), old);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(dir.path(), entries));
+  EXPECT_EQ(entries.size(), 1u) << "the partial temporary file is removed";
+  EXPECT_EQ(doc.Save(), 0);
+  EXPECT_GT(ReadBytes(dir / "host.ini").size(), 4096u);
+}
+#endif
+
+// Golden files: a realistic file in, its dump and its saved form compared
+// with the checked-in expectations.
+void CheckGolden(const std::string& name) {
+  ProfileDocument doc;
+  ASSERT_EQ(doc.Load(DataPath("profile/" + name)), 0);
+  EXPECT_EQ(Dump(doc), ReadBytes(DataPath("profile/" + name + ".dump")));
+  EXPECT_EQ(SaveBytes(doc), ReadBytes(DataPath("profile/" + name + ".saved")));
+}
+
+TEST(ProfileGolden, LanguageFile) { CheckGolden("language.lng"); }
+TEST(ProfileGolden, CategoryFile) { CheckGolden("category.inf"); }
+
+}  // namespace
+}  // namespace zet
