@@ -26,15 +26,7 @@ namespace {
 
 using test::TempDir;
 
-std::string SleeperPath() {
-  std::string path = ZET_SLEEPER_PATH;
-#ifdef _WIN32
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-#endif
-  return path;
-}
+std::string SleeperPath() { return test::BuildTreePath(ZET_SLEEPER_PATH); }
 
 // A copy of the waiting program, running under the given file name until
 // the object goes.

@@ -219,3 +219,16 @@ TEST(Copy, MoveFileReplacingSwapsContentInOneStep) {
 
 }  // namespace
 }  // namespace zet
+
+namespace zet {
+namespace {
+
+TEST(Process, ExecutablePathNamesThisTestProgram) {
+  std::string path = platform::ExecutablePath();
+  ASSERT_TRUE(platform::IsAbsolutePath(path)) << path;
+  EXPECT_EQ(platform::GetPathKind(path), platform::PathKind::File);
+  EXPECT_NE(path.find("platform_test"), std::string::npos) << path;
+}
+
+}  // namespace
+}  // namespace zet

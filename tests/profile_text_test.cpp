@@ -255,6 +255,11 @@ TEST(ProfileText, WideEscapesAndEmptyTexts) {
   EXPECT_EQ(std::u16string(back.GetString(u"S", u"k")), text);
   EXPECT_EQ(back.GetEntryType(u"S", u"empty"), 3) << "an empty text survives a wide file too";
 
+  // A wide file without a byte-order mark is read from its first unit.
+  const std::string noMark = Utf16File(u"[Ä]\r\nk = \"ö\"\r\n").substr(2);
+  EXPECT_EQ(LoadDump<WideProfileDocument>(noMark), "[\\u00C4]\n  k: String(1) \"\\u00F6\"\n");
+  EXPECT_EQ(Resave<WideProfileDocument>(noMark), Utf16File(u"[Ä]\r\nk\t = \"ö\"\r\n\r\n"));
+
   // In 8-bit files [xFFFF] is no escape.
   EXPECT_EQ(LoadDump<ProfileDocument>("[S]\nk = \"[xFFFF]\"\n"), "[S]\n  k: String(7) \"[xFFFF]\"\n");
 }
@@ -301,6 +306,21 @@ TEST(ProfileSave, WritesTheCanonicalLayout) {
             "\r\n");
 }
 
+TEST(ProfileSave, WriteEntriesWritesOneSectionsLines) {
+  ProfileDocument doc;
+  int s = doc.AddSectionLine("[S]");
+  doc.AddEntryLine("a = 1 ;one", s);
+  doc.AddCommentLine(";between", s);
+  doc.AddEntryLine("b = \"x\"", s);
+  TempDir dir;
+  int slot = OpenFile(ProgramPath(dir, "entries.ini"), "w");
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(doc.WriteEntries(slot, doc.GetNode(s)), 0);
+  EXPECT_EQ(doc.WriteEntries(slot, nullptr), -1);
+  ASSERT_EQ(CloseFile(slot), 0);
+  EXPECT_EQ(ReadBytes(dir / "entries.ini"), "a\t = 1 ;one\r\n;between\r\nb\t = \"x\"\r\n");
+}
+
 TEST(ProfileSave, EveryValueSurvivesALoadAndSave) {
   const std::string canonical =
       "[S]\r\n"
@@ -313,17 +333,19 @@ TEST(ProfileSave, EveryValueSurvivesALoadAndSave) {
       "n\t = keep this ; and this\r\n"
       "\r\n";
   EXPECT_EQ(Resave<ProfileDocument>(canonical), canonical);
-}
 
-TEST(ProfileSave, WideFilesAreUtf16WithByteOrderMark) {
-  // A wide file without a byte-order mark is read from its first unit.
-  std::string noMark = Utf16File(u"[Ä]\r\nk = \"ö\"\r\n").substr(2);
-  int result = 0;
-  EXPECT_EQ(LoadDump<WideProfileDocument>(noMark, &result), "[\\u00C4]\n  k: String(1) \"\\u00F6\"\n");
-  EXPECT_EQ(result, 0);
-  const std::string saved = Resave<WideProfileDocument>(noMark);
-  EXPECT_EQ(saved, Utf16File(u"[Ä]\r\nk\t = \"ö\"\r\n\r\n"));
-  EXPECT_EQ(Resave<WideProfileDocument>(saved), saved);
+  const std::string wide = Utf16File(
+      u"; Kommentar ✓\r\n"
+      u"[Größe]\r\n"
+      u"t\t = \"ä [x5B] [x22] [t] [xFFFF] €\" ;c\r\n"
+      u"i\t = -2147483648,2147483647\r\n"
+      u"h\t = 0x0000,0x7fffffff\r\n"
+      u"f\t = -0.500,3.000\r\n"
+      u"y\t = Y,N,N,Y\r\n"
+      u"b\t = #0001feff\r\n"
+      u"n\t = bleibt so\r\n"
+      u"\r\n");
+  EXPECT_EQ(Resave<WideProfileDocument>(wide), wide);
 }
 
 TEST(ProfileLoad, Utf8ByteOrderMarkIsPassedOverAndKept) {

@@ -86,6 +86,14 @@ bool Exists(const std::string& path) {
   return fs::exists(fs::path(Localised(path)), ec);
 }
 
+std::string BuildTreePath(const std::string& path) {
+  std::string p = path;
+#ifdef _WIN32
+  if (!p.empty() && p[0] == '/') p = "Z:" + p;
+#endif
+  return Localised(p);
+}
+
 std::string DataPath(const std::string& relative) {
   std::string root = ZET_TEST_DATA_DIR;
 #ifdef _WIN32

@@ -32,6 +32,10 @@ void MakeFolders(const std::string& path);
 // A fixture file of tests/data, as a path the program under test can open.
 std::string DataPath(const std::string& relative);
 
+// A file of the build tree (a program the test starts, say), as a path the
+// program under test can use: under Wine, the Linux path seen through Z:.
+std::string BuildTreePath(const std::string& path);
+
 // dir's path joined with a relative path written with '/', spelled as the
 // program spells paths (backslash separators).
 std::string ProgramPath(const TempDir& dir, const std::string& relative);

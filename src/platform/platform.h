@@ -92,6 +92,16 @@ std::string TemporaryPathBeside(const std::string& path);
 std::u16string AnsiToUtf16(std::string_view text);
 std::string Utf16ToAnsi(std::u16string_view text);
 
+// ---------------------------------------------------------------- process
+
+// The full path of the running program, in the program's own spelling
+// (see above); empty when the system does not tell.
+std::string ExecutablePath();
+
+// True when the process's standard error goes to a terminal (a console
+// window on Windows), where a progress display can redraw its line.
+bool StandardErrorIsTerminal();
+
 // ---------------------------------------------------------------- streams
 
 // A buffered file stream on a system handle. Modes are fopen's: "r", "w",

@@ -179,6 +179,11 @@ class BasicProfileDocument {
   // -2 no memory.
   int AddEntryLine(const Char* line, int section);
 
+  // Writes the section's children, one line each, to an open file slot
+  // (opened "w" for 8-bit documents, "wb" for wide ones). 0; -1 when a
+  // write failed.
+  int WriteEntries(int slot, const ProfileNode* section);
+
   // The path of the last Load or Save that named one; "" before that.
   const std::string& GetPath() const { return path_; }
 

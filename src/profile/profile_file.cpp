@@ -104,52 +104,63 @@ int BasicProfileDocument<Char>::Save(const char* path) {
   return -1;
 }
 
+namespace {
+
+// One line and its line end: 8-bit lines through the text mode of the slot
+// (CR LF), wide lines as UTF-16LE units followed by 0D 00 0A 00.
+bool WriteLine(int slot, const std::string& line) { return WriteText(slot, "%s\n", line.c_str()) == 0; }
+
+bool WriteLine(int slot, const std::u16string& line) {
+  std::string bytes;
+  bytes.reserve(2 * line.size() + 4);
+  for (char16_t unit : line) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  bytes.append("\x0D\x00\x0A\x00", 4);
+  return WriteFile(slot, bytes.data(), static_cast<int64_t>(bytes.size())) == 0;
+}
+
+}  // namespace
+
+template <typename Char>
+int BasicProfileDocument<Char>::WriteEntries(int slot, const ProfileNode* section) {
+  if (section == nullptr) return -1;
+  Text line;
+  for (int c = 0; c < section->children.count(); ++c) {
+    profile_text::BuildLine(*section->children[c], line);
+    if (!WriteLine(slot, line)) return -1;
+  }
+  return 0;
+}
+
 template <typename Char>
 bool BasicProfileDocument<Char>::WriteLines(int slot) {
-  bool ok = true;
+  if constexpr (kWide) {
+    if (WriteFile(slot, "\xFF\xFE", 2) != 0) return false;
+  } else if (utf8Mark_ && WriteFile(slot, kUtf8Mark, 3) != 0) {
+    return false;
+  }
   Text line;
-  auto writeLine = [&](const Text& text) {
-    if constexpr (kWide) {
-      std::string bytes;
-      bytes.reserve(2 * text.size() + 4);
-      for (char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-      }
-      bytes.append("\x0D\x00\x0A\x00", 4);
-      ok = WriteFile(slot, bytes.data(), static_cast<int64_t>(bytes.size())) == 0 && ok;
-    } else {
-      // Text mode: each line ends with CR LF.
-      ok = WriteText(slot, "%s\n", text.c_str()) == 0 && ok;
-    }
-  };
-  if constexpr (kWide)
-    ok = WriteFile(slot, "\xFF\xFE", 2) == 0;
-  else if (utf8Mark_)
-    ok = WriteFile(slot, kUtf8Mark, 3) == 0;
-
-  for (int i = 0; i < nodes_.count() && ok; ++i) {
+  for (int i = 0; i < nodes_.count(); ++i) {
     const ProfileNode& node = *nodes_[i];
     profile_text::BuildLine(node, line);
-    writeLine(line);
+    if (!WriteLine(slot, line)) return false;
     if (node.type != ProfileValueType::Section) continue;
-    for (int c = 0; c < node.children.count() && ok; ++c) {
-      profile_text::BuildLine(*node.children[c], line);
-      writeLine(line);
-    }
-    line.clear();
-    writeLine(line);
+    if (WriteEntries(slot, &node) != 0 || !WriteLine(slot, Text())) return false;
   }
-  return ok;
+  return true;
 }
 
 template int BasicProfileDocument<char>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char>::Save(const char*);
 template void BasicProfileDocument<char>::ReadLines(int);
 template bool BasicProfileDocument<char>::WriteLines(int);
+template int BasicProfileDocument<char>::WriteEntries(int, const ProfileNode*);
 template int BasicProfileDocument<char16_t>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char16_t>::Save(const char*);
 template void BasicProfileDocument<char16_t>::ReadLines(int);
 template bool BasicProfileDocument<char16_t>::WriteLines(int);
+template int BasicProfileDocument<char16_t>::WriteEntries(int, const ProfileNode*);
 
 }  // namespace zet

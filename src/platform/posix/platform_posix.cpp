@@ -44,11 +44,21 @@ bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_s
 class FolderNameCache {
  public:
   // The name in folder dir that equals name ignoring case; empty when none.
-  std::string Find(const std::string& dir, const std::string& name) {
+  // known: the folder's stat when the caller has just taken it.
+  std::string Find(const std::string& dir, const std::string& name, const struct stat* known = nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
     struct stat st;
-    if (!Stat(dir.empty() ? "." : dir, st)) return {};
+    if (known != nullptr)
+      st = *known;
+    else if (!Stat(dir.empty() ? "." : dir, st))
+      return {};
     Entry* e = Lookup(dir);
+    if (e != nullptr && e->ownChange && e->stampValid && e->ino == st.st_ino && !SameStamp(*e, st)) {
+      // Changed by what this process created there since the last look:
+      // the names are current already.
+      SetStamp(*e, st);
+    }
+    if (e != nullptr) e->ownChange = false;
     if (e == nullptr || !SameStamp(*e, st)) {
       if (e == nullptr) {
         entries_.emplace_front();
@@ -63,17 +73,15 @@ class FolderNameCache {
   }
 
   // This process created name in dir: keep the cached folder current.
+  // The folder is not looked at again here: the next Find takes the change
+  // of its time stamp for this one (copying many files into one folder
+  // costs no extra look per file).
   void Created(const std::string& dir, const std::string& name) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (Entry& e : entries_) {
       if (e.dir != dir) continue;
-      struct stat st;
-      if (!Stat(dir.empty() ? "." : dir, st)) {
-        e.stampValid = false;
-        return;
-      }
       e.names.emplace(UpperAscii(name), name);
-      SetStamp(e, st);
+      e.ownChange = true;
       return;
     }
   }
@@ -83,6 +91,7 @@ class FolderNameCache {
   struct Entry {
     std::string dir;
     bool stampValid = false;
+    bool ownChange = false;  // this process created names here since the stamp
     struct timespec mtime {};
     struct timespec ctime {};
     ino_t ino = 0;
@@ -181,6 +190,8 @@ std::string NativePath(const std::string& path) {
   // Start from the longest prefix that exists as spelled.
   size_t start = p.size();
   std::string resolved;
+  struct stat prefixStat;
+  bool prefixStatted = false;
   for (;;) {
     size_t slash = start == 0 ? std::string::npos : p.find_last_of('/', start - 1);
     if (slash == std::string::npos) {
@@ -194,9 +205,10 @@ std::string NativePath(const std::string& path) {
       break;
     }
     std::string prefix = p.substr(0, slash);
-    if (Stat(prefix, st)) {
+    if (Stat(prefix, prefixStat)) {
       resolved = prefix;
       start = slash + 1;
+      prefixStatted = true;
       break;
     }
     start = slash;
@@ -206,15 +218,18 @@ std::string NativePath(const std::string& path) {
   // any case, the path goes on as spelled.
   bool searching = true;
   size_t pos = start;
-  for (;;) {
+  for (bool first = true;; first = false) {
     size_t next = p.find('/', pos);
     if (next == std::string::npos) next = p.size();
     std::string name = p.substr(pos, next - pos);
     if (!name.empty()) {
       std::string actual = name;
       if (searching && name != "." && name != "..") {
-        if (::lstat(Join(resolved, name).c_str(), &st) != 0) {
-          std::string found = NameCache().Find(resolved, name);
+        // The first name after the prefix found is known to be missing as
+        // spelled when it is the last one: the whole path was looked at.
+        bool knownMissing = first && next == p.size() && prefixStatted;
+        if (knownMissing || ::lstat(Join(resolved, name).c_str(), &st) != 0) {
+          std::string found = NameCache().Find(resolved, name, first && prefixStatted ? &prefixStat : nullptr);
           if (found.empty())
             searching = false;
           else
@@ -351,10 +366,11 @@ bool CopyInto(int in, const struct stat& st, const std::string& native) {
 }  // namespace
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
-  std::string source = NativePath(from);
-  std::string target = NativePath(to);
-  int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // A source named as it is spelled on disk needs no case lookup.
+  int in = ::open(Slashed(from).c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = ::open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
+  std::string target = NativePath(to);
   struct stat st;
   bool ok = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode);
   if (ok) {
@@ -397,6 +413,18 @@ std::string TemporaryPathBeside(const std::string& path) {
     if (::lstat(NativePath(candidate).c_str(), &st) != 0) return candidate;
   }
 }
+
+std::string ExecutablePath() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 namespace detail {
 

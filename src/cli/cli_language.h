@@ -1,0 +1,18 @@
+#pragma once
+// The console program's language table: the file given with --lang, else
+// zetveltran.lng in the current folder, else beside the program, else the
+// built-in English texts.
+
+#include <string>
+
+namespace zet::cli {
+
+// False, with the reason in error, only when a file named with --lang
+// cannot be loaded.
+bool LoadCliLanguage(const std::string& namedFile, std::string& error);
+
+// The text of a key of section "DLG_VELTRAN"; the built-in English text
+// when the language file has none.
+std::string Text(const char* key);
+
+}  // namespace zet::cli

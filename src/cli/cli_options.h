@@ -1,0 +1,29 @@
+#pragma once
+// The console program's command line.
+
+#include <string>
+
+namespace zet::cli {
+
+struct CliOptions {
+  bool overwrite = false;
+  bool quiet = false;
+  bool noScan = false;
+  bool help = false;
+  bool version = false;
+  std::string langFile;  // empty: look for the language file as usual
+  std::string source;
+  std::string target;
+};
+
+extern const char kUsage[];
+
+// Fills options from the arguments; false with a one-line reason in error
+// when they do not make a command.
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// A folder argument without separators at its end ("/x/RESOURCEN/" is
+// /x/RESOURCEN), as a shell's completion writes it; a root stays a root.
+std::string TrimFolderArgument(std::string path);
+
+}  // namespace zet::cli

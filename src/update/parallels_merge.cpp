@@ -1,0 +1,110 @@
+#include "update/parallels_merge.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fileio/file_slots.h"
+#include "fileio/pak_archive.h"
+#include "platform/platform.h"
+#include "update/run_report.h"
+#include "update/texture_list.h"
+#include "update/tree_copy.h"
+#include "update/update_run.h"
+
+namespace zet {
+
+namespace {
+
+// A texture name names a file inside the Parallels folder: no absolute path,
+// no drive, no ".." component. Folder parts are allowed.
+bool StaysInsideFolder(const std::string& name) {
+  if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+  if (name.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i == name.size() || name[i] == '\\' || name[i] == '/') {
+      if (name.compare(start, i - start, "..") == 0 && i - start == 2) return false;
+      start = i + 1;
+    }
+  }
+  return true;
+}
+
+std::string WithBackslashes(std::string name) {
+  for (char& c : name)
+    if (c == '/') c = '\\';
+  return name;
+}
+
+bool CreateEmptyList(const std::string& folder, const std::string& path) {
+  MakePath(folder.substr(0, folder.size() - 1));
+  int slot = OpenFile(path, "wt");
+  if (slot < 0) return false;
+  bool ok = WriteText(slot, "Basis{\n") == 0;
+  ok = WriteText(slot, "}\n") == 0 && ok;
+  return CloseFile(slot) == 0 && ok;
+}
+
+}  // namespace
+
+int MergeParallels(bool overwrite, int list, bool counting) {
+  const char* listName = list == 0 ? "Texturen.txt" : "Bodentexturen.txt";
+  const char* extension = list == 0 ? ".dds" : ".bmp";
+  const std::string packageFolder = g_SourceRoot + "\\Parallels\\";
+  const std::string hostFolder = g_TargetRoot + "\\Parallels\\";
+  const std::string packagePath = packageFolder + listName;
+  const std::string hostPath = hostFolder + listName;
+  auto fail = [&](const std::string& path, const char* reason) {
+    if (!counting) g_RunReport.Failure(path, reason);
+    return -1;
+  };
+
+  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
+  TextureList package(packagePath);
+  if (!package.IsLoaded()) return fail(packagePath, "texture list cannot be read");
+  if (!package.IsBalanced()) return fail(packagePath, "texture list has unbalanced braces");
+
+  // Any file already there is the host's, readable or not: it is never
+  // replaced by an empty list.
+  if (platform::GetPathKind(hostPath) == platform::PathKind::None && !CreateEmptyList(hostFolder, hostPath))
+    return fail(hostPath, "texture list cannot be created");
+  TextureList host(hostPath);
+  if (!host.IsLoaded()) return fail(hostPath, "texture list cannot be read; left as it is");
+  if (!host.IsBalanced()) return fail(hostPath, "texture list has unbalanced braces; left as it is");
+  if (host.IsEmpty()) host.LoadFromText("Basis{\n}\n");
+
+  std::vector<std::pair<int32_t, std::string>> inserts;
+  for (int32_t id : package.GetIds()) {
+    ++g_ProgressCount;
+    if (counting) continue;
+    StepProgress();
+    bool missing = !host.HasTexture(id);
+    TextureRecord texture;
+    if (!package.ParseTexture(id, texture) || !(overwrite || missing)) continue;
+    if (!StaysInsideFolder(texture.name)) {
+      g_RunReport.Failure(packagePath + " id(" + std::to_string(id) + ")", "texture name leads out of the Parallels folder");
+      continue;
+    }
+    const std::string name = WithBackslashes(texture.name) + extension;
+    if (!overwrite && PakContains(g_PakHandle, "Parallels\\" + name)) {
+      g_RunReport.LeftToArchive();
+    } else {
+      const std::string target = hostFolder + name;
+      size_t cut = name.find_last_of('\\');
+      if (cut != std::string::npos) MakePath(hostFolder + name.substr(0, cut));
+      CopyFileRecorded(packageFolder + name, target, overwrite);
+    }
+    if (missing) {
+      std::string block;
+      package.GetBlock(id, block);
+      inserts.emplace_back(id, std::move(block));
+    }
+  }
+  host.InsertTextures(inserts);
+  if (!host.SaveList()) return fail(hostPath, "texture list cannot be written");
+  if (!counting) g_RunReport.ListMerged();
+  return 0;
+}
+
+}  // namespace zet

@@ -1,0 +1,14 @@
+#pragma once
+// The merge of one texture list of the Parallels folder: every texture of
+// the package's list that the host's list lacks gets its texture file copied
+// and its block inserted into the host's list; with overwrite the texture
+// files of textures the host already lists are copied over as well.
+
+namespace zet {
+
+// list 0: Texturen.txt with ".dds" files; list 1: Bodentexturen.txt with
+// ".bmp" files. One unit of work per id of the package's list. 0, or -1 when
+// the package has no such list or a list cannot be read or merged.
+int MergeParallels(bool overwrite, int list, bool counting);
+
+}  // namespace zet

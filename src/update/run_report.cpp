@@ -1,0 +1,7 @@
+#include "update/run_report.h"
+
+namespace zet {
+
+RunReport g_RunReport;
+
+}  // namespace zet

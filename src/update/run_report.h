@@ -1,0 +1,46 @@
+#pragma once
+// What one update run did: the files it copied, the files it left to the
+// package's archive or to the host because they exist there, the lists it
+// merged, and every failure with its path. The steps record into g_RunReport
+// in the working pass; the run resets it when it starts and reports it at
+// the end.
+
+#include <string>
+#include <vector>
+
+namespace zet {
+
+struct RunFailure {
+  std::string path;
+  std::string reason;
+};
+
+class RunReport {
+ public:
+  void Reset() { *this = RunReport(); }
+
+  void Copied() { ++copied_; }
+  void LeftToArchive() { ++leftToArchive_; }
+  void KeptExisting() { ++keptExisting_; }
+  void ListMerged() { ++listsMerged_; }
+  void Failure(std::string path, std::string reason) {
+    failures_.push_back({std::move(path), std::move(reason)});
+  }
+
+  int copied() const { return copied_; }
+  int leftToArchive() const { return leftToArchive_; }
+  int keptExisting() const { return keptExisting_; }
+  int listsMerged() const { return listsMerged_; }
+  const std::vector<RunFailure>& failures() const { return failures_; }
+
+ private:
+  int copied_ = 0;
+  int leftToArchive_ = 0;
+  int keptExisting_ = 0;
+  int listsMerged_ = 0;
+  std::vector<RunFailure> failures_;
+};
+
+extern RunReport g_RunReport;
+
+}  // namespace zet

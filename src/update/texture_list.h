@@ -1,0 +1,129 @@
+#pragma once
+// One texture list of the Parallels folder (Texturen.txt, Bodentexturen.txt)
+// held as normalized text.
+//
+// A list is an outer block "Basis{ ... }" holding one block per texture:
+//   Textur{ id(7) name(Gras) automipmap() opacity(0.5) magfilter(1) ... }
+// The text is kept as words joined the way the host writes them: a word that
+// ends with ")" or "{" is followed by a tab, one that ends with "}" by a line
+// end and two tabs, any other word is joined to the next one directly (so
+// "name(Gras Wiese)" becomes "name(GrasWiese)"). Blocks move between lists as
+// text; they are never rebuilt from their attributes.
+//
+// Ids are found only as attributes: "id(" at the start of a word (or right
+// after a "{"), followed by a positive decimal number and ")". An "id(3)"
+// inside a name is not an id.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zet {
+
+struct TextureRecord {
+  int32_t id = 0;
+  std::string name;
+  std::string mipLevelNames[8];  // levels 1 to 8
+  uint8_t automipmap = 0;
+  uint8_t billboarding = 0;
+  uint8_t repeat_s = 0;
+  uint8_t repeat_t = 0;
+  int16_t magfilter = 0;
+  int16_t minfilter = 0;
+  int16_t mipLevelCount = 0;
+  float opacity = 2.0f;
+};
+
+class TextureList {
+ public:
+  static constexpr size_t npos = std::string::npos;
+
+  // Loads the file at path; IsLoaded tells whether that worked.
+  explicit TextureList(std::string path);
+  // Writes nothing: a list reaches its file only through SaveList.
+  ~TextureList() = default;
+  TextureList(const TextureList&) = delete;
+  TextureList& operator=(const TextureList&) = delete;
+
+  bool IsLoaded() const { return loaded_; }
+  const std::string& Path() const { return path_; }
+  const std::string& Text() const { return text_; }
+
+  // Reads the file and replaces the text; false (text unchanged) when the
+  // file cannot be read. The last word counts even without white space
+  // after it.
+  bool LoadList();
+  // Replaces the text with the normalized form of bytes, as if a file
+  // holding them had been loaded.
+  void LoadFromText(std::string_view bytes);
+  // Writes the text to the file in text mode (CR LF line ends). The file is
+  // replaced only once the whole text is written; a list that never loaded
+  // is not written at all. False when nothing was written.
+  bool SaveList();
+
+  // The highest id the list holds; 0 when it holds none.
+  int32_t GetMaxId();
+  // The ids the list holds, ascending, each once.
+  std::vector<int32_t> GetIds();
+  // True when the list holds a complete block for the id.
+  bool HasTexture(int32_t id);
+  // False when a "}" closes nothing or a "{" is never closed.
+  bool IsBalanced();
+  // True when the text holds no word at all (an empty or blank file).
+  bool IsEmpty() const { return text_.empty(); }
+
+  // The "}" that closes the first "{" at or after position, counting nested
+  // braces; npos when there is no "{" there or it is never closed.
+  size_t FindBlockEnd(size_t position) const;
+  // The block of the id as "\n\tTextur{...}"; false when there is none.
+  bool GetBlock(int32_t id, std::string& block);
+  // Fills record from the block of the id; false (record untouched) when
+  // there is none.
+  bool ParseTexture(int32_t id, TextureRecord& record);
+  // Takes the block of the id out of the text; false when there is none.
+  bool RemoveTexture(int32_t id);
+  // Where the block of the id belongs: just after the block of the highest
+  // lower id that the list holds, else just after the first "{" (index 0
+  // when the text has none).
+  size_t FindInsertPos(int32_t id);
+  // Replaces the block of the id by block (as GetBlock gives it), or inserts
+  // it where it belongs. False when block is empty.
+  bool SetTexture(int32_t id, const std::string& block);
+  // Inserts blocks of ids the list lacks, given in ascending id order, each
+  // where SetTexture would put it when called for them one after another.
+  // One pass over the text, however many blocks.
+  void InsertTextures(const std::vector<std::pair<int32_t, std::string>>& blocks);
+
+  // The normalized form of bytes (see the top of this file).
+  static std::string Normalize(std::string_view bytes);
+
+ private:
+  // The id attribute that stands for its id: the first one in a whole
+  // block, else the first one.
+  struct IdRef {
+    int32_t id;
+    size_t at;     // index of "id("
+    size_t open;   // index of the "{" of the innermost block around it, or npos
+    size_t close;  // index of the "}" that closes that block, or npos
+  };
+
+  void Invalidate() { indexed_ = false; }
+  void BuildIndex();
+  const IdRef* Find(int32_t id);
+  // The ref whose block closes and whose id is the highest below id.
+  const IdRef* FindAnchor(int32_t id);
+  size_t AfterFirstOpen() const;
+
+  std::string path_;
+  std::string text_;
+  bool loaded_ = false;
+
+  bool indexed_ = false;
+  bool balanced_ = true;
+  std::vector<IdRef> index_;  // ascending by id
+};
+
+}  // namespace zet

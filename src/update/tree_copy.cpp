@@ -1,0 +1,196 @@
+#include "update/tree_copy.h"
+
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "fileio/file_slots.h"
+#include "fileio/pak_archive.h"
+#include "platform/platform.h"
+#include "update/run_report.h"
+#include "update/update_run.h"
+
+namespace zet {
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// A path as compared for sameness: upper case, one kind of separator, no
+// separator at the end.
+std::string Comparable(const std::string& path) {
+  std::string s = path;
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (platform::IsPathSeparator(c)) c = '\\';
+  }
+  while (s.size() > 1 && s.back() == '\\') s.pop_back();
+  return s;
+}
+
+// A name from a listing that would not stay one name in a path: a file
+// system that allows a backslash in names (POSIX) could otherwise lead a
+// copy out of the target tree.
+bool HoldsSeparator(const std::string& name) {
+  for (char c : name)
+    if (platform::IsPathSeparator(c)) return true;
+  return false;
+}
+
+// The listings of the counting pass, kept for the working pass: each folder
+// is listed once per run, and both passes see the same files. Bounded, so
+// a huge tree is listed again rather than held whole.
+class Listings {
+ public:
+  void Clear() {
+    folders_.clear();
+    held_ = 0;
+  }
+  void Keep(const std::string& folder, const std::vector<platform::DirEntry>& entries) {
+    if (held_ + entries.size() > kMostEntries) return;
+    held_ += entries.size();
+    folders_[folder] = entries;
+  }
+  bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
+    auto it = folders_.find(folder);
+    if (it == folders_.end()) return false;
+    entries = std::move(it->second);
+    folders_.erase(it);
+    return true;
+  }
+
+ private:
+  static constexpr size_t kMostEntries = 500000;
+  std::unordered_map<std::string, std::vector<platform::DirEntry>> folders_;
+  size_t held_ = 0;
+};
+
+Listings g_Listings;
+
+// The target folders known to stand, so that each is created (or found)
+// once: a missing folder is made after its parent, one level at a time.
+class TargetFolders {
+ public:
+  void Reset(const std::string& root) {
+    known_.clear();
+    known_.insert(root);
+  }
+  void Ensure(const std::string& folder) {
+    if (known_.count(folder) != 0) return;
+    size_t cut = folder.find_last_of('\\');
+    if (cut == std::string::npos || cut == 0) {
+      MakePath(folder);
+    } else {
+      Ensure(folder.substr(0, cut));
+      platform::CreateFolder(folder);
+    }
+    known_.insert(folder);
+  }
+
+ private:
+  std::unordered_set<std::string> known_;
+};
+
+}  // namespace
+
+void ForgetTreeListings() { g_Listings.Clear(); }
+
+CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
+  if (platform::CopyFileKeepingTime(from, to, !overwrite)) {
+    g_RunReport.Copied();
+    return CopyOutcome::Copied;
+  }
+  platform::PathKind target = platform::GetPathKind(to);
+  if (!overwrite && target == platform::PathKind::File) {
+    g_RunReport.KeptExisting();
+    return CopyOutcome::KeptExisting;
+  }
+  if (target == platform::PathKind::Folder) {
+    g_RunReport.Failure(to, "a folder of that name is in the way");
+  } else if (platform::GetPathKind(from) != platform::PathKind::File) {
+    g_RunReport.Failure(from, "cannot be read");
+  } else {
+    size_t cut = to.find_last_of('\\');
+    if (cut != std::string::npos && cut > 0 && platform::GetPathKind(to.substr(0, cut)) != platform::PathKind::Folder)
+      g_RunReport.Failure(to, "its folder cannot be created");
+    else
+      g_RunReport.Failure(to, "cannot be written");
+  }
+  return CopyOutcome::Failed;
+}
+
+int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
+  const std::string top = parentPath.empty() ? folder : parentPath + "\\" + folder;
+  // A target folder inside the source tree is not walked: the copy would
+  // otherwise walk into what it has just written.
+  const std::string targetRoot = Comparable(g_TargetRoot);
+  const size_t sourceRootLength = g_SourceRoot.size();
+
+  std::vector<std::string> pending{top};  // folders still to walk, the next one last
+  std::vector<platform::DirEntry> entries;
+  std::vector<std::string> subfolders;
+  std::string madeDir;  // the target folder made (or found) for the last copy
+  TargetFolders targetFolders;
+  targetFolders.Reset(g_TargetRoot);
+  bool atTop = true;
+  int result = 0;
+  if (counting) g_Listings.Clear();
+
+  while (!pending.empty()) {
+    const std::string current = std::move(pending.back());
+    pending.pop_back();
+    bool listed = (!counting && g_Listings.Take(current, entries)) || platform::ListFolder(current, entries);
+    if (listed && counting) g_Listings.Keep(current, entries);
+    if (atTop && (!listed || entries.empty())) result = -1;
+    atTop = false;
+    if (!listed) {
+      if (!counting) g_RunReport.Failure(current, "folder cannot be read");
+      continue;
+    }
+
+    const std::string relative = current.size() > sourceRootLength ? current.substr(sourceRootLength) : "";
+    subfolders.clear();
+    for (const platform::DirEntry& e : entries) {
+      if (HoldsSeparator(e.name)) {
+        if (!counting) g_RunReport.Failure(current + "\\" + e.name, "name holds a path separator");
+        continue;
+      }
+      const std::string lower = LowerAscii(e.name);
+      if (e.isFolder) {
+        if (lower != "parallels" && lower != "categories") subfolders.push_back(current + "\\" + e.name);
+        continue;
+      }
+      if (e.size == 0 || lower == "sounds.txt") continue;
+
+      g_SourceFile = current + "\\" + e.name;
+      g_TargetDir = g_TargetRoot + relative;
+      g_TargetFile = g_TargetDir + "\\" + e.name;
+      ++g_ProgressCount;
+      if (counting) continue;
+
+      bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
+      StepProgress();
+      if (inArchive) {
+        g_RunReport.LeftToArchive();
+        continue;
+      }
+      if (g_TargetDir != madeDir) {
+        targetFolders.Ensure(g_TargetDir);
+        madeDir = g_TargetDir;
+      }
+      CopyFileRecorded(g_SourceFile, g_TargetFile, overwrite);
+    }
+    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+      if (Comparable(*it) == targetRoot) continue;
+      pending.push_back(std::move(*it));
+    }
+  }
+  if (!counting) g_Listings.Clear();
+  return result;
+}
+
+}  // namespace zet

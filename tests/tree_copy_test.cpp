@@ -1,0 +1,179 @@
+#include "update/tree_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "recording_view.h"
+#include "update_fixture.h"
+
+namespace zet {
+namespace {
+
+using test::RecordingView;
+using Strings = std::vector<std::string>;
+
+class TreeCopy : public test::UpdateTest {
+ protected:
+  // Both passes, as the run makes them; the number of units counted.
+  int CopyBothPasses(bool overwrite) {
+    g_UpdateDialog = &view;
+    g_ProgressCount = 0;
+    Strings before = HostFiles();
+    CopyResourceTree("", g_SourceRoot, overwrite, true);
+    int counted = g_ProgressCount;
+    EXPECT_EQ(HostFiles(), before) << "the counting pass changed the host";
+    g_ProgressCount = 0;
+    CopyResourceTree("", g_SourceRoot, overwrite, false);
+    EXPECT_EQ(g_ProgressCount, counted) << "the passes disagree";
+    EXPECT_EQ(view.steps, counted);
+    return counted;
+  }
+
+  RecordingView view;
+};
+
+TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
+  Package("a.txt", "A");
+  Package("Sub/b.txt", "B");
+  Package("Sub/Deep/c.txt", "C");
+  Package(".hidden/h.txt", "H");
+  Package("empty.txt", "");
+  Package("Sounds.TXT", "S");
+  Package("Sub/sounds.txt", "S");
+  Package("PARALLELS/x.dds", "X");
+  Package("Sub/Categories/y.inf", "Y");
+  Package("Sub/Deep/parallels/z.bmp", "Z");
+  Package("Sub/Deep/CATEGORIES/Loks/w.inf", "W");
+
+  EXPECT_EQ(CopyBothPasses(false), 4);
+  EXPECT_EQ(HostFiles(), (Strings{".hidden/h.txt", "Sub/Deep/c.txt", "Sub/b.txt", "a.txt"}));
+  EXPECT_EQ(HostBytes("Sub/Deep/c.txt"), "C");
+  EXPECT_EQ(g_RunReport.copied(), 4);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  // Files before subfolders at each level, folders in listing order.
+  EXPECT_EQ(view.stepped, (Strings{target + "\\a.txt", target + "\\.hidden\\h.txt", target + "\\Sub\\b.txt",
+                                   target + "\\Sub\\Deep\\c.txt"}));
+  // The last file handled stays in the scratch paths.
+  EXPECT_EQ(g_SourceFile, source + "\\Sub\\Deep\\c.txt");
+  EXPECT_EQ(g_TargetDir, target + "\\Sub\\Deep");
+}
+
+TEST_F(TreeCopy, FilesTheArchiveListsAreLeftToItUnlessOverwriteIsOn) {
+  Package("a.txt", "A");
+  Package("Sub/Deep/b.txt", "B");
+  Package("Sub/c.txt", "C");
+  PackageArchive({"SUB\\DEEP\\B.TXT", "SUB\\C.TXT", "OTHER.TXT"});
+  g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020);
+  ASSERT_GE(g_PakHandle, 0);
+
+  EXPECT_EQ(CopyBothPasses(false), 3);
+  EXPECT_EQ(view.steps, 3);  // counted and stepped, though not copied
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Sub"));  // no folder made for nothing
+  EXPECT_EQ(g_RunReport.leftToArchive(), 2);
+
+  view = RecordingView();
+  CopyBothPasses(true);
+  EXPECT_EQ(HostFiles(), (Strings{"Sub/Deep/b.txt", "Sub/c.txt", "a.txt"}));
+  ClosePak(g_PakHandle);
+}
+
+TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOn) {
+  Package("a.txt", "new a");
+  Package("Sub/b.txt", "new b");
+  Host("a.txt", "old a");
+  Host("SUB/B.TXT", "old b");  // the same file in another letter case
+
+  CopyBothPasses(false);
+  EXPECT_EQ(HostBytes("a.txt"), "old a");
+  EXPECT_EQ(HostBytes("SUB/B.TXT"), "old b");
+  EXPECT_EQ(g_RunReport.keptExisting(), 2);
+  EXPECT_EQ(g_RunReport.copied(), 0);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+
+  g_RunReport.Reset();
+  view = RecordingView();
+  CopyBothPasses(true);
+  EXPECT_EQ(HostBytes("a.txt"), "new a");
+  EXPECT_EQ(HostBytes("SUB/B.TXT"), "new b");
+  EXPECT_EQ(HostFiles(), (Strings{"SUB/B.TXT", "a.txt"}));
+  EXPECT_EQ(g_RunReport.copied(), 2);
+}
+
+TEST_F(TreeCopy, AFolderInTheWayIsAFailureAndTheWalkGoesOn) {
+  Package("a.txt", "A");
+  Package("b.txt", "B");
+  test::MakeFolders(t / "host/RESOURCEN/a.txt");
+
+  CopyBothPasses(true);
+  EXPECT_EQ(HostBytes("b.txt"), "B");
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\a.txt");
+  EXPECT_EQ(g_RunReport.copied(), 1);
+}
+
+TEST_F(TreeCopy, AnEmptyOrMissingFolderGivesMinusOne) {
+  EXPECT_EQ(CopyResourceTree("", g_SourceRoot, false, true), -1);
+  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\none", false, true), -1);
+  Package("a.txt", "A");
+  EXPECT_EQ(CopyResourceTree("", g_SourceRoot, false, true), 0);
+  EXPECT_EQ(CopyResourceTree(g_SourceRoot + "\\..", "RESOURCEN", false, true), 0);
+}
+
+TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalked) {
+  Package("a.txt", "A");
+  Package("Out/old.txt", "O");
+  g_TargetRoot = source + "\\Out";
+  g_UpdateDialog = &view;
+  CopyResourceTree("", g_SourceRoot, false, false);
+  EXPECT_EQ(FilesBelow("pkg/RESOURCEN"), (Strings{"Out/a.txt", "Out/old.txt", "a.txt"}));
+}
+
+#ifndef _WIN32
+TEST_F(TreeCopy, ANameWithABackslashCannotLeadOutOfTheTarget) {
+  Package("a.txt", "A");
+  // Written past the helpers, which would take the backslashes for separators.
+  std::filesystem::create_directory(t.path() + "/pkg/RESOURCEN/..\\x");
+  std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
+  std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
+
+  CopyBothPasses(false);
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/a.txt", "pkg/RESOURCEN/..\\..\\evil.txt",
+                                               "pkg/RESOURCEN/..\\x/f.txt", "pkg/RESOURCEN/a.txt"}));
+  EXPECT_EQ(g_RunReport.failures().size(), 2u);
+}
+
+TEST_F(TreeCopy, PathsBeyondTheSystemsLimitAreFailuresNotCrashes) {
+  // Folders nested deeper than a path can name: made one level at a time.
+  Package("a.txt", "A");
+  char here[4096];
+  ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(::chdir((t.path() + "/pkg/RESOURCEN").c_str()), 0);
+  const std::string level(200, 'd');
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(::mkdir(level.c_str(), 0777), 0);
+    ASSERT_EQ(::chdir(level.c_str()), 0);
+    std::ofstream("f.txt") << "F";
+  }
+  ASSERT_EQ(::chdir(here), 0);
+
+  CopyBothPasses(false);
+  EXPECT_EQ(HostBytes("a.txt"), "A");
+  EXPECT_EQ(HostBytes(level + "/f.txt"), "F");
+  EXPECT_FALSE(g_RunReport.failures().empty());
+  EXPECT_LT(g_RunReport.copied(), 31);
+  EXPECT_GT(g_RunReport.copied(), 10);
+  // The scratch folder's own clean-up cannot name such paths either.
+  EXPECT_EQ(std::system(("rm -rf '" + t.path() + "/pkg' '" + t.path() + "/host'").c_str()), 0);
+}
+#endif
+
+}  // namespace
+}  // namespace zet
