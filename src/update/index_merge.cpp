@@ -7,4 +7,9 @@ namespace zet {
 
 int MergeIndexFile(const std::string& /*folder*/, bool /*counting*/) { return 0; }
 
+int ReadTreeOrder(ProfileDocument& /*document*/, std::vector<TreeEntry>& table) {
+  table.clear();
+  return 0;
+}
+
 }  // namespace zet
