@@ -12,6 +12,7 @@
 #include "app/find_process.h"
 #include "gui_session.h"
 #include "test_support.h"
+#include "ui/menu_xp.h"
 #include "ui/update_dlg.h"
 
 namespace zet {
@@ -120,12 +121,15 @@ TEST(Startup, ARunningHostIsWarnedAboutOnlyUnderItsExactName) {
   EXPECT_EQ(box.icon, BoxIcon::Warning);
   EXPECT_EQ(box.owner, nullptr);
   EXPECT_EQ(session.WaitForDialog(IsMainDialog, 300), nullptr) << "the dialog follows the warning";
+  EXPECT_EQ(MenuHookInstallCount(), 0);
   GuiSession::CloseBox(box);
   HWND dialog = session.WaitForDialog(IsMainDialog);
   ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(MenuHookInstallCount(), 1) << "the menu look is hooked in around the dialog";
   // Closing the dialog ends the program; nothing further is shown.
   ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(session.WaitForEnd());
+  EXPECT_EQ(MenuHookInstallCount(), 0);
   EXPECT_FALSE(startup.result);
   EXPECT_TRUE(session.NoBoxWithin(0));
 }
