@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace zet {
 
@@ -143,6 +144,12 @@ int ReadText(int slot, const char* format, T*... targets) {
 // no memory image.
 int ReadToken(int slot, std::string* destination, int max, char d1, char d2, char d3, char d4);
 int ReadWideToken(int slot, std::u16string* destination, int max, char d1, char d2, char d3, char d4);
+
+// The bytes of a memory image, for a reader that takes its lines in place
+// (the lines of "%ls" are the runs between CR, LF and zero bytes); empty for
+// a slot that holds none. A zero byte follows the bytes. Valid until the
+// slot is closed.
+std::string_view FileImage(int slot);
 
 // ------------------------------------------------------------------ paths
 
