@@ -488,7 +488,7 @@ TEST_F(Cli, WithoutARegisteredHostTheTargetIsGivenByHand) {
 TEST_F(Cli, ARunningHostIsWarnedAboutAndTheRunGoesOn) {
   WriteBytes(t / "pkg/RESOURCEN/a.txt", "A");
   TempDir programs;
-  test::RunningCopy running(programs, kHostProcessName);
+  test::RunningCopy running(programs.path(), kHostProcessName);
   ASSERT_GT(running.pid(), 0);
   for (int i = 0; i < 100 && FindProcessId(kHostProcessName) <= 0; ++i) std::this_thread::sleep_for(50ms);
 

@@ -54,7 +54,7 @@ TEST(FindProcessId, FindsARunningProgramByItsExactName) {
 
   EXPECT_EQ(FindProcessId(own.c_str()), -1);
   {
-    RunningCopy lower(dir, ownLower);
+    RunningCopy lower(dir.path(), ownLower);
     ASSERT_GT(lower.pid(), 0);
     EXPECT_EQ(FindSoon(ownLower.c_str(), lower.pid()), lower.pid());
     EXPECT_EQ(FindProcessId(own.c_str()), -1);  // letter case counts
@@ -64,19 +64,19 @@ TEST(FindProcessId, FindsARunningProgramByItsExactName) {
   }
   {
     TempDir other;  // names equal but for case are one file on a POSIX path here
-    RunningCopy exact(other, own);
+    RunningCopy exact(other.path(), own);
     ASSERT_GT(exact.pid(), 0);
     EXPECT_EQ(FindSoon(own.c_str(), exact.pid()), exact.pid());
     EXPECT_EQ(FindProcessId(("x" + own).c_str()), -1);
   }
 
   TempDir hostDir;
-  RunningCopy lowerHost(hostDir, "zet.exe");
+  RunningCopy lowerHost(hostDir.path(), "zet.exe");
   ASSERT_GT(lowerHost.pid(), 0);
   EXPECT_EQ(FindSoon("zet.exe", lowerHost.pid()), lowerHost.pid());
   EXPECT_NE(FindProcessId("ZET.exe"), lowerHost.pid());
   TempDir hostDir2;
-  RunningCopy host(hostDir2, "ZET.exe");
+  RunningCopy host(hostDir2.path(), "ZET.exe");
   ASSERT_GT(host.pid(), 0);
   EXPECT_GT(FindSoon("ZET.exe", host.pid()), 0);
   EXPECT_EQ(FindProcessId(nullptr), -1);

@@ -23,10 +23,11 @@ namespace zet::test {
 
 class RunningCopy {
  public:
-  // Copies the waiting program into dir as name and starts it; pid() is -1
-  // when that failed.
-  RunningCopy(const TempDir& dir, const std::string& name) {
-    std::string path = dir / name;
+  // Copies the waiting program into folder (made when missing) as name and
+  // starts it; pid() is -1 when that failed.
+  RunningCopy(const std::string& folder, const std::string& name) {
+    MakeFolders(folder);
+    std::string path = Join(folder, name);
     if (!platform::CopyFileKeepingTime(BuildTreePath(ZET_SLEEPER_PATH), path, true)) return;
 #ifdef _WIN32
     STARTUPINFOA startup = {};
