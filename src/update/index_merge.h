@@ -1,13 +1,62 @@
 #pragma once
-// The merge of a category folder's index file (Index.ini, section
-// "TreeOrder").
+// The merge of a category folder's index file (Index.ini). Its section
+// "TreeOrder" lists the folder's sub-categories as a tree in display order,
+// under the keys File00, File01, ...: "CDIn" opens the children of the node
+// named just before it, "CDOut" closes them, any other value names a node.
+// "CDIn" that follows no node opens an anonymous level whose "CDOut"
+// changes nothing.
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "profile/profile_document.h"
 
 namespace zet {
 
-// Merges the package's index file of the category folder into the host's.
-// 0 when done, -1 when the package folder has no Index.ini.
+// Keys read from a tree (File00 to File99); a tree holds at most this many
+// entries.
+constexpr int kTreeTableSize = 100;
+// A list that needs this many keys or more is not written: the host reads
+// no further than File99.
+constexpr int kTreeKeyLimit = 100;
+
+struct TreeEntry {
+  // The names of the node's named ancestors and of the node itself. Names
+  // are kept whole, a "|" in one included.
+  std::vector<std::string> path;
+  // 0 at the top, one more per named level; follows the file's CDIn and
+  // CDOut without clamping, so unbalanced input can make it negative.
+  int32_t depth = 0;
+
+  // The names joined with "|".
+  std::string FullPath() const;
+};
+
+using TreeTable = std::vector<TreeEntry>;
+
+// Reads the tree of the document's "TreeOrder" section into table (which
+// is emptied first): keys from File00 on, up to the first one missing or
+// empty, at most File99. Returns the number of entries stored.
+int ReadTreeOrder(ProfileDocument& document, TreeTable& table);
+
+// True when every value the tree reader reads from the document is a text
+// (an entry of another type there would be read as its raw bytes, and a
+// rewrite would lose it).
+bool TreeOrderIsText(ProfileDocument& document);
+
+// Adds every entry of the package's tree that the host's lacks (up to 100
+// entries), orders the result name by name, each node followed by its
+// children, and replaces the host document's whole content with it. When
+// the list would need kTreeKeyLimit keys or more, the host document stays
+// as it was and the result is false.
+bool MergeTreeOrder(ProfileDocument& package, ProfileDocument& host);
+
+// Merges the package's index file of the category folder (a folder below
+// g_SourceRoot) into the host's. Counts one unit in both passes; only the
+// working pass reads or writes. 0 when done (a host without an index file
+// gets a copy of the package's); -1 when the package folder has no
+// Index.ini or the merge failed (recorded in the run report).
 int MergeIndexFile(const std::string& folder, bool counting);
 
 }  // namespace zet
