@@ -112,9 +112,12 @@ TEST_F(IndexMerge, ChildrenFollowTheirParentBeforeSiblingsThatExtendItsName) {
 }
 
 TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
-  // Three levels and an empty package: unchanged, two CDOut before R.
-  const Strings three = {"P", "CDIn", "Q", "CDIn", "T", "CDOut", "CDOut", "R"};
-  EXPECT_EQ(Merge(three, {}), Written(three));
+  // Three levels and a package that adds R|S: two CDOut between T and R.
+  EXPECT_EQ(Merge({"P", "CDIn", "Q", "CDIn", "T", "CDOut", "CDOut", "R"}, {"R", "CDIn", "S"}),
+            Written({"P", "CDIn", "Q", "CDIn", "T", "CDOut", "CDOut", "R", "CDIn", "S", "CDOut"}));
+  // Nothing new: the host's file keeps its bytes, its own order included.
+  const Strings own = {"Z", "CDIn", "Y", "CDOut", "A"};
+  EXPECT_EQ(Merge(own, {"A", "Z", "CDIn", "Y"}), IndexFile(own));
   // The host's last entry stays; the package's twice-listed path comes once;
   // X below P and X below R are two entries; names differing in case too.
   EXPECT_EQ(Merge({"P", "R", "Z"}, {"R", "CDIn", "X", "CDOut", "P", "CDIn", "X", "CDOut", "R", "p"}),
@@ -130,11 +133,9 @@ TEST_F(IndexMerge, EmptyTreesAndMissingFiles) {
   Host(kFolder + "Index.ini", "[TreeOrder]\r\n");
   Package(kFolder + "Index.ini", IndexFile({"A", "CDIn", "B"}));
   EXPECT_EQ(Run(), Written({"A", "CDIn", "B", "CDOut"}));
-  // Both empty: rewritten without any section.
-  EXPECT_EQ(Merge({}, {}), "");
+  // Both empty: nothing to write.
+  EXPECT_EQ(Merge({}, {}), IndexFile({}));
   // An empty host file is no unreadable one.
-  Host(kFolder + "Index.ini", "");
-  EXPECT_EQ(Run(), Written({}));
   Host(kFolder + "Index.ini", "");
   Package(kFolder + "Index.ini", IndexFile({"A"}));
   EXPECT_EQ(Run(), Written({"A"}));
@@ -233,10 +234,11 @@ TEST(MergeTreeOrder, OverLoadedDocuments) {
   host.SetString("Other", "Keep", "x");
   host.SetString("TreeOrder", "File00", "B");
   package.SetString("TreeOrder", "File00", "A");
-  ASSERT_TRUE(MergeTreeOrder(package, host));
+  ASSERT_EQ(MergeTreeOrder(package, host), 1);
   EXPECT_EQ(host.GetSectionCount(), 1) << "the index file holds its tree alone";
   EXPECT_STREQ(host.GetString("TreeOrder", "File00"), "A");
   EXPECT_STREQ(host.GetString("TreeOrder", "File01"), "B");
+  EXPECT_EQ(MergeTreeOrder(package, host), 0);
 }
 
 }  // namespace

@@ -254,6 +254,8 @@ int MergeInfFile(const std::string& source, const std::string& target) {
   const CategoryMergeResult result = MergeCategoryDocuments(package, host);
   for (const std::string& dropped : result.scanPathsDropped)
     CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
+  // Nothing new: the host's file keeps its bytes.
+  if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
   return SaveCatalogueFile(host, target) ? 0 : -1;
 }
 

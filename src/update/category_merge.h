@@ -43,7 +43,8 @@ int ScanInfFiles(const std::string& folder, bool counting);
 // Merges the package's category file into the host's. A host without the
 // file gets a copy; a host file with fewer than two top-level nodes is
 // replaced by the package's; a host file that cannot be read is left alone
-// and reported. 0, or -1 when the source is missing or the merge failed.
+// and reported. The host's file is written only when the merge added to it.
+// 0, or -1 when the source is missing or the merge failed.
 int MergeInfFile(const std::string& source, const std::string& target);
 
 // The merge over loaded documents: the package's category entries (its

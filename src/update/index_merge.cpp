@@ -91,17 +91,19 @@ bool TreeOrderIsText(ProfileDocument& document) {
   return true;
 }
 
-bool MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
-  TreeTable added, tree;
-  ReadTreeOrder(package, added);
+int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
+  TreeTable offered, tree;
+  ReadTreeOrder(package, offered);
   ReadTreeOrder(host, tree);
-  for (TreeEntry& entry : added) {
+  const size_t own = tree.size();
+  for (TreeEntry& entry : offered) {
     // A full table needs more keys than the host reads: the list is not
     // written, whatever else would be dropped.
     if (tree.size() >= static_cast<size_t>(kTreeTableSize)) break;
     auto same = [&](const TreeEntry& e) { return e.path == entry.path; };
     if (std::none_of(tree.begin(), tree.end(), same)) tree.push_back(std::move(entry));
   }
+  if (tree.size() == own) return 0;
   // Name by name, bytes unsigned: a node's children follow it before any
   // sibling whose name merely begins with the node's name.
   std::stable_sort(tree.begin(), tree.end(), [](const TreeEntry& a, const TreeEntry& b) { return a.path < b.path; });
@@ -114,11 +116,11 @@ bool MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
     if (next > depth) keys.push_back(kOpen);
     for (int64_t level = next; level < depth && keys.size() < static_cast<size_t>(kTreeKeyLimit); ++level)
       keys.push_back(kClose);
-    if (keys.size() >= static_cast<size_t>(kTreeKeyLimit)) return false;
+    if (keys.size() >= static_cast<size_t>(kTreeKeyLimit)) return -1;
   }
   host.Clear();
   for (size_t k = 0; k < keys.size(); ++k) host.SetString(kTreeSection, TreeKey(static_cast<int>(k)).c_str(), keys[k].c_str());
-  return true;
+  return static_cast<int>(tree.size() - own);
 }
 
 int MergeIndexFile(const std::string& folder, bool counting) {
@@ -135,8 +137,10 @@ int MergeIndexFile(const std::string& folder, bool counting) {
     return CatalogueFailure(packagePath, "index file cannot be read; not merged");
   if (LoadCatalogueFile(host, hostPath) != CatalogueLoad::Loaded || !TreeOrderIsText(host))
     return CatalogueFailure(hostPath, "index file cannot be read; left as it is");
-  if (!MergeTreeOrder(package, host))
-    return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+  const int added = MergeTreeOrder(package, host);
+  if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+  // Nothing new: the host's file keeps its bytes.
+  if (added == 0) return 0;
   return SaveCatalogueFile(host, hostPath) ? 0 : -1;
 }
 

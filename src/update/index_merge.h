@@ -47,16 +47,18 @@ bool TreeOrderIsText(ProfileDocument& document);
 
 // Adds every entry of the package's tree that the host's lacks (up to 100
 // entries), orders the result name by name, each node followed by its
-// children, and replaces the host document's whole content with it. When
-// the list would need kTreeKeyLimit keys or more, the host document stays
-// as it was and the result is false.
-bool MergeTreeOrder(ProfileDocument& package, ProfileDocument& host);
+// children, and replaces the host document's whole content with it. Returns
+// the number of entries added; with none the host document stays as it is,
+// and so it does when the list would need kTreeKeyLimit keys or more: the
+// result is then -1.
+int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host);
 
 // Merges the package's index file of the category folder (a folder below
 // g_SourceRoot) into the host's. Counts one unit in both passes; only the
-// working pass reads or writes. 0 when done (a host without an index file
-// gets a copy of the package's); -1 when the package folder has no
-// Index.ini or the merge failed (recorded in the run report).
+// working pass reads or writes; the host's file is written only when the
+// package adds to its tree. 0 when done (a host without an index file gets a
+// copy of the package's); -1 when the package folder has no Index.ini or
+// the merge failed (recorded in the run report).
 int MergeIndexFile(const std::string& folder, bool counting);
 
 }  // namespace zet

@@ -132,7 +132,8 @@ int MergeUserCategories() {
     return CatalogueFailure(packagePath, "user categories cannot be read; not merged");
   if (LoadCatalogueFile(host, hostPath) != CatalogueLoad::Loaded)
     return CatalogueFailure(hostPath, "user categories cannot be read; left as they are");
-  MergeUserCategoryDocuments(package, host);
+  // Nothing new: the host's file keeps its bytes.
+  if (MergeUserCategoryDocuments(package, host) == 0) return 0;
   return SaveCatalogueFile(host, hostPath) ? 0 : -1;
 }
 

@@ -9,8 +9,8 @@
 namespace zet {
 
 // Appends the package's user categories to the host's file; a host without
-// the file gets a copy of the package's. Runs in the working pass only and
-// counts nothing. 0, or -1 when the package has no Categories\User.ini or
+// the file gets a copy of the package's, and its file is written only when
+// a category was appended. Runs in the working pass only and counts nothing. 0, or -1 when the package has no Categories\User.ini or
 // the merge failed (recorded in the run report).
 int MergeUserCategories();
 
