@@ -69,7 +69,7 @@ void CheckTree(zet::ProfileDocument& package, zet::ProfileDocument& host) {
   CheckTable(after, zet::ReadTreeOrder(host, after));
   if (!WellFormed(offered) || !WellFormed(before)) return;
   for (size_t i = 1; i < after.size(); ++i)
-    if (!(after[i - 1].path < after[i].path)) Fail("the written tree is out of order");
+    if (after[i].path < after[i - 1].path) Fail("the written tree is out of order");
   for (const zet::TreeTable* t : {&offered, &before})
     for (const zet::TreeEntry& e : *t) {
       bool found = false;

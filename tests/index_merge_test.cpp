@@ -11,13 +11,13 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+std::string Key(size_t i) { return (i < 10 ? "File0" : "File") + std::to_string(i); }
+
 // An index file as the host's tools write it (blank around "=").
 std::string IndexFile(const Strings& values) {
   std::string s = "[TreeOrder]\r\n";
   for (size_t i = 0; i < values.size(); ++i) {
-    char key[32];
-    std::snprintf(key, sizeof key, "File%.2zu", i);
-    s += std::string(key) + " = \"" + values[i] + "\"\r\n";
+    s += Key(i) + " = \"" + values[i] + "\"\r\n";
   }
   return s;
 }
@@ -27,9 +27,7 @@ std::string Written(const Strings& values) {
   if (values.empty()) return "";
   std::string s = "[TreeOrder]\r\n";
   for (size_t i = 0; i < values.size(); ++i) {
-    char key[32];
-    std::snprintf(key, sizeof key, "File%.2zu", i);
-    s += std::string(key) + "\t = \"" + values[i] + "\"\r\n";
+    s += Key(i) + "\t = \"" + values[i] + "\"\r\n";
   }
   return s + "\r\n";
 }

@@ -96,4 +96,10 @@ int64_t LeadingNumber(std::string_view text) {
   return negative ? -n : n;
 }
 
+std::string ZeroPadded(int64_t number, int width) {
+  std::string digits = std::to_string(number < 0 ? -number : number);
+  if (digits.size() < static_cast<size_t>(width)) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+  return number < 0 ? "-" + digits : digits;
+}
+
 }  // namespace zet

@@ -62,4 +62,8 @@ std::string_view ValueText(const ProfileNode* entry);
 // counting on from it cannot overflow.
 int64_t LeadingNumber(std::string_view text);
 
+// The number with at least width digits, zeros in front (as "%.3d" writes
+// it: -4 is "-004").
+std::string ZeroPadded(int64_t number, int width);
+
 }  // namespace zet

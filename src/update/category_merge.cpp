@@ -1,7 +1,6 @@
 #include "update/category_merge.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <unordered_map>
 #include <unordered_set>
@@ -203,9 +202,7 @@ class CategoryMerger {
     const std::string prefix = last.substr(0, length - digits);
     std::string name;
     do {
-      char formatted[32];
-      std::snprintf(formatted, sizeof formatted, "%.*lld", width, static_cast<long long>(++number));
-      name = prefix + formatted;
+      name = prefix + ZeroPadded(++number, width);
     } while (host_.FindSection(name.c_str()) >= 0);
     return name;
   }

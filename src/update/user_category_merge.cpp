@@ -1,7 +1,6 @@
 #include "update/user_category_merge.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -109,9 +108,7 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
     if (!known.insert(Signature(name, category.texts)).second) continue;
     std::string section;
     do {
-      char number[32];
-      std::snprintf(number, sizeof number, "%.3lld", static_cast<long long>(++counter));
-      section = std::string(kPrefix) + number + "_" + std::string(name);
+      section = std::string(kPrefix) + ZeroPadded(++counter, 3) + "_" + std::string(name);
     } while (host.FindSection(section.c_str()) >= 0);
     if (host.GetOrAddSection(section.c_str()) == nullptr) continue;
     for (const auto& [key, text] : category.texts) host.SetString(nullptr, key.c_str(), text.c_str());
