@@ -11,4 +11,12 @@ zet_wine_prefix() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
   fi
+  # A virtual display has no window manager: windows draw their own title
+  # bars and frames (the screenshots show them), and Wine does not wait for a
+  # window manager to answer when a window is shown, hidden or activated.
+  if ! grep -qs '"Managed"="N"' "$WINEPREFIX/user.reg"; then
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
 }

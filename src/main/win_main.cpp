@@ -1,5 +1,11 @@
-// Entry point of the dialog program. The dialog itself is not built yet.
+// Entry point of the dialog program.
 
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/gui/update_app.h"
+
+namespace {
+zet::CUpdateApp theApp;
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return theApp.Run(); }

@@ -1,0 +1,75 @@
+#include "app/gui/update_app.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "app/find_process.h"
+#include "app/host_registration.h"
+#include "app/registry_key.h"
+#include "app/win32/string_resources.h"
+#include "profile/lang_table.h"
+#include "ui/menu_xp.h"
+#include "ui/update_dlg.h"
+
+namespace zet {
+
+namespace {
+
+// The only texts that do not come from the language file: it is missing.
+constexpr char kNoLanguageText[] = "Can't load language file !";
+constexpr char kProgramName[] = "ZET Veltran";
+constexpr char kMessageSection[] = "DLG_STANDARD_MESSAGE";
+
+// A start-up message: no owner window, caption "IDS_WARNING".
+void ShowStartupMessage(const char* key, UINT icon) {
+  const std::string caption = GetLangText(kMessageSection, "IDS_WARNING");
+  ::MessageBoxA(nullptr, GetLangText(kMessageSection, key), caption.c_str(), icon | MB_OK);
+}
+
+bool HostVersionSupported() {
+  CRegistryKey key;
+  uint32_t version = 0;
+  const bool read = key.SetPath(kHostHive, kHostKeyPath, 3) && key.Open(kKeyRead) && key.ReadDword("VERSION", version);
+  key.Close();
+  return read && version == kSupportedHostVersion;
+}
+
+}  // namespace
+
+CUpdateApp::~CUpdateApp() { SetLangTable(nullptr); }
+
+bool CUpdateApp::InitInstance() {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  CWinApp::InitInstance();
+
+  // The language file is looked for in the current folder.
+  if (LoadLangTable(kLangFileName) < 0) {
+    ::MessageBoxA(nullptr, kNoLanguageText, kProgramName, MB_ICONERROR | MB_OK);
+    return false;
+  }
+  LoadStringResources();
+  ApplyLangStringTable();
+  SetRegistryKey(kProgramName);
+
+  if (!HostVersionSupported()) {
+    ShowStartupMessage("IDS_ZETVERSION", MB_ICONERROR);
+    return false;
+  }
+  if (FindProcessId(kHostProcessName) > 0) ShowStartupMessage("IDS_ZETRUNNING", MB_ICONWARNING);
+
+  {
+    CUpdateDlg dialog;
+    m_pMainWnd = &dialog;
+    InstallMenuHook();
+    dialog.DoModal();
+    RemoveMenuHook();
+    m_pMainWnd = nullptr;
+  }
+  return false;
+}
+
+}  // namespace zet

@@ -1,0 +1,299 @@
+#include "ui/update_dlg.h"
+
+#include <iterator>
+#include <utility>
+
+#include "app/host_registration.h"
+#include "app/registry_key.h"
+#include "fileio/file_slots.h"
+#include "profile/lang_table.h"
+#include "ui/about_dlg.h"
+#include "ui/browse_folder.h"
+#include "ui/resources/resource.h"
+#include "update/update_run.h"
+
+namespace zet {
+
+int TitleDots = 0;
+
+namespace {
+
+constexpr char kSection[] = "DLG_VELTRAN";
+// A view call of the run, carried to the dialog's thread: lParam points to
+// the task, and the sending thread waits until it has run.
+constexpr UINT kRunTaskMessage = WM_APP + 1;
+constexpr COLORREF kBarColour = RGB(255, 0, 0);
+// The controls that could change a run or start another one, in the order
+// the dialog disables them and the run enables them again.
+constexpr int kRunControls[] = {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
+                                kIdOverwriteCheck};
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+}  // namespace
+
+CUpdateDlg::CUpdateDlg(HWND parent)
+    : CXPDialog(IDD_ZETVELTRAN_DIALOG, parent),
+      icon_(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                                            0, 0, LR_DEFAULTSIZE | LR_SHARED))),
+      smallIcon_(static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME),
+                                                 IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED))) {}
+
+CUpdateDlg::~CUpdateDlg() {
+  // The run has given the dialog back before it could close; its thread
+  // has only to return.
+  if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
+}
+
+const MessageMap* CUpdateDlg::GetMessageMap() const {
+  static const MessageMapEntry entries[] = {
+      OnMessageEntry(WM_SYSCOMMAND, &CUpdateDlg::OnSysCommand),
+      OnMessageEntry(WM_TIMER, &CUpdateDlg::OnTimer),
+      OnMessageEntry(WM_PAINT, &CUpdateDlg::OnPaint),
+      OnMessageEntry(WM_QUERYDRAGICON, &CUpdateDlg::OnQueryDragIcon),
+      OnCommandEntry(BN_CLICKED, IDOK, &CUpdateDlg::OnOK),
+      OnCommandEntry(BN_CLICKED, IDCANCEL, &CUpdateDlg::OnCancel),
+      OnCommandEntry(BN_CLICKED, IDC_BROWSE_SOURCE, &CUpdateDlg::OnBrowseSource),
+      OnCommandEntry(BN_CLICKED, IDC_BROWSE_TARGET, &CUpdateDlg::OnBrowseTarget),
+      OnMessageEntry(kRunTaskMessage, &CUpdateDlg::OnRunTask),
+  };
+  static const MessageMap map = {CXPDialog::GetMessageMap(), entries, std::size(entries)};
+  return &map;
+}
+
+void CUpdateDlg::DoDataExchange(DataExchange& exchange) {
+  exchange.Control(IDC_BROWSE_SOURCE, browseSourceButton_);
+  exchange.Control(IDOK, okButton_);
+  exchange.Control(IDCANCEL, cancelButton_);
+  exchange.Control(IDC_BROWSE_TARGET, browseTargetButton_);
+  exchange.Control(IDC_SOURCE, sourceEdit_);
+  exchange.Control(IDC_TARGET, targetEdit_);
+  exchange.Control(IDC_PROGRESS, progressBar_);
+}
+
+bool CUpdateDlg::OnInitDialog() {
+  CXPDialog::OnInitDialog();
+  EnableMenuXP();
+
+  SetWindowText(GetLangText(kSection, "CAPTION"));
+  const struct {
+    int id;
+    const char* key;
+  } texts[] = {
+      {IDOK, "IDOK"},
+      {IDCANCEL, "IDCANCEL"},
+      {IDC_STATIC1, "IDC_STATIC1"},
+      {IDC_STATIC2, "IDC_STATIC2"},
+      {IDC_STATIC3, "IDC_STATIC3"},
+      {IDC_BROWSE_SOURCE, "IDC_BROWSE"},
+      {IDC_BROWSE_TARGET, "IDC_BROWSE"},
+      {IDC_OVERWRITE, "IDC_CHECK"},
+  };
+  for (const auto& text : texts) SetDlgItemText(text.id, GetLangText(kSection, text.key));
+
+  // The host's resource base is the default target.
+  g_TargetRoot.clear();
+  CRegistryKey key;
+  if (key.SetPath(kHostHive, kHostKeyPath, 3) && key.Open(kKeyRead)) key.ReadString("ResBase", g_TargetRoot);
+  key.Close();
+  targetEdit_.SetWindowText(g_TargetRoot);
+  targetEdit_.ScrollToEnd();
+
+  if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+    const std::u16string about = GetBuiltinString(kAboutBoxStringId);
+    if (!about.empty()) {
+      ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+      ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, reinterpret_cast<const wchar_t*>(about.c_str()));
+    }
+  }
+
+  SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+
+  progressBar_.SetRangeAndStep(0, 300, 1);
+  progressBar_.SetBarColour(kBarColour);
+  return true;
+}
+
+void CUpdateDlg::ShowInfo(const char* key) {
+  const std::string caption = GetLangText(kSection, "CAPTION");
+  ::MessageBoxA(m_hWnd, GetLangText(kSection, key), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+}
+
+void CUpdateDlg::OnOK() {
+  if (running_) return DeferClick(IDOK);
+  g_SourceRoot = sourceEdit_.GetWindowText();
+  g_TargetRoot = targetEdit_.GetWindowText();
+  if (!FolderExists(g_SourceRoot, true)) return ShowInfo("IDMSG2");
+  if (!FolderExists(g_TargetRoot, true)) return ShowInfo("IDMSG3");
+  if (Upper(g_SourceRoot) == Upper(g_TargetRoot)) return ShowInfo("IDMSG4");
+
+  BeginRun();
+  RequestHostScan();  // the run starts also when the host cannot be asked
+
+  // The last run's thread has given the dialog back already and only
+  // returns; it is collected here, never waited for while it runs.
+  if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
+  worker_.Reset(CreateWorkerThread(&CUpdateDlg::WorkerMain, this));
+  if (!worker_) {
+    // Without a thread nothing would give the controls back.
+    EnableRunControls(true);
+    EndRun();
+    return;
+  }
+  ::SetThreadPriority(worker_.get(), THREAD_PRIORITY_ABOVE_NORMAL);
+  ::ResumeThread(worker_.get());
+}
+
+void CUpdateDlg::OnCancel() {
+  // Close box, Escape and the system menu's Close all end up here; a run
+  // still drives the dialog, so it stays.
+  if (running_) return DeferClick(IDCANCEL);
+  CXPDialog::OnCancel();
+}
+
+void CUpdateDlg::DeferClick(int id) {
+  // The run gives the controls back just before its thread ends; a click on
+  // a button it gave back is carried out once the thread has ended.
+  if (::IsWindowEnabled(GetDlgItem(id))) deferredClick_ = id;
+}
+
+void CUpdateDlg::EnableRunControls(bool enable) {
+  for (int id : kRunControls) ::EnableWindow(GetDlgItem(id), enable ? TRUE : FALSE);
+}
+
+void CUpdateDlg::BeginRun() {
+  running_ = true;
+  EnableRunControls(false);
+  if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
+    ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void CUpdateDlg::EndRun() {
+  running_ = false;
+  if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
+    ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+  // Posted: the worker that reports its end waits until this returns.
+  if (const int id = std::exchange(deferredClick_, 0))
+    ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)));
+}
+
+HANDLE CUpdateDlg::CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argument) {
+  return ::CreateThread(nullptr, 0, routine, argument, CREATE_SUSPENDED, nullptr);
+}
+
+DWORD WINAPI CUpdateDlg::WorkerMain(void* argument) {
+  auto* dialog = static_cast<CUpdateDlg*>(argument);
+  const int result = UpdateThread(dialog);
+  dialog->OnDialogThread([dialog] { dialog->EndRun(); });
+  return static_cast<DWORD>(result);
+}
+
+void CUpdateDlg::OnDialogThread(const std::function<void()>& task) {
+  if (m_hWnd == nullptr) return;
+  if (::GetWindowThreadProcessId(m_hWnd, nullptr) == ::GetCurrentThreadId()) {
+    task();
+    return;
+  }
+  ::SendMessageA(m_hWnd, kRunTaskMessage, 0, reinterpret_cast<LPARAM>(&task));
+}
+
+bool CUpdateDlg::OnRunTask(WPARAM, LPARAM lParam, LRESULT& result) {
+  (*reinterpret_cast<const std::function<void()>*>(lParam))();
+  result = 0;
+  return true;
+}
+
+bool CUpdateDlg::IsOverwriteChecked() {
+  bool checked = false;
+  OnDialogThread([&] { checked = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED; });
+  return checked;
+}
+
+void CUpdateDlg::StartTimer(int id, unsigned periodMs) {
+  OnDialogThread([&] { ::SetTimer(m_hWnd, static_cast<UINT_PTR>(id), periodMs, nullptr); });
+}
+
+void CUpdateDlg::StopTimer(int id) {
+  OnDialogThread([&] { ::KillTimer(m_hWnd, static_cast<UINT_PTR>(id)); });
+}
+
+void CUpdateDlg::SetTitle(const std::string& title) {
+  OnDialogThread([&] { SetWindowText(title); });
+}
+
+void CUpdateDlg::SetRangeAndStep(int lower, int upper, int step) {
+  OnDialogThread([&] { progressBar_.SetRangeAndStep(lower, upper, step); });
+}
+
+void CUpdateDlg::StepIt() {
+  OnDialogThread([&] { progressBar_.StepIt(); });
+}
+
+void CUpdateDlg::SetPos(int position) {
+  OnDialogThread([&] { progressBar_.SetPos(position); });
+}
+
+void CUpdateDlg::ShowMessage(const std::string& text, const std::string& caption) {
+  OnDialogThread([&] { ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK); });
+}
+
+void CUpdateDlg::EnableControl(int id) {
+  OnDialogThread([&] { ::EnableWindow(GetDlgItem(id), TRUE); });
+}
+
+bool CUpdateDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT&) {
+  const char* key = nullptr;
+  if (wParam == kCountingTimerId) key = "CAPTION2";
+  if (wParam == kWorkingTimerId) key = "CAPTION3";
+  if (key != nullptr) SetWindowText(GetLangText(kSection, key) + std::string(static_cast<size_t>(TitleDots) + 1, '.'));
+  TitleDots = (TitleDots + 1) % 4;
+  return false;
+}
+
+bool CUpdateDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result) {
+  if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return false;
+  CAboutDlg about(m_hWnd);
+  about.DoModal();
+  result = 0;
+  return true;
+}
+
+bool CUpdateDlg::OnPaint(WPARAM, LPARAM, LRESULT& result) {
+  if (!::IsIconic(m_hWnd)) return false;
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(m_hWnd, &paint);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  RECT client;
+  ::GetClientRect(m_hWnd, &client);
+  const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+  ::DrawIcon(dc, x, y, icon_);
+  ::EndPaint(m_hWnd, &paint);
+  result = 0;
+  return true;
+}
+
+bool CUpdateDlg::OnQueryDragIcon(WPARAM, LPARAM, LRESULT& result) {
+  result = reinterpret_cast<LRESULT>(icon_);
+  return true;
+}
+
+void CUpdateDlg::OnBrowseSource() { Browse(g_SourceRoot, sourceEdit_); }
+
+void CUpdateDlg::OnBrowseTarget() { Browse(g_TargetRoot, targetEdit_); }
+
+void CUpdateDlg::Browse(std::string& root, CXPEdit& field) {
+  std::string path;
+  if (!BrowseForFolder(m_hWnd, path)) return;
+  root = path;
+  field.SetWindowText(root);
+  field.ScrollToEnd();
+}
+
+}  // namespace zet

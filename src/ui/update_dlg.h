@@ -1,0 +1,94 @@
+#pragma once
+// CUpdateDlg: the main dialog (template 102). The user names the package's
+// resource folder and the host's; OK checks both, asks the host for a
+// rescan and starts the update run on a worker thread, which drives this
+// dialog through UpdateView and gives the controls back when it ends. The
+// dialog stays open for further runs until Cancel.
+
+#include <windows.h>
+
+#include <functional>
+
+#include "ui/framework/scoped_handles.h"
+#include "ui/sp_progress_bar.h"
+#include "ui/xp_button.h"
+#include "ui/xp_dialog.h"
+#include "ui/xp_edit.h"
+#include "update/update_view.h"
+
+namespace zet {
+
+// Phase of the animated title during a run, 0..3: the title shows one to
+// four dots. Never reset by the dialog, so a second run goes on where the
+// first left off.
+extern int TitleDots;
+
+class CUpdateDlg : public CXPDialog, public UpdateView {
+ public:
+  explicit CUpdateDlg(HWND parent = nullptr);
+  ~CUpdateDlg() override;
+
+  // True from OK's start of a run until the run has given the controls
+  // back; the dialog cannot be closed meanwhile.
+  bool IsRunning() const { return running_; }
+
+  // UpdateView. The run calls these on its own thread; each call is carried
+  // out on the dialog's thread, and the caller waits until it is done.
+  bool IsOverwriteChecked() override;
+  void StartTimer(int id, unsigned periodMs) override;
+  void StopTimer(int id) override;
+  void SetTitle(const std::string& title) override;
+  void SetRangeAndStep(int lower, int upper, int step) override;
+  void StepIt() override;
+  void SetPos(int position) override;
+  void ShowMessage(const std::string& text, const std::string& caption) override;
+  void EnableControl(int id) override;
+
+ protected:
+  const MessageMap* GetMessageMap() const override;
+  void DoDataExchange(DataExchange& exchange) override;
+  bool OnInitDialog() override;
+  void OnOK() override;
+  void OnCancel() override;
+
+  // Creates the worker thread suspended; null when it cannot be created.
+  virtual HANDLE CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argument);
+
+ private:
+  bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnQueryDragIcon(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnRunTask(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  void OnBrowseSource();
+  void OnBrowseTarget();
+
+  void Browse(std::string& root, CXPEdit& field);
+  // A message box of the dialog: text of the key, caption "CAPTION".
+  void ShowInfo(const char* key);
+  // Disables the controls that could change the run or start another one.
+  void BeginRun();
+  void EnableRunControls(bool enable);
+  // Called on the dialog's thread once the run has ended.
+  void EndRun();
+  void DeferClick(int id);
+  // Runs the task on the dialog's thread and returns when it is done.
+  void OnDialogThread(const std::function<void()>& task);
+  static DWORD WINAPI WorkerMain(void* dialog);
+
+  CXPButton browseSourceButton_;
+  CXPButton okButton_;
+  CXPButton cancelButton_;
+  CXPButton browseTargetButton_;
+  CXPEdit sourceEdit_;
+  CXPEdit targetEdit_;
+  SPProgressBar progressBar_;
+  HICON icon_;
+  HICON smallIcon_;
+
+  bool running_ = false;
+  int deferredClick_ = 0;
+  ScopedHandle worker_;
+};
+
+}  // namespace zet

@@ -1,0 +1,26 @@
+#pragma once
+// CXPDialog: a dialog with the menu look. Its command table routes the four
+// menu messages to the menu look (ui/menu_xp.h); the program's dialogs
+// derive from it and chain their own tables to it.
+
+#include "ui/framework/dialog.h"
+
+namespace zet {
+
+class CXPDialog : public CDialog {
+ public:
+  using CDialog::CDialog;
+
+ protected:
+  const MessageMap* GetMessageMap() const override;
+  // Marks the window for the menu look and converts its menu bar.
+  void EnableMenuXP();
+
+ private:
+  bool OnInitMenuPopup(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnMeasureItem(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnDrawItem(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnMenuChar(WPARAM wParam, LPARAM lParam, LRESULT& result);
+};
+
+}  // namespace zet
