@@ -19,9 +19,15 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "index_tree_fuzz: %s\n", what);
+[[noreturn]] void Fail(const char* what, const std::string& detail = "") {
+  std::fprintf(stderr, "index_tree_fuzz: %s\n%s", what, detail.c_str());
   std::abort();
+}
+
+std::string Show(const char* title, const zet::TreeTable& table) {
+  std::string s = std::string(title) + ":\n";
+  for (const zet::TreeEntry& e : table) s += "  " + e.FullPath() + " @" + std::to_string(e.depth) + "\n";
+  return s;
 }
 
 const std::string& SecondPath() {
@@ -74,7 +80,8 @@ void CheckTree(zet::ProfileDocument& package, zet::ProfileDocument& host) {
     for (const zet::TreeEntry& e : *t) {
       bool found = false;
       for (const zet::TreeEntry& a : after) found = found || (a.path == e.path && a.depth == e.depth);
-      if (!found && after.size() < static_cast<size_t>(zet::kTreeTableSize)) Fail("an entry went missing");
+      if (!found && after.size() < static_cast<size_t>(zet::kTreeTableSize))
+        Fail("an entry went missing", Show("package", offered) + Show("host", before) + Show("merged", after));
     }
   if (zet::MergeTreeOrder(package, host) != 0) Fail("a second merge adds again");
   zet::TreeTable again;

@@ -86,6 +86,12 @@ TEST(ReadTreeOrder, NamedAndAnonymousLevels) {
   EXPECT_EQ(read({"cdin", "CDIn ", "X", "", "Y"}), (Strings{"cdin@0", "CDIn @0", "X@0"}));
   // A name holding the separator stays one name.
   EXPECT_EQ(read({"A|B", "CDIn", "C"}), (Strings{"A|B@0", "A|B|C@1"}));
+  // A key given twice is read from its first entry, on every read.
+  test::WriteBytes(t / "Index.ini", "[TreeOrder]\r\nFile00 = \"A\"\r\nFile01 = \"B\"\r\nFile00 = \"C\"\r\n");
+  ProfileDocument twice;
+  twice.Load(test::ProgramPath(t, "Index.ini"));
+  EXPECT_EQ(Tree(twice), (Strings{"A@0", "B@0"}));
+  EXPECT_EQ(Tree(twice), (Strings{"A@0", "B@0"}));
   Strings many;
   for (int i = 0; i < 120; ++i) many.push_back("N" + std::to_string(i));
   EXPECT_EQ(read(many).size(), 100u) << "File00 to File99 at most";

@@ -41,17 +41,20 @@ int ReadTreeOrder(ProfileDocument& document, TreeTable& table) {
   bool hasPending = false;
   int32_t depth = 0;
   int anonymous = 0;  // open levels that follow no node
+  // Each key is its first entry in the section, whatever an earlier lookup
+  // left behind: a file that repeats a key reads the same every time.
+  const ProfileNode* section = document.GetNode(document.FindSection(kTreeSection));
   for (int n = 0; n < kTreeTableSize; ++n) {
-    const char* value = document.GetString(kTreeSection, TreeKey(n).c_str());
-    if (*value == 0) break;
-    if (std::strcmp(value, kOpen) == 0) {
+    const std::string_view value = ValueText(FirstEntry(section, TreeKey(n)));
+    if (value.empty()) break;
+    if (value == kOpen) {
       if (!hasPending) {
         ++anonymous;
       } else {
         parent.push_back(std::move(pending));
         ++depth;
       }
-    } else if (std::strcmp(value, kClose) == 0) {
+    } else if (value == kClose) {
       if (anonymous > 0) {
         --anonymous;
       } else {

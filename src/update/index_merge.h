@@ -35,9 +35,10 @@ struct TreeEntry {
 
 using TreeTable = std::vector<TreeEntry>;
 
-// Reads the tree of the document's "TreeOrder" section into table (which
-// is emptied first): keys from File00 on, up to the first one missing or
-// empty, at most File99. Returns the number of entries stored.
+// Reads the tree of the document's (first) "TreeOrder" section into table
+// (which is emptied first): keys from File00 on, up to the first one missing
+// or empty, at most File99; a key given twice is read from its first entry.
+// Returns the number of entries stored.
 int ReadTreeOrder(ProfileDocument& document, TreeTable& table);
 
 // True when every value the tree reader reads from the document is a text
