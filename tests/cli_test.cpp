@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -496,6 +498,47 @@ TEST_F(Cli, ARunningHostIsWarnedAboutAndTheRunGoesOn) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "zetveltran-cli: ZET laeuft noch\n");
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/a.txt"), "A");
+}
+
+// Every file below a folder with its bytes, by relative path.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> files;
+  for (auto it = fs::recursive_directory_iterator(fs::path(folder)); it != fs::recursive_directory_iterator(); ++it)
+    if (it->is_regular_file())
+      files[fs::relative(it->path(), fs::path(folder)).generic_string()] = ReadBytes(it->path().string());
+  return files;
+}
+
+// The sample package of examples/ (files, archive, category files, index
+// trees, user categories, both texture lists) into the sample host, twice.
+TEST_F(Cli, InstallsTheSamplePackageAndASecondRunChangesNothing) {
+  namespace fs = std::filesystem;
+  const fs::path examples = fs::path(test::DataPath("")) / ".." / ".." / "examples";
+  fs::remove_all(fs::path(t / "pkg"));
+  fs::remove_all(fs::path(t / "host"));
+  fs::copy(examples / "package", fs::path(t / "pkg"), fs::copy_options::recursive);
+  fs::copy(examples / "host", fs::path(t / "host"), fs::copy_options::recursive);
+  const auto package = Snapshot(t / "pkg");
+
+  Result first = Run({"--no-scan", "--lang", Language(), source, target});
+  EXPECT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_NE(first.out.find("Failures:                  0\n"), std::string::npos) << first.out;
+  const auto installed = Snapshot(target);
+  // The catalogue: merged, not overwritten.
+  const std::string user = installed.at("Categories/User.ini");
+  EXPECT_NE(user.find("[User_002_Kesselzug]"), std::string::npos) << user;
+  EXPECT_NE(user.find("[User_004_Rungenzug]"), std::string::npos) << user;
+  EXPECT_NE(installed.at("Categories/Rolling_stock/Loks.inf").find("ScanPath2\t = \"Modelle\\Loks\\BR218\""),
+            std::string::npos);
+  EXPECT_NE(installed.at("Categories/Signals/Index.ini").find("File02\t = \"Ks-Signale\""), std::string::npos);
+  EXPECT_EQ(installed.count("Categories/Landscape_elements/Zaeune.inf"), 1u);
+  EXPECT_NE(installed.at("Parallels/Texturen.txt").find("name(Schotter)"), std::string::npos);
+
+  Result second = Run({"--no-scan", "--lang", Language(), source, target});
+  EXPECT_EQ(second.status, 0) << second.out << second.err;
+  EXPECT_TRUE(Snapshot(target) == installed) << "the second run changed the host tree";
+  EXPECT_TRUE(Snapshot(t / "pkg") == package) << "the package tree changed";
 }
 
 }  // namespace
