@@ -287,9 +287,18 @@ int OpenFileRegion(const std::string& path, int64_t offset, int64_t length) {
     return kOpenFailed;
   }
   if (CloseFile(slot) != 0) return kOpenFailed;
+  return OpenMemoryImage(path, std::move(bytes));
+}
+
+int OpenMemoryImage(const std::string& name, std::string bytes) {
+  if (bytes.empty()) return kOpenFailed;
+  int slot;
+  while ((slot = FindFreeSlot()) < 0)
+    if (!FailureHook(kOpenFailed, name, "OpenFile")) return kOpenFailed;
+  FileSlot& s = g_FileSlots[slot];
   s.state = kImage;
-  s.name = path;
-  s.length = length;
+  s.name = name;
+  s.length = static_cast<int64_t>(bytes.size());
   s.position = 0;
   s.image = std::move(bytes);
   return slot;

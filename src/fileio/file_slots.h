@@ -64,6 +64,10 @@ int OpenFile(const std::string& path, const char* mode);
 // whole file. -3 when the file cannot be opened or holds no such region.
 int OpenFileRegion(const std::string& path, int64_t offset, int64_t length);
 
+// Takes bytes that are in memory already (a text built into the program) as
+// a memory image named name. -3 when no slot is free or there are no bytes.
+int OpenMemoryImage(const std::string& name, std::string bytes);
+
 // 0; -5 when closing the stream failed (the slot stays open); -6.
 int CloseFile(int slot);
 

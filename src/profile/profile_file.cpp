@@ -62,6 +62,15 @@ int BasicProfileDocument<Char>::Load(const char* path, int64_t offset, int64_t l
 }
 
 template <typename Char>
+int BasicProfileDocument<Char>::LoadBytes(std::string bytes) {
+  const int slot = OpenMemoryImage("", std::move(bytes));
+  if (slot < 0) return -1;
+  ReadLines(slot);
+  CloseFile(slot);
+  return 0;
+}
+
+template <typename Char>
 void BasicProfileDocument<Char>::ReadLines(int slot) {
   const bool startsDocument = nodes_.count() == 0;
   std::vector<Text> pending;  // comment lines waiting for what follows them
@@ -108,24 +117,14 @@ template <typename Char>
 int BasicProfileDocument<Char>::Save(const char* path) {
   if (path != nullptr) path_ = path;
   if (path_.empty()) return -1;
-  std::string target = path_;
-  if (platform::GetPathKind(path_) != platform::PathKind::None) {
-    // A read-only file (or a folder) stays as it is, as it would for an
-    // open for writing.
-    if (!platform::CanWriteFile(path_)) return -1;
-    // Through a link, the file it names is replaced, not the link.
-    std::string real = platform::RealPath(path_);
-    if (!real.empty()) target = real;
-  }
-  // Write a complete file beside the target first; only that replaces it.
-  const std::string temporary = platform::TemporaryPathBeside(target);
-  const int slot = OpenFile(temporary, kWide ? "wb" : "w");
-  if (slot < 0) return -1;
-  bool written = WriteLines(slot);
-  written = CloseFile(slot) == 0 && written;
-  if (written && platform::MoveFileReplacing(temporary, target)) return 0;
-  platform::RemoveFile(temporary);
-  return -1;
+  // A complete file is written beside the target first; only that replaces
+  // it, so a failed save leaves the old bytes.
+  platform::Replacement replacement;
+  if (!platform::BeginReplacement(path_, replacement)) return -1;
+  const int slot = OpenFile(replacement.temporary, kWide ? "wb" : "w");
+  bool written = slot >= 0 && WriteLines(slot);
+  if (slot >= 0) written = CloseFile(slot) == 0 && written;
+  return platform::FinishReplacement(replacement, written) ? 0 : -1;
 }
 
 namespace {
@@ -178,11 +177,13 @@ bool BasicProfileDocument<Char>::WriteLines(int slot) {
 
 template int BasicProfileDocument<char>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char>::Save(const char*);
+template int BasicProfileDocument<char>::LoadBytes(std::string);
 template void BasicProfileDocument<char>::ReadLines(int);
 template bool BasicProfileDocument<char>::WriteLines(int);
 template int BasicProfileDocument<char>::WriteEntries(int, const ProfileNode*);
 template int BasicProfileDocument<char16_t>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char16_t>::Save(const char*);
+template int BasicProfileDocument<char16_t>::LoadBytes(std::string);
 template void BasicProfileDocument<char16_t>::ReadLines(int);
 template bool BasicProfileDocument<char16_t>::WriteLines(int);
 template int BasicProfileDocument<char16_t>::WriteEntries(int, const ProfileNode*);
