@@ -7,15 +7,10 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "running_copy.h"
 #include "test_support.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#ifndef _WIN32
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,52 +19,8 @@
 namespace zet {
 namespace {
 
+using test::RunningCopy;
 using test::TempDir;
-
-std::string SleeperPath() { return test::BuildTreePath(ZET_SLEEPER_PATH); }
-
-// A copy of the waiting program, running under the given file name until
-// the object goes.
-class RunningCopy {
- public:
-  RunningCopy(const TempDir& dir, const std::string& name) {
-    std::string path = dir / name;
-    if (!platform::CopyFileKeepingTime(SleeperPath(), path, true)) return;
-#ifdef _WIN32
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string command = "\"" + path + "\" 120";
-    if (::CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process_)) {
-      ::CloseHandle(process_.hThread);
-      pid_ = static_cast<int>(process_.dwProcessId);
-    }
-#else
-    char seconds[] = "120";
-    char* argv[] = {&path[0], seconds, nullptr};
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0) pid_ = pid;
-#endif
-  }
-  ~RunningCopy() {
-    if (pid_ <= 0) return;
-#ifdef _WIN32
-    ::TerminateProcess(process_.hProcess, 0);
-    ::WaitForSingleObject(process_.hProcess, 10000);
-    ::CloseHandle(process_.hProcess);
-#else
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-#endif
-  }
-  int pid() const { return pid_; }
-
- private:
-  int pid_ = -1;
-#ifdef _WIN32
-  PROCESS_INFORMATION process_ = {};
-#endif
-};
 
 // A started process shows in the process list after a moment.
 int FindSoon(const char* name, int expected) {
@@ -103,7 +54,7 @@ TEST(FindProcessId, FindsARunningProgramByItsExactName) {
 
   EXPECT_EQ(FindProcessId(own.c_str()), -1);
   {
-    RunningCopy lower(dir, ownLower);
+    RunningCopy lower(dir.path(), ownLower);
     ASSERT_GT(lower.pid(), 0);
     EXPECT_EQ(FindSoon(ownLower.c_str(), lower.pid()), lower.pid());
     EXPECT_EQ(FindProcessId(own.c_str()), -1);  // letter case counts
@@ -113,19 +64,19 @@ TEST(FindProcessId, FindsARunningProgramByItsExactName) {
   }
   {
     TempDir other;  // names equal but for case are one file on a POSIX path here
-    RunningCopy exact(other, own);
+    RunningCopy exact(other.path(), own);
     ASSERT_GT(exact.pid(), 0);
     EXPECT_EQ(FindSoon(own.c_str(), exact.pid()), exact.pid());
     EXPECT_EQ(FindProcessId(("x" + own).c_str()), -1);
   }
 
   TempDir hostDir;
-  RunningCopy lowerHost(hostDir, "zet.exe");
+  RunningCopy lowerHost(hostDir.path(), "zet.exe");
   ASSERT_GT(lowerHost.pid(), 0);
   EXPECT_EQ(FindSoon("zet.exe", lowerHost.pid()), lowerHost.pid());
   EXPECT_NE(FindProcessId("ZET.exe"), lowerHost.pid());
   TempDir hostDir2;
-  RunningCopy host(hostDir2, "ZET.exe");
+  RunningCopy host(hostDir2.path(), "ZET.exe");
   ASSERT_GT(host.pid(), 0);
   EXPECT_GT(FindSoon("ZET.exe", host.pid()), 0);
   EXPECT_EQ(FindProcessId(nullptr), -1);

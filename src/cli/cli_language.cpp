@@ -12,7 +12,8 @@ namespace zet::cli {
 
 namespace {
 
-const char kSection[] = "DLG_VELTRAN";
+const char kDialogSection[] = "DLG_VELTRAN";
+const char kMessageSection[] = "DLG_STANDARD_MESSAGE";
 
 // The English language file built into the program, read line by line as
 // the profile reader reads a file.
@@ -65,13 +66,17 @@ bool LoadCliLanguage(const std::string& namedFile, std::string& error) {
   return true;
 }
 
-std::string Text(const char* key) {
-  std::string text = GetLangText(kSection, key);
+std::string Text(const char* section, const char* key) {
+  std::string text = GetLangText(section, key);
   if (text.empty()) {
-    const char* builtIn = BuiltIn().GetString(kSection, key);
+    const char* builtIn = BuiltIn().GetString(section, key);
     if (builtIn != nullptr) text = builtIn;
   }
   return text;
 }
+
+std::string Text(const char* key) { return Text(kDialogSection, key); }
+
+std::string MessageText(const char* key) { return Text(kMessageSection, key); }
 
 }  // namespace zet::cli

@@ -11,8 +11,12 @@ namespace zet::cli {
 // cannot be loaded.
 bool LoadCliLanguage(const std::string& namedFile, std::string& error);
 
-// The text of a key of section "DLG_VELTRAN"; the built-in English text
-// when the language file has none.
+// The text of a key of a section; the built-in English text when the
+// language file has none.
+std::string Text(const char* section, const char* key);
+// Of the dialog's section "DLG_VELTRAN".
 std::string Text(const char* key);
+// Of section "DLG_STANDARD_MESSAGE": the start-up checks' messages.
+std::string MessageText(const char* key);
 
 }  // namespace zet::cli

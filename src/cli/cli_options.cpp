@@ -8,7 +8,7 @@
 namespace zet::cli {
 
 const char kUsage[] =
-    "Usage: zetveltran-cli [-o|--overwrite] [-q|--quiet] [--no-scan] [--lang FILE] SOURCE TARGET\n"
+    "Usage: zetveltran-cli [options] SOURCE [TARGET]\n"
     "       zetveltran-cli --help | --version\n"
     "\n"
     "Installs the resource package in SOURCE into the host's resource tree TARGET:\n"
@@ -17,6 +17,21 @@ const char kUsage[] =
     "categories, category files and index files. Both folders are given as\n"
     "absolute paths, usually ending in RESOURCEN.\n"
     "\n"
+    "TARGET defaults to the resource base of the installed host: the value\n"
+    "ResBase of its registration HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA.\n"
+#ifdef _WIN32
+    "Without a registered host, TARGET must be given.\n"
+#else
+    "On this system the registration is read from the Wine prefix in\n"
+    "$WINEPREFIX, else ~/.wine (its system.reg and user.reg), and the Windows\n"
+    "path is found through the prefix's drive links (dosdevices/c: and so on).\n"
+    "Without a registered host, TARGET must be given.\n"
+#endif
+    "When a host is registered, its version must be one this program supports.\n"
+    "Before the run the host is asked to rescan its resources (the registry\n"
+    "value Scan = 2), and a running host is warned about.\n"
+    "\n"
+    "Options:\n"
     "  -o, --overwrite  replace files the host already has, and copy files the\n"
     "                   archive holds as well\n"
     "  -q, --quiet      no progress display\n"
@@ -76,12 +91,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     }
   }
   if (options.help || options.version) return true;
-  if (folders.size() != 2) {
-    error = folders.size() < 2 ? "SOURCE and TARGET are needed" : "too many arguments: " + folders[2];
+  if (folders.empty() || folders.size() > 2) {
+    error = folders.empty() ? "SOURCE is needed" : "too many arguments: " + folders[2];
     return false;
   }
   options.source = TrimFolderArgument(folders[0]);
-  options.target = TrimFolderArgument(folders[1]);
+  if (folders.size() == 2) {
+    options.target = TrimFolderArgument(folders[1]);
+    options.targetGiven = true;
+  }
   return true;
 }
 

@@ -13,7 +13,8 @@ struct CliOptions {
   bool version = false;
   std::string langFile;  // empty: look for the language file as usual
   std::string source;
-  std::string target;
+  std::string target;  // empty when not given: the host's resource base
+  bool targetGiven = false;
 };
 
 extern const char kUsage[];

@@ -4,6 +4,11 @@
 #include <string>
 
 #include "app/app_version.h"
+#include "app/find_process.h"
+#include "app/host_registration.h"
+#ifndef _WIN32
+#include "app/reg_file_store.h"
+#endif
 #include "cli/cli_language.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
@@ -34,6 +39,53 @@ void PrintSummary(const std::string& message, const RunReport& report) {
   for (const RunFailure& f : report.failures()) std::printf("  %s: %s\n", f.path.c_str(), f.reason.c_str());
 }
 
+int UsageError(const std::string& text) {
+  std::fprintf(stderr, "zetveltran-cli: %s\n\n%s", text.c_str(), cli::kUsage);
+  return kExitRefused;
+}
+
+// The Wine prefix that stands for this system's registry, for messages.
+std::string PrefixPlace() {
+#ifdef _WIN32
+  return "";
+#else
+  return " of the Wine prefix " + RegFileStore::DefaultPrefix();
+#endif
+}
+
+// Where the host's registration was looked for, for messages.
+std::string RegistrationPlace() {
+  std::string key = "HKEY_CLASSES_ROOT";
+  for (const char* part : kHostKeyPath) key += std::string("\\") + part;
+  return key + PrefixPlace();
+}
+
+// What the host's registration gives as its version, for the refusal.
+std::string VersionFound(const HostRegistration& host) {
+  if (!host.versionFound) return "VERSION in " + RegistrationPlace() + " is missing or not a number";
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, " (supported: 0x%X)", static_cast<unsigned>(kSupportedHostVersion));
+  char version[16];
+  std::snprintf(version, sizeof version, "0x%X", static_cast<unsigned>(host.version));
+  return "VERSION " + std::string(version) + " in " + RegistrationPlace() + numbers;
+}
+
+// The host's resource base as a folder of this system. False, with the
+// reason, when the registration names none that this system has.
+bool DefaultTarget(const HostRegistration& host, std::string& target, std::string& error) {
+  if (!host.resBaseFound || host.resBase.empty()) {
+    error = "the host's registration names no resource base (ResBase in " + RegistrationPlace() +
+            "); give TARGET";
+    return false;
+  }
+  if (!HostFolderFromWindowsPath(host.resBase, target)) {
+    error = "the host's resource base " + host.resBase + " is on no drive" + PrefixPlace() + "; give TARGET";
+    return false;
+  }
+  target = cli::TrimFolderArgument(target);
+  return true;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -45,10 +97,7 @@ std::string Upper(std::string s) {
 int main(int argc, char** argv) {
   cli::CliOptions options;
   std::string error;
-  if (!cli::ParseCliOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "zetveltran-cli: %s\n\n%s", error.c_str(), cli::kUsage);
-    return kExitRefused;
-  }
+  if (!cli::ParseCliOptions(argc, argv, options, error)) return UsageError(error);
   if (options.help) {
     std::fputs(cli::kUsage, stdout);
     return kExitDone;
@@ -62,10 +111,32 @@ int main(int argc, char** argv) {
     return kExitRefused;
   }
 
+  // The host checks of the dialog program's start: a registered host must be
+  // the supported version. Without a registration a TARGET given by hand is
+  // all the program needs.
+  HostRegistration host = ReadHostRegistration();
+  if (host.keyFound && !host.VersionSupported())
+    return Refuse(cli::MessageText("IDS_ZETVERSION"), VersionFound(host));
+  std::string resBase;
+  if (!options.targetGiven) {
+    if (!host.keyFound) return UsageError("TARGET is needed: no host is registered in " + RegistrationPlace());
+    if (!DefaultTarget(host, options.target, error)) {
+      std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
+      return kExitRefused;
+    }
+    resBase = " (the host's resource base " + host.resBase + ")";
+  }
+
   // The same checks as the dialog's OK.
   if (!FolderExists(options.source, true)) return Refuse(cli::Text("IDMSG2"), options.source);
-  if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target);
-  if (Upper(options.source) == Upper(options.target)) return Refuse(cli::Text("IDMSG4"), options.target);
+  if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target + resBase);
+  if (Upper(options.source) == Upper(options.target)) return Refuse(cli::Text("IDMSG4"), options.target + resBase);
+
+  if (FindProcessId(kHostProcessName) > 0)
+    std::fprintf(stderr, "zetveltran-cli: %s\n", cli::MessageText("IDS_ZETRUNNING").c_str());
+  // The host rescans its resources when it next looks; a registry that
+  // cannot be written does not stop the run.
+  if (!options.noScan) RequestHostScan();
 
   g_SourceRoot = options.source;
   g_TargetRoot = options.target;

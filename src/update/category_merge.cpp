@@ -1,14 +1,298 @@
 #include "update/category_merge.h"
 
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "fileio/file_slots.h"
+#include "platform/platform.h"
+#include "update/catalogue.h"
+#include "update/index_merge.h"
+#include "update/update_run.h"
+
 namespace zet {
 
-// The category merge comes with the catalogue merges; until then the run
-// calls these and nothing happens.
+const char* const kCategoryFolders[10] = {
+    "\\Categories\\Filters",
+    "\\Categories\\Goods",
+    "\\Categories\\Landscape_elements",
+    "\\Categories\\Rolling_stock",
+    "\\Categories\\Signals",
+    "\\Categories\\Static_structures",
+    "\\Categories\\Track_objects_street",
+    "\\Categories\\Track_objects_track",
+    "\\Categories\\Track_objects_tram",
+    "\\Categories\\Track_objects_waterway",
+};
 
-int MergeCategories(bool /*counting*/) { return 0; }
+namespace {
 
-int ScanInfFiles(const std::string& /*folder*/, bool /*counting*/) { return 0; }
+constexpr std::string_view kFilterSection = "FilterSection";
+constexpr std::string_view kFilterString = "FilterString";
+constexpr std::string_view kFilterValue = "FilterValue";
 
-int MergeInfFile(const std::string& /*source*/, const std::string& /*target*/) { return 0; }
+std::string ScanPathKey(int n) { return "ScanPath" + std::to_string(n); }
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+// The first four value bytes of an entry as an int32, bytes beyond the
+// value reading as zero: how a number list, and anything else, reads as
+// one number.
+int32_t FirstNumber(const ProfileNode* entry) {
+  if (!HoldsValue(entry)) return 0;
+  const size_t bytes = static_cast<size_t>(std::max(entry->count, 0)) *
+                       static_cast<size_t>(ProfileElementSize(entry->type, 1));
+  int32_t number = 0;
+  std::memcpy(&number, entry->value.data(), std::min({sizeof number, bytes, static_cast<size_t>(entry->value.size())}));
+  return number;
+}
+
+// What identifies a category entry: the first entry of each filter key.
+struct Filters {
+  std::string_view section;
+  std::string_view string;
+  int32_t value = 0;
+};
+
+Filters ReadFilters(const ProfileNode* section) {
+  Filters f;
+  bool seenSection = false, seenString = false, seenValue = false;
+  for (int32_t c = 0; c < section->children.count(); ++c) {
+    const ProfileNode* entry = section->children[c];
+    const std::string_view name = NodeName(entry);
+    if (!seenSection && name == kFilterSection) {
+      seenSection = true;
+      f.section = ValueText(entry);
+    } else if (!seenString && name == kFilterString) {
+      seenString = true;
+      f.string = ValueText(entry);
+    } else if (!seenValue && name == kFilterValue) {
+      seenValue = true;
+      f.value = FirstNumber(entry);
+    }
+  }
+  return f;
+}
+
+// The host's filter keys by value, so that finding a package entry in the
+// host costs one lookup however many sections the host has. A section's
+// keys never change once noted: entries are only added to new sections.
+class HostFilters {
+ public:
+  explicit HostFilters(const ProfileDocument& host) {
+    for (int i = 0; i < host.GetSectionCount(); ++i) Note(host, i);
+  }
+
+  void Note(const ProfileDocument& host, int index) {
+    const ProfileNode* section = host.GetNode(index);
+    if (section == nullptr || section->type != ProfileValueType::Section) return;
+    const Filters f = ReadFilters(section);
+    // The first section holding a text is the one found, as a search from
+    // the first section finds it.
+    if (!f.section.empty()) sections_.emplace(std::string(f.section), index);
+    if (!f.string.empty()) strings_.emplace(f.string);
+    if (f.value > 0) values_.insert(f.value);
+  }
+
+  int SectionOf(std::string_view text) const {
+    auto it = sections_.find(std::string(text));
+    return it == sections_.end() ? -1 : it->second;
+  }
+  bool HasString(std::string_view text) const { return strings_.count(std::string(text)) != 0; }
+  bool HasValue(int32_t value) const { return values_.count(value) != 0; }
+
+ private:
+  std::unordered_map<std::string, int> sections_;
+  std::unordered_set<std::string> strings_;
+  std::unordered_set<int32_t> values_;
+};
+
+class CategoryMerger {
+ public:
+  CategoryMerger(ProfileDocument& host, CategoryMergeResult& result) : host_(host), filters_(host), result_(result) {}
+
+  void Merge(const ProfileNode* section) {
+    const Filters f = ReadFilters(section);
+    if (!f.section.empty()) {
+      const int found = filters_.SectionOf(f.section);
+      if (found >= 0)
+        MergeScanPaths(section, found);
+      else
+        Add(section, true);
+    } else if (!f.string.empty()) {
+      if (!filters_.HasString(f.string)) Add(section, false);
+    } else if (f.value > 0) {
+      if (!filters_.HasValue(f.value)) Add(section, false);
+    }
+  }
+
+ private:
+  // New scan folders of the package's entry take the lowest empty keys of
+  // the host's; a folder the host lists already, in any letter case, is
+  // not added again.
+  void MergeScanPaths(const ProfileNode* from, int into) {
+    const ProfileNode* section = host_.GetNode(into);
+    std::string have[kScanPathCount];  // upper case; "" for a free key
+    for (int j = 0; j < kScanPathCount; ++j) {
+      const ProfileNode* entry = FirstEntry(section, ScanPathKey(j + 1));
+      // An entry without a recognised value keeps its text: the key is taken.
+      if (entry != nullptr && entry->value.data() != nullptr) have[j] = UpperAscii(entry->value.data());
+    }
+    for (int j = 1; j <= kScanPathCount; ++j) {
+      const std::string folder(ValueText(FirstEntry(from, ScanPathKey(j))));
+      if (folder.empty()) continue;
+      const std::string upper = UpperAscii(folder);
+      if (std::find(std::begin(have), std::end(have), upper) != std::end(have)) continue;
+      auto free = std::find(std::begin(have), std::end(have), std::string());
+      if (free == std::end(have)) {
+        result_.scanPathsDropped.push_back("[" + std::string(NodeName(section)) + "] " + folder);
+        continue;
+      }
+      host_.SetCurrentSection(into);
+      if (host_.SetString(nullptr, ScanPathKey(static_cast<int>(free - std::begin(have)) + 1).c_str(),
+                          folder.c_str()) != 0)
+        continue;
+      *free = upper;
+      ++result_.scanPathsAdded;
+    }
+  }
+
+  // Adds the package's entry as a new section, every value entry whole.
+  void Add(const ProfileNode* from, bool twoDigits) {
+    const std::string name = NewSectionName(twoDigits);
+    int index = -1;
+    for (int32_t c = 0; c < from->children.count(); ++c) {
+      const ProfileNode* entry = from->children[c];
+      if (!HoldsValue(entry)) continue;
+      if (index < 0) {
+        if (host_.GetOrAddSection(name.c_str()) == nullptr) return;
+        index = host_.GetCurrentSection();
+      }
+      const int size = ProfileElementSize(entry->type, 1);
+      const int count = std::min(entry->count, entry->value.size() / size);
+      host_.SetCurrentSection(index);
+      host_.SetValue(nullptr, entry->name.data(), entry->type, entry->value.data(), count);
+    }
+    if (index < 0) return;
+    filters_.Note(host_, index);
+    ++result_.sectionsAdded;
+  }
+
+  // The host's last section name with its closing number counted on:
+  // three digits (Shunting007 -> Shunting008), or for entries found by
+  // "FilterSection" two digits when the last three characters hold no
+  // positive number (Shunting_05 -> Shunting_06). A name the host holds
+  // already is passed over, so no entry of the host is ever written into.
+  std::string NewSectionName(bool twoDigits) {
+    const std::string last(NodeName(host_.GetNode(host_.GetSectionCount() - 1)));
+    const size_t length = last.size();
+    size_t digits = std::min<size_t>(length, 3);
+    int64_t number = LeadingNumber(std::string_view(last).substr(length - digits));
+    int width = 3;
+    if (twoDigits && length > 2 && number <= 0) {
+      digits = width = 2;
+      number = LeadingNumber(std::string_view(last).substr(length - digits));
+    }
+    const std::string prefix = last.substr(0, length - digits);
+    std::string name;
+    do {
+      name = prefix + ZeroPadded(++number, width);
+    } while (host_.FindSection(name.c_str()) >= 0);
+    return name;
+  }
+
+  ProfileDocument& host_;
+  HostFilters filters_;
+  CategoryMergeResult& result_;
+};
+
+bool IsInfName(const std::string& name) {
+  if (name.size() < 4) return false;
+  return UpperAscii(std::string_view(name).substr(name.size() - 4)) == ".INF";
+}
+
+// A name from a listing that would not stay one name in a path (POSIX
+// allows a backslash in names).
+bool HoldsSeparator(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), platform::IsPathSeparator);
+}
+
+}  // namespace
+
+CategoryMergeResult MergeCategoryDocuments(const ProfileDocument& package, ProfileDocument& host) {
+  CategoryMergeResult result;
+  CategoryMerger merger(host, result);
+  // The first node is the file's own header, never an entry.
+  for (int i = 1; i < package.GetSectionCount(); ++i) {
+    const ProfileNode* node = package.GetNode(i);
+    if (node->type == ProfileValueType::Section) merger.Merge(node);
+  }
+  return result;
+}
+
+int MergeInfFile(const std::string& source, const std::string& target) {
+  if (platform::GetPathKind(source) != platform::PathKind::File) return -1;
+  if (platform::GetPathKind(target) == platform::PathKind::None) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+
+  ProfileDocument package, host;
+  if (LoadCatalogueFile(package, source) != CatalogueLoad::Loaded)
+    return CatalogueFailure(source, "category file cannot be read; not merged");
+  if (LoadCatalogueFile(host, target) != CatalogueLoad::Loaded)
+    return CatalogueFailure(target, "category file cannot be read; left as it is");
+  // Nothing but a header (or nothing at all): the package's file serves.
+  if (host.GetSectionCount() < 2) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+
+  const CategoryMergeResult result = MergeCategoryDocuments(package, host);
+  for (const std::string& dropped : result.scanPathsDropped)
+    CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
+  // Nothing new: the host's file keeps its bytes.
+  if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
+  return SaveCatalogueFile(host, target) ? 0 : -1;
+}
+
+int ScanInfFiles(const std::string& folder, bool counting) {
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListFolder(folder, entries)) return -1;
+  const std::string targetFolder = HostPathOf(folder);
+  bool matched = false;
+  bool targetMade = false;
+  for (const platform::DirEntry& e : entries) {
+    if (!IsInfName(e.name)) continue;
+    matched = true;
+    if (e.isFolder || e.size == 0) continue;
+    if (HoldsSeparator(e.name)) {
+      if (!counting) CatalogueFailure(folder + "\\" + e.name, "name holds a path separator");
+      continue;
+    }
+    g_SourceFile = folder + "\\" + e.name;
+    g_TargetDir = targetFolder;
+    g_TargetFile = targetFolder + "\\" + e.name;
+    ++g_ProgressCount;
+    if (counting) continue;
+    StepProgress();
+    if (!targetMade) {
+      MakePath(targetFolder);
+      targetMade = true;
+    }
+    const std::string source = g_SourceFile, target = g_TargetFile;
+    MergeInfFile(source, target);
+  }
+  return matched ? 0 : -1;
+}
+
+int MergeCategories(bool counting) {
+  for (const char* folder : kCategoryFolders) {
+    const std::string path = g_SourceRoot + folder;
+    ScanInfFiles(path, counting);
+    MergeIndexFile(path, counting);
+  }
+  return 0;
+}
 
 }  // namespace zet

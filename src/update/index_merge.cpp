@@ -1,15 +1,150 @@
 #include "update/index_merge.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "update/catalogue.h"
+#include "update/update_run.h"
+
 namespace zet {
 
-// The index merge comes with the catalogue merges; until then nothing
-// happens here.
+namespace {
 
-int MergeIndexFile(const std::string& /*folder*/, bool /*counting*/) { return 0; }
+constexpr char kTreeSection[] = "TreeOrder";
+constexpr char kOpen[] = "CDIn";
+constexpr char kClose[] = "CDOut";
+constexpr char kIndexFile[] = "Index.ini";
 
-int ReadTreeOrder(ProfileDocument& /*document*/, std::vector<TreeEntry>& table) {
+std::string TreeKey(int n) {
+  char key[16];
+  std::snprintf(key, sizeof key, "File%.2d", n);
+  return key;
+}
+
+}  // namespace
+
+std::string TreeEntry::FullPath() const {
+  std::string full;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (i > 0) full += '|';
+    full += path[i];
+  }
+  return full;
+}
+
+int ReadTreeOrder(ProfileDocument& document, TreeTable& table) {
   table.clear();
-  return 0;
+  std::vector<std::string> parent;
+  std::string pending;  // the node read last, until a CDIn or CDOut
+  bool hasPending = false;
+  int32_t depth = 0;
+  int anonymous = 0;  // open levels that follow no node
+  // Each key is its first entry in the section, whatever an earlier lookup
+  // left behind: a file that repeats a key reads the same every time.
+  const ProfileNode* section = document.GetNode(document.FindSection(kTreeSection));
+  for (int n = 0; n < kTreeTableSize; ++n) {
+    const std::string_view value = ValueText(FirstEntry(section, TreeKey(n)));
+    if (value.empty()) break;
+    if (value == kOpen) {
+      if (!hasPending) {
+        ++anonymous;
+      } else {
+        parent.push_back(std::move(pending));
+        ++depth;
+      }
+    } else if (value == kClose) {
+      if (anonymous > 0) {
+        --anonymous;
+      } else {
+        if (!parent.empty()) parent.pop_back();
+        --depth;
+      }
+    } else {
+      pending = value;
+      TreeEntry entry;
+      entry.path = parent;
+      entry.path.push_back(pending);
+      entry.depth = depth;
+      table.push_back(std::move(entry));
+      hasPending = true;
+      continue;
+    }
+    pending.clear();
+    hasPending = false;
+  }
+  return static_cast<int>(table.size());
+}
+
+bool TreeOrderIsText(ProfileDocument& document) {
+  const ProfileNode* section = document.GetNode(document.FindSection(kTreeSection));
+  for (int n = 0; n < kTreeTableSize; ++n) {
+    const ProfileNode* entry = FirstEntry(section, TreeKey(n));
+    if (entry == nullptr) return true;
+    if (entry->type == ProfileValueType::String) {
+      if (ValueText(entry).empty()) return true;
+      continue;
+    }
+    // An entry of no recognised value keeps its text for writing back.
+    const bool holdsText = entry->value.data() != nullptr && entry->value.data()[0] != 0;
+    if (HoldsValue(entry) || holdsText) return false;
+    return true;
+  }
+  return true;
+}
+
+int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
+  TreeTable offered, tree;
+  ReadTreeOrder(package, offered);
+  ReadTreeOrder(host, tree);
+  const size_t own = tree.size();
+  for (TreeEntry& entry : offered) {
+    // A full table needs more keys than the host reads: the list is not
+    // written, whatever else would be dropped.
+    if (tree.size() >= static_cast<size_t>(kTreeTableSize)) break;
+    auto same = [&](const TreeEntry& e) { return e.path == entry.path; };
+    if (std::none_of(tree.begin(), tree.end(), same)) tree.push_back(std::move(entry));
+  }
+  if (tree.size() == own) return 0;
+  // Name by name, bytes unsigned: a node's children follow it before any
+  // sibling whose name merely begins with the node's name.
+  std::stable_sort(tree.begin(), tree.end(), [](const TreeEntry& a, const TreeEntry& b) { return a.path < b.path; });
+
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < tree.size(); ++i) {
+    keys.push_back(tree[i].path.back());
+    const int64_t depth = tree[i].depth;
+    const int64_t next = i + 1 < tree.size() ? tree[i + 1].depth : 0;
+    if (next > depth) keys.push_back(kOpen);
+    for (int64_t level = next; level < depth && keys.size() < static_cast<size_t>(kTreeKeyLimit); ++level)
+      keys.push_back(kClose);
+    if (keys.size() >= static_cast<size_t>(kTreeKeyLimit)) return -1;
+  }
+  host.Clear();
+  for (size_t k = 0; k < keys.size(); ++k) host.SetString(kTreeSection, TreeKey(static_cast<int>(k)).c_str(), keys[k].c_str());
+  return static_cast<int>(tree.size() - own);
+}
+
+int MergeIndexFile(const std::string& folder, bool counting) {
+  ++g_ProgressCount;
+  if (counting) return 0;
+  const std::string packagePath = folder + "\\" + kIndexFile;
+  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
+  const std::string hostPath = HostPathOf(packagePath);
+  if (platform::GetPathKind(hostPath) == platform::PathKind::None)
+    return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
+
+  ProfileDocument package, host;
+  if (LoadCatalogueFile(package, packagePath) != CatalogueLoad::Loaded || !TreeOrderIsText(package))
+    return CatalogueFailure(packagePath, "index file cannot be read; not merged");
+  if (LoadCatalogueFile(host, hostPath) != CatalogueLoad::Loaded || !TreeOrderIsText(host))
+    return CatalogueFailure(hostPath, "index file cannot be read; left as it is");
+  const int added = MergeTreeOrder(package, host);
+  if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+  // Nothing new: the host's file keeps its bytes.
+  if (added == 0) return 0;
+  return SaveCatalogueFile(host, hostPath) ? 0 : -1;
 }
 
 }  // namespace zet

@@ -284,30 +284,6 @@ long long HostKey::ReadDword(const char* name) {
 
 void HostKey::Delete(const char* name) { ::RegDeleteValueA(key_, name); }
 
-RunningCopy::RunningCopy(const std::string& folder, const std::string& name) {
-  std::string helper = ZET_SLEEPER_PATH;
-  if (!helper.empty() && helper[0] == '/') helper = "Z:" + helper;
-  for (char& c : helper)
-    if (c == '/') c = '\\';
-  ::CreateDirectoryA(folder.c_str(), nullptr);
-  const std::string path = folder + "\\" + name;
-  if (!::CopyFileA(helper.c_str(), path.c_str(), FALSE)) return;
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  std::string command = "\"" + path + "\" 120";
-  if (!::CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process_))
-    process_ = {};
-  if (process_.hThread != nullptr) ::CloseHandle(process_.hThread);
-}
-
-RunningCopy::~RunningCopy() {
-  if (process_.hProcess == nullptr) return;
-  ::TerminateProcess(process_.hProcess, 0);
-  ::WaitForSingleObject(process_.hProcess, 10000);
-  ::CloseHandle(process_.hProcess);
-}
-
 CurrentFolder::CurrentFolder(const std::string& folder) {
   char previous[MAX_PATH] = {};
   ::GetCurrentDirectoryA(MAX_PATH, previous);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "png_file.h"
+#include "running_copy.h"
 #include "test_support.h"
 
 namespace zet::test {
@@ -109,20 +110,6 @@ class HostKey {
 
  private:
   HKEY key_ = nullptr;
-};
-
-// A copy of the waiting helper program running under the given file name
-// (in a folder of its own) until the object goes.
-class RunningCopy {
- public:
-  RunningCopy(const std::string& folder, const std::string& name);
-  ~RunningCopy();
-  RunningCopy(const RunningCopy&) = delete;
-  RunningCopy& operator=(const RunningCopy&) = delete;
-  DWORD pid() const { return process_.dwProcessId; }
-
- private:
-  PROCESS_INFORMATION process_ = {};
 };
 
 // The process's current folder, set for the object's life.

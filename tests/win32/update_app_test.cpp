@@ -99,8 +99,8 @@ TEST(Startup, ARunningHostIsWarnedAboutOnlyUnderItsExactName) {
   TempDir programs;
   {
     test::RunningCopy running(programs / "lower", "zet.exe");
-    ASSERT_NE(running.pid(), 0u);
-    ASSERT_TRUE(test::WaitUntil([&] { return FindProcessId("zet.exe") == static_cast<int>(running.pid()); }));
+    ASSERT_GT(running.pid(), 0);
+    ASSERT_TRUE(test::WaitUntil([&] { return FindProcessId("zet.exe") == running.pid(); }));
     Startup startup;
     GuiSession session(startup.Body());
     HWND dialog = session.WaitForDialog(IsMainDialog);
@@ -111,7 +111,7 @@ TEST(Startup, ARunningHostIsWarnedAboutOnlyUnderItsExactName) {
     EXPECT_FALSE(startup.result);
   }
   test::RunningCopy running(programs / "exact", "ZET.exe");
-  ASSERT_NE(running.pid(), 0u);
+  ASSERT_GT(running.pid(), 0);
   ASSERT_TRUE(test::WaitUntil([&] { return FindProcessId("ZET.exe") > 0; }));
   Startup startup;
   GuiSession session(startup.Body());

@@ -1,0 +1,105 @@
+#include "update/catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fileio/file_slots.h"
+#include "platform/platform.h"
+#include "update/run_report.h"
+#include "update/tree_copy.h"
+#include "update/update_run.h"
+
+namespace zet {
+
+namespace {
+
+bool HasSection(const ProfileDocument& document) {
+  for (int i = 0; i < document.GetSectionCount(); ++i)
+    if (document.GetNode(i)->type == ProfileValueType::Section) return true;
+  return false;
+}
+
+bool OnlyBlanks(const std::string& bytes) {
+  return bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+}  // namespace
+
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
+  uint64_t length = 0;
+  if (!platform::GetFileLength(path, length)) return CatalogueLoad::Unreadable;
+  if (document.Load(path) != 0) return length == 0 ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
+  if (HasSection(document)) return CatalogueLoad::Loaded;
+  // No section: an empty file, or one the reader could make nothing of.
+  std::string bytes;
+  if (LoadFile(path, bytes, 0, false) < 0 || !OnlyBlanks(bytes)) return CatalogueLoad::Unreadable;
+  document.Clear();
+  return CatalogueLoad::Loaded;
+}
+
+std::string HostPathOf(const std::string& packagePath) {
+  return g_TargetRoot + packagePath.substr(std::min(packagePath.size(), g_SourceRoot.size()));
+}
+
+bool CopyCatalogueFile(const std::string& from, const std::string& to, bool overwrite) {
+  const size_t cut = to.find_last_of('\\');
+  if (cut != std::string::npos && cut > 0) MakePath(to.substr(0, cut));
+  return CopyFileRecorded(from, to, overwrite) == CopyOutcome::Copied;
+}
+
+bool SaveCatalogueFile(ProfileDocument& document, const std::string& path) {
+  if (document.Save(path) != 0) {
+    CatalogueFailure(path, "cannot be written; left as it was");
+    return false;
+  }
+  g_RunReport.ListMerged();
+  return true;
+}
+
+int CatalogueFailure(const std::string& path, const std::string& reason) {
+  g_RunReport.Failure(path, reason);
+  return -1;
+}
+
+bool HoldsValue(const ProfileNode* node) {
+  return node != nullptr && node->value.data() != nullptr &&
+         ProfileElementSize(node->type, 1) > 0;
+}
+
+std::string_view NodeName(const ProfileNode* node) {
+  if (node == nullptr || node->name.data() == nullptr) return {};
+  return std::string_view(node->name.data(), static_cast<size_t>(node->name.size()));
+}
+
+const ProfileNode* FirstEntry(const ProfileNode* section, std::string_view key) {
+  if (section == nullptr) return nullptr;
+  for (int32_t c = 0; c < section->children.count(); ++c) {
+    const ProfileNode* child = section->children[c];
+    if (child->name.data() != nullptr && NodeName(child) == key) return child;
+  }
+  return nullptr;
+}
+
+std::string_view ValueText(const ProfileNode* entry) {
+  // Every stored value is followed by zero bytes, so the text ends inside it.
+  return HoldsValue(entry) ? std::string_view(entry->value.data()) : std::string_view();
+}
+
+int64_t LeadingNumber(std::string_view text) {
+  constexpr int64_t kLimit = 1000000000000000;
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t n = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) n = std::min(kLimit, n * 10 + (text[i] - '0'));
+  return negative ? -n : n;
+}
+
+std::string ZeroPadded(int64_t number, int width) {
+  std::string digits = std::to_string(number < 0 ? -number : number);
+  if (digits.size() < static_cast<size_t>(width)) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+  return number < 0 ? "-" + digits : digits;
+}
+
+}  // namespace zet

@@ -1,0 +1,242 @@
+#include "update/category_merge.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "recording_view.h"
+#include "update/run_report.h"
+#include "update_fixture.h"
+
+namespace zet {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// Lines joined with CR LF, each line ended.
+std::string Lines(const Strings& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\r\n";
+  return s;
+}
+
+const std::string kHeader = "[General]\r\nName = \"Locomotives\"\r\n";
+const std::string kWrittenHeader = "[General]\r\nName\t = \"Locomotives\"\r\n\r\n";
+
+class CategoryMerge : public test::UpdateTest {
+ protected:
+  const std::string kFile = "Categories/Rolling_stock/Loks.inf";
+
+  // Both passes of the category merge; the host's file afterwards.
+  std::string Merge(const std::string& host, const std::string& package) {
+    Host(kFile, host);
+    Package(kFile, package);
+    return Run();
+  }
+  std::string Run() {
+    view = test::RecordingView();
+    g_UpdateDialog = &view;
+    g_ProgressCount = 0;
+    MergeCategories(true);
+    counted = g_ProgressCount;
+    g_ProgressCount = 0;
+    MergeCategories(false);
+    EXPECT_EQ(g_ProgressCount, counted);
+    return HostBytes(kFile);
+  }
+
+  test::RecordingView view;
+  int counted = 0;
+};
+
+TEST_F(CategoryMerge, EntriesFoundByTextNumberOrSectionAreAddedOnce) {
+  const std::string host = kHeader + Lines({"[Diesel001]", "FilterString = \"V100\"", "ScanPath1 = \"Modelle\\Loks\""});
+  const std::string package = kHeader + Lines({"[Diesel001]", "FilterString = \"V100\"", "ScanPath1 = \"Elsewhere\"",
+                                               "[Diesel002]", "FilterString = \"BR218\"", "ScanPath1 = \"Modelle\\BR218\"",
+                                               "Icon = \"br218.bmp\"", "[Elektro001]", "FilterValue = 7",
+                                               "[Nothing]", "FilterValue = 0", "FilterString = \"\""});
+  const std::string merged = Merge(host, package);
+  EXPECT_EQ(merged, kWrittenHeader + Lines({"[Diesel001]", "FilterString\t = \"V100\"", "ScanPath1\t = \"Modelle\\Loks\"",
+                                            "", "[Diesel002]", "FilterString\t = \"BR218\"",
+                                            "ScanPath1\t = \"Modelle\\BR218\"", "Icon\t = \"br218.bmp\"", "",
+                                            "[Diesel003]", "FilterValue\t = 7", ""}));
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  EXPECT_EQ(g_RunReport.listsMerged(), 1);
+  // One unit for the file, one for each folder's index merge; one step.
+  EXPECT_EQ(counted, 1 + 10);
+  EXPECT_EQ(view.steps, 1);
+  EXPECT_EQ(view.stepped, Strings{HostPath("Categories\\Rolling_stock\\Loks.inf")});
+  // A second run changes nothing.
+  EXPECT_EQ(Run(), merged);
+}
+
+TEST_F(CategoryMerge, BothNumberingsOfAddedSections) {
+  auto added = [&](const std::string& last, const std::string& filter) {
+    const std::string merged = Merge(kHeader + Lines({"[" + last + "]", "FilterString = \"host\""}),
+                                     kHeader + Lines({"[New]", filter}));
+    const size_t at = merged.rfind("\r\n[");
+    return merged.substr(at + 3, merged.find(']', at) - at - 3);
+  };
+  // Three digits for entries found by text or number.
+  EXPECT_EQ(added("Shunting007", "FilterString = \"x\""), "Shunting008");
+  EXPECT_EQ(added("Shunting_05", "FilterString = \"x\""), "Shunting001");
+  EXPECT_EQ(added("Shunting_05", "FilterValue = 3"), "Shunting001");
+  EXPECT_EQ(added("Loks999", "FilterString = \"x\""), "Loks1000");
+  // Two or three digits for entries found by "FilterSection".
+  EXPECT_EQ(added("Shunting_05", "FilterSection = \"x\""), "Shunting_06");
+  EXPECT_EQ(added("Shunting007", "FilterSection = \"x\""), "Shunting008");
+  EXPECT_EQ(added("Shunting_99", "FilterSection = \"x\""), "Shunting_100");
+  // Short names: the number is what there is.
+  EXPECT_EQ(added("A", "FilterString = \"x\""), "001");
+  EXPECT_EQ(added("12", "FilterString = \"x\""), "013");
+  EXPECT_EQ(added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
+}
+
+TEST_F(CategoryMerge, ANewNameNeverWritesIntoAHostSection) {
+  // The host's last section counts on to a name it holds already.
+  const std::string host = kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""});
+  const std::string merged = Merge(host, kHeader + Lines({"[X]", "FilterString = \"new\""}));
+  EXPECT_EQ(merged, kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]",
+                                            "FilterString\t = \"one\"", "", "[Loks003]", "FilterString\t = \"new\"",
+                                            ""}));
+}
+
+TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
+  const std::string host = kHeader + Lines({"[Loks_01]", "FilterSection = \"Loks\"", "ScanPath1 = \"Modelle\\Loks\"",
+                                            "ScanPath3 = \"Modelle\\Alt\"", "Other = 5"});
+  const std::string package =
+      kHeader + Lines({"[Anything_07]", "FilterSection = \"Loks\"", "FilterString = \"ignored\"",
+                       "ScanPath1 = \"MODELLE\\LOKS\"", "ScanPath2 = \"Modelle\\BR218\"", "ScanPath4 = \"Modelle\\br218\"",
+                       "ScanPath5 = \"Modelle\\V200\"", "Other = 9"});
+  EXPECT_EQ(Merge(host, package),
+            kWrittenHeader + Lines({"[Loks_01]", "FilterSection\t = \"Loks\"", "ScanPath1\t = \"Modelle\\Loks\"",
+                                    "ScanPath3\t = \"Modelle\\Alt\"", "Other\t = 5", "ScanPath2\t = \"Modelle\\BR218\"",
+                                    "ScanPath4\t = \"Modelle\\V200\"", ""}));
+
+  // Nine taken: the new folder is dropped, and the run says so.
+  Strings nine = {"[Loks_01]", "FilterSection = \"Loks\""};
+  for (int i = 1; i <= 9; ++i) nine.push_back("ScanPath" + std::to_string(i) + " = \"F" + std::to_string(i) + "\"");
+  g_RunReport.Reset();
+  const std::string full = Merge(kHeader + Lines(nine), kHeader + Lines({"[L]", "FilterSection = \"Loks\"",
+                                                                         "ScanPath1 = \"f9\"", "ScanPath2 = \"New\""}));
+  EXPECT_EQ(full.find("New"), std::string::npos);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_NE(g_RunReport.failures()[0].path.find("[Loks_01] New"), std::string::npos) << g_RunReport.failures()[0].path;
+}
+
+TEST_F(CategoryMerge, FirstNodeIsNeverMerged) {
+  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
+  // The package's first section has a filter key of its own.
+  EXPECT_EQ(Merge(host, Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""})),
+            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
+  // A comment line first is the first node: the first section is merged.
+  g_RunReport.Reset();
+  EXPECT_EQ(Merge(host, Lines({"; package", "[Head]", "FilterString = \"head\""})),
+            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"head\"", ""}));
+}
+
+TEST_F(CategoryMerge, AddedSectionsKeepEveryEntryWhole) {
+  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
+  const std::string package =
+      kHeader + Lines({"[B]", "; what it is", "Bare = words", "FilterString = \"b\"", "Ints = 1,-2,3", "Hex = 0x1F,0x10000",
+                       "Floats = 1.5,2.25", "Flags = Y,N,y", "Raw = #00ff10", "Big = 123456789"});
+  EXPECT_EQ(Merge(host, package),
+            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"",
+                                    "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000", "Floats\t = 1.500,2.250",
+                                    "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789", ""}));
+}
+
+TEST_F(CategoryMerge, FilterValuesCompareAsNumbers) {
+  const std::string host = kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"});
+  // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
+  const std::string merged =
+      Merge(host, kHeader + Lines({"[A]", "FilterValue = 512", "[B]", "FilterValue = 257", "[C]", "FilterValue = 256"}));
+  EXPECT_EQ(merged, kWrittenHeader + Lines({"[V001]", "FilterValue\t = 256", "", "[V002]", "FilterValue\t = 0x0101", "",
+                                            "[V003]", "FilterValue\t = 512", ""}));
+}
+
+TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
+  const std::string package = kHeader + Lines({"[B]", "FilterString = \"b\""});
+  // No host file: a copy, the folder made.
+  Package(kFile, package);
+  EXPECT_EQ(Run(), package);
+  // A host file of one section only, or of no bytes: replaced.
+  EXPECT_EQ(Merge(kHeader, package), package);
+  EXPECT_EQ(Merge("", package), package);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+
+  // A host file that cannot be read is left alone and reported.
+  std::string wide = "\xFF\xFE";
+  for (char c : kHeader + Lines({"[A]", "FilterString = \"a\""})) wide += std::string(1, c) + '\0';
+  EXPECT_EQ(Merge(wide, package), wide);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, HostPath("Categories\\Rolling_stock\\Loks.inf"));
+  // So is a folder of the file's name.
+  std::filesystem::remove(t / ("host/RESOURCEN/" + kFile));
+  test::MakeFolders(t / ("host/RESOURCEN/" + kFile));
+  Run();
+  EXPECT_EQ(g_RunReport.failures().size(), 2u);
+}
+
+TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
+  Package("Categories/Rolling_stock/Loks.inf", kHeader + Lines({"[B]", "FilterString = \"b\""}));
+  Package("Categories/Rolling_stock/Wagen.INF", kHeader + Lines({"[W]", "FilterString = \"w\""}));
+  Package("Categories/Rolling_stock/Empty.inf", "");
+  Package("Categories/Rolling_stock/Folder.inf/x.inf", "x");
+  Package("Categories/Rolling_stock/Notes.info", "x");
+  Package("Categories/Signals/Hp.inf", kHeader + Lines({"[H]", "FilterString = \"h\""}));
+  Host("CATEGORIES/ROLLING_STOCK/LOKS.INF", kHeader + Lines({"[A001]", "FilterString = \"a\""}));
+
+  // Counting changes nothing.
+  g_ProgressCount = 0;
+  MergeCategories(true);
+  EXPECT_EQ(g_ProgressCount, 3 + 10);
+  EXPECT_EQ(HostFiles(), Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF"});
+
+  Run();
+  EXPECT_EQ(counted, 3 + 10);
+  EXPECT_EQ(view.steps, 3);
+  EXPECT_EQ(HostFiles(), (Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF", "CATEGORIES/ROLLING_STOCK/Wagen.INF",
+                                  "CATEGORIES/Signals/Hp.inf"}));
+  EXPECT_EQ(HostBytes("CATEGORIES/ROLLING_STOCK/LOKS.INF"),
+            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
+
+  EXPECT_EQ(ScanInfFiles(source + "\\Categories\\Goods", false), -1);
+  EXPECT_EQ(ScanInfFiles(source + "\\Categories", false), -1) << "no .inf name there";
+}
+
+// A realistic category folder: the host's and the package's, and the host's
+// as a merge leaves it.
+TEST_F(CategoryMerge, GoldenFolder) {
+  namespace fs = std::filesystem;
+  const fs::path data(test::DataPath("catalogue"));
+  fs::copy(data / "host", fs::path(t / "host/RESOURCEN"), fs::copy_options::recursive);
+  fs::copy(data / "package", fs::path(t / "pkg/RESOURCEN"), fs::copy_options::recursive);
+  g_UpdateDialog = &view;
+  MergeCategories(true);
+  MergeCategories(false);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  for (auto it = fs::recursive_directory_iterator(data / "expected"); it != fs::recursive_directory_iterator(); ++it) {
+    if (!it->is_regular_file()) continue;
+    const std::string relative = fs::relative(it->path(), data / "expected").generic_string();
+    EXPECT_EQ(HostBytes(relative), test::ReadBytes(it->path().string())) << relative;
+  }
+}
+
+TEST(MergeCategoryDocuments, CountsWhatItAdds) {
+  ProfileDocument package, host;
+  host.SetString("Head", "Name", "x");
+  host.SetString("S_01", "FilterSection", "s");
+  package.SetString("Head", "Name", "x");
+  package.SetString("P", "FilterSection", "s");
+  package.SetString("P", "ScanPath1", "new");
+  package.SetString("Q", "FilterSection", "t");
+  const CategoryMergeResult r = MergeCategoryDocuments(package, host);
+  EXPECT_EQ(r.sectionsAdded, 1);
+  EXPECT_EQ(r.scanPathsAdded, 1);
+  EXPECT_STREQ(host.GetString("S_01", "ScanPath1"), "new");
+  EXPECT_STREQ(host.GetString("S_02", "FilterSection"), "t");
+}
+
+}  // namespace
+}  // namespace zet

@@ -1,0 +1,249 @@
+#include "update/index_merge.h"
+
+#include <gtest/gtest.h>
+
+#include "recording_view.h"
+#include "update/run_report.h"
+#include "update_fixture.h"
+
+namespace zet {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+std::string Key(size_t i) { return (i < 10 ? "File0" : "File") + std::to_string(i); }
+
+// An index file as the host's tools write it (blank around "=").
+std::string IndexFile(const Strings& values) {
+  std::string s = "[TreeOrder]\r\n";
+  for (size_t i = 0; i < values.size(); ++i) {
+    s += Key(i) + " = \"" + values[i] + "\"\r\n";
+  }
+  return s;
+}
+
+// The same list as a merge writes it.
+std::string Written(const Strings& values) {
+  if (values.empty()) return "";
+  std::string s = "[TreeOrder]\r\n";
+  for (size_t i = 0; i < values.size(); ++i) {
+    s += Key(i) + "\t = \"" + values[i] + "\"\r\n";
+  }
+  return s + "\r\n";
+}
+
+Strings Tree(ProfileDocument& doc) {
+  TreeTable table;
+  ReadTreeOrder(doc, table);
+  Strings out;
+  for (const TreeEntry& e : table) out.push_back(e.FullPath() + "@" + std::to_string(e.depth));
+  return out;
+}
+
+class IndexMerge : public test::UpdateTest {
+ protected:
+  const std::string kFolder = "Categories/Rolling_stock/";
+
+  // Both passes over the folder; the host's index file afterwards.
+  std::string Merge(const Strings& host, const Strings& package) {
+    Host(kFolder + "Index.ini", IndexFile(host));
+    Package(kFolder + "Index.ini", IndexFile(package));
+    return Run();
+  }
+  std::string Run() {
+    const std::string folder = source + "\\Categories\\Rolling_stock";
+    g_UpdateDialog = &view;
+    g_ProgressCount = 0;
+    EXPECT_EQ(MergeIndexFile(folder, true), 0);
+    EXPECT_EQ(g_ProgressCount, 1);
+    result = MergeIndexFile(folder, false);
+    EXPECT_EQ(g_ProgressCount, 2);
+    EXPECT_EQ(view.steps, 0) << "the index merge never steps the bar";
+    return HostBytes(kFolder + "Index.ini");
+  }
+
+  test::RecordingView view;
+  int result = 0;
+};
+
+TEST(ReadTreeOrder, NamedAndAnonymousLevels) {
+  test::TempDir t;
+  auto read = [&](const Strings& values) {
+    test::WriteBytes(t / "Index.ini", IndexFile(values));
+    ProfileDocument doc;
+    doc.Load(test::ProgramPath(t, "Index.ini"));
+    return Tree(doc);
+  };
+  EXPECT_EQ(read({"P", "CDIn", "Q", "CDOut", "R"}), (Strings{"P@0", "P|Q@1", "R@0"}));
+  // A CDIn after no node opens a level without a name; its CDOut changes nothing.
+  EXPECT_EQ(read({"CDIn", "A", "CDOut", "B", "CDIn", "CDIn", "C", "CDOut", "CDOut", "D"}),
+            (Strings{"A@0", "B@0", "B|C@1", "D@0"}));
+  EXPECT_EQ(read({"P", "CDIn", "Q", "CDIn", "CDIn", "X", "CDOut", "T", "CDOut", "CDOut", "R"}),
+            (Strings{"P@0", "P|Q@1", "P|Q|X@2", "P|Q|T@2", "R@0"}));
+  // Unbalanced: the depth goes below the top, the path stays empty.
+  EXPECT_EQ(read({"CDOut", "A", "CDIn", "B"}), (Strings{"A@-1", "A|B@0"}));
+  // Markers are case-sensitive whole values; reading stops at an empty value.
+  EXPECT_EQ(read({"cdin", "CDIn ", "X", "", "Y"}), (Strings{"cdin@0", "CDIn @0", "X@0"}));
+  // A name holding the separator stays one name.
+  EXPECT_EQ(read({"A|B", "CDIn", "C"}), (Strings{"A|B@0", "A|B|C@1"}));
+  // A key given twice is read from its first entry, on every read.
+  test::WriteBytes(t / "Index.ini", "[TreeOrder]\r\nFile00 = \"A\"\r\nFile01 = \"B\"\r\nFile00 = \"C\"\r\n");
+  ProfileDocument twice;
+  twice.Load(test::ProgramPath(t, "Index.ini"));
+  EXPECT_EQ(Tree(twice), (Strings{"A@0", "B@0"}));
+  EXPECT_EQ(Tree(twice), (Strings{"A@0", "B@0"}));
+  Strings many;
+  for (int i = 0; i < 120; ++i) many.push_back("N" + std::to_string(i));
+  EXPECT_EQ(read(many).size(), 100u) << "File00 to File99 at most";
+}
+
+TEST_F(IndexMerge, WorkedExampleByteForByte) {
+  EXPECT_EQ(Merge({"P", "CDIn", "Q", "CDOut", "R"}, {"P", "CDIn", "S", "CDOut"}),
+            Written({"P", "CDIn", "Q", "S", "CDOut", "R"}));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(g_RunReport.listsMerged(), 1);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  // A second run changes nothing.
+  const std::string once = HostBytes(kFolder + "Index.ini");
+  EXPECT_EQ(Run(), once);
+}
+
+TEST_F(IndexMerge, ChildrenFollowTheirParentBeforeSiblingsThatExtendItsName) {
+  // Siblings P and PX, Y below P: bytewise order of "P|Y" would put PX first
+  // and make Y a child of PX.
+  EXPECT_EQ(Merge({"P", "PX"}, {"P", "CDIn", "Y", "CDOut"}), Written({"P", "CDIn", "Y", "CDOut", "PX"}));
+  EXPECT_EQ(Merge({"A-B", "A"}, {"A", "CDIn", "Z", "CDOut"}), Written({"A", "CDIn", "Z", "CDOut", "A-B"}));
+}
+
+TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
+  // Three levels and a package that adds R|S: two CDOut between T and R.
+  EXPECT_EQ(Merge({"P", "CDIn", "Q", "CDIn", "T", "CDOut", "CDOut", "R"}, {"R", "CDIn", "S"}),
+            Written({"P", "CDIn", "Q", "CDIn", "T", "CDOut", "CDOut", "R", "CDIn", "S", "CDOut"}));
+  // Nothing new: the host's file keeps its bytes, its own order included.
+  const Strings own = {"Z", "CDIn", "Y", "CDOut", "A"};
+  EXPECT_EQ(Merge(own, {"A", "Z", "CDIn", "Y"}), IndexFile(own));
+  // The host's last entry stays; the package's twice-listed path comes once;
+  // X below P and X below R are two entries; names differing in case too.
+  EXPECT_EQ(Merge({"P", "R", "Z"}, {"R", "CDIn", "X", "CDOut", "P", "CDIn", "X", "CDOut", "R", "p"}),
+            Written({"P", "CDIn", "X", "CDOut", "R", "CDIn", "X", "CDOut", "Z", "p"}));
+  // A list that ends nested closes every level.
+  EXPECT_EQ(Merge({"A"}, {"A", "CDIn", "B", "CDIn", "C"}), Written({"A", "CDIn", "B", "CDIn", "C", "CDOut", "CDOut"}));
+  // A name with the separator in it comes back whole.
+  EXPECT_EQ(Merge({"A|B"}, {"A"}), Written({"A", "A|B"}));
+}
+
+TEST_F(IndexMerge, EmptyTreesAndMissingFiles) {
+  // An empty host tree receives all of the package's.
+  Host(kFolder + "Index.ini", "[TreeOrder]\r\n");
+  Package(kFolder + "Index.ini", IndexFile({"A", "CDIn", "B"}));
+  EXPECT_EQ(Run(), Written({"A", "CDIn", "B", "CDOut"}));
+  // Both empty: nothing to write.
+  EXPECT_EQ(Merge({}, {}), IndexFile({}));
+  // An empty host file is no unreadable one.
+  Host(kFolder + "Index.ini", "");
+  Package(kFolder + "Index.ini", IndexFile({"A"}));
+  EXPECT_EQ(Run(), Written({"A"}));
+  EXPECT_TRUE(g_RunReport.failures().empty());
+
+  // No package index: nothing changes, -1.
+  const std::string host = IndexFile({"H"});
+  Host(kFolder + "Index.ini", host);
+  std::filesystem::remove(t / ("pkg/RESOURCEN/" + kFolder + "Index.ini"));
+  EXPECT_EQ(Run(), host);
+  EXPECT_EQ(result, -1);
+}
+
+TEST_F(IndexMerge, AHostWithoutIndexGetsTheFileItsFolderIncluded) {
+  const std::string package = IndexFile({"A", "CDIn", "B", "CDOut"});
+  Package(kFolder + "Index.ini", package);
+  EXPECT_EQ(Run(), package) << "copied unchanged, the missing folder made";
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(g_RunReport.copied(), 1);
+}
+
+TEST_F(IndexMerge, FoundInAnyLetterCaseAndNothingMadeBesideIt) {
+  Host("CATEGORIES/ROLLING_STOCK/INDEX.INI", IndexFile({"P"}));
+  Package(kFolder + "Index.ini", IndexFile({"Q"}));
+  Run();
+  EXPECT_EQ(HostFiles(), (Strings{"CATEGORIES/ROLLING_STOCK/INDEX.INI"}));
+  EXPECT_EQ(HostBytes("CATEGORIES/ROLLING_STOCK/INDEX.INI"), Written({"P", "Q"}));
+}
+
+TEST_F(IndexMerge, ListsOfNinetyNineKeysAreWrittenLongerOnesNot) {
+  Strings host, package;
+  for (int i = 0; i < 98; ++i) host.push_back("H" + std::to_string(100 + i));
+  package = {"Z1"};
+  EXPECT_EQ(Merge(host, package), Written([&] {
+              Strings all = host;
+              all.push_back("Z1");
+              return all;
+            }()));
+  EXPECT_TRUE(g_RunReport.failures().empty());
+
+  // One more key: the host's file stays as it was, and the run says so.
+  const std::string before = IndexFile(host);
+  EXPECT_EQ(Merge(host, {"Z1", "Z2"}), before);
+  EXPECT_EQ(result, -1);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, HostPath(kFolder + "Index.ini"));
+
+  // A nested end needs its CDOut keys too: 97 names, CDIn and one CDOut fit...
+  host.resize(96);
+  g_RunReport.Reset();
+  EXPECT_NE(Merge(host, {host[95], "CDIn", "C"}), IndexFile(host));
+  // ...a second level does not.
+  EXPECT_EQ(Merge(host, {host[95], "CDIn", "C", "CDIn", "D"}), IndexFile(host));
+  EXPECT_EQ(g_RunReport.failures().size(), 1u);
+}
+
+TEST_F(IndexMerge, HostFilesThatCannotBeReadAreLeftAlone) {
+  Package(kFolder + "Index.ini", IndexFile({"Q"}));
+  // Not 8-bit text: UTF-16 with its mark, from which no section can be read.
+  std::string wide = "\xFF\xFE";
+  for (char c : IndexFile({"P"})) wide += std::string(1, c) + '\0';
+  Host(kFolder + "Index.ini", wide);
+  EXPECT_EQ(Run(), wide);
+  EXPECT_EQ(result, -1);
+  // Entries that are not texts would be rewritten as their raw bytes.
+  const std::string numbers = "[TreeOrder]\r\nFile00 = \"P\"\r\nFile01 = 2010\r\n";
+  Host(kFolder + "Index.ini", numbers);
+  EXPECT_EQ(Run(), numbers);
+  const std::string bare = "[TreeOrder]\r\nFile00 = Diesel\r\n";
+  Host(kFolder + "Index.ini", bare);
+  EXPECT_EQ(Run(), bare);
+  ASSERT_EQ(g_RunReport.failures().size(), 3u);
+  for (const RunFailure& f : g_RunReport.failures()) {
+    EXPECT_EQ(f.path, HostPath(kFolder + "Index.ini"));
+    EXPECT_NE(f.reason.find("left as it is"), std::string::npos);
+  }
+}
+
+TEST_F(IndexMerge, AFailedWriteKeepsTheOldFileAndIsReported) {
+  namespace fs = std::filesystem;
+  const std::string host = IndexFile({"P"});
+  Host(kFolder + "Index.ini", host);
+  Package(kFolder + "Index.ini", IndexFile({"Q"}));
+  const fs::path file(t / ("host/RESOURCEN/" + kFolder + "Index.ini"));
+  fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_EQ(Run(), host);
+  fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(result, -1);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, HostPath(kFolder + "Index.ini"));
+}
+
+TEST(MergeTreeOrder, OverLoadedDocuments) {
+  ProfileDocument package, host;
+  host.SetString("Other", "Keep", "x");
+  host.SetString("TreeOrder", "File00", "B");
+  package.SetString("TreeOrder", "File00", "A");
+  ASSERT_EQ(MergeTreeOrder(package, host), 1);
+  EXPECT_EQ(host.GetSectionCount(), 1) << "the index file holds its tree alone";
+  EXPECT_STREQ(host.GetString("TreeOrder", "File00"), "A");
+  EXPECT_STREQ(host.GetString("TreeOrder", "File01"), "B");
+  EXPECT_EQ(MergeTreeOrder(package, host), 0);
+}
+
+}  // namespace
+}  // namespace zet
