@@ -2,10 +2,10 @@
 // 20 MB profile in the same run. Prints the speed of each in MB/s and their
 // ratio (above 1: Load is faster).
 //
-//   profile_load_bench [megabytes] [rounds]
+//   profile_load_bench [megabytes] [rounds]     (default 20 MB, 9 rounds)
 //
-// Each reader's time is the best of its rounds; the rounds alternate, so
-// both see the same state of the machine. The reference reader keeps every
+// Each reader's time is the median of its rounds; the rounds alternate, so
+// all see the same state of the machine. The reference reader keeps every
 // entry (section, key, value) as a program that uses the values must; the
 // speed of its parse alone, with a handler that keeps nothing, is printed
 // for comparison.
@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,11 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_report.h"
 #include "profile/profile_document.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using zet::bench::Seconds;
 
 // A category-file-like profile: sections of texts, numbers, lists, flags and
 // comments, every line shorter than the reference reader's line limit.
@@ -70,28 +70,21 @@ int CountEntry(void* user, const char*, const char*, const char*) {
   return 1;
 }
 
-template <typename Fn>
-double Seconds(Fn&& fn) {
-  auto start = Clock::now();
-  fn();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20;
-  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+  const int rounds = argc > 2 && std::atoi(argv[2]) > 0 ? std::atoi(argv[2]) : 9;
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("zet-profile-bench-" + std::to_string(::getpid()) + ".ini");
   const std::string text = Generate(megabytes * 1000 * 1000);
   std::ofstream(file, std::ios::binary) << text;
   const double mb = static_cast<double>(text.size()) / 1e6;
 
-  double load = 1e9, keep = 1e9, parse = 1e9;
+  std::vector<double> load, keep, parse;
   size_t sections = 0, entries = 0, kept = 0, counted = 0;
   for (int round = 0; round < rounds; ++round) {
-    load = std::min(load, Seconds([&] {
+    load.push_back(Seconds([&] {
       zet::ProfileDocument doc;
       if (doc.Load(file.string()) != 0) {
         std::fprintf(stderr, "profile_load_bench: cannot load %s\n", file.string().c_str());
@@ -101,24 +94,35 @@ int main(int argc, char** argv) {
       entries = 0;
       for (int i = 0; i < doc.GetSectionCount(); ++i) entries += static_cast<size_t>(doc.GetNode(i)->children.count());
     }));
-    keep = std::min(keep, Seconds([&] {
+    keep.push_back(Seconds([&] {
       std::vector<Entry> all;
       ini_parse(file.string().c_str(), KeepEntry, &all);
       kept = all.size();
     }));
-    parse = std::min(parse, Seconds([&] {
+    parse.push_back(Seconds([&] {
       counted = 0;
       ini_parse(file.string().c_str(), CountEntry, &counted);
     }));
   }
   std::filesystem::remove(file);
 
+  using zet::bench::Median;
+  const double loadSpeed = mb / Median(load), keepSpeed = mb / Median(keep), parseSpeed = mb / Median(parse);
   std::printf("profile of %.1f MB: %zu top-level nodes, %zu entries and comment lines (inih: %zu entries)\n", mb,
               sections, entries, kept);
-  std::printf("%-36s %8.1f MB/s\n", "ProfileDocument::Load", mb / load);
-  std::printf("%-36s %8.1f MB/s\n", "ini_parse, keeping every entry", mb / keep);
-  std::printf("%-36s %8.1f MB/s\n", "ini_parse, parse only", mb / parse);
-  std::printf("ratio Load / ini_parse (keeping)      %8.2f  (goal: at least 1.00)\n", keep / load);
-  std::printf("ratio Load / ini_parse (parse only)   %8.2f\n", parse / load);
+  auto speed = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB/s", v);
+    return std::string(text);
+  };
+  zet::bench::PrintNote("(c)", "ProfileDocument::Load, 8-bit, " + std::to_string(megabytes) + " MB profile (median)",
+                        speed(loadSpeed));
+  zet::bench::PrintNote("(c)", "ini_parse keeping every entry (reference)", speed(keepSpeed));
+  zet::bench::PrintNote("(c)", "ini_parse, parse only (second reference)", speed(parseSpeed));
+  zet::bench::PrintFigure("(c)", "Load / ini_parse keeping every entry", loadSpeed / keepSpeed,
+                          zet::bench::Goal::AtLeast, 1.0);
+  char ratio[32];
+  std::snprintf(ratio, sizeof ratio, "%.2f", loadSpeed / parseSpeed);
+  zet::bench::PrintNote("(c)", "Load / ini_parse parse only (no goal: it keeps nothing)", ratio);
   return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "fileio/file_slots.h"
@@ -10,7 +11,10 @@
 
 namespace {
 
-constexpr int kMaxReads = 10000;
+// Every read that takes something takes at least one byte, so a few more
+// reads than the input has bytes reach its end; reads that take nothing
+// (a format without conversions) would go on for ever.
+int g_MaxReads = 0;
 
 void ReadAll(int slot, const char* format) {
   zet::SeekFile(slot, 0, 0);
@@ -19,17 +23,35 @@ void ReadAll(int slot, const char* format) {
   float f = 0;
   std::string s;
   std::u16string w;
-  for (int n = 0; n < kMaxReads && zet::ReadText(slot, format, &s, &i, &l, &f, &w, &s) == 0; ++n) {
+  for (int n = 0; n < g_MaxReads && zet::ReadText(slot, format, &s, &i, &l, &f, &w, &s) == 0; ++n) {
   }
   zet::SeekFile(slot, 0, 0);
-  for (int n = 0; n < kMaxReads && zet::EoFile(slot, 2) == 0 && zet::ReadText(slot, format, &w, &d) == 0; ++n) {
+  for (int n = 0; n < g_MaxReads && zet::EoFile(slot, 2) == 0 && zet::ReadText(slot, format, &w, &d) == 0; ++n) {
   }
+}
+
+// The token ReadToken must give, found one byte at a time: skip delimiters,
+// take up to max bytes (any number when max is 0) up to a delimiter, skip
+// the delimiters after it.
+std::string ReferenceToken(const uint8_t* data, size_t size, size_t& pos, int max, const char d[4]) {
+  auto delimits = [&](uint8_t c) {
+    for (int k = 0; k < 4; ++k)
+      if (static_cast<char>(c) == d[k]) return true;
+    return false;
+  };
+  while (pos < size && delimits(data[pos])) ++pos;
+  const size_t begin = pos;
+  while (pos < size && (max == 0 || pos - begin < static_cast<size_t>(max)) && !delimits(data[pos])) ++pos;
+  std::string token(reinterpret_cast<const char*>(data) + begin, pos - begin);
+  while (pos < size && delimits(data[pos])) ++pos;
+  return token;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string& path = zet::fuzz::WriteScratch(data, size);
+  g_MaxReads = static_cast<int>(size) + 2;
   int slot = zet::OpenFileRegion(path, 0, 0);
   if (slot >= 0) {
     for (const char* format : {"%ls", "%lw", "%c", "%d", "%f", "%x", "%ld", "%lx", "%s", "%w", "\n", "%LS%d\n",
@@ -41,10 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string token;
     std::u16string wide;
     zet::SeekFile(slot, 0, 0);
-    for (int n = 0; n < kMaxReads && zet::EoFile(slot, 1) == 0; ++n)
+    size_t reference = 0;
+    for (int n = 0; n < g_MaxReads && zet::EoFile(slot, 1) == 0; ++n) {
       zet::ReadToken(slot, &token, n % 5, d[0], d[1], d[2], d[3]);
+      if (token != ReferenceToken(data, size, reference, n % 5, d)) std::abort();
+    }
     zet::SeekFile(slot, 0, 0);
-    for (int n = 0; n < kMaxReads && zet::EoFile(slot, 2) == 0; ++n)
+    for (int n = 0; n < g_MaxReads && zet::EoFile(slot, 2) == 0; ++n)
       zet::ReadWideToken(slot, &wide, n % 5, d[0], d[1], d[2], d[3]);
     zet::CloseFile(slot);
   }

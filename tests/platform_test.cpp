@@ -130,6 +130,25 @@ TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
   EXPECT_EQ(platform::GetPathKind(P(t, "MODELS\\LOKS\\NEU\\WAGEN.TXT")), PathKind::File);
 }
 
+TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {
+  namespace fs = std::filesystem;
+  TempDir t;
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "ours.ini"), "wb"));
+  ASSERT_TRUE(s.Close());
+  // Another program writes beside our new file within the same moment.
+  WriteBytes(t / "Theirs.ini", "x");
+  EXPECT_EQ(platform::NativePath(P(t, "THEIRS.INI")), t / "Theirs.ini");
+  fs::rename(fs::path(t / "Theirs.ini"), fs::path(t / "moved.ini"));
+  EXPECT_EQ(platform::NativePath(P(t, "THEIRS.INI")), t / "THEIRS.INI");
+  EXPECT_EQ(platform::NativePath(P(t, "Moved.INI")), t / "moved.ini");
+  // Of two names equal but for case, the one left after a delete is found.
+  WriteBytes(t / "a.txt", "1");
+  WriteBytes(t / "A.TXT", "2");
+  fs::remove(fs::path(t / "a.txt"));
+  EXPECT_EQ(platform::NativePath(P(t, "a.Txt")), t / "A.TXT");
+}
+
 TEST(Paths, AbsoluteMeansLeadingSlash) {
   EXPECT_TRUE(platform::IsAbsolutePath("/home/x"));
   EXPECT_FALSE(platform::IsAbsolutePath("home/x"));
@@ -201,20 +220,44 @@ TEST(Files, RealPathIsAbsoluteAndEmptyForNothing) {
 #endif
 }
 
-TEST(Copy, MoveFileReplacingSwapsContentInOneStep) {
+TEST(Files, RewritesReplaceWholeKeepPermissionsAndSpareReadOnlyFiles) {
+  namespace fs = std::filesystem;
   TempDir t;
-  WriteBytes(t / "target.ini", "old");
-  std::string temp = platform::TemporaryPathBeside(P(t, "target.ini"));
-  EXPECT_EQ(platform::GetPathKind(temp), PathKind::None);
-  platform::Stream s;
-  ASSERT_TRUE(s.Open(temp, "wb"));
-  ASSERT_TRUE(s.Write(std::string("new")));
-  ASSERT_TRUE(s.Close());
-  ASSERT_TRUE(platform::MoveFileReplacing(temp, P(t, "target.ini")));
-  EXPECT_EQ(ReadBytes(t / "target.ini"), "new");
-  EXPECT_EQ(platform::GetPathKind(temp), PathKind::None);
-  EXPECT_TRUE(platform::RemoveFile(P(t, "target.ini")));
-  EXPECT_FALSE(platform::RemoveFile(P(t, "target.ini")));
+  EXPECT_TRUE(platform::WriteFileReplacing(P(t, "new.ini"), "a\nb\n", true));
+  EXPECT_EQ(ReadBytes(t / "new.ini"), "a\r\nb\r\n");
+
+  WriteBytes(t / "host.ini", "old");
+  EXPECT_TRUE(platform::WriteFileReplacing(P(t, "HOST.INI"), "new", false));
+  EXPECT_EQ(ReadBytes(t / "host.ini"), "new");
+
+  WriteBytes(t / "locked.ini", "old");
+  fs::permissions(fs::path(t / "locked.ini"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  EXPECT_FALSE(platform::WriteFileReplacing(P(t, "locked.ini"), "new", false));
+  EXPECT_EQ(ReadBytes(t / "locked.ini"), "old");
+  fs::permissions(fs::path(t / "locked.ini"), fs::perms::owner_write, fs::perm_options::add);
+
+  test::MakeFolders(t / "folder.ini");
+  EXPECT_FALSE(platform::WriteFileReplacing(P(t, "folder.ini"), "new", false));
+#ifndef _WIN32
+  fs::permissions(fs::path(t / "host.ini"), fs::perms(0640), fs::perm_options::replace);
+  ASSERT_TRUE(platform::WriteFileReplacing(P(t, "host.ini"), "newer", false));
+  EXPECT_EQ(fs::status(fs::path(t / "host.ini")).permissions(), fs::perms(0640));
+
+  fs::create_symlink(t / "host.ini", t / "link.ini");
+  ASSERT_TRUE(platform::WriteFileReplacing(P(t, "link.ini"), "through the link", false));
+  EXPECT_TRUE(fs::is_symlink(fs::path(t / "link.ini")));
+  EXPECT_EQ(ReadBytes(t / "host.ini"), "through the link");
+#endif
+  // A rewrite that is given up leaves the old bytes and no temporary file.
+  platform::Replacement replacement;
+  ASSERT_TRUE(platform::BeginReplacement(P(t, "new.ini"), replacement));
+  WriteBytes(replacement.temporary, "half");
+  EXPECT_FALSE(platform::FinishReplacement(replacement, false));
+  EXPECT_EQ(ReadBytes(t / "new.ini"), "a\r\nb\r\n");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(t.path(), entries));
+  for (const DirEntry& e : entries) EXPECT_EQ(e.name.find(".tmp"), std::string::npos) << e.name;
 }
 
 }  // namespace

@@ -27,17 +27,6 @@ bool ReadFile(const std::string& path, std::string& text) {
   return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& text) {
-  std::string temp = platform::TemporaryPathBeside(path);
-  platform::Stream out;
-  if (!out.Open(temp, "wb")) return false;
-  bool ok = out.Write(text);
-  ok = out.Close() && ok;
-  if (ok) ok = platform::MoveFileReplacing(temp, path);
-  if (!ok) platform::RemoveFile(temp);
-  return ok;
-}
-
 std::string JoinKey(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;
@@ -162,7 +151,7 @@ long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, 
   RegFileDocument fresh;
   fresh.Parse(std::move(text));
   if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
-  if (!WriteFileAtomically(*place.file, fresh.Text())) return kRegWriteFault;
+  if (!platform::WriteFileReplacing(*place.file, fresh.Text(), false)) return kRegWriteFault;
   *place.document = std::move(fresh);
   return kRegSuccess;
 }

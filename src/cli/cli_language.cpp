@@ -1,7 +1,6 @@
 #include "cli/cli_language.h"
 
 #include <memory>
-#include <string_view>
 
 #include "cli/builtin_language.h"
 #include "platform/platform.h"
@@ -15,27 +14,10 @@ namespace {
 const char kDialogSection[] = "DLG_VELTRAN";
 const char kMessageSection[] = "DLG_STANDARD_MESSAGE";
 
-// The English language file built into the program, read line by line as
-// the profile reader reads a file.
+// The English language file built into the program.
 std::unique_ptr<ProfileDocument> BuiltInDocument() {
   auto document = std::make_unique<ProfileDocument>();
-  std::string_view text(reinterpret_cast<const char*>(kBuiltinLanguage), kBuiltinLanguageSize);
-  int section = -1;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find_first_of("\r\n", pos);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-    if (line.empty() || line.front() == ';') continue;
-    std::string owned(line);
-    if (owned.front() == '[')
-      section = document->AddSectionLine(owned.c_str());
-    else if (section >= 0)
-      document->AddEntryLine(owned.c_str(), section);
-  }
+  document->LoadBytes(std::string(reinterpret_cast<const char*>(kBuiltinLanguage), kBuiltinLanguageSize));
   return document;
 }
 

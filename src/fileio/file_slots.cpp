@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -110,6 +111,40 @@ void ScanToken(FileSlot& s, uint64_t units, int max, const Delimiters& delims, U
   end = pos;
   while (pos < units && delims.Has(unitAt(s.image, pos))) ++pos;
   s.position = pos;
+}
+
+// The same scan over 8-bit units without a length limit, a run of bytes at
+// a time: the image is a std::string, so a zero byte ends it, and strspn and
+// strcspn stop at zero bytes inside it too. A zero byte is a delimiter when
+// one of the delimiters is 0; otherwise the scan goes on behind it.
+void ScanNarrowToken(FileSlot& s, const Delimiters& delims, uint64_t& begin, uint64_t& end) {
+  const char* image = s.image.c_str();
+  const size_t size = s.image.size();
+  char set[5] = {};
+  size_t n = 0;
+  bool zeroDelimits = false;
+  for (int d : delims.d) {
+    if (d == 0)
+      zeroDelimits = true;
+    else if (std::memchr(set, d, n) == nullptr)
+      set[n++] = static_cast<char>(d);
+  }
+  auto skipDelimiters = [&](size_t pos) {
+    for (;;) {
+      pos += std::strspn(image + pos, set);
+      if (pos >= size || image[pos] != '\0' || !zeroDelimits) return pos;
+      ++pos;
+    }
+  };
+  size_t pos = skipDelimiters(static_cast<size_t>(std::min<uint64_t>(s.position, size)));
+  begin = pos;
+  for (;;) {
+    pos += std::strcspn(image + pos, set);
+    if (pos >= size || image[pos] != '\0' || zeroDelimits) break;
+    ++pos;
+  }
+  end = pos;
+  s.position = skipDelimiters(pos);
 }
 
 std::string FormatText(const char* format, va_list args) {
@@ -252,9 +287,18 @@ int OpenFileRegion(const std::string& path, int64_t offset, int64_t length) {
     return kOpenFailed;
   }
   if (CloseFile(slot) != 0) return kOpenFailed;
+  return OpenMemoryImage(path, std::move(bytes));
+}
+
+int OpenMemoryImage(const std::string& name, std::string bytes) {
+  if (bytes.empty()) return kOpenFailed;
+  int slot;
+  while ((slot = FindFreeSlot()) < 0)
+    if (!FailureHook(kOpenFailed, name, "OpenFile")) return kOpenFailed;
+  FileSlot& s = g_FileSlots[slot];
   s.state = kImage;
-  s.name = path;
-  s.length = length;
+  s.name = name;
+  s.length = static_cast<int64_t>(bytes.size());
   s.position = 0;
   s.image = std::move(bytes);
   return slot;
@@ -359,9 +403,13 @@ int ReadToken(int slot, std::string* destination, int max, char d1, char d2, cha
   FileSlot* s = ImageSlot(slot);
   if (s == nullptr) return kBadSlot;
   uint64_t begin, end;
-  // A lambda, not the function's address, so that the unit read is inlined.
-  ScanToken(*s, s->image.size(), max, Delimiters(d1, d2, d3, d4),
-            [](const std::string& image, uint64_t i) { return NarrowUnit(image, i); }, begin, end);
+  if (max <= 0 && s->position <= s->image.size()) {
+    ScanNarrowToken(*s, Delimiters(d1, d2, d3, d4), begin, end);
+  } else {
+    // A lambda, not the function's address, so that the unit read is inlined.
+    ScanToken(*s, s->image.size(), max, Delimiters(d1, d2, d3, d4),
+              [](const std::string& image, uint64_t i) { return NarrowUnit(image, i); }, begin, end);
+  }
   if (destination != nullptr) destination->assign(s->image, begin, end - begin);
   return 0;
 }
@@ -378,6 +426,11 @@ int ReadWideToken(int slot, std::u16string* destination, int max, char d1, char 
     for (uint64_t i = begin; i < end; ++i) destination->push_back(static_cast<char16_t>(WideUnit(s->image, i)));
   }
   return 0;
+}
+
+std::string_view FileImage(int slot) {
+  FileSlot* s = ImageSlot(slot);
+  return s == nullptr ? std::string_view() : std::string_view(s->image);
 }
 
 int ReadTextTargets(int slot, const char* format, const TextTarget* targets, size_t count) {

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace zet {
 
@@ -62,6 +63,10 @@ int OpenFile(const std::string& path, const char* mode);
 // Loads length bytes from offset as a memory image; length < 1 takes the
 // whole file. -3 when the file cannot be opened or holds no such region.
 int OpenFileRegion(const std::string& path, int64_t offset, int64_t length);
+
+// Takes bytes that are in memory already (a text built into the program) as
+// a memory image named name. -3 when no slot is free or there are no bytes.
+int OpenMemoryImage(const std::string& name, std::string bytes);
 
 // 0; -5 when closing the stream failed (the slot stays open); -6.
 int CloseFile(int slot);
@@ -143,6 +148,12 @@ int ReadText(int slot, const char* format, T*... targets) {
 // no memory image.
 int ReadToken(int slot, std::string* destination, int max, char d1, char d2, char d3, char d4);
 int ReadWideToken(int slot, std::u16string* destination, int max, char d1, char d2, char d3, char d4);
+
+// The bytes of a memory image, for a reader that takes its lines in place
+// (the lines of "%ls" are the runs between CR, LF and zero bytes); empty for
+// a slot that holds none. A zero byte follows the bytes. Valid until the
+// slot is closed.
+std::string_view FileImage(int slot);
 
 // ------------------------------------------------------------------ paths
 

@@ -103,9 +103,10 @@ bool WritePak(const std::string& path, const std::vector<PakWriteEntry>& entries
     offset += lengths[i];
   }
 
-  std::string temp = platform::TemporaryPathBeside(path);
+  platform::Replacement replacement;
   platform::Stream out;
-  if (!out.Open(temp, "wb")) {
+  if (!platform::BeginReplacement(path, replacement) || !out.Open(replacement.temporary, "wb")) {
+    platform::FinishReplacement(replacement, false);
     error = path + ": cannot be written";
     return false;
   }
@@ -116,9 +117,8 @@ bool WritePak(const std::string& path, const std::vector<PakWriteEntry>& entries
     if (ok && progress) progress(i + 1, entries.size());
   }
   ok = out.Close() && ok;
-  if (ok && !platform::MoveFileReplacing(temp, path)) ok = false;
-  if (!ok) {
-    platform::RemoveFile(temp);
+  if (!platform::FinishReplacement(replacement, ok)) {
+    ok = false;
     if (error.empty()) error = path + ": cannot be written";
   }
   return ok;

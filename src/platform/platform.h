@@ -83,6 +83,31 @@ bool RemoveFile(const std::string& path);
 // file beside path before it replaces it. Built from path's own name.
 std::string TemporaryPathBeside(const std::string& path);
 
+// ---------------------------------------------------------------- rewrites
+
+// A file the program rewrites holds either its old bytes or all of the new
+// ones: the new bytes go to a temporary file beside it, which takes its place
+// only once it is complete.
+struct Replacement {
+  std::string target;     // the file to replace (behind any link)
+  std::string temporary;  // where the new bytes are written first
+};
+
+// Prepares the rewrite of path. False, and nothing to write, when a
+// read-only file or a folder stands there: those stay as they are, as they
+// would for an open for writing. Through a link the file it names is the
+// target, so the link stays a link.
+bool BeginReplacement(const std::string& path, Replacement& replacement);
+
+// With written true, puts the complete temporary file in the target's place,
+// keeping the permission bits of the file it replaces. Whenever the result is
+// false (also with written false) the temporary file is removed and the
+// target keeps its old bytes.
+bool FinishReplacement(const Replacement& replacement, bool written);
+
+// Rewrites path with bytes that way; text mode turns each LF into CR LF.
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text);
+
 // ---------------------------------------------------------------- code page
 
 // 8-bit text of the system code page to UTF-16 and back. Windows converts
@@ -168,5 +193,9 @@ long RawWrite(intptr_t handle, const void* source, size_t n);  // -1 on error
 int64_t RawSeek(intptr_t handle, int64_t offset, int origin);  // -1 on error
 int64_t RawLength(intptr_t handle);
 bool RawClose(intptr_t handle);
+
+// Gives the file at to the permission bits of the file at from (POSIX); true
+// when there was nothing to give.
+bool CopyPermissionBits(const std::string& from, const std::string& to);
 
 }  // namespace zet::platform::detail

@@ -159,6 +159,9 @@ class BasicProfileDocument {
   int Load(const std::string& path, int64_t offset = 0, int64_t length = 0) {
     return Load(path.c_str(), offset, length);
   }
+  // Appends the content of a profile text held in memory (the bytes a file
+  // would hold), read exactly as Load reads a file. 0; -1 without bytes.
+  int LoadBytes(std::string bytes);
 
   // Writes the whole document in the canonical layout. The file is first
   // written beside the target and replaces it only once complete, so a

@@ -1,9 +1,10 @@
 // Load and Save: a profile document from and to its file, through the file
-// slots (a memory image and the text reader for reading, a streamed slot for
-// writing).
+// slots (a memory image read line by line in place for reading, a streamed
+// slot for writing).
 
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -19,10 +20,34 @@ using profile_text::TrimBlanks;
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-// One line of the memory image: "%ls" for 8-bit text, "%lw" for UTF-16.
-// Lines of any length are read whole. False at the end of the image.
-bool ReadLine(int slot, std::string& line) { return ReadText(slot, "%ls", &line) == 0; }
-bool ReadLine(int slot, std::u16string& line) { return ReadText(slot, "%lw", &line) == 0; }
+// The lines of a memory image, as ReadText's "%ls" (8-bit) and "%lw" (UTF-16)
+// read them: a line ends at CR, LF or a zero unit, so empty lines are passed
+// over; lines of any length are taken whole. False at the end of the image.
+// An 8-bit line is a view into the image, which a zero byte ends.
+bool NextLine(std::string_view image, size_t& pos, std::string& /*scratch*/, std::string_view& line) {
+  const char* p = image.data();
+  while (pos < image.size() && (p[pos] == '\n' || p[pos] == '\r' || p[pos] == '\0')) ++pos;
+  if (pos >= image.size()) return false;
+  const size_t begin = pos;
+  pos += std::strcspn(p + pos, "\r\n");
+  line = image.substr(begin, pos - begin);
+  return true;
+}
+
+bool NextLine(std::string_view image, size_t& pos, std::u16string& scratch, std::u16string_view& line) {
+  const size_t units = image.size() / 2;
+  auto unit = [&](size_t i) {
+    return static_cast<char16_t>(static_cast<unsigned char>(image[2 * i]) |
+                                 (static_cast<unsigned char>(image[2 * i + 1]) << 8));
+  };
+  auto ends = [](char16_t u) { return u == u'\n' || u == u'\r' || u == 0; };
+  while (pos < units && ends(unit(pos))) ++pos;
+  if (pos >= units) return false;
+  scratch.clear();
+  for (; pos < units && !ends(unit(pos)); ++pos) scratch.push_back(unit(pos));
+  line = scratch;
+  return true;
+}
 
 }  // namespace
 
@@ -37,17 +62,25 @@ int BasicProfileDocument<Char>::Load(const char* path, int64_t offset, int64_t l
 }
 
 template <typename Char>
+int BasicProfileDocument<Char>::LoadBytes(std::string bytes) {
+  const int slot = OpenMemoryImage("", std::move(bytes));
+  if (slot < 0) return -1;
+  ReadLines(slot);
+  CloseFile(slot);
+  return 0;
+}
+
+template <typename Char>
 void BasicProfileDocument<Char>::ReadLines(int slot) {
   const bool startsDocument = nodes_.count() == 0;
   std::vector<Text> pending;  // comment lines waiting for what follows them
   int section = -1;
   bool first = true;
-  Text line;
-  while (EoFile(slot, sizeof(Char)) == 0 && ReadLine(slot, line)) {
-    // The reader passes over line breaks, so only the end of the image
-    // gives an empty line.
-    if (line.empty()) continue;
-    View text(line);
+  const std::string_view image = FileImage(slot);
+  size_t position = 0;
+  Text scratch;
+  View text;
+  while (NextLine(image, position, scratch, text)) {
     if (first) {
       first = false;
       // A byte-order mark at the start of the file is no text of its first
@@ -84,24 +117,14 @@ template <typename Char>
 int BasicProfileDocument<Char>::Save(const char* path) {
   if (path != nullptr) path_ = path;
   if (path_.empty()) return -1;
-  std::string target = path_;
-  if (platform::GetPathKind(path_) != platform::PathKind::None) {
-    // A read-only file (or a folder) stays as it is, as it would for an
-    // open for writing.
-    if (!platform::CanWriteFile(path_)) return -1;
-    // Through a link, the file it names is replaced, not the link.
-    std::string real = platform::RealPath(path_);
-    if (!real.empty()) target = real;
-  }
-  // Write a complete file beside the target first; only that replaces it.
-  const std::string temporary = platform::TemporaryPathBeside(target);
-  const int slot = OpenFile(temporary, kWide ? "wb" : "w");
-  if (slot < 0) return -1;
-  bool written = WriteLines(slot);
-  written = CloseFile(slot) == 0 && written;
-  if (written && platform::MoveFileReplacing(temporary, target)) return 0;
-  platform::RemoveFile(temporary);
-  return -1;
+  // A complete file is written beside the target first; only that replaces
+  // it, so a failed save leaves the old bytes.
+  platform::Replacement replacement;
+  if (!platform::BeginReplacement(path_, replacement)) return -1;
+  const int slot = OpenFile(replacement.temporary, kWide ? "wb" : "w");
+  bool written = slot >= 0 && WriteLines(slot);
+  if (slot >= 0) written = CloseFile(slot) == 0 && written;
+  return platform::FinishReplacement(replacement, written) ? 0 : -1;
 }
 
 namespace {
@@ -154,11 +177,13 @@ bool BasicProfileDocument<Char>::WriteLines(int slot) {
 
 template int BasicProfileDocument<char>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char>::Save(const char*);
+template int BasicProfileDocument<char>::LoadBytes(std::string);
 template void BasicProfileDocument<char>::ReadLines(int);
 template bool BasicProfileDocument<char>::WriteLines(int);
 template int BasicProfileDocument<char>::WriteEntries(int, const ProfileNode*);
 template int BasicProfileDocument<char16_t>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char16_t>::Save(const char*);
+template int BasicProfileDocument<char16_t>::LoadBytes(std::string);
 template void BasicProfileDocument<char16_t>::ReadLines(int);
 template bool BasicProfileDocument<char16_t>::WriteLines(int);
 template int BasicProfileDocument<char16_t>::WriteEntries(int, const ProfileNode*);

@@ -37,15 +37,6 @@ std::string WithBackslashes(std::string name) {
   return name;
 }
 
-bool CreateEmptyList(const std::string& folder, const std::string& path) {
-  MakePath(folder.substr(0, folder.size() - 1));
-  int slot = OpenFile(path, "wt");
-  if (slot < 0) return false;
-  bool ok = WriteText(slot, "Basis{\n") == 0;
-  ok = WriteText(slot, "}\n") == 0 && ok;
-  return CloseFile(slot) == 0 && ok;
-}
-
 }  // namespace
 
 int MergeParallels(bool overwrite, int list, bool counting) {
@@ -66,10 +57,16 @@ int MergeParallels(bool overwrite, int list, bool counting) {
   if (!package.IsBalanced()) return fail(packagePath, "texture list has unbalanced braces");
 
   // Any file already there is the host's, readable or not: it is never
-  // replaced by an empty list.
-  if (platform::GetPathKind(hostPath) == platform::PathKind::None && !CreateEmptyList(hostFolder, hostPath))
-    return fail(hostPath, "texture list cannot be created");
+  // replaced by an empty list. A missing list starts as an empty outer
+  // block in memory and reaches the disk only whole, with the working
+  // pass's save: the counting pass changes no file, and a run that fails
+  // leaves no list behind that is neither the host's nor the merged one.
+  const bool hostMissing = platform::GetPathKind(hostPath) == platform::PathKind::None;
   TextureList host(hostPath);
+  if (hostMissing) {
+    if (!counting) MakePath(hostFolder.substr(0, hostFolder.size() - 1));
+    host.LoadFromText("Basis{\n}\n");
+  }
   if (!host.IsLoaded()) return fail(hostPath, "texture list cannot be read; left as it is");
   if (!host.IsBalanced()) return fail(hostPath, "texture list has unbalanced braces; left as it is");
   if (host.IsEmpty()) host.LoadFromText("Basis{\n}\n");
@@ -101,9 +98,10 @@ int MergeParallels(bool overwrite, int list, bool counting) {
       inserts.emplace_back(id, std::move(block));
     }
   }
+  if (counting) return 0;
   host.InsertTextures(inserts);
   if (!host.SaveList()) return fail(hostPath, "texture list cannot be written");
-  if (!counting) g_RunReport.ListMerged();
+  g_RunReport.ListMerged();
   return 0;
 }
 

@@ -82,14 +82,7 @@ void TextureList::LoadFromText(std::string_view bytes) {
 
 bool TextureList::SaveList() {
   if (!loaded_) return false;
-  std::string temp = platform::TemporaryPathBeside(path_);
-  platform::Stream out;
-  if (!out.Open(temp, "wt")) return false;
-  bool ok = out.Write(text_);
-  ok = out.Close() && ok;
-  if (ok) ok = platform::MoveFileReplacing(temp, path_);
-  if (!ok) platform::RemoveFile(temp);
-  return ok;
+  return platform::WriteFileReplacing(path_, text_, true);
 }
 
 void TextureList::BuildIndex() {

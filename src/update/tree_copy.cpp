@@ -1,7 +1,5 @@
 #include "update/tree_copy.h"
 
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -41,63 +39,38 @@ bool HoldsSeparator(const std::string& name) {
   return false;
 }
 
-// The listings of the counting pass, kept for the working pass: each folder
-// is listed once per run, and both passes see the same files. Bounded, so
-// a huge tree is listed again rather than held whole.
-class Listings {
- public:
-  void Clear() {
-    folders_.clear();
-    held_ = 0;
-  }
-  void Keep(const std::string& folder, const std::vector<platform::DirEntry>& entries) {
-    if (held_ + entries.size() > kMostEntries) return;
-    held_ += entries.size();
-    folders_[folder] = entries;
-  }
-  bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
-    auto it = folders_.find(folder);
-    if (it == folders_.end()) return false;
-    entries = std::move(it->second);
-    folders_.erase(it);
-    return true;
-  }
-
- private:
-  static constexpr size_t kMostEntries = 500000;
-  std::unordered_map<std::string, std::vector<platform::DirEntry>> folders_;
-  size_t held_ = 0;
-};
-
-Listings g_Listings;
-
 // The target folders known to stand, so that each is created (or found)
-// once: a missing folder is made after its parent, one level at a time.
+// once: a missing folder is made after its parent, one level at a time. The
+// walk goes depth first, so the folders known are those on the way to the
+// last one made: every prefix of it that ends a folder name.
 class TargetFolders {
  public:
   void Reset(const std::string& root) {
-    known_.clear();
-    known_.insert(root);
+    root_ = root;
+    last_ = root;
   }
   void Ensure(const std::string& folder) {
-    if (known_.count(folder) != 0) return;
+    if (Known(folder)) return;
     size_t cut = folder.find_last_of('\\');
-    if (cut == std::string::npos || cut == 0) {
+    if (cut == std::string::npos || cut == 0 || cut < root_.size()) {
       MakePath(folder);
     } else {
       Ensure(folder.substr(0, cut));
       platform::CreateFolder(folder);
     }
-    known_.insert(folder);
+    last_ = folder;
   }
 
  private:
-  std::unordered_set<std::string> known_;
+  bool Known(const std::string& folder) const {
+    return last_.compare(0, folder.size(), folder) == 0 &&
+           (last_.size() == folder.size() || last_[folder.size()] == '\\');
+  }
+  std::string root_;
+  std::string last_;
 };
 
 }  // namespace
-
-void ForgetTreeListings() { g_Listings.Clear(); }
 
 CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
   if (platform::CopyFileKeepingTime(from, to, !overwrite)) {
@@ -138,13 +111,13 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
   targetFolders.Reset(g_TargetRoot);
   bool atTop = true;
   int result = 0;
-  if (counting) g_Listings.Clear();
 
   while (!pending.empty()) {
     const std::string current = std::move(pending.back());
     pending.pop_back();
-    bool listed = (!counting && g_Listings.Take(current, entries)) || platform::ListFolder(current, entries);
-    if (listed && counting) g_Listings.Keep(current, entries);
+    // One folder's listing at a time: what the walk holds does not grow
+    // with the tree.
+    const bool listed = platform::ListFolder(current, entries);
     if (atTop && (!listed || entries.empty())) result = -1;
     atTop = false;
     if (!listed) {
@@ -189,7 +162,6 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       pending.push_back(std::move(*it));
     }
   }
-  if (!counting) g_Listings.Clear();
   return result;
 }
 

@@ -16,9 +16,6 @@ namespace zet {
 // walked; -1 when it could not be listed or holds nothing.
 int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
 
-// Drops the folder listings a counting pass keeps for the working pass.
-void ForgetTreeListings();
-
 enum class CopyOutcome { Copied, KeptExisting, Failed };
 
 // Copies one file into the host's tree, keeping its time. Without overwrite

@@ -51,7 +51,6 @@ void ResetUpdateRunState() {
   g_TargetDir.clear();
   g_TargetFile.clear();
   g_RunReport.Reset();
-  ForgetTreeListings();
 }
 
 int UpdateThread(UpdateView* view) {

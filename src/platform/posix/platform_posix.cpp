@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <list>
 #include <mutex>
 #include <string>
@@ -37,65 +39,60 @@ std::string UpperAscii(const std::string& s) {
 bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_str(), &st) == 0; }
 
 // Folders whose names were looked up ignoring case, with the names they
-// hold, most recently used first. A folder's entry is good while the
-// folder's change time is the one seen when it was read; what this process
-// creates is added to it, so copying many files into one folder does not
-// read the folder again for each file.
+// hold, most recently used first. The system tells of every change in a
+// cached folder (inotify), whoever makes it, so the names stay exact without
+// reading a folder again; copying many files into one folder reads it once.
+// Where the system cannot tell, a folder is read again whenever its time
+// stamps differ from those seen when it was read, or were too fresh then to
+// rule out a change in the same clock tick.
 class FolderNameCache {
  public:
+  FolderNameCache() {
+    notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  }
+  ~FolderNameCache() {
+    if (notify_ >= 0) ::close(notify_);
+  }
+
   // The name in folder dir that equals name ignoring case; empty when none.
   // known: the folder's stat when the caller has just taken it.
   std::string Find(const std::string& dir, const std::string& name, const struct stat* known = nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
-    struct stat st;
-    if (known != nullptr)
-      st = *known;
-    else if (!Stat(dir.empty() ? "." : dir, st))
-      return {};
+    DrainEvents();
     Entry* e = Lookup(dir);
-    if (e != nullptr && e->ownChange && e->stampValid && e->ino == st.st_ino && !SameStamp(*e, st)) {
-      // Changed by what this process created there since the last look:
-      // the names are current already.
-      SetStamp(*e, st);
-    }
-    if (e != nullptr) e->ownChange = false;
-    if (e == nullptr || !SameStamp(*e, st)) {
+    if (e == nullptr || !Current(*e, known)) {
       if (e == nullptr) {
         entries_.emplace_front();
         e = &entries_.front();
         e->dir = dir;
-        if (entries_.size() > kCapacity) entries_.pop_back();
+        if (entries_.size() > kCapacity) Evict();
       }
-      Read(*e, st);
+      Read(*e);
     }
     auto it = e->names.find(UpperAscii(name));
-    return it == e->names.end() ? std::string() : it->second;
+    return it == e->names.end() ? std::string() : it->second.first;
   }
 
-  // This process created name in dir: keep the cached folder current.
-  // The folder is not looked at again here: the next Find takes the change
-  // of its time stamp for this one (copying many files into one folder
-  // costs no extra look per file).
-  void Created(const std::string& dir, const std::string& name) {
+  // This process created name in dir. With change events the event brings
+  // it; without, the folder is read again at the next look.
+  void Created(const std::string& dir, const std::string&) {
+    if (notify_ >= 0) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    for (Entry& e : entries_) {
-      if (e.dir != dir) continue;
-      e.names.emplace(UpperAscii(name), name);
-      e.ownChange = true;
-      return;
-    }
+    for (Entry& e : entries_)
+      if (e.dir == dir) e.valid = false;
   }
 
  private:
   static constexpr size_t kCapacity = 32;
   struct Entry {
     std::string dir;
-    bool stampValid = false;
-    bool ownChange = false;  // this process created names here since the stamp
-    struct timespec mtime {};
-    struct timespec ctime {};
-    ino_t ino = 0;
-    std::unordered_map<std::string, std::string> names;  // upper-cased -> as on disk
+    bool valid = false;
+    int watch = -1;
+    struct stat stamp {};
+    bool freshStamp = false;
+    // Upper-cased name -> the name as on disk (of names equal but for case,
+    // the first one seen) and how many such names the folder holds.
+    std::unordered_map<std::string, std::pair<std::string, int>> names;
   };
 
   Entry* Lookup(const std::string& dir) {
@@ -108,34 +105,112 @@ class FolderNameCache {
     return nullptr;
   }
 
-  static bool SameStamp(const Entry& e, const struct stat& st) {
-    return e.stampValid && e.ino == st.st_ino && e.mtime.tv_sec == st.st_mtim.tv_sec &&
-           e.mtime.tv_nsec == st.st_mtim.tv_nsec && e.ctime.tv_sec == st.st_ctim.tv_sec &&
-           e.ctime.tv_nsec == st.st_ctim.tv_nsec;
-  }
-  static void SetStamp(Entry& e, const struct stat& st) {
-    e.stampValid = true;
-    e.ino = st.st_ino;
-    e.mtime = st.st_mtim;
-    e.ctime = st.st_ctim;
+  static void Add(Entry& e, const std::string& name) {
+    auto [it, added] = e.names.try_emplace(UpperAscii(name), name, 1);
+    if (!added) ++it->second.second;
   }
 
-  static void Read(Entry& e, const struct stat& st) {
+  static void Remove(Entry& e, const std::string& name) {
+    auto it = e.names.find(UpperAscii(name));
+    if (it == e.names.end()) return;
+    if (it->second.second == 1) {
+      e.names.erase(it);
+    } else if (it->second.first == name) {
+      e.valid = false;  // which of the others now stands needs a fresh look
+    } else {
+      --it->second.second;
+    }
+  }
+
+  void Evict() {
+    Entry& last = entries_.back();
+    if (last.watch >= 0 && !WatchShared(last)) ::inotify_rm_watch(notify_, last.watch);
+    entries_.pop_back();
+  }
+
+  // Two spellings of one folder share the system's watch.
+  bool WatchShared(const Entry& e) const {
+    for (const Entry& other : entries_)
+      if (&other != &e && other.watch == e.watch) return true;
+    return false;
+  }
+
+  bool Current(const Entry& e, const struct stat* known) const {
+    if (!e.valid) return false;
+    if (e.watch >= 0) return true;
+    struct stat st;
+    if (known != nullptr)
+      st = *known;
+    else if (!Stat(e.dir.empty() ? "." : e.dir, st))
+      return false;
+    return !e.freshStamp && st.st_ino == e.stamp.st_ino && SameTime(st.st_mtim, e.stamp.st_mtim) &&
+           SameTime(st.st_ctim, e.stamp.st_ctim);
+  }
+
+  static bool SameTime(const struct timespec& a, const struct timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+  }
+
+  void Read(Entry& e) {
+    const std::string dir = e.dir.empty() ? "." : e.dir;
     e.names.clear();
-    e.stampValid = false;
-    DIR* d = ::opendir(e.dir.empty() ? "." : e.dir.c_str());
+    e.valid = false;
+    // Watch first, then read: a change in between is applied twice, which
+    // leaves the same names.
+    if (notify_ >= 0 && e.watch < 0)
+      e.watch = ::inotify_add_watch(notify_, dir.c_str(),
+                                    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                        IN_MOVE_SELF | IN_ONLYDIR);
+    if (!Stat(dir, e.stamp)) return;
+    DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return;
     while (struct dirent* ent = ::readdir(d)) {
       std::string n = ent->d_name;
-      if (n == "." || n == "..") continue;
-      // Of names equal but for case, the first one read stands.
-      e.names.emplace(UpperAscii(n), n);
+      if (n != "." && n != "..") Add(e, n);
     }
     ::closedir(d);
-    SetStamp(e, st);
+    struct timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    e.freshStamp = now.tv_sec - e.stamp.st_mtim.tv_sec < 2;
+    e.valid = true;
+  }
+
+  void DrainEvents() {
+    if (notify_ < 0) return;
+    alignas(struct inotify_event) char buffer[16 * 1024];
+    for (;;) {
+      ssize_t n = ::read(notify_, buffer, sizeof buffer);
+      if (n <= 0) return;
+      for (ssize_t at = 0; at < n;) {
+        const auto* ev = reinterpret_cast<const struct inotify_event*>(buffer + at);
+        Apply(*ev);
+        at += static_cast<ssize_t>(sizeof(struct inotify_event) + ev->len);
+      }
+    }
+  }
+
+  void Apply(const struct inotify_event& ev) {
+    if (ev.mask & IN_Q_OVERFLOW) {
+      for (Entry& e : entries_) e.valid = false;
+      return;
+    }
+    for (Entry& e : entries_) {
+      if (e.watch != ev.wd) continue;
+      if (ev.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
+        e.valid = false;
+        e.watch = -1;
+        continue;
+      }
+      if (ev.len == 0) continue;
+      if (ev.mask & (IN_CREATE | IN_MOVED_TO))
+        Add(e, ev.name);
+      else if (ev.mask & (IN_DELETE | IN_MOVED_FROM))
+        Remove(e, ev.name);
+    }
   }
 
   std::mutex mutex_;
+  int notify_ = -1;
   std::list<Entry> entries_;
 };
 
@@ -479,6 +554,12 @@ int64_t RawLength(intptr_t handle) {
 }
 
 bool RawClose(intptr_t handle) { return ::close(static_cast<int>(handle)) == 0; }
+
+bool CopyPermissionBits(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (!Stat(NativePath(from), st)) return true;
+  return ::chmod(NativePath(to).c_str(), st.st_mode & 07777) == 0;
+}
 
 }  // namespace detail
 

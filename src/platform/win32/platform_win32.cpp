@@ -179,6 +179,9 @@ int64_t RawLength(intptr_t handle) {
 
 bool RawClose(intptr_t handle) { return ::CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0; }
 
+// The attributes that matter (read-only) refuse a rewrite before it starts.
+bool CopyPermissionBits(const std::string&, const std::string&) { return true; }
+
 }  // namespace detail
 
 }  // namespace zet::platform
