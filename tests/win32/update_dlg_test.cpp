@@ -449,9 +449,18 @@ TEST(FolderPicker, BrowsingFillsTheFieldOnlyWhenAFolderIsChosen) {
   ASSERT_NE(picker.window, nullptr);
   select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
   EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
-  select(picker.window, test::ProgramPath(trees, "pkg"));
-  EXPECT_TRUE(test::WaitUntil([&] { return !okEnabled(picker.window); }));
-  select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
+  // Then as clicks in the tree: the picker may refresh its tree a while
+  // after it opens, and from then on it lets selections by path pass.
+  HWND tree = ::FindWindowExA(picker.window, nullptr, WC_TREEVIEWA, nullptr);
+  auto treeItem = [&](UINT relation, HTREEITEM item) {
+    return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  };
+  auto click = [&](HTREEITEM item) { ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)); };
+  const HTREEITEM resourcen = treeItem(TVGN_CARET, nullptr);
+  ASSERT_NE(resourcen, nullptr);
+  click(treeItem(TVGN_PARENT, resourcen));
+  EXPECT_TRUE(test::WaitUntil([&] { return !okEnabled(picker.window); })) << "pkg";
+  click(resourcen);
   EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
   test::Click(picker.window, IDOK);
   EXPECT_TRUE(test::WaitUntil([&] { return ItemText(dialog, IDC_TARGET) == test::ProgramPath(trees, "pkg/RESOURCEN"); }));
