@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,15 +98,15 @@ void MakeTrees(const fs::path& package, const fs::path& host, int files) {
   fs::create_directories(host);
 }
 
-// Runs the console program; its exit status, peak resident size (bytes)
-// and seconds.
-int RunProgram(const std::vector<std::string>& args, long& peakBytes, double& seconds) {
+// Runs the console program with its standard output in a file; its exit
+// status, peak resident size (bytes) and seconds.
+int RunProgram(const std::vector<std::string>& args, const fs::path& output, long& peakBytes, double& seconds) {
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   int status = 0;
   struct rusage usage {};
@@ -136,16 +137,23 @@ int main(int argc, char** argv) {
     MakeTrees(package, host, files);
     long peak = 0;
     double seconds = 0;
-    const int status = RunProgram({cli.string(), "--quiet", "--no-scan", package.string(), host.string()}, peak,
-                                  seconds);
+    const fs::path summary = scratch / "summary.txt";
+    const int status = RunProgram({cli.string(), "--quiet", "--no-scan", package.string(), host.string()}, summary,
+                                  peak, seconds);
+    std::ifstream in(summary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     fs::remove_all(scratch);
-    if (status != 0) {
-      std::fprintf(stderr, "scale_bench: %s ended with status %d at %d files\n", cli.c_str(), status, files);
+    // Every file copied, and the 500 category files and ten index files merged.
+    const bool complete = text.find("Files copied:              " + std::to_string(files) + "\n") != std::string::npos &&
+                          text.find("Lists merged:              510\n") != std::string::npos;
+    if (status != 0 || !complete) {
+      std::fprintf(stderr, "scale_bench: %s ended with status %d at %d files:\n%s\n", cli.c_str(), status, files,
+                   text.c_str());
       return 1;
     }
-    char text[96];
-    std::snprintf(text, sizeof text, "%.1f MB (%.0f s)", static_cast<double>(peak) / 1e6, seconds);
-    PrintNote("scale", "peak resident size, " + std::to_string(files) + " files and 500 category files", text);
+    char figure[96];
+    std::snprintf(figure, sizeof figure, "%.1f MB (%.0f s)", static_cast<double>(peak) / 1e6, seconds);
+    PrintNote("scale", "peak resident size, " + std::to_string(files) + " files and 500 category files", figure);
     peaks.push_back(static_cast<double>(peak));
   }
   if (peaks.size() >= 2)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "platform/platform.h"
 #include "update/catalogue.h"
@@ -21,6 +22,22 @@ std::string TreeKey(int n) {
   char key[16];
   std::snprintf(key, sizeof key, "File%.2d", n);
   return key;
+}
+
+// The first entry of each key File00 to File99 in the section, found in one
+// pass over it: what FirstEntry gives for each key.
+std::vector<const ProfileNode*> TreeKeyEntries(const ProfileNode* section) {
+  std::vector<const ProfileNode*> entries(kTreeTableSize, nullptr);
+  if (section == nullptr) return entries;
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (int32_t c = 0; c < section->children.count(); ++c) {
+    const ProfileNode* child = section->children[c];
+    const std::string_view name = NodeName(child);
+    if (name.size() != 6 || name.compare(0, 4, "File") != 0 || !digit(name[4]) || !digit(name[5])) continue;
+    const ProfileNode*& first = entries[(name[4] - '0') * 10 + (name[5] - '0')];
+    if (first == nullptr) first = child;
+  }
+  return entries;
 }
 
 }  // namespace
@@ -43,9 +60,10 @@ int ReadTreeOrder(ProfileDocument& document, TreeTable& table) {
   int anonymous = 0;  // open levels that follow no node
   // Each key is its first entry in the section, whatever an earlier lookup
   // left behind: a file that repeats a key reads the same every time.
-  const ProfileNode* section = document.GetNode(document.FindSection(kTreeSection));
+  const std::vector<const ProfileNode*> keys =
+      TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)));
   for (int n = 0; n < kTreeTableSize; ++n) {
-    const std::string_view value = ValueText(FirstEntry(section, TreeKey(n)));
+    const std::string_view value = ValueText(keys[n]);
     if (value.empty()) break;
     if (value == kOpen) {
       if (!hasPending) {
@@ -78,9 +96,10 @@ int ReadTreeOrder(ProfileDocument& document, TreeTable& table) {
 }
 
 bool TreeOrderIsText(ProfileDocument& document) {
-  const ProfileNode* section = document.GetNode(document.FindSection(kTreeSection));
+  const std::vector<const ProfileNode*> keys =
+      TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)));
   for (int n = 0; n < kTreeTableSize; ++n) {
-    const ProfileNode* entry = FirstEntry(section, TreeKey(n));
+    const ProfileNode* entry = keys[n];
     if (entry == nullptr) return true;
     if (entry->type == ProfileValueType::String) {
       if (ValueText(entry).empty()) return true;
@@ -99,12 +118,13 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
   ReadTreeOrder(package, offered);
   ReadTreeOrder(host, tree);
   const size_t own = tree.size();
+  std::set<std::vector<std::string>> paths;
+  for (const TreeEntry& entry : tree) paths.insert(entry.path);
   for (TreeEntry& entry : offered) {
     // A full table needs more keys than the host reads: the list is not
     // written, whatever else would be dropped.
     if (tree.size() >= static_cast<size_t>(kTreeTableSize)) break;
-    auto same = [&](const TreeEntry& e) { return e.path == entry.path; };
-    if (std::none_of(tree.begin(), tree.end(), same)) tree.push_back(std::move(entry));
+    if (paths.insert(entry.path).second) tree.push_back(std::move(entry));
   }
   if (tree.size() == own) return 0;
   // Name by name, bytes unsigned: a node's children follow it before any
