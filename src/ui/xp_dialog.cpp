@@ -29,28 +29,22 @@ bool CXPDialog::OnInitMenuPopup(WPARAM wParam, LPARAM, LRESULT&) {
   return false;
 }
 
-bool CXPDialog::OnMeasureItem(WPARAM, LPARAM lParam, LRESULT& result) {
-  auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-  if (measure == nullptr || measure->CtlType != ODT_MENU || !MeasureMenuItem(measure)) return false;
-  result = TRUE;
-  return true;
+bool CXPDialog::OnMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  return RouteMenuMessage(m_hWnd, message, wParam, lParam, result);
 }
 
-bool CXPDialog::OnDrawItem(WPARAM, LPARAM lParam, LRESULT& result) {
-  if (!DrawMenuItem(reinterpret_cast<DRAWITEMSTRUCT*>(lParam), m_hWnd)) return false;
-  result = TRUE;
-  return true;
+bool CXPDialog::OnMeasureItem(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  return OnMenuMessage(WM_MEASUREITEM, wParam, lParam, result);
+}
+
+bool CXPDialog::OnDrawItem(WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  // Not a menu item: the framework hands it to the control it draws.
+  return OnMenuMessage(WM_DRAWITEM, wParam, lParam, result);
 }
 
 bool CXPDialog::OnMenuChar(WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  // Converted menus answer for themselves; every other menu is the system's.
-  HMENU menu = reinterpret_cast<HMENU>(lParam);
-  MENUITEMINFOA item = {};
-  item.cbSize = sizeof item;
-  item.fMask = MIIM_FTYPE;
-  if (!::GetMenuItemInfoA(menu, 0, TRUE, &item) || !(item.fType & MFT_OWNERDRAW)) return false;
-  result = MenuChar(menu, LOWORD(wParam), HIWORD(wParam));
-  return true;
+  // Menus that are not converted are the system's.
+  return OnMenuMessage(WM_MENUCHAR, wParam, lParam, result);
 }
 
 }  // namespace zet

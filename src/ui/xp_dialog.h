@@ -21,6 +21,7 @@ class CXPDialog : public CDialog {
   bool OnMeasureItem(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnDrawItem(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnMenuChar(WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnMenuMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 };
 
 }  // namespace zet

@@ -4,8 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/gui/update_app.h"
+#include "ui/about_dlg.h"
+#include "ui/framework/bitmap_pixels.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/scoped_handles.h"
+#include "ui/resources/resource.h"
+#include "ui/update_dlg.h"
 
 namespace zet::test {
 
@@ -194,43 +199,58 @@ std::string ItemText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, i
 bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 
 Image CaptureWindow(HWND window) {
-  Image image;
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   Pause(200);
   RECT rect;
-  if (!::GetWindowRect(window, &rect)) return image;
-  image.width = rect.right - rect.left;
-  image.height = rect.bottom - rect.top;
-  if (image.width <= 0 || image.height <= 0) return Image();
-  ScopedWindowDC screen(nullptr);
-  ScopedMemoryDC memory(screen.get());
-  ScopedBitmap bitmap(::CreateCompatibleBitmap(screen.get(), image.width, image.height));
+  if (!::GetWindowRect(window, &rect)) return Image();
+  return CaptureScreen(rect);
+}
+
+namespace {
+
+// The pixels of an area of a device context.
+Image CaptureDC(HDC source, int x, int y, int width, int height) {
+  Image image;
+  if (width <= 0 || height <= 0) return image;
+  image.width = width;
+  image.height = height;
+  ScopedMemoryDC memory(source);
+  ScopedBitmap bitmap(::CreateCompatibleBitmap(source, width, height));
   {
     ScopedSelectObject select(memory.get(), bitmap.get());
-    ::BitBlt(memory.get(), 0, 0, image.width, image.height, screen.get(), rect.left, rect.top, SRCCOPY);
+    ::BitBlt(memory.get(), 0, 0, width, height, source, x, y, SRCCOPY);
   }
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = image.width;
-  info.bmiHeader.biHeight = -image.height;  // top row first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-  ::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(image.height), image.pixels.data(), &info,
-              DIB_RGB_COLORS);
-  for (uint32_t& p : image.pixels) p &= 0xFFFFFF;
+  image.pixels = ReadBitmapPixels(bitmap.get(), width, height);
+  if (image.pixels.empty()) return Image();
   return image;
 }
 
+}  // namespace
+
+Image CaptureScreen(const RECT& rect) {
+  ScopedWindowDC screen(nullptr);
+  return CaptureDC(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+Image CaptureWindowDrawing(HWND window) {
+  RECT rect;
+  if (!::GetWindowRect(window, &rect)) return Image();
+  ScopedWindowDC dc(window, true);
+  return CaptureDC(dc.get(), 0, 0, rect.right - rect.left, rect.bottom - rect.top);
+}
+
 std::string SaveScreenshot(HWND window, const std::string& name) {
+  return SaveScreenshot(CaptureWindow(window), name);
+}
+
+std::string SaveScreenshot(const Image& image, const std::string& name) {
   char module[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, module, MAX_PATH);
   std::string folder(module);
   // The test programs sit in build/windows/tests; the pictures go beside them.
   for (int up = 0; up < 2; ++up) folder = folder.substr(0, folder.find_last_of('\\'));
   const std::string path = folder + "\\screenshots\\" + name + ".png";
-  return WritePng(path, CaptureWindow(window)) ? path : std::string();
+  return WritePng(path, image) ? path : std::string();
 }
 
 HostKey::HostKey() {
@@ -272,5 +292,32 @@ CurrentFolder::CurrentFolder(const std::string& folder) {
 }
 
 CurrentFolder::~CurrentFolder() { ::SetCurrentDirectoryA(previous_.c_str()); }
+
+bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
+bool IsAboutBox(HWND window) { return dynamic_cast<CAboutDlg*>(CDialog::FromHandle(window)) != nullptr; }
+
+ProgramSession::ProgramSession(const std::string& resBase, const std::string& language) {
+  host_.SetDword("VERSION", 0x40000);
+  if (!resBase.empty()) host_.SetString("ResBase", resBase);
+  WriteBytes(dir_ / "zetveltran.lng", language.empty() ? ReadBytes(DataPath("ui/zetveltran.lng")) : language);
+  folder_ = std::make_unique<CurrentFolder>(dir_.path());
+  session_ = std::make_unique<GuiSession>([] {
+    CUpdateApp app;
+    app.InitInstance();
+  });
+  dialog_ = session_->WaitForDialog(IsMainDialog);
+}
+
+ProgramSession::~ProgramSession() {
+  if (dialog_ != nullptr && session_->WaitForDialog(IsMainDialog, 0) != nullptr) Click(dialog_, IDCANCEL);
+  session_.reset();
+}
+
+CaughtBox ProgramSession::Confirm(const std::string& source, const std::string& target) {
+  SetText(dialog_, IDC_SOURCE, source);
+  SetText(dialog_, IDC_TARGET, target);
+  Click(dialog_, IDOK);
+  return session_->WaitForBox();
+}
 
 }  // namespace zet::test

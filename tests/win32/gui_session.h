@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 
 #include "png_file.h"
 #include "running_copy.h"
+#include "test_support.h"
 
 namespace zet::test {
 
@@ -81,9 +83,15 @@ bool ItemEnabled(HWND dialog, int id);
 
 // What the screen shows of a window, title bar included.
 Image CaptureWindow(HWND window);
+// What the screen shows in a rectangle (screen coordinates), as it is.
+Image CaptureScreen(const RECT& rect);
+// What a window has drawn of itself, frame included, whatever lies above
+// it on the screen.
+Image CaptureWindowDrawing(HWND window);
 // Saves a screenshot under build/windows/screenshots/ (beside the test
 // programs); the file's path, or "" when it could not be written.
 std::string SaveScreenshot(HWND window, const std::string& name);
+std::string SaveScreenshot(const Image& image, const std::string& name);
 
 // HKEY_CLASSES_ROOT\Software\Brankor\KORA in the registry, removed again
 // (with Software\Brankor) when the object goes.
@@ -112,6 +120,35 @@ class CurrentFolder {
 
  private:
   std::string previous_;
+};
+
+// The dialogs of our dialog layer.
+bool IsMainDialog(HWND window);
+bool IsAboutBox(HWND window);
+
+// The program started in a folder with a language file (the tests' one
+// unless another text is given), on a supported host whose resource base
+// is resBase; the main dialog open.
+class ProgramSession {
+ public:
+  explicit ProgramSession(const std::string& resBase, const std::string& language = "");
+  ~ProgramSession();
+  ProgramSession(const ProgramSession&) = delete;
+  ProgramSession& operator=(const ProgramSession&) = delete;
+
+  HWND dialog() const { return dialog_; }
+  GuiSession& session() { return *session_; }
+  HostKey& host() { return host_; }
+
+  // Enters the folders and clicks OK; the box that follows.
+  CaughtBox Confirm(const std::string& source, const std::string& target);
+
+ private:
+  HostKey host_;
+  TempDir dir_;
+  std::unique_ptr<CurrentFolder> folder_;
+  std::unique_ptr<GuiSession> session_;
+  HWND dialog_ = nullptr;
 };
 
 }  // namespace zet::test

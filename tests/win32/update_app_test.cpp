@@ -22,9 +22,9 @@ using test::BoxIcon;
 using test::CaughtBox;
 using test::GuiSession;
 using test::HostKey;
+using test::IsMainDialog;
 using test::TempDir;
 
-bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
 
 // Runs the start-up in a folder with the tests' language file (or none).
 struct Startup {

@@ -32,15 +32,16 @@ using test::CaughtBox;
 using test::GuiSession;
 using test::HostKey;
 using test::ItemEnabled;
+using test::IsAboutBox;
+using test::IsMainDialog;
 using test::ItemText;
+using test::ProgramSession;
 using test::TempDir;
 using test::TextOf;
 
 const int kRunControls[] = {IDOK, IDCANCEL, IDC_SOURCE, IDC_TARGET, IDC_BROWSE_SOURCE, IDC_BROWSE_TARGET,
                             IDC_OVERWRITE};
 
-bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
-bool IsAboutBox(HWND window) { return dynamic_cast<CAboutDlg*>(CDialog::FromHandle(window)) != nullptr; }
 
 // Which of the run's controls are enabled, as "1111111".
 std::string EnabledControls(HWND dialog) {
@@ -56,47 +57,6 @@ std::string MenuItemText(HMENU menu, int position) {
   for (const wchar_t* p = text; *p != 0; ++p) ascii += *p < 128 ? static_cast<char>(*p) : '?';
   return ascii;
 }
-
-// The program started in a folder with a language file, on a supported
-// host whose resource base is resBase; the main dialog open.
-class ProgramSession {
- public:
-  explicit ProgramSession(const std::string& resBase, const std::string& language = "") {
-    host_.SetDword("VERSION", 0x40000);
-    if (!resBase.empty()) host_.SetString("ResBase", resBase);
-    test::WriteBytes(dir_ / "zetveltran.lng",
-                     language.empty() ? test::ReadBytes(test::DataPath("ui/zetveltran.lng")) : language);
-    folder_ = std::make_unique<test::CurrentFolder>(dir_.path());
-    session_ = std::make_unique<GuiSession>([] {
-      CUpdateApp app;
-      app.InitInstance();
-    });
-    dialog_ = session_->WaitForDialog(IsMainDialog);
-  }
-  ~ProgramSession() {
-    if (dialog_ != nullptr && session_->WaitForDialog(IsMainDialog, 0) != nullptr) test::Click(dialog_, IDCANCEL);
-    session_.reset();
-  }
-
-  HWND dialog() const { return dialog_; }
-  GuiSession& session() { return *session_; }
-  HostKey& host() { return host_; }
-
-  // Enters the folders and clicks OK; the box that follows.
-  CaughtBox Confirm(const std::string& source, const std::string& target) {
-    test::SetText(dialog_, IDC_SOURCE, source);
-    test::SetText(dialog_, IDC_TARGET, target);
-    test::Click(dialog_, IDOK);
-    return session_->WaitForBox();
-  }
-
- private:
-  HostKey host_;
-  TempDir dir_;
-  std::unique_ptr<test::CurrentFolder> folder_;
-  std::unique_ptr<GuiSession> session_;
-  HWND dialog_ = nullptr;
-};
 
 TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   const std::string resBase = "C:\\Program Files\\Brankor\\ZET\\Installations\\Standard\\RESOURCEN";
@@ -489,9 +449,18 @@ TEST(FolderPicker, BrowsingFillsTheFieldOnlyWhenAFolderIsChosen) {
   ASSERT_NE(picker.window, nullptr);
   select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
   EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
-  select(picker.window, test::ProgramPath(trees, "pkg"));
-  EXPECT_TRUE(test::WaitUntil([&] { return !okEnabled(picker.window); }));
-  select(picker.window, test::ProgramPath(trees, "pkg/RESOURCEN"));
+  // Then as clicks in the tree: the picker may refresh its tree a while
+  // after it opens, and from then on it lets selections by path pass.
+  HWND tree = ::FindWindowExA(picker.window, nullptr, WC_TREEVIEWA, nullptr);
+  auto treeItem = [&](UINT relation, HTREEITEM item) {
+    return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+  };
+  auto click = [&](HTREEITEM item) { ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)); };
+  const HTREEITEM resourcen = treeItem(TVGN_CARET, nullptr);
+  ASSERT_NE(resourcen, nullptr);
+  click(treeItem(TVGN_PARENT, resourcen));
+  EXPECT_TRUE(test::WaitUntil([&] { return !okEnabled(picker.window); })) << "pkg";
+  click(resourcen);
   EXPECT_TRUE(test::WaitUntil([&] { return okEnabled(picker.window); }));
   test::Click(picker.window, IDOK);
   EXPECT_TRUE(test::WaitUntil([&] { return ItemText(dialog, IDC_TARGET) == test::ProgramPath(trees, "pkg/RESOURCEN"); }));

@@ -65,6 +65,14 @@ bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
   return OnUnhandledMessage(message, wParam, lParam, result);
 }
 
+bool CDialog::ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (message != WM_DRAWITEM) return false;
+  const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+  if (draw == nullptr || draw->CtlType == ODT_MENU) return false;
+  CWnd* control = CWnd::FromHandle(draw->hwndItem);
+  return control != nullptr && control->OnChildNotify(message, wParam, lParam, result);
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   CDialog* self;
   if (message == WM_INITDIALOG) {
@@ -81,7 +89,8 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     return FALSE;
   }
   LRESULT result = 0;
-  if (!self->Dispatch(message, wParam, lParam, result)) return FALSE;
+  if (!self->Dispatch(message, wParam, lParam, result) && !ReflectToControl(message, wParam, lParam, result))
+    return FALSE;
   switch (message) {
     // These few return their result straight from the dialog procedure.
     case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:

@@ -94,6 +94,9 @@ class CDialog : public CWnd {
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // What no handler took: the drawing of an owner-drawn control goes back
+  // to the control's object.
+  static bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   UINT templateId_;
   HWND parent_;

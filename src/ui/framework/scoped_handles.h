@@ -68,6 +68,7 @@ class ScopedGdiObject {
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
 using ScopedBrush = ScopedGdiObject<HBRUSH>;
 using ScopedFont = ScopedGdiObject<HFONT>;
+using ScopedPen = ScopedGdiObject<HPEN>;
 
 // A memory device context: DeleteDC.
 class ScopedMemoryDC {
@@ -84,10 +85,12 @@ class ScopedMemoryDC {
   HDC dc_;
 };
 
-// The device context of a window (the screen's for a null window): ReleaseDC.
+// The device context of a window's client area (the screen's for a null
+// window), or of the whole window with its frame: ReleaseDC.
 class ScopedWindowDC {
  public:
-  explicit ScopedWindowDC(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  explicit ScopedWindowDC(HWND window, bool wholeWindow = false)
+      : window_(window), dc_(wholeWindow ? ::GetWindowDC(window) : ::GetDC(window)) {}
   ~ScopedWindowDC() {
     if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
   }
@@ -131,6 +134,21 @@ class ScopedIcon {
 
  private:
   HICON icon_ = nullptr;
+};
+
+// A menu that no window owns: DestroyMenu.
+class ScopedMenu {
+ public:
+  explicit ScopedMenu(HMENU menu) : menu_(menu) {}
+  ~ScopedMenu() {
+    if (menu_ != nullptr) ::DestroyMenu(menu_);
+  }
+  ScopedMenu(const ScopedMenu&) = delete;
+  ScopedMenu& operator=(const ScopedMenu&) = delete;
+  HMENU get() const { return menu_; }
+
+ private:
+  HMENU menu_;
 };
 
 // A window hook of the calling thread: UnhookWindowsHookEx.

@@ -7,6 +7,8 @@ namespace zet {
 namespace {
 // One subclass id for every object of ours; the object is the reference data.
 constexpr UINT_PTR kSubclassId = 0x5A45;
+// The window property naming the object bound to a window.
+constexpr char kObjectProperty[] = "ZetCWnd";
 }  // namespace
 
 std::string GetWindowTextOf(HWND window) {
@@ -19,6 +21,10 @@ std::string GetWindowTextOf(HWND window) {
 }
 
 CWnd::~CWnd() { UnsubclassWindow(); }
+
+CWnd* CWnd::FromHandle(HWND window) {
+  return window != nullptr ? static_cast<CWnd*>(::GetPropA(window, kObjectProperty)) : nullptr;
+}
 
 std::string CWnd::GetWindowText() const { return GetWindowTextOf(m_hWnd); }
 
@@ -38,12 +44,16 @@ bool CWnd::SubclassDlgItem(int id, HWND parent) {
     m_hWnd = nullptr;
     return false;
   }
+  ::SetPropA(control, kObjectProperty, this);
   subclassed_ = true;
   return true;
 }
 
 void CWnd::UnsubclassWindow() {
-  if (subclassed_ && m_hWnd != nullptr) ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
+  if (subclassed_ && m_hWnd != nullptr) {
+    ::RemoveWindowSubclass(m_hWnd, &CWnd::SubclassProc, kSubclassId);
+    ::RemovePropA(m_hWnd, kObjectProperty);
+  }
   subclassed_ = false;
   m_hWnd = nullptr;
 }

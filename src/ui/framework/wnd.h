@@ -2,7 +2,8 @@
 // CWnd: the one owner of an HWND. A dialog binds itself to its window at
 // WM_INITDIALOG; a control member is bound to an existing child window by
 // subclassing it (SetWindowSubclass), and lets go of it when the window is
-// destroyed. Objects are not copyable: a window has exactly one object.
+// destroyed. A dialog hands the drawing of an owner-drawn control back to
+// the control's object. Objects are not copyable: a window has exactly one object.
 
 #include <windows.h>
 
@@ -37,6 +38,14 @@ class CWnd {
   LONG_PTR GetStyle() const { return ::GetWindowLongPtrA(m_hWnd, GWL_STYLE); }
   // Sets and clears style bits, as a style change only (no move, no redraw).
   void ModifyStyle(LONG_PTR remove, LONG_PTR add) const;
+
+  // The object bound to a window by subclassing; null for any other window.
+  static CWnd* FromHandle(HWND window);
+
+  // A message about this control that its parent hands back to it (the
+  // drawing of an owner-drawn control). True when the control handled it,
+  // with the message's result.
+  virtual bool OnChildNotify(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
   HWND m_hWnd = nullptr;
 

@@ -1,0 +1,663 @@
+// The flat look: its colours and the system's version code as plain
+// functions, the measures and keys of converted menu items, and the main
+// dialog's buttons, edit fields, context menu and system menu as the
+// screen shows them, probed pixel by pixel against the colours that the
+// look computes from the system colours. Screenshots of both menus open go
+// to build/windows/screenshots/.
+
+#include <gtest/gtest.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "gui_session.h"
+#include "ui/menu_xp.h"
+#include "ui/resources/resource.h"
+#include "ui/windows_version.h"
+#include "ui/xp_colour.h"
+#include "ui/xp_edit.h"
+
+namespace zet {
+namespace {
+
+using test::Image;
+using test::ProgramSession;
+
+// ------------------------------------------------------------ plain functions
+
+TEST(XPColour, TransformMovesLightnessAndSaturation) {
+  for (COLORREF colour : {RGB(0, 120, 215), RGB(245, 245, 245), RGB(12, 34, 56), RGB(255, 0, 0)})
+    EXPECT_EQ(TransformColour(colour, 0, 0), colour);
+  const struct {
+    COLORREF colour;
+    int lightness, saturation;
+    COLORREF expected;
+  } cases[] = {
+      {RGB(240, 240, 240), 20, 0, RGB(243, 243, 243)},   {RGB(240, 240, 240), 75, 0, RGB(251, 251, 251)},
+      {RGB(240, 240, 240), -18, 0, RGB(197, 197, 197)},  {RGB(240, 240, 240), -27, 0, RGB(175, 175, 175)},
+      {RGB(240, 240, 240), 73, 0, RGB(251, 251, 251)},   {RGB(0, 0, 0), 40, 0, RGB(102, 102, 102)},
+      {RGB(255, 255, 255), -40, 0, RGB(153, 153, 153)},  {RGB(255, 0, 0), 20, -100, RGB(153, 153, 153)},
+      {RGB(48, 150, 250), 80, -66, RGB(227, 234, 241)},  {RGB(48, 150, 250), 50, -50, RGB(177, 202, 227)},
+      {RGB(48, 150, 250), 70, -57, RGB(210, 223, 236)},  {RGB(0, 120, 215), 80, -66, RGB(215, 227, 236)},
+      {RGB(100, 150, 200), -30, 0, RGB(55, 105, 155)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.lightness) + " " + std::to_string(c.saturation));
+    EXPECT_EQ(TransformColour(c.colour, c.lightness, c.saturation), c.expected);
+  }
+}
+
+int g_Queries = 0;
+OSVERSIONINFOA g_Reported = {};
+BOOL WINAPI FailFirstQuery(OSVERSIONINFOA* info) {
+  if (g_Queries++ == 0) return FALSE;
+  *info = g_Reported;
+  return TRUE;
+}
+
+TEST(WindowsVersion, EveryRowAndOnlyAnAnswerIsKept) {
+  const struct {
+    DWORD platform, major, minor;
+    int code;
+  } rows[] = {
+      {VER_PLATFORM_WIN32_WINDOWS, 4, 0, 2},  {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 3},
+      {VER_PLATFORM_WIN32_WINDOWS, 4, 90, 4}, {VER_PLATFORM_WIN32_NT, 3, 51, 5},
+      {VER_PLATFORM_WIN32_NT, 4, 0, 6},       {VER_PLATFORM_WIN32_NT, 5, 0, 7},
+      {VER_PLATFORM_WIN32_NT, 5, 1, 8},       {VER_PLATFORM_WIN32_NT, 5, 2, 5},
+      {VER_PLATFORM_WIN32_NT, 6, 1, 5},       {VER_PLATFORM_WIN32_NT, 10, 0, 5},
+      {VER_PLATFORM_WIN32s, 3, 11, 1},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(WindowsVersionCodeOf(row.platform, row.major, row.minor), row.code)
+        << row.platform << " " << row.major << "." << row.minor;
+
+  g_Queries = 0;
+  g_Reported = {sizeof g_Reported, 5, 1, 2600, VER_PLATFORM_WIN32_NT, {}};
+  SetWindowsVersionQuery(&FailFirstQuery);
+  EXPECT_EQ(GetWindowsVersionCode(), 0) << "the system did not answer";
+  EXPECT_EQ(GetWindowsVersionCode(), 8) << "and is asked again";
+  g_Reported.dwMinorVersion = 0;
+  EXPECT_EQ(GetWindowsVersionCode(), 8) << "an answer is kept";
+  EXPECT_EQ(g_Queries, 2);
+  SetWindowsVersionQuery(nullptr);
+  EXPECT_EQ(GetWindowsVersionCode(), 5) << "the system reports a version after XP";
+}
+
+// A popup menu of the labels, converted as a marked window's popup is.
+HMENU ConvertedMenu(std::initializer_list<const wchar_t*> labels) {
+  HMENU menu = ::CreatePopupMenu();
+  UINT id = 100;
+  for (const wchar_t* label : labels) ::AppendMenuW(menu, MF_STRING, id++, label);
+  ConvertMenuItems(nullptr, menu, true, false);
+  return menu;
+}
+
+ULONG_PTR ItemData(HMENU menu, int position) {
+  MENUITEMINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = MIIM_DATA | MIIM_FTYPE;
+  ::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
+  return (info.fType & MFT_OWNERDRAW) ? info.dwItemData : 0;
+}
+
+TEST(MenuItems, MeasuresAreStoredInTheItemsAndALongLabelFits) {
+  // Height in bits 0-7, shortcut width in 8-15, label width from 16 up.
+  const ULONG_PTR packed = PackMenuItemMeasures({20, 700, 60});
+  EXPECT_EQ(packed, 20u | 60u << 8 | 700u << 16);
+  const MenuItemMeasures cut = UnpackMenuItemMeasures(PackMenuItemMeasures({300, 70000, 300}));
+  EXPECT_EQ(std::make_tuple(cut.height, cut.labelWidth, cut.shortcutWidth), std::make_tuple(255, 0xFFFF, 255));
+  MEASUREITEMSTRUCT measure = {ODT_MENU, 0, 100, 0, 0, packed};
+  ASSERT_TRUE(MeasureMenuItem(&measure));
+  EXPECT_EQ(std::make_pair(measure.itemWidth, measure.itemHeight), std::make_pair(700u + 60 + 42, 20u));
+  MEASUREITEMSTRUCT bar = {ODT_MENU, 0, 100, 0, 0, PackMenuItemMeasures({0, 50, 0})};
+  ASSERT_TRUE(MeasureMenuItem(&bar));
+  EXPECT_EQ(bar.itemWidth, 54u);
+  MEASUREITEMSTRUCT button = {ODT_BUTTON, 1, 0, 0, 0, packed};
+  EXPECT_FALSE(MeasureMenuItem(&button));
+
+  // A label far wider than 255 pixels, as the About entry's built-in text
+  // with its blanks: the item is measured wide enough for it.
+  const std::wstring wide = L"&About" + std::wstring(300, L'W');
+  HMENU menu = ConvertedMenu({wide.c_str(), L"&Copy\tCtrl+C"});
+  ::InsertMenuW(menu, 1, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+  ConvertMenuItems(nullptr, menu, true, false);
+  HDC screen = ::GetDC(nullptr);
+  HGDIOBJ old = ::SelectObject(screen, ::GetStockObject(DEFAULT_GUI_FONT));
+  SIZE label = {}, shortcut = {};
+  ::GetTextExtentPoint32W(screen, wide.c_str() + 1, static_cast<int>(wide.size() - 1), &label);
+  ::GetTextExtentPoint32W(screen, L"Ctrl+C", 6, &shortcut);
+  ::SelectObject(screen, old);
+  ::ReleaseDC(nullptr, screen);
+  ASSERT_GT(label.cx, 255);
+  for (int position : {0, 2}) {
+    MEASUREITEMSTRUCT item = {ODT_MENU, 0, 0, 0, 0, ItemData(menu, position)};
+    ASSERT_TRUE(MeasureMenuItem(&item));
+    EXPECT_EQ(item.itemWidth, static_cast<UINT>(label.cx + shortcut.cx + 42)) << position;
+    EXPECT_GE(item.itemHeight, 20u);
+  }
+  MEASUREITEMSTRUCT separator = {ODT_MENU, 0, 0, 0, 0, ItemData(menu, 1)};
+  ASSERT_TRUE(MeasureMenuItem(&separator));
+  EXPECT_LT(separator.itemHeight, 20u) << "a separator is a thin item";
+  ::DestroyMenu(menu);
+
+  // An unmarked window's menus stay the system's.
+  HMENU plain = ::CreatePopupMenu();
+  ::AppendMenuW(plain, MF_STRING, 1, L"&Open");
+  ConvertMenuItems(nullptr, plain, false, false);
+  EXPECT_EQ(ItemData(plain, 0), 0u);
+  EXPECT_EQ(MenuChar(plain, 'O', MF_POPUP), 0);
+  ::DestroyMenu(plain);
+}
+
+TEST(MenuItems, ATypedLetterExecutesTheItemThatUnderlinesIt) {
+  HMENU menu = ConvertedMenu({L"&Open", L"Fish && Chips", L"Salt && &Vinegar", L"&&Ampersand", L"Save &As\tCtrl+S",
+                              L"&open again", L"\u00c4&\u00dfen"});
+  const LRESULT execute = MNC_EXECUTE << 16;
+  EXPECT_EQ(MenuChar(menu, 'o', MF_POPUP), execute | 0) << "the first of two items with the letter";
+  EXPECT_EQ(MenuChar(menu, 'O', MF_POPUP), execute | 0);
+  EXPECT_EQ(MenuChar(menu, 'v', MF_POPUP), execute | 2);
+  EXPECT_EQ(MenuChar(menu, 'a', MF_POPUP), execute | 4) << "\"&&A\" is no key, \"&A\" is";
+  EXPECT_EQ(MenuChar(menu, 'c', MF_POPUP), 0) << "\"&& C\" is no key";
+  EXPECT_EQ(MenuChar(menu, '&', MF_POPUP), 0);
+  EXPECT_EQ(MenuChar(menu, 'z', MF_POPUP), 0);
+  EXPECT_EQ(MenuChar(menu, 0xDF, MF_POPUP), execute | 6);
+  EXPECT_EQ(MenuChar(menu, 'v', MF_SYSMENU), execute | 2) << "the system menu's letters work as well";
+  ::DestroyMenu(menu);
+}
+
+// ------------------------------------------------------------ on the screen
+
+// Colours as the screen image holds them (0x00RRGGBB).
+uint32_t Px(COLORREF colour) { return GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour); }
+uint32_t Sys(int index) { return Px(::GetSysColor(index)); }
+uint32_t Darkened(uint32_t pixel, int percent) {
+  auto part = [&](int shift) { return ((pixel >> shift) & 0xFF) * static_cast<uint32_t>(percent) / 100 << shift; };
+  return part(16) | part(8) | part(0);
+}
+
+RECT ScreenRect(HWND window) {
+  RECT rect;
+  ::GetWindowRect(window, &rect);
+  return rect;
+}
+
+// The window's own drawing, once it has painted itself anew.
+Image Shot(HWND window) {
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+  return test::CaptureWindowDrawing(window);
+}
+
+bool Contains(const Image& image, uint32_t colour) {
+  for (uint32_t pixel : image.pixels)
+    if (pixel == colour) return true;
+  return false;
+}
+
+// A button as the user sees it: its frame (left edge, half-way down) and
+// its face (3 pixels in, clear of the focus rectangle and the text).
+struct ButtonLook {
+  uint32_t frame = 0, fill = 0;
+  Image image;
+};
+ButtonLook LookOf(HWND button) {
+  ButtonLook look;
+  look.image = Shot(button);
+  look.frame = look.image.at(0, look.image.height / 2);
+  look.fill = look.image.at(3, 3);
+  return look;
+}
+
+// Waits until the button shows the frame, then its look.
+ButtonLook WaitForFrame(HWND button, uint32_t frame) {
+  ButtonLook look;
+  test::WaitUntil([&] { return (look = LookOf(button)).frame == frame; }, 5000);
+  return look;
+}
+
+void MoveMouseTo(HWND window) {
+  const RECT rect = ScreenRect(window);
+  ::SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+}
+void MoveMouseAway() { ::SetCursorPos(1200, 1000); }
+
+// The program started with its main dialog open, the mouse away from it.
+class OnScreen : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(dialog, nullptr); }
+
+  struct MouseAway {
+    MouseAway() { MoveMouseAway(); }
+  } mouseAway;
+  ProgramSession program{"C:\\Host\\RESOURCEN"};
+  HWND dialog = program.dialog();
+};
+
+TEST_F(OnScreen, ButtonsShowEachStateInFrameFaceAndText) {
+  HWND browse = ::GetDlgItem(dialog, IDC_BROWSE_TARGET);
+  EXPECT_TRUE((::GetWindowLongPtrA(browse, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW);
+  const uint32_t face15 = Px(FaceColour(15));
+
+  ButtonLook look = WaitForFrame(browse, Sys(COLOR_BTNSHADOW));
+  EXPECT_EQ(look.frame, Sys(COLOR_BTNSHADOW)) << "at rest";
+  EXPECT_EQ(look.fill, face15);
+  EXPECT_TRUE(Contains(look.image, Sys(COLOR_BTNTEXT)));
+
+  look = LookOf(::GetDlgItem(dialog, IDOK));
+  EXPECT_EQ(look.frame, Sys(COLOR_3DDKSHADOW)) << "the default button";
+  EXPECT_EQ(look.fill, face15);
+
+  MoveMouseTo(browse);
+  look = WaitForFrame(browse, Sys(COLOR_HIGHLIGHT));
+  EXPECT_EQ(look.frame, Sys(COLOR_HIGHLIGHT)) << "hot";
+  EXPECT_EQ(look.fill, Px(SystemColour(COLOR_HIGHLIGHT, 80, -66)));
+  EXPECT_TRUE(Contains(look.image, Px(RGB(0, 0, 0))));
+
+  ::SendMessageA(browse, BM_SETSTATE, TRUE, 0);
+  look = LookOf(browse);
+  EXPECT_EQ(look.frame, Sys(COLOR_HIGHLIGHT)) << "pressed";
+  EXPECT_EQ(look.fill, Px(SystemColour(COLOR_HIGHLIGHT, 50, -50)));
+  EXPECT_TRUE(Contains(look.image, Px(RGB(240, 240, 240))));
+  ::SendMessageA(browse, BM_SETSTATE, FALSE, 0);
+
+  MoveMouseAway();
+  look = WaitForFrame(browse, Sys(COLOR_BTNSHADOW));
+  EXPECT_EQ(look.frame, Sys(COLOR_BTNSHADOW)) << "the mouse has left";
+  EXPECT_EQ(look.fill, face15);
+
+  ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(browse), TRUE);
+  look = WaitForFrame(browse, Sys(COLOR_3DDKSHADOW));
+  EXPECT_EQ(look.frame, Sys(COLOR_3DDKSHADOW)) << "focused";
+  EXPECT_EQ(look.fill, face15);
+  bool focusRect = false;
+  for (int x = 3; x < look.image.width - 3; ++x) focusRect = focusRect || look.image.at(x, 2) != face15;
+  EXPECT_TRUE(focusRect) << "a focus rectangle 2 pixels inside";
+
+  ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDC_SOURCE)), TRUE);
+  ::EnableWindow(browse, FALSE);
+  look = WaitForFrame(browse, Sys(COLOR_BTNSHADOW));
+  EXPECT_EQ(look.frame, Sys(COLOR_BTNSHADOW)) << "disabled";
+  EXPECT_EQ(look.fill, face15);
+  EXPECT_TRUE(Contains(look.image, Sys(COLOR_GRAYTEXT)));
+  EXPECT_FALSE(Contains(look.image, Sys(COLOR_BTNTEXT)));
+
+  // The About box's only button is its default one.
+  ::PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  HWND about = program.session().WaitForDialog(test::IsAboutBox);
+  ASSERT_NE(about, nullptr);
+  look = LookOf(::GetDlgItem(about, IDOK));
+  EXPECT_EQ(look.frame, Sys(COLOR_3DDKSHADOW));
+  EXPECT_EQ(look.fill, face15);
+  test::Click(about, IDOK);
+  EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindow(about); }));
+}
+
+// An edit field's frame: the outer line (around the client area enlarged
+// by the system's edge) half-way down, and the inner line beside it.
+struct EditLook {
+  uint32_t frame = 0, inner = 0, right = 0;
+};
+EditLook LookOfEdit(HWND edit) {
+  const RECT window = ScreenRect(edit);
+  RECT client;
+  ::GetClientRect(edit, &client);
+  ::MapWindowPoints(edit, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  ::InflateRect(&client, ::GetSystemMetrics(SM_CXEDGE), ::GetSystemMetrics(SM_CYEDGE));
+  const Image image = Shot(edit);
+  const int y = image.height / 2;
+  return {image.at(client.left - window.left, y), image.at(client.left - window.left + 1, y),
+          image.at(client.right - window.left - 2, y)};
+}
+
+TEST_F(OnScreen, EditFramesShowTheFocusAndTheMouse) {
+  HWND source = ::GetDlgItem(dialog, IDC_SOURCE), target = ::GetDlgItem(dialog, IDC_TARGET);
+  EditLook look;
+  test::WaitUntil([&] { return (look = LookOfEdit(source)).frame == Sys(COLOR_HIGHLIGHT); }, 5000);
+  EXPECT_EQ(look.frame, Sys(COLOR_HIGHLIGHT)) << "focused";
+  EXPECT_EQ(look.inner, Sys(COLOR_WINDOW));
+  EXPECT_EQ(look.right, Sys(COLOR_WINDOW));
+  look = LookOfEdit(target);
+  EXPECT_EQ(look.frame, Sys(COLOR_BTNSHADOW)) << "at rest";
+  EXPECT_EQ(look.inner, Sys(COLOR_WINDOW));
+  EXPECT_EQ(look.right, Sys(COLOR_WINDOW));
+
+  MoveMouseTo(target);
+  test::WaitUntil([&] { return LookOfEdit(target).frame == Sys(COLOR_HIGHLIGHT); }, 5000);
+  EXPECT_EQ(LookOfEdit(target).frame, Sys(COLOR_HIGHLIGHT)) << "hot";
+  MoveMouseAway();
+  test::WaitUntil([&] { return LookOfEdit(target).frame == Sys(COLOR_BTNSHADOW); }, 5000);
+  EXPECT_EQ(LookOfEdit(target).frame, Sys(COLOR_BTNSHADOW)) << "the mouse has left";
+
+  ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+  test::WaitUntil([&] { return LookOfEdit(source).frame == Sys(COLOR_BTNSHADOW); }, 5000);
+  EXPECT_EQ(LookOfEdit(source).frame, Sys(COLOR_BTNSHADOW)) << "the focus has gone";
+  EXPECT_EQ(LookOfEdit(target).frame, Sys(COLOR_HIGHLIGHT));
+}
+
+// The visible popup menu window of the thread; null when none comes.
+HWND WaitForPopupMenu(DWORD thread, int timeoutMs = 5000) {
+  HWND found = nullptr;
+  test::WaitUntil(
+      [&] {
+        ::EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM data) -> BOOL {
+              char name[16] = {};
+              ::GetClassNameA(window, name, sizeof name);
+              if (std::string(name) != "#32768" || !::IsWindowVisible(window)) return TRUE;
+              *reinterpret_cast<HWND*>(data) = window;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+      },
+      timeoutMs);
+  return found;
+}
+
+HMENU MenuOf(HWND popup) { return reinterpret_cast<HMENU>(::SendMessageA(popup, 0x01E1, 0, 0)); }
+
+// The dialog with its open menu, as a person would see them: the screen
+// around both, with the menu's own drawing on top.
+Image ShotWithMenu(HWND dialog, HWND popup) {
+  RECT area;
+  const RECT dialogRect = ScreenRect(dialog), popupRect = ScreenRect(popup);
+  ::UnionRect(&area, &dialogRect, &popupRect);
+  area.left = std::max(area.left, 0L);
+  area.top = std::max(area.top, 0L);
+  Image image = test::CaptureScreen(area);
+  const Image menu = test::CaptureWindowDrawing(popup);
+  for (int y = 0; y < menu.height; ++y)
+    for (int x = 0; x < menu.width; ++x) {
+      const int ix = popupRect.left - area.left + x, iy = popupRect.top - area.top + y;
+      if (ix >= 0 && iy >= 0 && ix < image.width && iy < image.height)
+        image.pixels[static_cast<size_t>(iy) * image.width + ix] = menu.at(x, y);
+    }
+  return image;
+}
+
+// Which items of the menu are enabled, separators left out: "0101".
+std::string EnabledItems(HMENU menu) {
+  std::string states;
+  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+    const UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    if (!(state & MF_SEPARATOR)) states += (state & (MF_GRAYED | MF_DISABLED)) ? '0' : '1';
+  }
+  return states;
+}
+
+void Press(HWND window, UINT key) { ::PostMessageA(window, WM_KEYDOWN, key, 0); }
+void Type(HWND window, char letter) { ::PostMessageA(window, WM_CHAR, static_cast<WPARAM>(letter), 0); }
+
+bool Closes(HWND popup) {
+  return test::WaitUntil([&] { return !::IsWindow(popup) || !::IsWindowVisible(popup); }, 5000);
+}
+
+void SetClipboard(const char* text) {
+  ASSERT_TRUE(::OpenClipboard(nullptr));
+  ::EmptyClipboard();
+  if (text != nullptr) {
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, std::strlen(text) + 1);
+    std::memcpy(::GlobalLock(memory), text, std::strlen(text) + 1);
+    ::GlobalUnlock(memory);
+    ::SetClipboardData(CF_TEXT, memory);
+  }
+  ::CloseClipboard();
+}
+
+std::string Clipboard() {
+  std::string text;
+  if (!::OpenClipboard(nullptr)) return "(clipboard busy)";
+  if (HANDLE data = ::GetClipboardData(CF_TEXT)) {
+    text = static_cast<const char*>(::GlobalLock(data));
+    ::GlobalUnlock(data);
+  }
+  ::CloseClipboard();
+  return text;
+}
+
+std::pair<DWORD, DWORD> Selection(HWND edit) {
+  DWORD start = 0, end = 0;
+  ::SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return {start, end};
+}
+
+// Opens the dialog's system menu from the keyboard, as Alt+Space does.
+HWND OpenSystemMenu(ProgramSession& program) {
+  ::PostMessageA(program.dialog(), WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  return WaitForPopupMenu(program.session().threadId());
+}
+
+// Closes the system menu and leaves the menu mode that the keyboard
+// started (Escape alone would only go back to the title bar).
+bool CloseSystemMenu(ProgramSession& program, HWND popup) {
+  ::PostMessageA(program.dialog(), WM_CANCELMODE, 0, 0);
+  return Closes(popup) && test::WaitUntil([&] {
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    ::GetGUIThreadInfo(program.session().threadId(), &gui);
+    return !(gui.flags & GUI_INMENUMODE);
+  }, 5000);
+}
+
+// Right-clicks the field; the context menu that opens.
+HWND OpenEditMenu(ProgramSession& program, HWND edit) {
+  const RECT rect = ScreenRect(edit);
+  ::PostMessageA(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(rect.left + 40, rect.bottom - 4));
+  return WaitForPopupMenu(program.session().threadId());
+}
+
+// Opens the context menu, reads which items it enables, closes it.
+std::string EditMenuItems(ProgramSession& program, HWND edit) {
+  HWND popup = OpenEditMenu(program, edit);
+  if (popup == nullptr) return "(no menu)";
+  const std::string items = EnabledItems(MenuOf(popup));
+  Press(popup, VK_ESCAPE);
+  return Closes(popup) ? items : "(menu stays open)";
+}
+
+TEST_F(OnScreen, TheEditMenuOffersWhatTheFieldCanDo) {
+  HWND edit = ::GetDlgItem(dialog, IDC_SOURCE);
+  const std::string path = "C:\\Packages\\RESOURCEN";
+
+  // Undo, Cut, Copy, Paste, Delete, Select all.
+  SetClipboard(nullptr);
+  EXPECT_EQ(EditMenuItems(program, edit), "000000") << "empty field, empty clipboard";
+  SetClipboard("D:\\Other");
+  EXPECT_EQ(EditMenuItems(program, edit), "000100") << "empty field, text on the clipboard";
+  test::SetText(dialog, IDC_SOURCE, path);
+  ::SendMessageA(edit, EM_SETSEL, 3, 11);
+  EXPECT_EQ(EditMenuItems(program, edit), "011111") << "a selection";
+  ::SendMessageA(edit, EM_SETSEL, 0, -1);
+  EXPECT_EQ(EditMenuItems(program, edit), "011110") << "everything selected";
+  ::SendMessageA(edit, EM_SETSEL, 21, 21);
+  ::SendMessageA(edit, WM_CHAR, 'x', 0);
+  EXPECT_EQ(EditMenuItems(program, edit), "100101") << "something typed";
+  ::SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
+  ::SendMessageA(edit, EM_SETSEL, 3, 11);
+  EXPECT_EQ(EditMenuItems(program, edit), "001001") << "read-only with a selection";
+  ::SendMessageA(edit, EM_SETREADONLY, FALSE, 0);
+
+  // Copy, chosen by its letter: the selection stays as it was.
+  test::SetText(dialog, IDC_SOURCE, path);
+  ::SendMessageA(edit, EM_SETSEL, 3, 11);
+  HWND popup = OpenEditMenu(program, edit);
+  ASSERT_NE(popup, nullptr);
+  Type(popup, 'z');
+  ::Sleep(200);
+  EXPECT_TRUE(::IsWindowVisible(popup)) << "no item underlines z";
+  HMENU menu = MenuOf(popup);
+  // The keyboard walks to Cut, the first enabled item.
+  for (int step = 0; step < 8 && !(::GetMenuState(menu, 2, MF_BYPOSITION) & MF_HILITE); ++step) {
+    Press(popup, VK_DOWN);
+    test::WaitUntil([&] { return (::GetMenuState(menu, 2, MF_BYPOSITION) & MF_HILITE) != 0; }, 300);
+  }
+  RECT cut, undo;
+  ASSERT_TRUE(::GetMenuItemRect(nullptr, menu, 2, &cut));
+  ASSERT_TRUE(::GetMenuItemRect(nullptr, menu, 0, &undo));
+  const RECT window = ScreenRect(popup);
+  const int y = (cut.top + cut.bottom) / 2 - window.top;
+  const int undoY = (undo.top + undo.bottom) / 2 - window.top;
+  Image image;
+  test::WaitUntil([&] {
+    image = test::CaptureWindowDrawing(popup);
+    return image.at(cut.left - window.left, y) == Sys(COLOR_HIGHLIGHT);
+  }, 3000);
+  EXPECT_EQ(image.at(cut.left - window.left, y), Sys(COLOR_HIGHLIGHT)) << "the selected item's frame";
+  EXPECT_EQ(image.at(cut.left - window.left + 3, y), Px(SystemColour(COLOR_HIGHLIGHT, 70, -57)));
+  EXPECT_EQ(image.at(undo.left - window.left + 5, undoY), Px(FaceColour(20))) << "the icon strip";
+  EXPECT_EQ(image.at(undo.left - window.left + 25, undoY), Px(FaceColour(75)));
+  test::SaveScreenshot(ShotWithMenu(dialog, popup), "edit_context_menu");
+  Type(popup, 'c');
+  EXPECT_TRUE(Closes(popup));
+  EXPECT_TRUE(test::WaitUntil([&] { return Clipboard() == "Packages"; }, 5000)) << Clipboard();
+  EXPECT_EQ(Selection(edit), std::make_pair(DWORD{3}, DWORD{11}));
+  EXPECT_EQ(test::ItemText(dialog, IDC_SOURCE), path);
+
+  // Select all, by its letter; Paste, by its letter, replaces it.
+  popup = OpenEditMenu(program, edit);
+  ASSERT_NE(popup, nullptr);
+  Type(popup, 'a');
+  EXPECT_TRUE(Closes(popup));
+  EXPECT_TRUE(test::WaitUntil([&] { return Selection(edit) == std::make_pair(DWORD{0}, DWORD{21}); }, 5000));
+  popup = OpenEditMenu(program, edit);
+  ASSERT_NE(popup, nullptr);
+  Type(popup, 'p');
+  EXPECT_TRUE(Closes(popup));
+  EXPECT_TRUE(test::WaitUntil([&] { return test::ItemText(dialog, IDC_SOURCE) == "Packages"; }, 5000));
+}
+
+// Counts the process's GDI objects in the system's table of them (its
+// address in the process environment block of a 64-bit process).
+int GdiObjectCount() {
+  auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0xF8);
+  if (table == nullptr) return -1;
+  constexpr int kEntries = 0x10000, kEntrySize = 24, kOwnerOffset = 8, kTypeOffset = 14;
+  const USHORT process = static_cast<USHORT>(::GetCurrentProcessId());
+  int count = 0;
+  for (int i = 0; i < kEntries; ++i) {
+    const BYTE* entry = table + static_cast<size_t>(i) * kEntrySize;
+    const USHORT owner = *reinterpret_cast<const USHORT*>(entry + kOwnerOffset);
+    if (entry[kTypeOffset] != 0 && (owner == process || owner == 0)) ++count;
+  }
+  return count;
+}
+
+TEST_F(OnScreen, TheSystemMenuGetsTheStripFrameAndShadow) {
+  HMENU systemMenu = ::GetSystemMenu(dialog, FALSE);
+
+  // Unmarked, the dialog keeps the system's menu.
+  ::RemovePropA(dialog, kMenuXPProperty);
+  HWND popup = OpenSystemMenu(program);
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(::GetPropA(popup, kMenuOldProcProperty), nullptr);
+  EXPECT_EQ(ItemData(systemMenu, 0), 0u) << "not owner-drawn";
+  ASSERT_TRUE(CloseSystemMenu(program, popup));
+  SetMenuXP(dialog, true);
+
+  ASSERT_LT(GetWindowsVersionCode(), kWindowsXPCode) << "the look draws its own shadow here";
+  const RECT dialogRect = ScreenRect(dialog);
+  const Image before = test::CaptureScreen({0, 0, dialogRect.right + 300, dialogRect.bottom + 300});
+  popup = OpenSystemMenu(program);
+  ASSERT_NE(popup, nullptr);
+  ::Sleep(300);
+  EXPECT_NE(::GetPropA(popup, kMenuOldProcProperty), nullptr);
+  const int count = ::GetMenuItemCount(systemMenu);
+  for (int i = 0; i < count; ++i) EXPECT_NE(ItemData(systemMenu, i), 0u) << "item " << i << " is owner-drawn";
+
+  test::SaveScreenshot(ShotWithMenu(dialog, popup), "system_menu");
+  // The menu's own drawing, at screen coordinates.
+  const RECT window = ScreenRect(popup);
+  const Image drawn = test::CaptureWindowDrawing(popup);
+  auto after = [&](int x, int y) { return drawn.at(x - window.left, y - window.top); };
+  const RECT menu = {window.left, window.top, window.right - 4, window.bottom - 4};
+  const int middle = (menu.top + menu.bottom) / 2;
+  EXPECT_EQ(after(menu.left, middle), Sys(COLOR_3DDKSHADOW)) << "the outer frame";
+  EXPECT_EQ(after(menu.left + 1, middle), Px(FaceColour(75))) << "the inner frames";
+  EXPECT_EQ(after(menu.left + 2, middle), Px(FaceColour(75)));
+  EXPECT_EQ(after(menu.left + 10, menu.top), Sys(COLOR_3DDKSHADOW));
+  RECT about;
+  ASSERT_TRUE(::GetMenuItemRect(nullptr, systemMenu, static_cast<UINT>(count - 1), &about));
+  const int aboutY = (about.top + about.bottom) / 2;
+  EXPECT_EQ(after(menu.left + 8, aboutY), Px(FaceColour(20))) << "the icon strip";
+  EXPECT_EQ(after(menu.left + 24, aboutY), Px(FaceColour(20)));
+  EXPECT_EQ(after(menu.left + 26, aboutY), Px(FaceColour(75)));
+  EXPECT_EQ(after(menu.left + 8, menu.top + 4), Px(FaceColour(20))) << "the strip runs to the top";
+
+  // The shadow darkens what was under it, lightest at the outer line, and
+  // leaves the corner beside the menu's top alone.
+  const int y = (window.top + std::min(window.bottom, dialogRect.bottom)) / 2;
+  for (int k = 0; k < 4; ++k) {
+    const int x = window.right - 1 - k;
+    EXPECT_EQ(after(x, y), Darkened(before.at(x, y), 93 - 5 * k)) << "shadow line " << k;
+  }
+  EXPECT_EQ(after(window.right - 1, window.top), before.at(window.right - 1, window.top));
+  const int x = (window.left + window.right) / 2;
+  EXPECT_EQ(after(x, window.bottom - 1), Darkened(before.at(x, window.bottom - 1), 93));
+
+  // Letters work in the converted menu: C closes the dialog.
+  Type(popup, 'c');
+  EXPECT_TRUE(program.session().WaitForEnd());
+}
+
+// The count once the dialog's thread has nothing left to draw: the focus
+// on a button (no caret blinks), the mouse away, two readings alike.
+int SettledGdiObjectCount(HWND dialog) {
+  ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDCANCEL)), TRUE);
+  MoveMouseAway();
+  int count = -1, previous = -2;
+  for (int reading = 0; reading < 50 && count != previous; ++reading) {
+    ::Sleep(100);
+    previous = std::exchange(count, GdiObjectCount());
+  }
+  return count;
+}
+
+TEST(XPLook, DrawingLeavesNoGdiObjectsBehind) {
+  // The count is read from a table whose layout the test assumes: check it.
+  const int empty = GdiObjectCount();
+  HBRUSH brushes[5];
+  for (HBRUSH& brush : brushes) brush = ::CreateSolidBrush(RGB(1, 2, 3));
+  ASSERT_EQ(GdiObjectCount(), empty + 5) << "the process's GDI objects cannot be counted here";
+  for (HBRUSH brush : brushes) ::DeleteObject(brush);
+
+  MoveMouseAway();
+  ProgramSession program("C:\\Host\\RESOURCEN");
+  HWND dialog = program.dialog();
+  ASSERT_NE(dialog, nullptr);
+
+  HWND edit = ::GetDlgItem(dialog, IDC_SOURCE), browse = ::GetDlgItem(dialog, IDC_BROWSE_SOURCE);
+  test::SetText(dialog, IDC_SOURCE, "C:\\Packages\\RESOURCEN");
+  auto useEverything = [&] {
+    MoveMouseTo(browse);
+    WaitForFrame(browse, Sys(COLOR_HIGHLIGHT));
+    MoveMouseTo(edit);
+    WaitForFrame(browse, Sys(COLOR_BTNSHADOW));
+    ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(browse), TRUE);
+    ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+    ::SendMessageA(edit, EM_SETSEL, 3, 11);
+    HWND popup = OpenEditMenu(program, edit);
+    Press(popup, VK_DOWN);
+    Press(popup, VK_DOWN);
+    ::Sleep(100);
+    Press(popup, VK_ESCAPE);
+    Closes(popup);
+    popup = OpenSystemMenu(program);
+    Press(popup, VK_DOWN);
+    ::Sleep(100);
+    CloseSystemMenu(program, popup);
+    Shot(dialog);
+  };
+  useEverything();
+  const int before = SettledGdiObjectCount(dialog);
+  for (int round = 0; round < 3; ++round) useEverything();
+  EXPECT_EQ(SettledGdiObjectCount(dialog), before);
+}
+
+}  // namespace
+}  // namespace zet
