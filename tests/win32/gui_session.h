@@ -1,10 +1,10 @@
 #pragma once
 // Driving the program's real windows from a test. A GuiSession runs a body
-// (the whole start-up, or one dialog) on a thread of its own, the way the
-// program runs it on its main thread; the test drives it from outside with
-// messages, as a user would with mouse and keyboard. Message boxes of that
-// thread are caught by a window hook when they appear, with their texts,
-// icon and owner, and stay open until the test closes them.
+// (the whole start-up, or one dialog) on a thread of its own, as the program
+// runs it on its main thread; the test drives it with messages, as a user
+// would with mouse and keyboard. Message boxes of that thread are caught by
+// a hook when they appear, with texts, icon and owner, and stay open until
+// the test closes them.
 
 #include <windows.h>
 
@@ -48,8 +48,6 @@ class GuiSession {
   explicit GuiSession(std::function<void()> body);
   // Closes whatever is still open and waits for the body to end.
   ~GuiSession();
-  GuiSession(const GuiSession&) = delete;
-  GuiSession& operator=(const GuiSession&) = delete;
 
   DWORD threadId() const { return threadId_; }
   // The next box that appeared and was not yet taken; an empty window when

@@ -6,7 +6,6 @@
 // to build/windows/screenshots/.
 
 #include <gtest/gtest.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -140,14 +139,6 @@ TEST(MenuItems, MeasuresAreStoredInTheItemsAndALongLabelFits) {
   ASSERT_TRUE(MeasureMenuItem(&separator));
   EXPECT_LT(separator.itemHeight, 20u) << "a separator is a thin item";
   ::DestroyMenu(menu);
-
-  // An unmarked window's menus stay the system's.
-  HMENU plain = ::CreatePopupMenu();
-  ::AppendMenuW(plain, MF_STRING, 1, L"&Open");
-  ConvertMenuItems(nullptr, plain, false, false);
-  EXPECT_EQ(ItemData(plain, 0), 0u);
-  EXPECT_EQ(MenuChar(plain, 'O', MF_POPUP), 0);
-  ::DestroyMenu(plain);
 }
 
 TEST(MenuItems, ATypedLetterExecutesTheItemThatUnderlinesIt) {
@@ -299,24 +290,8 @@ TEST_F(OnScreen, EditFramesShowTheFocusAndTheMouse) {
 }
 
 // The visible popup menu window of the thread; null when none comes.
-HWND WaitForPopupMenu(DWORD thread, int timeoutMs = 5000) {
-  HWND found = nullptr;
-  test::WaitUntil(
-      [&] {
-        ::EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM data) -> BOOL {
-              char name[16] = {};
-              ::GetClassNameA(window, name, sizeof name);
-              if (std::string(name) != "#32768" || !::IsWindowVisible(window)) return TRUE;
-              *reinterpret_cast<HWND*>(data) = window;
-              return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found != nullptr;
-      },
-      timeoutMs);
-  return found;
+HWND WaitForPopupMenu(DWORD thread) {
+  return test::WaitForWindow(thread, [](HWND window) { return test::ClassOf(window) == "#32768"; }, 5000);
 }
 
 HMENU MenuOf(HWND popup) { return reinterpret_cast<HMENU>(::SendMessageA(popup, 0x01E1, 0, 0)); }
@@ -357,12 +332,12 @@ bool Closes(HWND popup) {
   return test::WaitUntil([&] { return !::IsWindow(popup) || !::IsWindowVisible(popup); }, 5000);
 }
 
-void SetClipboard(const char* text) {
+// Puts the text on the clipboard (an empty one: nothing).
+void SetClipboard(const std::string& text) {
   ASSERT_TRUE(::OpenClipboard(nullptr));
   ::EmptyClipboard();
-  if (text != nullptr) {
-    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, std::strlen(text) + 1);
-    std::memcpy(::GlobalLock(memory), text, std::strlen(text) + 1);
+  if (HGLOBAL memory = text.empty() ? nullptr : ::GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    std::memcpy(::GlobalLock(memory), text.c_str(), text.size() + 1);
     ::GlobalUnlock(memory);
     ::SetClipboardData(CF_TEXT, memory);
   }
@@ -432,7 +407,7 @@ TEST_F(OnScreen, TheEditMenuOffersWhatTheFieldCanDo) {
   const std::string path = "C:\\Packages\\RESOURCEN";
 
   // Undo, Cut, Copy, Paste, Delete, Select all.
-  SetClipboard(nullptr);
+  SetClipboard("");
   EXPECT_EQ(EditMenuItems(program, edit), "000000") << "empty field, empty clipboard";
   SetClipboard("D:\\Other");
   EXPECT_EQ(EditMenuItems(program, edit), "000100") << "empty field, text on the clipboard";
@@ -492,23 +467,6 @@ TEST_F(OnScreen, TheEditMenuOffersWhatTheFieldCanDo) {
   EXPECT_TRUE(test::WaitUntil([&] { return test::ItemText(dialog, IDC_SOURCE) == "Packages"; }, 5000));
 }
 
-// Counts the process's GDI objects in the system's table of them (its
-// address in the process environment block of a 64-bit process).
-int GdiObjectCount() {
-  auto* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0xF8);
-  if (table == nullptr) return -1;
-  constexpr int kEntries = 0x10000, kEntrySize = 24, kOwnerOffset = 8, kTypeOffset = 14;
-  const USHORT process = static_cast<USHORT>(::GetCurrentProcessId());
-  int count = 0;
-  for (int i = 0; i < kEntries; ++i) {
-    const BYTE* entry = table + static_cast<size_t>(i) * kEntrySize;
-    const USHORT owner = *reinterpret_cast<const USHORT*>(entry + kOwnerOffset);
-    if (entry[kTypeOffset] != 0 && (owner == process || owner == 0)) ++count;
-  }
-  return count;
-}
-
 TEST_F(OnScreen, TheSystemMenuGetsTheStripFrameAndShadow) {
   HMENU systemMenu = ::GetSystemMenu(dialog, FALSE);
 
@@ -564,60 +522,6 @@ TEST_F(OnScreen, TheSystemMenuGetsTheStripFrameAndShadow) {
   // Letters work in the converted menu: C closes the dialog.
   Type(popup, 'c');
   EXPECT_TRUE(program.session().WaitForEnd());
-}
-
-// The count once the dialog's thread has nothing left to draw: the focus
-// on a button (no caret blinks), the mouse away, two readings alike.
-int SettledGdiObjectCount(HWND dialog) {
-  ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(dialog, IDCANCEL)), TRUE);
-  MoveMouseAway();
-  int count = -1, previous = -2;
-  for (int reading = 0; reading < 50 && count != previous; ++reading) {
-    ::Sleep(100);
-    previous = std::exchange(count, GdiObjectCount());
-  }
-  return count;
-}
-
-TEST(XPLook, DrawingLeavesNoGdiObjectsBehind) {
-  // The count is read from a table whose layout the test assumes: check it.
-  const int empty = GdiObjectCount();
-  HBRUSH brushes[5];
-  for (HBRUSH& brush : brushes) brush = ::CreateSolidBrush(RGB(1, 2, 3));
-  ASSERT_EQ(GdiObjectCount(), empty + 5) << "the process's GDI objects cannot be counted here";
-  for (HBRUSH brush : brushes) ::DeleteObject(brush);
-
-  MoveMouseAway();
-  ProgramSession program("C:\\Host\\RESOURCEN");
-  HWND dialog = program.dialog();
-  ASSERT_NE(dialog, nullptr);
-
-  HWND edit = ::GetDlgItem(dialog, IDC_SOURCE), browse = ::GetDlgItem(dialog, IDC_BROWSE_SOURCE);
-  test::SetText(dialog, IDC_SOURCE, "C:\\Packages\\RESOURCEN");
-  auto useEverything = [&] {
-    MoveMouseTo(browse);
-    ExpectButton(browse, Sys(COLOR_HIGHLIGHT), Px(SystemColour(COLOR_HIGHLIGHT, 80, -66)), "hot");
-    MoveMouseTo(edit);
-    ExpectButton(browse, Sys(COLOR_BTNSHADOW), Px(FaceColour(15)), "at rest");
-    ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(browse), TRUE);
-    ::SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
-    ::SendMessageA(edit, EM_SETSEL, 3, 11);
-    HWND popup = OpenEditMenu(program, edit);
-    Press(popup, VK_DOWN);
-    Press(popup, VK_DOWN);
-    ::Sleep(100);
-    Press(popup, VK_ESCAPE);
-    Closes(popup);
-    popup = OpenSystemMenu(program);
-    Press(popup, VK_DOWN);
-    ::Sleep(100);
-    CloseSystemMenu(program, popup);
-    Shot(dialog);
-  };
-  useEverything();
-  const int before = SettledGdiObjectCount(dialog);
-  for (int round = 0; round < 3; ++round) useEverything();
-  EXPECT_EQ(SettledGdiObjectCount(dialog), before);
 }
 
 }  // namespace
