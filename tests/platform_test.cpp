@@ -147,6 +147,11 @@ TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {
   WriteBytes(t / "A.TXT", "2");
   fs::remove(fs::path(t / "a.txt"));
   EXPECT_EQ(platform::NativePath(P(t, "a.Txt")), t / "A.TXT");
+  // While two such names stand, each spelled exactly names itself.
+  WriteBytes(t / "b.txt", "1");
+  WriteBytes(t / "B.TXT", "2");
+  EXPECT_EQ(platform::NativePath(P(t, "b.txt")), t / "b.txt");
+  EXPECT_EQ(platform::NativePath(P(t, "B.TXT")), t / "B.TXT");
 }
 
 TEST(Paths, AbsoluteMeansLeadingSlash) {

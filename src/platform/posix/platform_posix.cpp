@@ -73,6 +73,26 @@ class FolderNameCache {
     return it == e->names.end() ? std::string() : it->second.first;
   }
 
+  // Answers from a folder already read and watched, without a look at the
+  // disk: true with the name as on disk, or with an empty one when the
+  // folder holds no such name. False when the cache cannot say: the folder
+  // is not known, not watched, or holds several spellings of the name (then
+  // the one spelled exactly is meant).
+  bool FindKnown(const std::string& dir, const std::string& name, std::string& actual) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    DrainEvents();
+    Entry* e = Lookup(dir);
+    if (e == nullptr || !e->valid || e->watch < 0) return false;
+    auto it = e->names.find(UpperAscii(name));
+    if (it == e->names.end()) {
+      actual.clear();
+      return true;
+    }
+    if (it->second.second != 1) return false;
+    actual = it->second.first;
+    return true;
+  }
+
   // This process created name in dir. With change events the event brings
   // it; without, the folder is read again at the next look.
   void Created(const std::string& dir, const std::string&) {
@@ -178,6 +198,9 @@ class FolderNameCache {
   void DrainEvents() {
     if (notify_ < 0) return;
     alignas(struct inotify_event) char buffer[16 * 1024];
+    // A read returns every queued event that fits; room left for the largest
+    // event means the queue was empty.
+    constexpr ssize_t kLargestEvent = sizeof(struct inotify_event) + NAME_MAX + 1;
     for (;;) {
       ssize_t n = ::read(notify_, buffer, sizeof buffer);
       if (n <= 0) return;
@@ -186,6 +209,7 @@ class FolderNameCache {
         Apply(*ev);
         at += static_cast<ssize_t>(sizeof(struct inotify_event) + ev->len);
       }
+      if (static_cast<ssize_t>(sizeof buffer) - n >= kLargestEvent) return;
     }
   }
 
@@ -259,6 +283,15 @@ bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] =
 std::string NativePath(const std::string& path) {
   std::string p = Slashed(path);
   if (p.empty()) return p;
+  // A name in a folder whose names are known and watched needs no look at
+  // the disk: most names asked for are of files about to be made in the
+  // folder that a copy is working in.
+  const size_t lastSlash = p.find_last_of('/');
+  if (lastSlash != std::string::npos && lastSlash > 0 && lastSlash + 1 < p.size()) {
+    std::string dir = p.substr(0, lastSlash), name = p.substr(lastSlash + 1), actual;
+    if (name != "." && name != ".." && NameCache().FindKnown(dir, name, actual))
+      return actual.empty() || actual == name ? p : Join(dir, actual);
+  }
   struct stat st;
   if (::lstat(p.c_str(), &st) == 0) return p;
 
