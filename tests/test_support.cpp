@@ -1,10 +1,14 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
+
+#include "fileio/file_slots.h"
+#include "fileio/pak_archive.h"
 
 namespace fs = std::filesystem;
 
@@ -101,6 +105,33 @@ std::string DataPath(const std::string& relative) {
   if (!root.empty() && root[0] == '/') root = "Z:" + root;
 #endif
   return Localised(Join(root, relative));
+}
+
+std::string Utf16Le(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+  return bytes;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fs::path(Localised(folder)), ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void SlotTest::Reset() {
+  ResetPakSlots();
+  ResetFileSlots();
+}
+
+void SlotTest::RecordFailures(int retries) {
+  retries_ = retries;
+  SetFailureHook([this](int code, const std::string& name, const std::string& op) {
+    calls_.emplace_back(code, name, op);
+    return retries_-- > 0;
+  });
 }
 
 }  // namespace zet::test
