@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "fileio/file_slots.h"
@@ -56,58 +57,35 @@ std::string Resave(const std::string& bytes) {
   return ReadBytes(dir / "in.ini");
 }
 
-TEST(ProfileLoad, ValueFormsDecideInTheirOrder) {
-  EXPECT_EQ(LoadDump<ProfileDocument>("[V]\n"
-                                      "int = 5\n"
-                                      "ints = -5,6\n"
-                                      "float = 1.5\n"
-                                      "floats = .5,2\n"
-                                      "hex = 0x10,0x20\n"
-                                      "HEX = 0XfF\n"
-                                      "bytes = #0aFF\n"
-                                      "odd = #abc\n"
-                                      "empty bytes = #\n"
-                                      "yn = Y,N,y\n"
-                                      "spaced = Y, N\n"
-                                      "word = hello\n"
-                                      "nothing =\n"
-                                      "quoted = \"a;b\" ; the comment\n"
-                                      "open = \"abc\n"
-                                      "closed = \"abc\"def\n"
-                                      "gap = 1,,3\n"
-                                      "minus = -\n"),
-            "[V]\n"
-            "  int: Int(1) 5\n"
-            "  ints: Int(2) -5,6\n"
-            "  float: Float(1) 1.5\n"
-            "  floats: Float(2) 0.5,2\n"
-            "  hex: HexInt(2) 0x10,0x20\n"
-            "  HEX: HexInt(1) 0xff\n"
-            "  bytes: Bytes(2) 0a ff\n"
-            "  odd: Bytes(1) ab\n"
-            "  empty bytes: Bytes(0) \n"
-            "  yn: YesNo(3) Y,N,Y\n"
-            "  spaced: YesNo(2) Y,N\n"
-            "  word: None(1) raw \"hello\"\n"
-            "  nothing: None(1) raw \"\"\n"
-            "  quoted: String(3) \"a;b\" ; the comment\n"
-            "  open: String(3) \"abc\"\n"
-            "  closed: String(3) \"abc\"\n"
-            "  gap: Int(3) 1,0,3\n"
-            "  minus: Int(1) 0\n");
-}
-
-TEST(ProfileLoad, NumbersOutOfRangeStopAtTheLimits) {
-  EXPECT_EQ(LoadDump<ProfileDocument>("[N]\n"
-                                      "big = 99999999999,-99999999999\n"
-                                      "hex = 0x123456789,-0x1\n"
-                                      "float = 1e39,-1e39,1e-50,1.5e3\n"
-                                      "nan = .nan,-inf.\n"),
-            "[N]\n"
-            "  big: Int(2) 2147483647,-2147483648\n"
-            "  hex: HexInt(2) 0xffffffff,0xffffffff\n"
-            "  float: Float(4) 3.40282e+38,-3.40282e+38,0,1500\n"
-            "  nan: Float(2) 0,-3.40282e+38\n");
+TEST(ProfileLoad, ValueFormsDecideInTheirOrderAndNumbersStopAtTheLimits) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"int = 5", "Int(1) 5"},
+      {"ints = -5,6", "Int(2) -5,6"},
+      {"float = 1.5", "Float(1) 1.5"},
+      {"floats = .5,2", "Float(2) 0.5,2"},
+      {"hex = 0x10,0x20", "HexInt(2) 0x10,0x20"},
+      {"HEX = 0XfF", "HexInt(1) 0xff"},
+      {"bytes = #0aFF", "Bytes(2) 0a ff"},
+      {"odd = #abc", "Bytes(1) ab"},
+      {"empty bytes = #", "Bytes(0) "},
+      {"yn = Y,N,y", "YesNo(3) Y,N,Y"},
+      {"spaced = Y, N", "YesNo(2) Y,N"},
+      {"word = hello", "None(1) raw \"hello\""},
+      {"nothing =", "None(1) raw \"\""},
+      {"quoted = \"a;b\" ; the comment", "String(3) \"a;b\" ; the comment"},
+      {"open = \"abc", "String(3) \"abc\""},
+      {"closed = \"abc\"def", "String(3) \"abc\""},
+      {"gap = 1,,3", "Int(3) 1,0,3"},
+      {"minus = -", "Int(1) 0"},
+      {"big = 99999999999,-99999999999", "Int(2) 2147483647,-2147483648"},
+      {"hex = 0x123456789,-0x1", "HexInt(2) 0xffffffff,0xffffffff"},
+      {"float = 1e39,-1e39,1e-50,1.5e3", "Float(4) 3.40282e+38,-3.40282e+38,0,1500"},
+      {"nan = .nan,-inf.", "Float(2) 0,-3.40282e+38"},
+  };
+  for (const auto& [line, shown] : cases) {
+    const std::string key(line, std::strchr(line, '=') - line - 1);
+    EXPECT_EQ(LoadDump<ProfileDocument>(std::string("[V]\n") + line + "\n"), "[V]\n  " + key + ": " + shown + "\n");
+  }
 }
 
 TEST(ProfileLoad, MalformedLinesAreDroppedOneByOne) {
