@@ -211,10 +211,7 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   EXPECT_EQ(ReadText(slot, "%d", &a), 0);
   EXPECT_EQ(ReadText(slot, "%d", &b), 0);
   EXPECT_EQ(ReadText(slot, "%d %X %ld%f%s", &c, &hex, &big, &f, &w), 0);
-  EXPECT_EQ(a, 42);
-  EXPECT_EQ(b, 7);
-  EXPECT_EQ(c, -3);
-  EXPECT_EQ(hex, 0xff);
+  EXPECT_EQ(std::vector<int>({a, b, c, hex}), (std::vector<int>{42, 7, -3, 0xff}));
   EXPECT_EQ(big, sizeof(long) == 8 ? 123456789012L : 2147483647L);
   EXPECT_FLOAT_EQ(f, 1.5f);
   EXPECT_EQ(w, "word");
@@ -233,10 +230,7 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   ASSERT_GE(slot, 0);
   a = 17;
   EXPECT_EQ(ReadText(slot, "%d%d%x%d", &a, &b, &hex, &c), 0);
-  EXPECT_EQ(a, 17);
-  EXPECT_EQ(b, 5);
-  EXPECT_EQ(hex, -1);
-  EXPECT_EQ(c, 2147483647);
+  EXPECT_EQ(std::vector<int>({a, b, hex, c}), (std::vector<int>{17, 5, -1, 2147483647}));
 
   // A number word is read at most 32 characters at a time.
   slot = Image(std::string(40, '1') + " 9");

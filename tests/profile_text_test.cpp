@@ -188,10 +188,8 @@ TEST(ProfileText, EscapesReadBackExactly) {
             "k\t = \"[x5B]x][x22][t]tab[e]line[x0D]cr[x08]bs [x5B]t] [x5B]e] [x5B]x22] [x5B]x5B] [x5B]xFFFF] "
             "[x5B]X22] ; , =\"\r\n"
             "\r\n");
-  TempDir dir;
-  WriteBytes(dir / "e.ini", bytes);
   ProfileDocument back;
-  ASSERT_EQ(back.Load(ProgramPath(dir, "e.ini")), 0);
+  ASSERT_EQ(back.LoadBytes(bytes), 0);
   EXPECT_EQ(std::string(back.GetString("S", "k")), text);
 
   // Unknown bracket texts stay as they are.
@@ -209,10 +207,8 @@ TEST(ProfileText, WideEscapesAndEmptyTexts) {
                              u"k\t = \"[xFFFF][x5B][x22][t][e][x0D][x08] ä€\"\r\n"
                              u"empty\t = \"\"\r\n"
                              u"\r\n"));
-  TempDir dir;
-  WriteBytes(dir / "w.ini", bytes);
   WideProfileDocument back;
-  ASSERT_EQ(back.Load(ProgramPath(dir, "w.ini")), 0);
+  ASSERT_EQ(back.LoadBytes(bytes), 0);
   EXPECT_EQ(std::u16string(back.GetString(u"S", u"k")), text);
   EXPECT_EQ(back.GetEntryType(u"S", u"empty"), 3) << "an empty text survives a wide file too";
 
@@ -327,10 +323,8 @@ TEST(ProfileLoad, LongLinesBinaryNoiseAndUnbalancedQuotes) {
   const char raw[] = "[S]\0k = 1\0\xff\xfe\x80[\0=\"\"\"\0q = \"unbalanced ; , \r\n";
   EXPECT_EQ(LoadDump<ProfileDocument>(std::string(raw, sizeof raw - 1)),
             "[S]\n  k: Int(1) 1\n  q: String(14) \"unbalanced ; ,\"\n");
-  std::string commas = "[S]\r\nmany = Y" + std::string(100000, ',') + "\r\n";
-  WriteBytes(dir / "commas.ini", commas);
   ProfileDocument many;
-  ASSERT_EQ(many.Load(ProgramPath(dir, "commas.ini")), 0);
+  ASSERT_EQ(many.LoadBytes("[S]\r\nmany = Y" + std::string(100000, ',') + "\r\n"), 0);
   EXPECT_EQ(many.GetNode(0)->children[0]->count, 100001);
 }
 
