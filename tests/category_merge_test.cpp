@@ -4,21 +4,14 @@
 
 #include <filesystem>
 
-#include "recording_view.h"
 #include "update/run_report.h"
 #include "update_fixture.h"
 
 namespace zet {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-// Lines joined with CR LF, each line ended.
-std::string Lines(const Strings& lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\r\n";
-  return s;
-}
+using test::Lines;
+using test::Strings;
 
 const std::string kHeader = "[General]\r\nName = \"Locomotives\"\r\n";
 const std::string kWrittenHeader = "[General]\r\nName\t = \"Locomotives\"\r\n\r\n";
@@ -34,18 +27,15 @@ class CategoryMerge : public test::UpdateTest {
     return Run();
   }
   std::string Run() {
-    view = test::RecordingView();
-    g_UpdateDialog = &view;
-    g_ProgressCount = 0;
-    MergeCategories(true);
-    counted = g_ProgressCount;
-    g_ProgressCount = 0;
-    MergeCategories(false);
-    EXPECT_EQ(g_ProgressCount, counted);
+    counted = BothPasses(MergeCategories);
     return HostBytes(kFile);
   }
+  // The name a package section gets below a host whose last section is last.
+  std::string Added(const std::string& last, const std::string& filter) {
+    return test::LastSectionName(Merge(kHeader + Lines({"[" + last + "]", "FilterString = \"host\""}),
+                                       kHeader + Lines({"[New]", filter})));
+  }
 
-  test::RecordingView view;
   int counted = 0;
 };
 
@@ -64,32 +54,25 @@ TEST_F(CategoryMerge, EntriesFoundByTextNumberOrSectionAreAddedOnce) {
   EXPECT_EQ(g_RunReport.listsMerged(), 1);
   // One unit for the file, one for each folder's index merge; one step.
   EXPECT_EQ(counted, 1 + 10);
-  EXPECT_EQ(view.steps, 1);
   EXPECT_EQ(view.stepped, Strings{HostPath("Categories\\Rolling_stock\\Loks.inf")});
   // A second run changes nothing.
   EXPECT_EQ(Run(), merged);
 }
 
 TEST_F(CategoryMerge, BothNumberingsOfAddedSections) {
-  auto added = [&](const std::string& last, const std::string& filter) {
-    const std::string merged = Merge(kHeader + Lines({"[" + last + "]", "FilterString = \"host\""}),
-                                     kHeader + Lines({"[New]", filter}));
-    const size_t at = merged.rfind("\r\n[");
-    return merged.substr(at + 3, merged.find(']', at) - at - 3);
-  };
   // Three digits for entries found by text or number.
-  EXPECT_EQ(added("Shunting007", "FilterString = \"x\""), "Shunting008");
-  EXPECT_EQ(added("Shunting_05", "FilterString = \"x\""), "Shunting001");
-  EXPECT_EQ(added("Shunting_05", "FilterValue = 3"), "Shunting001");
-  EXPECT_EQ(added("Loks999", "FilterString = \"x\""), "Loks1000");
+  EXPECT_EQ(Added("Shunting007", "FilterString = \"x\""), "Shunting008");
+  EXPECT_EQ(Added("Shunting_05", "FilterString = \"x\""), "Shunting001");
+  EXPECT_EQ(Added("Shunting_05", "FilterValue = 3"), "Shunting001");
+  EXPECT_EQ(Added("Loks999", "FilterString = \"x\""), "Loks1000");
   // Two or three digits for entries found by "FilterSection".
-  EXPECT_EQ(added("Shunting_05", "FilterSection = \"x\""), "Shunting_06");
-  EXPECT_EQ(added("Shunting007", "FilterSection = \"x\""), "Shunting008");
-  EXPECT_EQ(added("Shunting_99", "FilterSection = \"x\""), "Shunting_100");
+  EXPECT_EQ(Added("Shunting_05", "FilterSection = \"x\""), "Shunting_06");
+  EXPECT_EQ(Added("Shunting007", "FilterSection = \"x\""), "Shunting008");
+  EXPECT_EQ(Added("Shunting_99", "FilterSection = \"x\""), "Shunting_100");
   // Short names: the number is what there is.
-  EXPECT_EQ(added("A", "FilterString = \"x\""), "001");
-  EXPECT_EQ(added("12", "FilterString = \"x\""), "013");
-  EXPECT_EQ(added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
+  EXPECT_EQ(Added("A", "FilterString = \"x\""), "001");
+  EXPECT_EQ(Added("12", "FilterString = \"x\""), "013");
+  EXPECT_EQ(Added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
 }
 
 TEST_F(CategoryMerge, ANewNameNeverWritesIntoAHostSection) {
@@ -166,8 +149,7 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   EXPECT_TRUE(g_RunReport.failures().empty());
 
   // A host file that cannot be read is left alone and reported.
-  std::string wide = "\xFF\xFE";
-  for (char c : kHeader + Lines({"[A]", "FilterString = \"a\""})) wide += std::string(1, c) + '\0';
+  const std::string wide = test::Utf16(kHeader + Lines({"[A]", "FilterString = \"a\""}));
   EXPECT_EQ(Merge(wide, package), wide);
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
   EXPECT_EQ(g_RunReport.failures()[0].path, HostPath("Categories\\Rolling_stock\\Loks.inf"));
@@ -187,15 +169,9 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
   Package("Categories/Signals/Hp.inf", kHeader + Lines({"[H]", "FilterString = \"h\""}));
   Host("CATEGORIES/ROLLING_STOCK/LOKS.INF", kHeader + Lines({"[A001]", "FilterString = \"a\""}));
 
-  // Counting changes nothing.
-  g_ProgressCount = 0;
-  MergeCategories(true);
-  EXPECT_EQ(g_ProgressCount, 3 + 10);
-  EXPECT_EQ(HostFiles(), Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF"});
-
   Run();
   EXPECT_EQ(counted, 3 + 10);
-  EXPECT_EQ(view.steps, 3);
+  EXPECT_EQ(view.stepped.size(), 3u);
   EXPECT_EQ(HostFiles(), (Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF", "CATEGORIES/ROLLING_STOCK/Wagen.INF",
                                   "CATEGORIES/Signals/Hp.inf"}));
   EXPECT_EQ(HostBytes("CATEGORIES/ROLLING_STOCK/LOKS.INF"),
@@ -212,30 +188,13 @@ TEST_F(CategoryMerge, GoldenFolder) {
   const fs::path data(test::DataPath("catalogue"));
   fs::copy(data / "host", fs::path(t / "host/RESOURCEN"), fs::copy_options::recursive);
   fs::copy(data / "package", fs::path(t / "pkg/RESOURCEN"), fs::copy_options::recursive);
-  g_UpdateDialog = &view;
-  MergeCategories(true);
-  MergeCategories(false);
+  BothPasses(MergeCategories);
   EXPECT_TRUE(g_RunReport.failures().empty());
   for (auto it = fs::recursive_directory_iterator(data / "expected"); it != fs::recursive_directory_iterator(); ++it) {
     if (!it->is_regular_file()) continue;
     const std::string relative = fs::relative(it->path(), data / "expected").generic_string();
     EXPECT_EQ(HostBytes(relative), test::ReadBytes(it->path().string())) << relative;
   }
-}
-
-TEST(MergeCategoryDocuments, CountsWhatItAdds) {
-  ProfileDocument package, host;
-  host.SetString("Head", "Name", "x");
-  host.SetString("S_01", "FilterSection", "s");
-  package.SetString("Head", "Name", "x");
-  package.SetString("P", "FilterSection", "s");
-  package.SetString("P", "ScanPath1", "new");
-  package.SetString("Q", "FilterSection", "t");
-  const CategoryMergeResult r = MergeCategoryDocuments(package, host);
-  EXPECT_EQ(r.sectionsAdded, 1);
-  EXPECT_EQ(r.scanPathsAdded, 1);
-  EXPECT_STREQ(host.GetString("S_01", "ScanPath1"), "new");
-  EXPECT_STREQ(host.GetString("S_02", "FilterSection"), "t");
 }
 
 }  // namespace
