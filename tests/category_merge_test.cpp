@@ -75,15 +75,6 @@ TEST_F(CategoryMerge, BothNumberingsOfAddedSections) {
   EXPECT_EQ(Added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
 }
 
-TEST_F(CategoryMerge, ANewNameNeverWritesIntoAHostSection) {
-  // The host's last section counts on to a name it holds already.
-  const std::string host = kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""});
-  const std::string merged = Merge(host, kHeader + Lines({"[X]", "FilterString = \"new\""}));
-  EXPECT_EQ(merged, kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]",
-                                            "FilterString\t = \"one\"", "", "[Loks003]", "FilterString\t = \"new\"",
-                                            ""}));
-}
-
 TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
   const std::string host = kHeader + Lines({"[Loks_01]", "FilterSection = \"Loks\"", "ScanPath1 = \"Modelle\\Loks\"",
                                             "ScanPath3 = \"Modelle\\Alt\"", "Other = 5"});
@@ -107,35 +98,42 @@ TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
   EXPECT_NE(g_RunReport.failures()[0].path.find("[Loks_01] New"), std::string::npos) << g_RunReport.failures()[0].path;
 }
 
-TEST_F(CategoryMerge, FirstNodeIsNeverMerged) {
-  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
-  // The package's first section has a filter key of its own.
-  EXPECT_EQ(Merge(host, Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""})),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
-  // A comment line first is the first node: the first section is merged.
-  g_RunReport.Reset();
-  EXPECT_EQ(Merge(host, Lines({"; package", "[Head]", "FilterString = \"head\""})),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"head\"", ""}));
-}
-
-TEST_F(CategoryMerge, AddedSectionsKeepEveryEntryWhole) {
-  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
-  const std::string package =
-      kHeader + Lines({"[B]", "; what it is", "Bare = words", "FilterString = \"b\"", "Ints = 1,-2,3", "Hex = 0x1F,0x10000",
-                       "Floats = 1.5,2.25", "Flags = Y,N,y", "Raw = #00ff10", "Big = 123456789"});
-  EXPECT_EQ(Merge(host, package),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"",
-                                    "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000", "Floats\t = 1.500,2.250",
-                                    "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789", ""}));
-}
-
-TEST_F(CategoryMerge, FilterValuesCompareAsNumbers) {
-  const std::string host = kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"});
-  // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
-  const std::string merged =
-      Merge(host, kHeader + Lines({"[A]", "FilterValue = 512", "[B]", "FilterValue = 257", "[C]", "FilterValue = 256"}));
-  EXPECT_EQ(merged, kWrittenHeader + Lines({"[V001]", "FilterValue\t = 256", "", "[V002]", "FilterValue\t = 0x0101", "",
-                                            "[V003]", "FilterValue\t = 512", ""}));
+TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
+  const std::string a001 = kHeader + Lines({"[A001]", "FilterString = \"a\""});
+  const std::string a001Written = kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", ""});
+  struct Case {
+    const char* what;
+    std::string host, package, expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"the host's last section counts on to a name it holds already, never writing into it",
+            kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""}),
+            kHeader + Lines({"[X]", "FilterString = \"new\""}),
+            kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]", "FilterString\t = \"one\"",
+                                    "", "[Loks003]", "FilterString\t = \"new\"", ""})},
+           {"the package's first section is never merged, even with a filter key of its own", a001,
+            Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"b\"", ""})},
+           {"a comment line first is the first node: the first section is merged", a001,
+            Lines({"; package", "[Head]", "FilterString = \"head\""}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"head\"", ""})},
+           {"every entry is kept whole, with its own type and all its elements", a001,
+            kHeader + Lines({"[B]", "; what it is", "Bare = words", "FilterString = \"b\"", "Ints = 1,-2,3",
+                             "Hex = 0x1F,0x10000", "Floats = 1.5,2.25", "Flags = Y,N,y", "Raw = #00ff10",
+                             "Big = 123456789"}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"b\"", "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000",
+                                 "Floats\t = 1.500,2.250", "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789",
+                                 ""})},
+           // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
+           {"FilterValue compares as a number",
+            kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"}),
+            kHeader + Lines({"[A]", "FilterValue = 512", "[B]", "FilterValue = 257", "[C]", "FilterValue = 256"}),
+            kWrittenHeader + Lines({"[V001]", "FilterValue\t = 256", "", "[V002]", "FilterValue\t = 0x0101", "",
+                                    "[V003]", "FilterValue\t = 512", ""})},
+       }) {
+    EXPECT_EQ(Merge(c.host, c.package), c.expected) << c.what;
+  }
+  EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
 TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {

@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -32,32 +30,20 @@ using test::TempDir;
 using test::TreeBytes;
 using test::WriteBytes;
 
-struct RegValue {
-  std::string name;
-  bool isNumber = false;
-  uint32_t number = 0;
-  std::string text;
-};
-RegValue Number(const std::string& name, uint32_t number) { return {name, true, number, ""}; }
-RegValue Text(const std::string& name, const std::string& text) { return {name, false, 0, text}; }
+#ifndef _WIN32
+const char kScanRequest[] = "\"Scan\"=dword:00000002\n";
+const char kVersion[] = "\"VERSION\"=dword:00040000\n";
 
-// A value as a line of a registry file: "Name"=dword:00040000, "Name"="C:\x".
-std::string RegLine(const RegValue& v) {
-  std::string line = "\"" + v.name + "\"=";
-  if (v.isNumber) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "dword:%08x", static_cast<unsigned>(v.number));
-    return line + digits + "\n";
-  }
-  line += '"';
-  for (char c : v.text) {
-    if (c == '\\' || c == '"') line += '\\';
-    line += c;
-  }
+// The resource base as a host writes it: a Windows path in other letters,
+// with a separator at its end.
+const char kResBase[] = "C:\\zet\\Resourcen\\";
+
+// "ResBase" as a line of a registry file.
+std::string ResBaseLine(const std::string& path) {
+  std::string line = "\"ResBase\"=\"";
+  for (char c : path) line += c == '\\' ? std::string("\\\\") : std::string(1, c);
   return line + "\"\n";
 }
-
-const char kScanRequest[] = "\"Scan\"=dword:00000002\n";
 
 // The registry's text with one rescan request taken out: equal to the text
 // before a run exactly when the run added that request and changed nothing else.
@@ -67,119 +53,43 @@ std::string WithoutScanRequest(std::string text) {
   return text;
 }
 
-// The host's registration as the program under test finds it, with a host
-// tree for its resource base at wine/drive_c/ZET/RESOURCEN of the test's
-// folder.
-//  - Natively: the files of a scratch Wine prefix (the folder wine), named
-//    by $WINEPREFIX for the program, with its drive C: at drive_c. Without
-//    Register, the prefix has a registry without a host.
-//  - On Windows (the tests run under Wine): the host key of the system's
-//    registry, removed before and after. On a Windows with a host of its
-//    own, its registration is left alone and the tests are skipped.
+// A Wine prefix of the test's own (the folder wine), named by $WINEPREFIX for
+// the program, with its drive C: at drive_c and a host tree for the resource
+// base at C:\ZET\RESOURCEN. Its registry holds keys of others and, once
+// Register is called, the host's key between them.
 class HostRegistry {
  public:
   explicit HostRegistry(const TempDir& t) : t_(t) {
+    if (const char* saved = std::getenv("WINEPREFIX")) savedPrefix_ = saved;
     test::MakeFolders(hostTree());
-#ifdef _WIN32
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    bool underWine = ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-    HKEY key = nullptr;
-    if (!underWine && ::RegOpenKeyExA(HKEY_CLASSES_ROOT, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-      ::RegCloseKey(key);
-      systemsOwn_ = true;
-      return;
-    }
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Software\\Brankor");
-#else
-    const char* saved = std::getenv("WINEPREFIX");
-    hadPrefix_ = saved != nullptr;
-    if (hadPrefix_) savedPrefix_ = saved;
     test::MakeFolders(t / "wine/dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", t / "wine/dosdevices/c:");
     ::setenv("WINEPREFIX", (t / "wine").c_str(), 1);
     WriteFiles("");
-#endif
   }
   ~HostRegistry() {
-#ifdef _WIN32
-    if (!systemsOwn_) ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Software\\Brankor");
-#else
-    if (hadPrefix_)
-      ::setenv("WINEPREFIX", savedPrefix_.c_str(), 1);
-    else
+    if (savedPrefix_.empty())
       ::unsetenv("WINEPREFIX");
-#endif
+    else
+      ::setenv("WINEPREFIX", savedPrefix_.c_str(), 1);
   }
   HostRegistry(const HostRegistry&) = delete;
   HostRegistry& operator=(const HostRegistry&) = delete;
 
-  bool systemsOwn() const { return systemsOwn_; }
   std::string hostTree() const { return t_ / "wine/drive_c/ZET/RESOURCEN"; }
 
-  // The host tree as a host writes its resource base: a Windows path, here
-  // with a separator at its end (and natively in other letters).
-  std::string resBase() const {
-#ifdef _WIN32
-    return hostTree() + "\\";
-#else
-    return "C:\\zet\\Resourcen\\";
-#endif
-  }
-
-  // Registers the host with these values and no others.
-  void Register(const std::vector<RegValue>& values) {
-#ifdef _WIN32
-    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Software\\Brankor");
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    for (const RegValue& v : values) {
-      std::string bytes = v.isNumber ? std::string(reinterpret_cast<const char*>(&v.number), 4) : v.text + '\0';
-      ::RegSetValueExA(key, v.name.c_str(), 0, v.isNumber ? REG_DWORD : REG_SZ,
-                       reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
-    }
-    ::RegCloseKey(key);
-#else
-    std::string lines;
-    for (const RegValue& v : values) lines += RegLine(v);
-    WriteFiles("[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1796583920\n#time=1dd85b4bb82f256\n" + lines +
+  // Registers the host with these lines of values and no others.
+  void Register(const std::string& values) {
+    WriteFiles("[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1796583920\n#time=1dd85b4bb82f256\n" + values +
                "\n");
-#endif
   }
 
-  // Everything the program could change, as text: natively the prefix's
-  // registry files byte for byte; on Windows the host key's values as
-  // registry file lines, in the order the registry lists them.
+  // Everything the program could change: the registry files byte for byte.
   std::string Snapshot() const {
-#ifdef _WIN32
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<no host key>";
-    std::string text;
-    for (DWORD i = 0;; ++i) {
-      char name[256];
-      BYTE data[1024];
-      DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
-      if (::RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
-      RegValue v{name, type == REG_DWORD, 0, ""};
-      if (v.isNumber)
-        std::memcpy(&v.number, data, 4);
-      else
-        v.text.assign(reinterpret_cast<const char*>(data), dataSize > 0 ? dataSize - 1 : 0);
-      text += RegLine(v);
-    }
-    ::RegCloseKey(key);
-    return text;
-#else
     return ReadBytes(t_ / "wine/system.reg") + "---- user.reg\n" + ReadBytes(t_ / "wine/user.reg");
-#endif
   }
 
  private:
-#ifdef _WIN32
-  static constexpr char kKey[] = "Software\\Brankor\\KORA";
-#else
-  // A prefix's registry as Wine writes it, with the host's key (when given)
-  // between keys of others.
   void WriteFiles(const std::string& hostKey) {
     WriteBytes(t_ / "wine/system.reg",
                "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
@@ -190,12 +100,10 @@ class HostRegistry {
                "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n"
                "[Software\\\\Wine\\\\Explorer] 1796583917\n\"Desktop\"=\"Default\"\n");
   }
-  bool hadPrefix_ = false;
-  std::string savedPrefix_;
-#endif
   const TempDir& t_;
-  bool systemsOwn_ = false;
+  std::string savedPrefix_;
 };
+#endif
 
 struct Result {
   int status = -1;
@@ -218,7 +126,19 @@ std::string ProgramFile() { return test::BuildTreePath(ZET_CLI_PATH); }
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (host.systemsOwn()) GTEST_SKIP() << "a host is registered on this system; its registration is left alone";
+#ifdef _WIN32
+    // The host's registration changes what the program does. Under Wine the
+    // test prefix's is removed; a host's own on Windows is left alone. The
+    // registration's tests run on the files of a Wine prefix elsewhere.
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    HKEY key = nullptr;
+    if (::GetProcAddress(ntdll, "wine_get_version") == nullptr &&
+        ::RegOpenKeyExA(HKEY_CLASSES_ROOT, "Software\\Brankor\\KORA", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      ::RegCloseKey(key);
+      GTEST_SKIP() << "a host is registered on this system; its registration is left alone";
+    }
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Software\\Brankor");
+#endif
     test::MakeFolders(t / "host/RESOURCEN");
     WriteBytes(t / "pkg/RESOURCEN/a.txt", "A");
     // A language file of our own, to see that its texts are the ones shown.
@@ -259,7 +179,9 @@ class Cli : public ::testing::Test {
   }
 
   TempDir t;
+#ifndef _WIN32
   HostRegistry host{t};
+#endif
   const std::string source = t / "pkg/RESOURCEN";
   const std::string target = t / "host/RESOURCEN";
   const std::string lang = t / "test.lng";
@@ -328,9 +250,10 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
 }
 
 // ---------------------------------------------------------------- the host's registration
+#ifndef _WIN32
 
 TEST_F(Cli, TheDefaultTargetIsTheHostsResourceBase) {
-  const std::vector<RegValue> registered = {Text("ResBase", host.resBase()), Number("VERSION", 0x40000)};
+  const std::string registered = ResBaseLine(kResBase) + kVersion;
   host.Register(registered);
   std::string before = host.Snapshot();
 
@@ -359,26 +282,22 @@ TEST_F(Cli, TheDefaultTargetIsTheHostsResourceBase) {
 
 // A refused run changes nothing: no file, and no rescan request.
 TEST_F(Cli, ARegistrationTheRunCannotUseIsRefused) {
-  const RegValue resBase = Text("ResBase", host.resBase());
-  const std::string english = "ZET Veltran does not support the installed version of ZET.";
+  const std::string resBase = ResBaseLine(kResBase);
   struct Case {
-    std::vector<RegValue> values;
+    std::string values;
     bool ownTarget;
     std::vector<std::string> expected;  // on standard error
   };
   for (const Case& c : std::vector<Case>{
-           {{Number("VERSION", 0x40000)}, false,
-            {"names no resource base (ResBase in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"}},
-           {{Text("ResBase", host.resBase() + "Neu"), Number("VERSION", 0x40000)}, false,
-            {"Ziel fehlt", "(the host's resource base " + host.resBase() + "Neu)"}},
-#ifndef _WIN32
-           {{Text("ResBase", "D:\\ZET\\RESOURCEN"), Number("VERSION", 0x40000)}, false,
+           {kVersion, false, {"names no resource base (ResBase in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"}},
+           {ResBaseLine(std::string(kResBase) + "Neu") + kVersion, false,
+            {"Ziel fehlt", std::string("(the host's resource base ") + kResBase + "Neu)"}},
+           {ResBaseLine("D:\\ZET\\RESOURCEN") + kVersion, false,
             {"the host's resource base D:\\ZET\\RESOURCEN is on no drive of the Wine prefix"}},
-#endif
            // Another version is refused with the default target and with a TARGET of its own alike.
-           {{resBase, Number("VERSION", 0x40001)}, false, {"zetveltran-cli: Falsche ZET-Version\n"}},
-           {{resBase, Text("VERSION", "262144")}, true, {"zetveltran-cli: Falsche ZET-Version\n"}},
-           {{resBase}, true, {"zetveltran-cli: Falsche ZET-Version\n"}},
+           {resBase + "\"VERSION\"=dword:00040001\n", false, {"zetveltran-cli: Falsche ZET-Version\n"}},
+           {resBase + "\"VERSION\"=\"262144\"\n", true, {"zetveltran-cli: Falsche ZET-Version\n"}},
+           {resBase, true, {"zetveltran-cli: Falsche ZET-Version\n"}},
        }) {
     host.Register(c.values);
     std::string before = host.Snapshot();
@@ -391,10 +310,10 @@ TEST_F(Cli, ARegistrationTheRunCannotUseIsRefused) {
   }
   // The built-in texts say what was found.
   Result r = Run({source, target});
-  EXPECT_NE(r.err.find(english), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ZET Veltran does not support the installed version of ZET."), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("VERSION in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("is missing or not a number"), std::string::npos) << r.err;
-  host.Register({resBase, Number("VERSION", 0x40001)});
+  host.Register(resBase + "\"VERSION\"=dword:00040001\n");
   r = Run({source, target});
   EXPECT_NE(r.err.find("VERSION 0x40001 in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("(supported: 0x40000)"), std::string::npos) << r.err;
@@ -419,6 +338,8 @@ TEST_F(Cli, WithoutARegisteredHostTheTargetIsGivenByHand) {
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
   EXPECT_EQ(host.Snapshot(), before);  // no host key made for the request
 }
+
+#endif
 
 TEST_F(Cli, ARunningHostIsWarnedAboutAndTheRunGoesOn) {
   TempDir programs;

@@ -59,18 +59,13 @@ class RecordingView : public UpdateView {
   explicit RecordingView(bool overwrite = false) : overwrite_(overwrite) {}
 
   bool IsOverwriteChecked() override {
-    calls.push_back("IsOverwriteChecked");
+    Add("IsOverwriteChecked");
     return overwrite_;
   }
-  void StartTimer(int id, unsigned periodMs) override {
-    calls.push_back("StartTimer " + std::to_string(id) + " " + std::to_string(periodMs));
-  }
-  void StopTimer(int id) override { calls.push_back("StopTimer " + std::to_string(id)); }
+  void StartTimer(int id, unsigned periodMs) override { Add("StartTimer", id, periodMs); }
+  void StopTimer(int id) override { Add("StopTimer", id); }
   void SetTitle(const std::string& title) override { calls.push_back("SetTitle " + title); }
-  void SetRangeAndStep(int lower, int upper, int step) override {
-    calls.push_back("SetRangeAndStep " + std::to_string(lower) + " " + std::to_string(upper) + " " +
-                    std::to_string(step));
-  }
+  void SetRangeAndStep(int lower, int upper, int step) override { Add("SetRangeAndStep", lower, upper, step); }
   // Consecutive steps are recorded as one entry "StepIt xN".
   void StepIt() override {
     stepped.push_back(g_TargetFile);
@@ -79,18 +74,25 @@ class RecordingView : public UpdateView {
     else
       calls.push_back("StepIt x1");
   }
-  void SetPos(int position) override { calls.push_back("SetPos " + std::to_string(position)); }
+  void SetPos(int position) override { Add("SetPos", position); }
   void ShowMessage(const std::string& text, const std::string& caption) override {
     message = text;
     calls.push_back("ShowMessage " + caption);
   }
-  void EnableControl(int id) override { calls.push_back("EnableControl " + std::to_string(id)); }
+  void EnableControl(int id) override { Add("EnableControl", id); }
 
   Strings calls;
   Strings stepped;  // g_TargetFile at each StepIt
   std::string message;
 
  private:
+  // A call and its numbers, as one line.
+  template <class... Numbers>
+  void Add(const char* call, Numbers... numbers) {
+    std::string line = call;
+    ((line += " " + std::to_string(numbers)), ...);
+    calls.push_back(line);
+  }
   bool overwrite_;
 };
 
