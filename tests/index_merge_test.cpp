@@ -10,26 +10,16 @@ namespace {
 
 using test::Strings;
 
-std::string Key(size_t i) { return (i < 10 ? "File0" : "File") + std::to_string(i); }
-
-// An index file as the host's tools write it (blank around "=").
-std::string IndexFile(const Strings& values) {
+// An index file as the host's tools write it (blank around "="), or as a
+// merge writes it (a tab before "=", a blank line at the end).
+std::string IndexFile(const Strings& values, bool merged = false) {
+  if (merged && values.empty()) return "";
   std::string s = "[TreeOrder]\r\n";
-  for (size_t i = 0; i < values.size(); ++i) {
-    s += Key(i) + " = \"" + values[i] + "\"\r\n";
-  }
-  return s;
+  for (size_t i = 0; i < values.size(); ++i)
+    s += (i < 10 ? "File0" : "File") + std::to_string(i) + (merged ? "\t = \"" : " = \"") + values[i] + "\"\r\n";
+  return merged ? s + "\r\n" : s;
 }
-
-// The same list as a merge writes it.
-std::string Written(const Strings& values) {
-  if (values.empty()) return "";
-  std::string s = "[TreeOrder]\r\n";
-  for (size_t i = 0; i < values.size(); ++i) {
-    s += Key(i) + "\t = \"" + values[i] + "\"\r\n";
-  }
-  return s + "\r\n";
-}
+std::string Written(const Strings& values) { return IndexFile(values, true); }
 
 Strings Tree(ProfileDocument& doc) {
   TreeTable table;
