@@ -1,5 +1,6 @@
 #include "gui_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +10,6 @@
 #include "ui/framework/bitmap_pixels.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/scoped_handles.h"
-#include "ui/resources/resource.h"
 #include "ui/update_dlg.h"
 
 namespace zet::test {
@@ -17,12 +17,6 @@ namespace zet::test {
 namespace {
 
 thread_local GuiSession* t_Session = nullptr;
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  ::GetClassNameA(window, name, sizeof name);
-  return name;
-}
 
 BoxIcon IconKind(HICON icon) {
   if (icon == nullptr) return BoxIcon::None;
@@ -41,17 +35,41 @@ CaughtBox ReadBox(HWND window) {
   box.caption = TextOf(window);
   for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
     if (ClassOf(child) != "Static") continue;
-    if ((::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+    if ((::GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
       box.icon = IconKind(reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0)));
-    } else {
-      std::string text = TextOf(child);
-      if (!text.empty()) box.text += text;
-    }
+    else
+      box.text += TextOf(child);
   }
   return box;
 }
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The thread's top-level windows.
+std::vector<HWND> ThreadWindows(DWORD thread) {
+  std::vector<HWND> windows;
+  ::EnumThreadWindows(
+      thread,
+      [](HWND window, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// The pixels of an area of a device context.
+Image CaptureDC(HDC source, int x, int y, int width, int height) {
+  if (width <= 0 || height <= 0) return Image();
+  ScopedMemoryDC memory(source);
+  ScopedBitmap bitmap(::CreateCompatibleBitmap(source, width, height));
+  {
+    ScopedSelectObject select(memory.get(), bitmap.get());
+    ::BitBlt(memory.get(), 0, 0, width, height, source, x, y, SRCCOPY);
+  }
+  Image image{width, height, ReadBitmapPixels(bitmap.get(), width, height)};
+  return image.pixels.empty() ? Image() : image;
+}
 
 }  // namespace
 
@@ -62,6 +80,18 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
     if (std::chrono::steady_clock::now() >= end) return pred();
     Pause(10);
   }
+}
+
+HWND WaitForWindow(DWORD thread, const std::function<bool(HWND)>& pred, int timeoutMs) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND window : ThreadWindows(thread))
+          if (found == nullptr && ::IsWindowVisible(window) && pred(window)) found = window;
+        return found != nullptr;
+      },
+      timeoutMs);
+  return found;
 }
 
 GuiSession::GuiSession(std::function<void()> body) {
@@ -83,7 +113,9 @@ GuiSession::~GuiSession() {
   // A test that failed half-way leaves windows open: close them, so the body
   // ends and the next test starts clean.
   for (int attempt = 0; attempt < 600 && !ended(); ++attempt) {
-    Closeall();
+    for (HWND window : ThreadWindows(threadId_))
+      for (int id : {IDCANCEL, IDOK})
+        if (::IsWindowVisible(window)) ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
     Pause(50);
   }
   if (!ended()) {
@@ -91,17 +123,6 @@ GuiSession::~GuiSession() {
     std::abort();
   }
   thread_.join();
-}
-
-void GuiSession::Closeall() {
-  ::EnumThreadWindows(
-      threadId_,
-      [](HWND window, LPARAM) -> BOOL {
-        if (::IsWindowVisible(window)) ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        if (::IsWindowVisible(window)) ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        return TRUE;
-      },
-      0);
 }
 
 bool GuiSession::ended() const {
@@ -114,23 +135,18 @@ bool GuiSession::WaitForEnd(int timeoutMs) {
 }
 
 LRESULT CALLBACK GuiSession::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && t_Session != nullptr) {
-    HWND window = reinterpret_cast<HWND>(wParam);
-    if (ClassOf(window) == "#32770" && CDialog::FromHandle(window) == nullptr) {
-      std::lock_guard<std::mutex> lock(t_Session->mutex_);
-      bool seen = false;
-      for (HWND w : t_Session->seen_) seen = seen || w == window;
-      if (!seen) {
-        t_Session->seen_.push_back(window);
-        t_Session->boxes_.push_back(ReadBox(window));
-      }
-    }
-  }
-  if (code == HCBT_DESTROYWND && t_Session != nullptr) {
+  // A box is caught when it is first activated, and only once.
+  HWND window = reinterpret_cast<HWND>(wParam);
+  if ((code == HCBT_ACTIVATE || code == HCBT_DESTROYWND) && t_Session != nullptr) {
     std::lock_guard<std::mutex> lock(t_Session->mutex_);
-    HWND window = reinterpret_cast<HWND>(wParam);
-    for (HWND& w : t_Session->seen_)
-      if (w == window) w = nullptr;
+    std::vector<HWND>& open = t_Session->open_;
+    const auto known = std::find(open.begin(), open.end(), window);
+    if (code == HCBT_DESTROYWND && known != open.end()) open.erase(known);
+    if (code == HCBT_ACTIVATE && known == open.end() && ClassOf(window) == "#32770" &&
+        CDialog::FromHandle(window) == nullptr) {
+      open.push_back(window);
+      t_Session->boxes_.push_back(ReadBox(window));
+    }
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -159,27 +175,8 @@ void GuiSession::CloseBox(const CaughtBox& box) {
 }
 
 HWND GuiSession::WaitForDialog(const std::function<bool(HWND)>& pred, int timeoutMs) {
-  struct Search {
-    const std::function<bool(HWND)>* pred;
-    HWND found;
-  } search = {&pred, nullptr};
-  WaitUntil(
-      [&] {
-        ::EnumThreadWindows(
-            threadId_,
-            [](HWND window, LPARAM data) -> BOOL {
-              auto* s = reinterpret_cast<Search*>(data);
-              if (::IsWindowVisible(window) && CDialog::FromHandle(window) != nullptr && (*s->pred)(window)) {
-                s->found = window;
-                return FALSE;
-              }
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-      },
-      timeoutMs);
-  return search.found;
+  return WaitForWindow(
+      threadId_, [&](HWND window) { return CDialog::FromHandle(window) != nullptr && pred(window); }, timeoutMs);
 }
 
 void Click(HWND dialog, int id) { ::PostMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
@@ -196,40 +193,22 @@ std::string TextOf(HWND window) {
 
 std::string ItemText(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
 
-bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  ::GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+Image CaptureScreen(const RECT& rect) {
+  ScopedWindowDC screen(nullptr);
+  return CaptureDC(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
 
 Image CaptureWindow(HWND window) {
   ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   Pause(200);
   RECT rect;
-  if (!::GetWindowRect(window, &rect)) return Image();
-  return CaptureScreen(rect);
-}
-
-namespace {
-
-// The pixels of an area of a device context.
-Image CaptureDC(HDC source, int x, int y, int width, int height) {
-  Image image;
-  if (width <= 0 || height <= 0) return image;
-  image.width = width;
-  image.height = height;
-  ScopedMemoryDC memory(source);
-  ScopedBitmap bitmap(::CreateCompatibleBitmap(source, width, height));
-  {
-    ScopedSelectObject select(memory.get(), bitmap.get());
-    ::BitBlt(memory.get(), 0, 0, width, height, source, x, y, SRCCOPY);
-  }
-  image.pixels = ReadBitmapPixels(bitmap.get(), width, height);
-  if (image.pixels.empty()) return Image();
-  return image;
-}
-
-}  // namespace
-
-Image CaptureScreen(const RECT& rect) {
-  ScopedWindowDC screen(nullptr);
-  return CaptureDC(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+  return ::GetWindowRect(window, &rect) ? CaptureScreen(rect) : Image();
 }
 
 Image CaptureWindowDrawing(HWND window) {
@@ -237,10 +216,6 @@ Image CaptureWindowDrawing(HWND window) {
   if (!::GetWindowRect(window, &rect)) return Image();
   ScopedWindowDC dc(window, true);
   return CaptureDC(dc.get(), 0, 0, rect.right - rect.left, rect.bottom - rect.top);
-}
-
-std::string SaveScreenshot(HWND window, const std::string& name) {
-  return SaveScreenshot(CaptureWindow(window), name);
 }
 
 std::string SaveScreenshot(const Image& image, const std::string& name) {
@@ -276,48 +251,38 @@ void HostKey::SetString(const char* name, const std::string& value) {
 
 long long HostKey::ReadDword(const char* name) {
   DWORD type = 0, value = 0, size = sizeof value;
-  if (::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-      type != REG_DWORD)
-    return -1;
-  return value;
+  const LONG status = ::RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  return status == ERROR_SUCCESS && type == REG_DWORD ? static_cast<long long>(value) : -1;
 }
 
 void HostKey::Delete(const char* name) { ::RegDeleteValueA(key_, name); }
 
-CurrentFolder::CurrentFolder(const std::string& folder) {
-  char previous[MAX_PATH] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, previous);
-  previous_ = previous;
-  ::SetCurrentDirectoryA(folder.c_str());
-}
-
-CurrentFolder::~CurrentFolder() { ::SetCurrentDirectoryA(previous_.c_str()); }
-
 bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
 bool IsAboutBox(HWND window) { return dynamic_cast<CAboutDlg*>(CDialog::FromHandle(window)) != nullptr; }
+std::string TestLanguage() { return ReadBytes(DataPath("ui/zetveltran.lng")); }
+
+ProgramRun::ProgramRun(const std::string& language) {
+  if (!language.empty()) WriteBytes(dir_ / "zetveltran.lng", language);
+  char previous[MAX_PATH] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, previous);
+  previousFolder_ = previous;
+  ::SetCurrentDirectoryA(dir_.path().c_str());
+  session_ = std::make_unique<GuiSession>([this] {
+    CUpdateApp app;
+    result_ = app.InitInstance();
+  });
+}
+
+ProgramRun::~ProgramRun() {
+  session_.reset();
+  ::SetCurrentDirectoryA(previousFolder_.c_str());
+}
 
 ProgramSession::ProgramSession(const std::string& resBase, const std::string& language) {
   host_.SetDword("VERSION", 0x40000);
   if (!resBase.empty()) host_.SetString("ResBase", resBase);
-  WriteBytes(dir_ / "zetveltran.lng", language.empty() ? ReadBytes(DataPath("ui/zetveltran.lng")) : language);
-  folder_ = std::make_unique<CurrentFolder>(dir_.path());
-  session_ = std::make_unique<GuiSession>([] {
-    CUpdateApp app;
-    app.InitInstance();
-  });
-  dialog_ = session_->WaitForDialog(IsMainDialog);
-}
-
-ProgramSession::~ProgramSession() {
-  if (dialog_ != nullptr && session_->WaitForDialog(IsMainDialog, 0) != nullptr) Click(dialog_, IDCANCEL);
-  session_.reset();
-}
-
-CaughtBox ProgramSession::Confirm(const std::string& source, const std::string& target) {
-  SetText(dialog_, IDC_SOURCE, source);
-  SetText(dialog_, IDC_TARGET, target);
-  Click(dialog_, IDOK);
-  return session_->WaitForBox();
+  run_ = std::make_unique<ProgramRun>(language);
+  dialog_ = session().WaitForDialog(IsMainDialog);
 }
 
 }  // namespace zet::test

@@ -1,13 +1,14 @@
 #pragma once
 // Driving the program's real windows from a test. A GuiSession runs a body
-// (the whole start-up, or one dialog) on a thread of its own, the way the
-// program runs it on its main thread; the test drives it from outside with
-// messages, as a user would with mouse and keyboard. Message boxes of that
-// thread are caught by a window hook when they appear, with their texts,
-// icon and owner, and stay open until the test closes them.
+// (the whole start-up, or one dialog) on a thread of its own, as the program
+// runs it on its main thread; the test drives it with messages, as a user
+// would with mouse and keyboard. Message boxes of that thread are caught by
+// a hook when they appear, with texts, icon and owner, and stay open until
+// the test closes them.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -15,11 +16,22 @@
 #include <thread>
 #include <vector>
 
-#include "png_file.h"
 #include "running_copy.h"
 #include "test_support.h"
 
 namespace zet::test {
+
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;  // 0x00RRGGBB, top row first
+
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Writes the image as a PNG file (png_file.cpp), creating its folder; false
+// when it cannot be written.
+bool WritePng(const std::string& path, const Image& image);
 
 enum class BoxIcon { None, Error, Warning, Information, Question, Other };
 
@@ -36,65 +48,56 @@ class GuiSession {
   explicit GuiSession(std::function<void()> body);
   // Closes whatever is still open and waits for the body to end.
   ~GuiSession();
-  GuiSession(const GuiSession&) = delete;
-  GuiSession& operator=(const GuiSession&) = delete;
 
   DWORD threadId() const { return threadId_; }
-
-  // The next message box that appeared and was not yet taken. A box with an
-  // empty window when none comes within the time.
+  // The next box that appeared and was not yet taken; an empty window when
+  // none comes in time.
   CaughtBox WaitForBox(int timeoutMs = 20000);
-  // True when no box appears within the time.
   bool NoBoxWithin(int ms);
-  // Presses the box's OK button.
-  static void CloseBox(const CaughtBox& box);
-
-  // The first visible top-level window of the body's thread that our
-  // dialog layer drives and pred accepts; null when none comes in time.
+  static void CloseBox(const CaughtBox& box);  // presses its OK button
+  // The first visible window of our dialog layer on the body's thread that
+  // pred accepts; null when none comes in time.
   HWND WaitForDialog(const std::function<bool(HWND)>& pred, int timeoutMs = 20000);
-
   bool WaitForEnd(int timeoutMs = 20000);
   bool ended() const;
 
  private:
   static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam);
-  void Closeall();
 
   std::thread thread_;
   DWORD threadId_ = 0;
   mutable std::mutex mutex_;
   std::vector<CaughtBox> boxes_;
-  std::vector<HWND> seen_;
+  std::vector<HWND> open_;  // the boxes caught and not yet destroyed
   size_t taken_ = 0;
   bool ended_ = false;
 };
 
 // Waits until pred holds, up to the time; its last answer.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 20000);
+// The first visible top-level window of the thread that pred accepts; null
+// when none comes in time.
+HWND WaitForWindow(DWORD thread, const std::function<bool(HWND)>& pred, int timeoutMs = 20000);
 
-// Sends a click to a button, without waiting for what the click starts
-// (a message box, a run).
+// A click on a button, without waiting for what it starts (a box, a run).
 void Click(HWND dialog, int id);
-// Sets the text of a dialog's control.
 void SetText(HWND dialog, int id, const std::string& text);
 std::string TextOf(HWND window);
 std::string ItemText(HWND dialog, int id);
-bool ItemEnabled(HWND dialog, int id);
+std::string ClassOf(HWND window);
 
-// What the screen shows of a window, title bar included.
-Image CaptureWindow(HWND window);
-// What the screen shows in a rectangle (screen coordinates), as it is.
+// What the screen shows in a rectangle (screen coordinates).
 Image CaptureScreen(const RECT& rect);
-// What a window has drawn of itself, frame included, whatever lies above
-// it on the screen.
+// What the screen shows of a window once it has painted itself anew.
+Image CaptureWindow(HWND window);
+// What a window has drawn of itself, frame included, whatever lies above it.
 Image CaptureWindowDrawing(HWND window);
 // Saves a screenshot under build/windows/screenshots/ (beside the test
 // programs); the file's path, or "" when it could not be written.
-std::string SaveScreenshot(HWND window, const std::string& name);
 std::string SaveScreenshot(const Image& image, const std::string& name);
 
-// HKEY_CLASSES_ROOT\Software\Brankor\KORA in the registry, removed again
-// (with Software\Brankor) when the object goes.
+// HKEY_CLASSES_ROOT\Software\Brankor\KORA, removed again (with
+// Software\Brankor) when the object goes.
 class HostKey {
  public:
   HostKey();
@@ -112,42 +115,41 @@ class HostKey {
   HKEY key_ = nullptr;
 };
 
-// The process's current folder, set for the object's life.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string& folder);
-  ~CurrentFolder();
-
- private:
-  std::string previous_;
-};
-
-// The dialogs of our dialog layer.
 bool IsMainDialog(HWND window);
 bool IsAboutBox(HWND window);
+// The tests' language file.
+std::string TestLanguage();
 
-// The program started in a folder with a language file (the tests' one
-// unless another text is given), on a supported host whose resource base
-// is resBase; the main dialog open.
+// The program's whole start-up, in a current folder of its own that holds
+// the language file given (none when the text is empty), on the host as the
+// registry shows it.
+class ProgramRun {
+ public:
+  explicit ProgramRun(const std::string& language);
+  ~ProgramRun();
+  GuiSession& session() { return *session_; }
+  bool result() const { return result_; }  // what InitInstance returned
+
+ private:
+  TempDir dir_;
+  std::string previousFolder_;
+  bool result_ = true;
+  std::unique_ptr<GuiSession> session_;
+};
+
+// The program on a supported host whose resource base is resBase, with the
+// tests' language file unless another text is given; the main dialog open.
 class ProgramSession {
  public:
-  explicit ProgramSession(const std::string& resBase, const std::string& language = "");
-  ~ProgramSession();
-  ProgramSession(const ProgramSession&) = delete;
-  ProgramSession& operator=(const ProgramSession&) = delete;
+  explicit ProgramSession(const std::string& resBase, const std::string& language = TestLanguage());
 
   HWND dialog() const { return dialog_; }
-  GuiSession& session() { return *session_; }
+  GuiSession& session() { return run_->session(); }
   HostKey& host() { return host_; }
-
-  // Enters the folders and clicks OK; the box that follows.
-  CaughtBox Confirm(const std::string& source, const std::string& target);
 
  private:
   HostKey host_;
-  TempDir dir_;
-  std::unique_ptr<CurrentFolder> folder_;
-  std::unique_ptr<GuiSession> session_;
+  std::unique_ptr<ProgramRun> run_;
   HWND dialog_ = nullptr;
 };
 
