@@ -1,9 +1,11 @@
+// The file slot library: streamed and memory-image slots, the text reader,
+// the path helpers, and the failure and progress hooks.
+
 #include "fileio/file_slots.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "test_support.h"
@@ -12,80 +14,66 @@ namespace zet {
 namespace {
 
 using test::ReadBytes;
-using test::TempDir;
 using test::WriteBytes;
 
-// The program's own spelling of a path below the scratch folder.
-std::string P(const TempDir& t, const std::string& rel) { return test::ProgramPath(t, rel); }
-
-// Records every report; answers true for the first `retries` of them.
-struct HookLog {
-  using Call = std::tuple<int, std::string, std::string>;
-  std::vector<Call> calls;
-  int retries = 0;
-  void Install() {
-    SetFailureHook([this](int code, const std::string& name, const std::string& op) {
-      calls.emplace_back(code, name, op);
-      return retries-- > 0;
-    });
-  }
-};
-
-class FileSlotsTest : public ::testing::Test {
+class FileSlotsTest : public test::SlotTest {
  protected:
-  void SetUp() override { ResetFileSlots(); }
-  void TearDown() override { ResetFileSlots(); }
-
   // A memory image of the bytes, through a file in the scratch folder.
   int Image(const std::string& bytes) {
-    std::string path = P(dir_, "image" + std::to_string(images_++) + ".bin");
+    std::string path = P("image" + std::to_string(images_++) + ".bin");
     WriteBytes(path, bytes);
     return OpenFileRegion(path, 0, 0);
   }
+  // Every text the format reads from an image of the bytes, joined with '|',
+  // up to the first read that fails.
+  std::string ReadAll(const std::string& bytes, const char* format) {
+    int slot = Image(bytes);
+    std::string all, one;
+    for (int n = 0; n < 100 && ReadText(slot, format, &one) == 0; ++n) all += (n ? "|" : "") + one;
+    return all;
+  }
+  static void ExpectAllFree() {
+    for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(FileSlotState(i), 0) << "slot " << i;
+  }
 
-  TempDir dir_;
   int images_ = 0;
 };
 
 TEST_F(FileSlotsTest, TenSlotsThenNoFreeSlotAndBadSlotNumbers) {
-  HookLog log;
-  log.Install();
-  WriteBytes(P(dir_, "a.txt"), "x");
-  for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(OpenFile(P(dir_, "a.txt"), "rb"), i);
-  EXPECT_EQ(OpenFile(P(dir_, "a.txt"), "rb"), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "a.txt"), 0, 0), kOpenFailed);
-  ASSERT_FALSE(log.calls.empty());
-  EXPECT_EQ(log.calls.front(), HookLog::Call(-3, P(dir_, "a.txt"), "OpenFile"));
-
+  RecordFailures();
+  WriteBytes(P("a.txt"), "x");
+  for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(OpenFile(P("a.txt"), "rb"), i);
+  EXPECT_EQ(OpenFile(P("a.txt"), "rb"), kOpenFailed);
+  EXPECT_EQ(OpenFileRegion(P("a.txt"), 0, 0), kOpenFailed);
+  ASSERT_FALSE(calls_.empty());
+  EXPECT_EQ(calls_.front(), Call(-3, P("a.txt"), "OpenFile"));
   EXPECT_EQ(CloseFile(4), 0);
-  EXPECT_EQ(FileSlotState(4), 0);
-  EXPECT_EQ(OpenFile(P(dir_, "a.txt"), "rb"), 4);
+  EXPECT_EQ(OpenFile(P("a.txt"), "rb"), 4) << "the freed slot is taken again";
 
-  log.calls.clear();
+  // Out of range, and in range but not open: -6, reported without a name.
+  calls_.clear();
   EXPECT_EQ(CloseFile(10), kBadSlot);
-  EXPECT_EQ(CloseFile(-1), kBadSlot);
-  EXPECT_EQ(EoFile(12, 1), kBadSlot);
-  std::vector<HookLog::Call> outOfRange = {{-6, "", "CloseFile"}, {-6, "", "CloseFile"}, {-6, "", "EoFile"}};
-  EXPECT_EQ(log.calls, outOfRange);
-  ResetFileSlots();
-  log.calls.clear();
-  log.Install();
+  EXPECT_EQ(EoFile(-1, 1), kBadSlot);
+  Reset();
+  RecordFailures();
   EXPECT_EQ(CloseFile(3), kBadSlot);
   EXPECT_EQ(EoFile(3, 1), kBadSlot);
   EXPECT_EQ(WriteFile(3, "x", 1), kBadSlot);
-  std::vector<HookLog::Call> expected = {{-6, "", "CloseFile"}, {-6, "", "EoFile File not open"},
-                                         {-6, "", "WriteFile"}};
-  EXPECT_EQ(log.calls, expected);
+  EXPECT_EQ(calls_, std::vector<Call>({{-6, "", "CloseFile"},
+                                       {-6, "", "EoFile"},
+                                       {-6, "", "CloseFile"},
+                                       {-6, "", "EoFile File not open"},
+                                       {-6, "", "WriteFile"}}));
 }
 
 TEST_F(FileSlotsTest, WritesTextWithCrLfAndBinaryAsGiven) {
-  int slot = OpenFile(P(dir_, "text.ini"), "w");
+  int slot = OpenFile(P("text.ini"), "w");
   ASSERT_GE(slot, 0);
   EXPECT_EQ(WriteText(slot, "[%s]\n%s=%d\n", "Main", "Count", 42), 0);
   EXPECT_EQ(CloseFile(slot), 0);
   EXPECT_EQ(ReadBytes(dir_ / "text.ini"), "[Main]\r\nCount=42\r\n");
 
-  slot = OpenFile(P(dir_, "wide.ini"), "wb");
+  slot = OpenFile(P("wide.ini"), "wb");
   ASSERT_GE(slot, 0);
   const char wide[] = {'a', 0, '\r', 0, '\n', 0};
   EXPECT_EQ(WriteFile(slot, wide, sizeof wide), 0);
@@ -102,39 +90,32 @@ TEST_F(FileSlotsTest, WritesTextWithCrLfAndBinaryAsGiven) {
   EXPECT_EQ(ReadFile(image, nullptr, 1, false), kBadSlot);
 }
 
-TEST_F(FileSlotsTest, FailedWritesAreReportedAndNeverPassAsAGoodFile) {
-  HookLog log;
-  log.Install();
-  WriteBytes(P(dir_, "read.txt"), "x");
-  int slot = OpenFile(P(dir_, "read.txt"), "rb");
+TEST_F(FileSlotsTest, FailedOpensAndWritesAreReportedAndNeverPassAsAGoodFile) {
+  RecordFailures();
+  EXPECT_EQ(OpenFile(P("no/such/x.txt"), "w"), kOpenFailed);
+  ExpectAllFree();
+  WriteBytes(P("read.txt"), "x");
+  int slot = OpenFile(P("read.txt"), "rb");
   EXPECT_EQ(WriteFile(slot, "y", 1), kWriteFailed);
-  EXPECT_EQ(log.calls, std::vector<HookLog::Call>({{-8, P(dir_, "read.txt"), "WriteFile"}}));
+  EXPECT_EQ(calls_, std::vector<Call>({{-3, P("no/such/x.txt"), "OpenFile"}, {-8, P("read.txt"), "WriteFile"}}));
 #ifndef _WIN32
   // A device that takes no data: the buffered text fails when it is flushed
   // at the close, which reports -5 and keeps the slot until closed again.
-  log.calls.clear();
+  calls_.clear();
   slot = OpenFile("/dev/full", "w");
   ASSERT_GE(slot, 0);
   EXPECT_EQ(WriteText(slot, "line\n"), 0);
   EXPECT_EQ(CloseFile(slot), kCloseFailed);
-  EXPECT_EQ(log.calls, std::vector<HookLog::Call>({{-5, "/dev/full", "CloseFile"}}));
+  EXPECT_EQ(calls_, std::vector<Call>({{-5, "/dev/full", "CloseFile"}}));
   EXPECT_EQ(FileSlotState(slot), 1);
   EXPECT_EQ(CloseFile(slot), 0);
   EXPECT_EQ(FileSlotState(slot), 0);
 #endif
 }
 
-TEST_F(FileSlotsTest, WriteToAFolderThatIsMissingFailsToOpen) {
-  HookLog log;
-  log.Install();
-  EXPECT_EQ(OpenFile(P(dir_, "no/such/x.txt"), "w"), kOpenFailed);
-  EXPECT_EQ(log.calls, std::vector<HookLog::Call>({{-3, P(dir_, "no/such/x.txt"), "OpenFile"}}));
-  for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(FileSlotState(i), 0);
-}
-
 TEST_F(FileSlotsTest, ReadFileContinuesAtTheCursorAndReportsShortReads) {
-  WriteBytes(P(dir_, "data.bin"), "0123456789");
-  int slot = OpenFile(P(dir_, "data.bin"), "rb");
+  WriteBytes(P("data.bin"), "0123456789");
+  int slot = OpenFile(P("data.bin"), "rb");
   ASSERT_GE(slot, 0);
   char buffer[16] = {};
   EXPECT_EQ(ReadFile(slot, buffer, 3, false), 0);
@@ -155,44 +136,37 @@ TEST_F(FileSlotsTest, ReadFileContinuesAtTheCursorAndReportsShortReads) {
   EXPECT_EQ(CloseFile(slot), 0);
 
   // No destination ever given: no cursor.
-  slot = OpenFile(P(dir_, "data.bin"), "rb");
+  slot = OpenFile(P("data.bin"), "rb");
   EXPECT_EQ(ReadFile(slot, nullptr, 1, false), kReadFailed);
 }
 
 TEST_F(FileSlotsTest, MemoryImagesOfRegionsAndWholeFiles) {
-  HookLog log;
-  log.Install();
-  WriteBytes(P(dir_, "f.txt"), "hello world");
-  WriteBytes(P(dir_, "empty.txt"), "");
-  int slot = OpenFileRegion(P(dir_, "f.txt"), 6, 5);
+  RecordFailures();
+  WriteBytes(P("f.txt"), "hello world");
+  WriteBytes(P("empty.txt"), "");
+  int slot = OpenFileRegion(P("f.txt"), 6, 5);
   ASSERT_GE(slot, 0);
   EXPECT_EQ(FileSlotState(slot), 2);
   std::string word;
   EXPECT_EQ(ReadText(slot, "%s", &word), 0);
   EXPECT_EQ(word, "world");
   EXPECT_EQ(CloseFile(slot), 0);
-
-  slot = OpenFile(P(dir_, "f.txt"), "t");
-  ASSERT_GE(slot, 0);
+  slot = OpenFile(P("f.txt"), "t");
   EXPECT_EQ(ReadText(slot, "%ls", &word), 0);
-  EXPECT_EQ(word, "hello world");
+  EXPECT_EQ(word, "hello world") << "mode t: the whole file as an image";
   EXPECT_EQ(CloseFile(slot), 0);
 
-  // Missing, empty, and a region beyond the file: -3, and no slot is held.
-  EXPECT_EQ(OpenFileRegion(P(dir_, "missing.txt"), 0, 0), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "empty.txt"), 0, 0), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "f.txt"), 6, 6), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "f.txt"), 12, 1), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "f.txt"), -1, 2), kOpenFailed);
-  EXPECT_EQ(OpenFileRegion(P(dir_, "f.txt"), 0, int64_t{1} << 50), kOpenFailed);
-  for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(FileSlotState(i), 0);
-  EXPECT_EQ(std::get<0>(log.calls.front()), -3);
-  EXPECT_EQ(std::get<2>(log.calls.front()), "LenFile");
+  // Missing, empty, and regions not inside the file: -3, and no slot is held.
+  EXPECT_EQ(OpenFileRegion(P("missing.txt"), 0, 0), kOpenFailed);
+  EXPECT_EQ(OpenFileRegion(P("empty.txt"), 0, 0), kOpenFailed);
+  for (auto [offset, length] : std::vector<std::pair<int64_t, int64_t>>{{6, 6}, {12, 1}, {-1, 2}, {0, int64_t{1} << 50}})
+    EXPECT_EQ(OpenFileRegion(P("f.txt"), offset, length), kOpenFailed) << offset << "+" << length;
+  ExpectAllFree();
+  EXPECT_EQ(calls_.front(), Call(-3, P("missing.txt"), "LenFile"));
 }
 
 TEST_F(FileSlotsTest, SeekOnAMemoryImageStopsAtItsLength) {
-  HookLog log;
-  log.Install();
+  RecordFailures();
   int slot = Image("abcdef");
   ASSERT_GE(slot, 0);
   EXPECT_EQ(SeekFile(slot, 6, 0), 0);
@@ -202,9 +176,8 @@ TEST_F(FileSlotsTest, SeekOnAMemoryImageStopsAtItsLength) {
   EXPECT_EQ(s, "unchanged");
 
   EXPECT_EQ(SeekFile(slot, 7, 0), kSeekFailed);
-  EXPECT_EQ(EoFile(slot, 1), 0);  // back at 0
   EXPECT_EQ(ReadText(slot, "%c", &s), 0);
-  EXPECT_EQ(s, "a");
+  EXPECT_EQ(s, "a") << "a failed seek goes back to the start";
   EXPECT_EQ(SeekFile(slot, 2, 1), 0);
   EXPECT_EQ(ReadText(slot, "%c", &s), 0);
   EXPECT_EQ(s, "d");
@@ -212,36 +185,20 @@ TEST_F(FileSlotsTest, SeekOnAMemoryImageStopsAtItsLength) {
   EXPECT_EQ(SeekFile(slot, -2, 2), 0);
   EXPECT_EQ(ReadText(slot, "%s", &s), 0);
   EXPECT_EQ(s, "ef");
-  EXPECT_EQ(log.calls, std::vector<HookLog::Call>(2, {-2, P(dir_, "image0.bin"), "SeekFile"}));
+  EXPECT_EQ(calls_, std::vector<Call>(2, {-2, P("image0.bin"), "SeekFile"}));
 
   // Units of two bytes: six bytes are three units.
   EXPECT_EQ(SeekFile(slot, 2, 0), 0);
   EXPECT_EQ(EoFile(slot, 2), 0);
   EXPECT_EQ(SeekFile(slot, 3, 0), 0);
   EXPECT_EQ(EoFile(slot, 2), 1);
-  EXPECT_EQ(EoFile(slot, -4), 0);
 }
 
 TEST_F(FileSlotsTest, ReadTextLinesSkipEmptyLinesAndKeepLongOnesWhole) {
-  int slot = Image("a\r\n\r\nb");
-  ASSERT_GE(slot, 0);
-  std::string line;
-  EXPECT_EQ(ReadText(slot, "%ls", &line), 0);
-  EXPECT_EQ(line, "a");
-  EXPECT_EQ(ReadText(slot, "%ls", &line), 0);
-  EXPECT_EQ(line, "b");
-  EXPECT_EQ(ReadText(slot, "%ls", &line), -1);
-
-  std::string longLine(200000, 'x');
-  slot = Image("\n" + longLine + std::string("\r\nnext\0tail\0", 12));
-  ASSERT_GE(slot, 0);
-  EXPECT_EQ(ReadText(slot, "%LS", &line), 0);
-  EXPECT_EQ(line, longLine);
-  EXPECT_EQ(ReadText(slot, "%ls", &line), 0);
-  EXPECT_EQ(line, "next");  // a zero byte ends a line too
-  EXPECT_EQ(ReadText(slot, "%ls", &line), 0);
-  EXPECT_EQ(line, "tail");
-  EXPECT_EQ(EoFile(slot, 1), 1);
+  EXPECT_EQ(ReadAll("a\r\n\r\nb", "%ls"), "a|b");
+  const std::string longLine(200000, 'x');
+  EXPECT_EQ(ReadAll("\n" + longLine + std::string("\r\nnext\0tail\0", 12), "%LS"), longLine + "|next|tail")
+      << "a zero byte ends a line too";
 }
 
 TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
@@ -254,10 +211,7 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   EXPECT_EQ(ReadText(slot, "%d", &a), 0);
   EXPECT_EQ(ReadText(slot, "%d", &b), 0);
   EXPECT_EQ(ReadText(slot, "%d %X %ld%f%s", &c, &hex, &big, &f, &w), 0);
-  EXPECT_EQ(a, 42);
-  EXPECT_EQ(b, 7);
-  EXPECT_EQ(c, -3);
-  EXPECT_EQ(hex, 0xff);
+  EXPECT_EQ(std::vector<int>({a, b, c, hex}), (std::vector<int>{42, 7, -3, 0xff}));
   EXPECT_EQ(big, sizeof(long) == 8 ? 123456789012L : 2147483647L);
   EXPECT_FLOAT_EQ(f, 1.5f);
   EXPECT_EQ(w, "word");
@@ -276,10 +230,7 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   ASSERT_GE(slot, 0);
   a = 17;
   EXPECT_EQ(ReadText(slot, "%d%d%x%d", &a, &b, &hex, &c), 0);
-  EXPECT_EQ(a, 17);
-  EXPECT_EQ(b, 5);
-  EXPECT_EQ(hex, -1);
-  EXPECT_EQ(c, 2147483647);
+  EXPECT_EQ(std::vector<int>({a, b, hex, c}), (std::vector<int>{17, 5, -1, 2147483647}));
 
   // A number word is read at most 32 characters at a time.
   slot = Image(std::string(40, '1') + " 9");
@@ -297,24 +248,11 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
 }
 
 TEST_F(FileSlotsTest, ReadTextCharactersAndWideText) {
-  int slot = Image(std::string("\0\0xy", 4));
-  ASSERT_GE(slot, 0);
-  std::string c;
-  EXPECT_EQ(ReadText(slot, "%c", &c), 0);
-  EXPECT_EQ(c, "x");
-  EXPECT_EQ(ReadText(slot, "%C", &c), 0);
-  EXPECT_EQ(c, "y");
-  EXPECT_EQ(ReadText(slot, "%c", &c), -1);
+  EXPECT_EQ(ReadAll(std::string("\0\0xy", 4), "%C"), "x|y");
 
-  // UTF-16LE: byte-order mark, a line, an empty line, a line of two words.
-  std::u16string text = u"\xFEFF\x00E4rger\r\n\r\nfoo \x20AC" u"bar";
-  std::string bytes;
-  for (char16_t u : text) {
-    bytes.push_back(static_cast<char>(u & 0xFF));
-    bytes.push_back(static_cast<char>(u >> 8));
-  }
-  bytes.push_back('\x7F');  // an odd byte at the end is no unit
-  slot = Image(bytes);
+  // UTF-16LE: byte-order mark, a line, an empty line, a line of two words,
+  // and an odd byte at the end that is no unit.
+  int slot = Image(test::Utf16Le(u"\xFEFF\x00E4rger\r\n\r\nfoo \x20AC" u"bar") + '\x7F');
   ASSERT_GE(slot, 0);
   std::u16string line, word;
   EXPECT_EQ(ReadText(slot, "%lw", &line), 0);
@@ -347,98 +285,87 @@ TEST_F(FileSlotsTest, TokenReadersStopAtTheEndOfTheImage) {
 
 TEST_F(FileSlotsTest, FailureHookRetriesTheFailedStep) {
   // A hook that makes the missing file appear: the retried open succeeds.
-  std::string path = P(dir_, "late.txt");
   int calls = 0;
   SetFailureHook([&](int code, const std::string& name, const std::string& op) {
-    ++calls;
-    EXPECT_EQ(code, kOpenFailed);
-    EXPECT_EQ(name, path);
-    EXPECT_EQ(op, "OpenFile");
-    WriteBytes(path, "now here");
-    return true;
+    EXPECT_EQ(Call(code, name, op), Call(kOpenFailed, P("late.txt"), "OpenFile"));
+    WriteBytes(P("late.txt"), "now here");
+    return ++calls == 1;
   });
-  int slot = OpenFile(path, "rb");
+  int slot = OpenFile(P("late.txt"), "rb");
   EXPECT_GE(slot, 0);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(CloseFile(slot), 0);
 
   // A hook that retries twice and gives up: three attempts, then -3.
-  HookLog log;
-  log.retries = 2;
-  log.Install();
-  EXPECT_EQ(OpenFile(P(dir_, "never.txt"), "rb"), kOpenFailed);
-  EXPECT_EQ(log.calls.size(), 3u);
+  RecordFailures(2);
+  EXPECT_EQ(OpenFile(P("never.txt"), "rb"), kOpenFailed);
+  EXPECT_EQ(calls_.size(), 3u);
 
   // A short read retried: the stream is put back and read again.
-  log.calls.clear();
-  log.retries = 1;
-  WriteBytes(P(dir_, "short.bin"), "abc");
-  slot = OpenFile(P(dir_, "short.bin"), "rb");
+  calls_.clear();
+  RecordFailures(1);
+  WriteBytes(P("short.bin"), "abc");
+  slot = OpenFile(P("short.bin"), "rb");
   char buffer[8] = {};
   EXPECT_EQ(ReadFile(slot, buffer, 5, false), kReadFailed);
-  EXPECT_EQ(log.calls, std::vector<HookLog::Call>(2, {-1, P(dir_, "short.bin"), "ReadFile"}));
-  EXPECT_EQ(ReadFile(slot, buffer, 3, false), kReadFailed);  // the stream is at the end now
+  EXPECT_EQ(calls_, std::vector<Call>(2, {-1, P("short.bin"), "ReadFile"}));
+  EXPECT_EQ(ReadFile(slot, buffer, 3, false), kReadFailed) << "the stream is at the end now";
 }
 
 TEST_F(FileSlotsTest, LoadFileReadsInChunksAndTheProgressHookMayAbort) {
   std::string content;
   for (int i = 0; i < 200000; ++i) content.push_back(static_cast<char>(i * 7));
-  WriteBytes(P(dir_, "big.bin"), content);
+  WriteBytes(P("big.bin"), content);
   std::vector<std::pair<int64_t, int64_t>> progress;
   SetProgressHook([&](const std::string&, int64_t done, int64_t total) {
     progress.emplace_back(done, total);
     return false;
   });
   std::string got;
-  EXPECT_EQ(LoadFile(P(dir_, "big.bin"), got, 0, false), 200000);
+  EXPECT_EQ(LoadFile(P("big.bin"), got, 0, false), 200000);
   EXPECT_EQ(got, content);
-  std::vector<std::pair<int64_t, int64_t>> expected = {
-      {0, 200000}, {65536, 200000}, {131072, 200000}, {196608, 200000}, {200000, 200000}};
-  EXPECT_EQ(progress, expected);
-
-  EXPECT_EQ(LoadFile(P(dir_, "big.bin"), got, 10, false), 10);
+  EXPECT_EQ(progress, (std::vector<std::pair<int64_t, int64_t>>{
+                          {0, 200000}, {65536, 200000}, {131072, 200000}, {196608, 200000}, {200000, 200000}}));
+  EXPECT_EQ(LoadFile(P("big.bin"), got, 10, false), 10);
   EXPECT_EQ(got, content.substr(0, 10));
 
   // Return-open: the slot is pointed at the destination for ReadFile.
-  int slot = static_cast<int>(LoadFile(P(dir_, "big.bin"), got, 100, true));
+  int slot = static_cast<int>(LoadFile(P("big.bin"), got, 100, true));
   ASSERT_GE(slot, 0);
   EXPECT_EQ(ReadFile(slot, nullptr, 100, false), 0);
   EXPECT_EQ(got, content.substr(0, 100));
   EXPECT_EQ(CloseFile(slot), 0);
 
   SetProgressHook([](const std::string&, int64_t done, int64_t) { return done > 0; });
-  EXPECT_EQ(LoadFile(P(dir_, "big.bin"), got, 0, false), kAborted);
-  EXPECT_EQ(LoadFile(P(dir_, "missing.bin"), got, 0, false), kOpenFailed);
-  for (int i = 0; i < kFileSlotCount; ++i) EXPECT_EQ(FileSlotState(i), 0);
+  EXPECT_EQ(LoadFile(P("big.bin"), got, 0, false), kAborted);
+  EXPECT_EQ(LoadFile(P("missing.bin"), got, 0, false), kOpenFailed);
+  ExpectAllFree();
 }
 
 TEST_F(FileSlotsTest, LengthAndExistenceOfFilesAndFolders) {
-  WriteBytes(P(dir_, "Sub/file.txt"), "12345");
+  WriteBytes(P("Sub/file.txt"), "12345");
   test::MakeFolders(dir_ / ".hidden");
-  EXPECT_EQ(LenFile(P(dir_, "Sub/file.txt")), 5);
-  EXPECT_EQ(LenFile(P(dir_, "sub/FILE.TXT")), 5);  // letter case does not matter
-  EXPECT_EQ(LenFile(P(dir_, "Sub/none.txt")), kOpenFailed);
-  EXPECT_TRUE(FileExists(P(dir_, "Sub/file.txt")));
-  EXPECT_FALSE(FileExists(P(dir_, "Sub")));
-  EXPECT_FALSE(FileExists(P(dir_, "none")));
+  EXPECT_EQ(LenFile(P("sub/FILE.TXT")), 5) << "letter case does not matter";
+  EXPECT_EQ(LenFile(P("Sub/none.txt")), kOpenFailed);
+  EXPECT_TRUE(FileExists(P("Sub/file.txt")));
+  EXPECT_FALSE(FileExists(P("Sub")));
+  EXPECT_FALSE(FileExists(P("none")));
 
-  EXPECT_TRUE(FolderExists(P(dir_, "Sub"), true));
+  EXPECT_TRUE(FolderExists(P("Sub"), true));
   EXPECT_TRUE(FolderExists(dir_.path(), true));
-  EXPECT_FALSE(FolderExists(P(dir_, "Sub") + "\\", true));
-  EXPECT_FALSE(FolderExists(P(dir_, "Sub/file.txt"), true));
-  EXPECT_FALSE(FolderExists(P(dir_, ".hidden"), true));
-  EXPECT_FALSE(FolderExists(P(dir_, "Sub/."), false));
-  EXPECT_FALSE(FolderExists(P(dir_, "nothing"), false));
-  EXPECT_FALSE(FolderExists("Sub", true));  // relative: refused without looking
-  EXPECT_FALSE(FolderExists("", false));
+  // Not folders: a trailing separator, a file, a hidden folder, ".", nothing,
+  // and a relative path (refused without looking).
+  for (const std::string& path : {P("Sub") + "\\", P("Sub/file.txt"), P(".hidden"), P("Sub/."), P("nothing"),
+                                  std::string("Sub"), std::string()})
+    EXPECT_FALSE(FolderExists(path, true)) << path;
 }
 
 TEST_F(FileSlotsTest, MakePathCreatesEveryMissingFolderOnce) {
-  EXPECT_EQ(MakePath(P(dir_, "a/b")), 2);
-  EXPECT_TRUE(FolderExists(P(dir_, "a/b"), true));
-  EXPECT_EQ(MakePath(P(dir_, "a/b")), 0);
-  EXPECT_EQ(MakePath(P(dir_, "A/B/c") + "\\"), 1);  // existing folders in any case
-  EXPECT_TRUE(FolderExists(P(dir_, "a/b/c"), true));
+  EXPECT_EQ(MakePath(P("a/b")), 2);
+  EXPECT_TRUE(FolderExists(P("a/b"), true));
+  EXPECT_EQ(MakePath(P("a/b")), 0);
+  EXPECT_EQ(MakePath(P("A/B/c") + "\\"), 1) << "existing folders in any case";
+  EXPECT_TRUE(FolderExists(P("a/b/c"), true));
 
   // Beyond the old 255-character limit of the path itself; the Windows file
   // functions stop at their own limit of 260 for a file path.
@@ -449,14 +376,13 @@ TEST_F(FileSlotsTest, MakePathCreatesEveryMissingFolderOnce) {
 #endif
   std::string deep = "end";
   int folders = 1;
-  while (P(dir_, deep).size() + 20 < kLength) deep = "folder" + std::to_string(folders++) + "/" + deep;
-  EXPECT_EQ(MakePath(P(dir_, deep)), folders);
-  EXPECT_TRUE(FolderExists(P(dir_, deep), true));
-  int slot = OpenFile(P(dir_, deep + "/f.txt"), "w");
+  while (P(deep).size() + 20 < kLength) deep = "folder" + std::to_string(folders++) + "/" + deep;
+  EXPECT_EQ(MakePath(P(deep)), folders);
+  int slot = OpenFile(P(deep + "/f.txt"), "w");
   ASSERT_GE(slot, 0);
   EXPECT_EQ(WriteText(slot, "deep\n"), 0);
   EXPECT_EQ(CloseFile(slot), 0);
-  EXPECT_EQ(LenFile(P(dir_, deep + "/f.txt")), 6);
+  EXPECT_EQ(LenFile(P(deep + "/f.txt")), 6);
 }
 
 }  // namespace

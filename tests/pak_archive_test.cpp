@@ -1,9 +1,11 @@
+// The resource archive reader: lookups, entry reads that stay inside the
+// entry and the file, text mode, the slot limits, and broken archives.
+
 #include "fileio/pak_archive.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -14,60 +16,33 @@ namespace zet {
 namespace {
 
 using test::DataPath;
-using test::ProgramPath;
-using test::TempDir;
-using test::WriteBytes;
 
-using Call = std::tuple<int, std::string, std::string>;
-
-class PakArchiveTest : public ::testing::Test {
+class PakArchiveTest : public test::SlotTest {
  protected:
-  void SetUp() override { Reset(); }
-  void TearDown() override { Reset(); }
-  void Reset() {
-    ResetPakSlots();
-    ResetFileSlots();
-  }
-
-  void RecordFailures(int retries = 0) {
-    retries_ = retries;
-    SetFailureHook([this](int code, const std::string& name, const std::string& op) {
-      calls_.emplace_back(code, name, op);
-      return retries_-- > 0;
-    });
-  }
-
   // An archive of the entries, written by the archive writer.
   std::string Make(const std::vector<PakWriteEntry>& entries, const std::string& name = "test.pak") {
-    std::string path = ProgramPath(dir_, name);
     std::string error;
-    EXPECT_TRUE(WritePak(path, entries, error)) << error;
-    return path;
+    EXPECT_TRUE(WritePak(P(name), entries, error)) << error;
+    return P(name);
   }
 
   // The whole entry through an entry slot, in pieces of three bytes.
   static std::string ReadWhole(int slot, uint32_t size) {
     std::string out(size, '\0');
-    uint32_t done = 0;
-    while (done < size) {
-      uint32_t n = std::min<uint32_t>(3, size - done);
+    for (uint32_t done = 0, n; done < size; done += n) {
+      n = std::min<uint32_t>(3, size - done);
       if (ReadPakFile(slot, done == 0 ? &out[0] : nullptr, n) != 0) return "<read failed>";
-      done += n;
     }
     return out;
   }
 
-  std::string Text(int archive, const std::string& name) {
+  static std::string Text(int archive, const std::string& name) {
     int slot = OpenPakFile(archive, name, "t");
     if (slot < 0) return "<" + std::to_string(slot) + ">";
     std::string text = *PakFileText(slot);
     EXPECT_EQ(ClosePakFile(slot), 0);
     return text;
   }
-
-  TempDir dir_;
-  std::vector<Call> calls_;
-  int retries_ = 0;
 };
 
 class BothModes : public PakArchiveTest, public ::testing::WithParamInterface<int> {};
@@ -78,15 +53,13 @@ TEST_P(BothModes, LookupsUpperCaseTheRequestAndFoldDoubledSeparators) {
   int archive = OpenPak(DataPath("pak/good.pak"), GetParam());
   ASSERT_EQ(archive, 0);
   EXPECT_EQ(PakEntryCount(archive), 5);
-  EXPECT_TRUE(PakContains(archive, "sub\\a.txt"));
-  EXPECT_TRUE(PakContains(archive, "Sub\\A.txt"));
-  EXPECT_TRUE(PakContains(archive, "SUB\\\\A.TXT"));
-  EXPECT_TRUE(PakContains(archive, "Models\\Loks\\br218.3ds"));
-  EXPECT_FALSE(PakContains(archive, "SUB\\\\\\A.TXT"));  // tripled: still doubled after folding
-  EXPECT_FALSE(PakContains(archive, "SUB/A.TXT"));
-  EXPECT_FALSE(PakContains(archive, "SUB\\A.TX"));
-  EXPECT_FALSE(PakContains(archive, "lower\\case.txt"));  // stored in lower case: never found
-  EXPECT_FALSE(PakContains(archive, std::string(300, 'A')));
+  for (const char* name : {"sub\\a.txt", "Sub\\A.txt", "SUB\\\\A.TXT", "Models\\Loks\\br218.3ds"})
+    EXPECT_TRUE(PakContains(archive, name)) << name;
+  // Not found: a tripled separator (still doubled after folding), a slash, a
+  // prefix, a name stored in lower case, a name longer than any.
+  for (const std::string& name : {std::string("SUB\\\\\\A.TXT"), std::string("SUB/A.TXT"), std::string("SUB\\A.TX"),
+                                  std::string("lower\\case.txt"), std::string(300, 'A')})
+    EXPECT_FALSE(PakContains(archive, name)) << name;
 
   RecordFailures();
   EXPECT_EQ(OpenPakFile(archive, "missing.txt", "*"), kOpenFailed);
@@ -138,8 +111,7 @@ TEST_P(BothModes, ReadsStayInsideTheEntryAndTheFile) {
 TEST_P(BothModes, LoadPakEntryCopiesTheEntryInChunks) {
   std::string big;
   for (int i = 0; i < 150000; ++i) big.push_back(static_cast<char>(i % 251));
-  std::string path = Make({{"SMALL.TXT", "small", ""}, {"BIG.BIN", big, ""}, {"EMPTY", "", ""}});
-  int archive = OpenPak(path, GetParam());
+  int archive = OpenPak(Make({{"SMALL.TXT", "small", ""}, {"BIG.BIN", big, ""}, {"EMPTY", "", ""}}), GetParam());
   ASSERT_GE(archive, 0);
   std::vector<std::pair<int64_t, int64_t>> progress;
   SetProgressHook([&](const std::string& name, int64_t done, int64_t total) {
@@ -150,10 +122,8 @@ TEST_P(BothModes, LoadPakEntryCopiesTheEntryInChunks) {
   std::string data;
   EXPECT_EQ(LoadPakEntry(archive, "big.bin", data, 0, false), 150000);
   EXPECT_EQ(data, big);
-  std::vector<std::pair<int64_t, int64_t>> expected = {
-      {0, 150000}, {65536, 150000}, {131072, 150000}, {150000, 150000}};
-  EXPECT_EQ(progress, expected);
-
+  EXPECT_EQ(progress, (std::vector<std::pair<int64_t, int64_t>>{
+                          {0, 150000}, {65536, 150000}, {131072, 150000}, {150000, 150000}}));
   SetProgressHook(nullptr);
   EXPECT_EQ(LoadPakEntry(archive, "big.bin", data, 10, false), 10);
   EXPECT_EQ(data, big.substr(0, 10));
@@ -161,6 +131,7 @@ TEST_P(BothModes, LoadPakEntryCopiesTheEntryInChunks) {
   EXPECT_EQ(data, "");
   EXPECT_EQ(LoadPakEntry(archive, "none", data, 0, false), kOpenFailed);
 
+  // Return-open: the slot is pointed at the destination for ReadPakFile.
   int slot = static_cast<int>(LoadPakEntry(archive, "small.txt", data, 0, true));
   ASSERT_GE(slot, 0);
   EXPECT_EQ(ReadPakFile(slot, nullptr, 5), 0);
@@ -169,30 +140,28 @@ TEST_P(BothModes, LoadPakEntryCopiesTheEntryInChunks) {
 
   SetProgressHook([](const std::string&, int64_t done, int64_t) { return done > 0; });
   EXPECT_EQ(LoadPakEntry(archive, "big.bin", data, 0, false), kAborted);
-  SetProgressHook(nullptr);
   // Nothing stays open after the failures: all ten entry slots are free.
   for (int i = 0; i < kPakSlotCount; ++i) EXPECT_EQ(OpenPakFile(archive, "SMALL.TXT", ""), i);
 }
 
 TEST_P(BothModes, TextModeDecodesAndCachesSmallEntries) {
   std::string large(20000, '\0');
-  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>("line\r\n"[i % 6]);
-  std::string path = Make({{"A.TXT", EncodePakText("first"), ""},
-                           {"LARGE.TXT", EncodePakText(large), ""},
-                           {"EMPTY.TXT", "", ""},
-                           {"SUB\\B.TXT", EncodePakText("second"), ""}});
-  int archive = OpenPak(path, GetParam());
+  for (size_t i = 0; i < large.size(); ++i) large[i] = "line\r\n"[i % 6];
+  int archive = OpenPak(Make({{"A.TXT", EncodePakText("first"), ""},
+                              {"LARGE.TXT", EncodePakText(large), ""},
+                              {"EMPTY.TXT", "", ""},
+                              {"SUB\\B.TXT", EncodePakText("second"), ""}}),
+                        GetParam());
   ASSERT_GE(archive, 0);
-  EXPECT_EQ(Text(archive, "a.txt"), "first");
-  EXPECT_EQ(Text(archive, "a.txt"), "first");  // from the cache
-  EXPECT_EQ(Text(archive, "large.txt"), large);
-  EXPECT_EQ(Text(archive, "large.txt"), large);
-  EXPECT_EQ(Text(archive, "sub\\\\b.txt"), "second");
-  EXPECT_EQ(Text(archive, "A.TXT"), "first");
+  // Each twice: the second read of a small entry comes from the cache.
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(Text(archive, pass ? "A.TXT" : "a.txt"), "first");
+    EXPECT_EQ(Text(archive, "large.txt"), large);
+    EXPECT_EQ(Text(archive, "sub\\\\b.txt"), "second");
+  }
   RecordFailures();
   EXPECT_EQ(Text(archive, "empty.txt"), "<-3>");
-  EXPECT_EQ(Text(archive, "none.txt"), "<-3>");
-  EXPECT_EQ(calls_, std::vector<Call>({{-3, "empty.txt", "OpenPakFile"}, {-3, "none.txt", "OpenPakFile"}}));
+  EXPECT_EQ(calls_, std::vector<Call>({{-3, "empty.txt", "OpenPakFile"}}));
   EXPECT_EQ(PakFileText(0), nullptr);
 
   // The stored bytes 64 C6 29 of an entry of three bytes are the text "abc".
@@ -202,19 +171,25 @@ TEST_P(BothModes, TextModeDecodesAndCachesSmallEntries) {
 }
 
 TEST_P(BothModes, BrokenArchivesGiveTheirCodeAndLeaveTheSlotFree) {
-  struct Case {
-    const char* fixture;
-    int code;
-  };
-  const Case cases[] = {{"missing.pak", -4},        {"empty_file.pak", GetParam() == kPakWholeArchive ? -4 : -1},
-                        {"short_header.pak", -1},   {"wrong_signature.pak", -1},
-                        {"truncated_table.pak", -1}, {"absurd_count.pak", -1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.fixture);
-    EXPECT_EQ(OpenPak(DataPath(std::string("pak/") + c.fixture), GetParam()), c.code);
-    EXPECT_EQ(PakEntryCount(0), kBadSlot);
-    EXPECT_EQ(ClosePak(0), kBadSlot);
+  const bool whole = GetParam() == kPakWholeArchive;
+  const std::pair<const char*, int> cases[] = {{"missing.pak", -4},        {"empty_file.pak", whole ? -4 : -1},
+                                               {"short_header.pak", -1},   {"wrong_signature.pak", -1},
+                                               {"truncated_table.pak", -1}, {"absurd_count.pak", -1}};
+  RecordFailures();
+  for (const auto& [fixture, code] : cases) {
+    SCOPED_TRACE(fixture);
+    calls_.clear();
+    const std::string path = DataPath(std::string("pak/") + fixture);
+    EXPECT_EQ(OpenPak(path, GetParam()), code);
+    ASSERT_FALSE(calls_.empty());
+    EXPECT_EQ(std::get<1>(calls_.back()), path) << "reported with the archive's path";
+    EXPECT_EQ(PakEntryCount(0), kBadSlot) << "the slot stays free";
   }
+  calls_.clear();
+  EXPECT_EQ(ClosePak(-4), kBadSlot);
+  EXPECT_EQ(ClosePakFile(-1), kBadSlot);
+  EXPECT_EQ(calls_, std::vector<Call>({{-6, "", "ClosePak"}, {-6, "", "ClosePakFile"}}));
+
   int archive = OpenPak(DataPath("pak/no_entries.pak"), GetParam());
   EXPECT_EQ(archive, 0);
   EXPECT_EQ(PakEntryCount(archive), 0);
@@ -232,39 +207,17 @@ TEST_P(BothModes, BrokenArchivesGiveTheirCodeAndLeaveTheSlotFree) {
   EXPECT_TRUE(PakContains(archive, "next.txt"));
 }
 
-TEST_F(PakArchiveTest, FailuresAreReportedWithTheirOperation) {
-  RecordFailures();
-  std::string missing = DataPath("pak/missing.pak");
-  std::string wrong = DataPath("pak/wrong_signature.pak");
-  std::string truncated = DataPath("pak/truncated_table.pak");
-  std::string absurd = DataPath("pak/absurd_count.pak");
-  EXPECT_EQ(OpenPak(missing, kPakFileFlags), -4);
-  EXPECT_EQ(OpenPak(wrong, kPakFileFlags), -1);
-  EXPECT_EQ(OpenPak(truncated, kPakFileFlags), -1);
-  EXPECT_EQ(OpenPak(absurd, kPakWholeArchive), -1);
-  EXPECT_EQ(ClosePak(-4), kBadSlot);
-  EXPECT_EQ(ClosePakFile(-1), kBadSlot);
-  EXPECT_FALSE(PakContains(-4, "A.TXT"));
-  std::vector<Call> expected = {{-4, missing, "LoadPakFat"}, {-4, wrong, "LoadPakFat"},
-                                {-1, truncated, "OpenPak"},  {-1, absurd, "OpenPak"},
-                                {-6, "", "ClosePak"},        {-6, "", "ClosePakFile"}};
-  EXPECT_EQ(calls_, expected);
-}
-
 TEST_F(PakArchiveTest, FailureHookRetriesTheOpen) {
-  std::string path = ProgramPath(dir_, "late.pak");
-  std::string error;
-  ASSERT_TRUE(WritePak(ProgramPath(dir_, "ready.pak"), {{"A.TXT", "a", ""}}, error));
+  // A hook that makes the missing archive appear: the retried open succeeds.
+  const std::string ready = test::ReadBytes(Make({{"A.TXT", "a", ""}}));
   int calls = 0;
   SetFailureHook([&](int code, const std::string& name, const std::string& op) {
-    ++calls;
-    EXPECT_EQ(std::make_tuple(code, name, op), std::make_tuple(-4, path, std::string("LoadPakFat")));
-    WriteBytes(path, test::ReadBytes(dir_ / "ready.pak"));
+    EXPECT_EQ(std::make_tuple(++calls, code, name, op), std::make_tuple(1, -4, P("late.pak"), std::string("LoadPakFat")));
+    test::WriteBytes(P("late.pak"), ready);
     return true;
   });
-  int archive = OpenPak(path, kPakFileFlags);
+  int archive = OpenPak(P("late.pak"), kPakFileFlags);
   EXPECT_EQ(archive, 0);
-  EXPECT_EQ(calls, 1);
   EXPECT_TRUE(PakContains(archive, "a.txt"));
 
   // Retrying a name that stays missing: two attempts, then -3.
@@ -298,13 +251,10 @@ TEST_F(PakArchiveTest, TheCursorDecidesWhichOfTwoEqualNamesIsFound) {
     ClosePakFile(slot);
     return data;
   };
-  EXPECT_EQ(found("X"), "x0");
-  EXPECT_EQ(found("X"), "x0");
-  EXPECT_EQ(found("A"), "a1");
-  EXPECT_EQ(found("X"), "x2");
-  EXPECT_EQ(found("X"), "x2");
-  EXPECT_EQ(found("B"), "b3");
-  EXPECT_EQ(found("X"), "x0");  // nothing after the cursor: from the start
+  std::string seen;
+  for (const char* name : {"X", "X", "A", "X", "X", "B", "X"}) seen += found(name) + " ";
+  // After B nothing follows the cursor: the search starts again from the top.
+  EXPECT_EQ(seen, "x0 x0 a1 x2 x2 b3 x0 ");
 }
 
 TEST_F(PakArchiveTest, LargeArchivesFindEveryNameInAnyOrder) {

@@ -1,3 +1,7 @@
+// The OS boundary: streams with CR LF text mode, NTFS-order listings,
+// case-insensitive paths on POSIX, copies keeping the time, and rewrites
+// that never leave a half-written file.
+
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +14,7 @@
 namespace zet {
 namespace {
 
+namespace fs = std::filesystem;
 using platform::DirEntry;
 using platform::PathKind;
 using test::ReadBytes;
@@ -19,7 +24,13 @@ using test::WriteBytes;
 // The program's own spelling of a path below the scratch folder.
 std::string P(const TempDir& t, const std::string& rel) { return test::ProgramPath(t, rel); }
 
-TEST(Stream, TextModeWritesCrLfAndReadsItBack) {
+void SetReadOnly(const std::string& path, bool readOnly) {
+  fs::permissions(fs::path(path), readOnly ? fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write
+                                           : fs::perms::owner_write,
+                  readOnly ? fs::perm_options::remove : fs::perm_options::add);
+}
+
+TEST(Stream, TextModeWritesCrLfAndBinaryModeKeepsBytes) {
   TempDir t;
   platform::Stream s;
   ASSERT_TRUE(s.Open(P(t, "a.txt"), "w"));
@@ -27,22 +38,12 @@ TEST(Stream, TextModeWritesCrLfAndReadsItBack) {
   ASSERT_TRUE(s.Close());
   EXPECT_EQ(ReadBytes(t / "a.txt"), "one\r\ntwo\r\n");
 
-  ASSERT_TRUE(s.Open(P(t, "a.txt"), "rt"));
-  char buf[32] = {};
-  EXPECT_EQ(s.Read(buf, sizeof buf), 8u);
-  EXPECT_EQ(std::string(buf, 8), "one\ntwo\n");
-}
-
-TEST(Stream, BinaryModeKeepsBytesAndSeeks) {
-  TempDir t;
-  std::string bytes("a\r\nb\0c\n", 7);
-  platform::Stream s;
+  const std::string bytes("a\r\nb\0c\n", 7);
   ASSERT_TRUE(s.Open(P(t, "b.bin"), "wb"));
   ASSERT_TRUE(s.Write(bytes));
   EXPECT_EQ(s.Length(), 7);
   ASSERT_TRUE(s.Close());
   EXPECT_EQ(ReadBytes(t / "b.bin"), bytes);
-
   ASSERT_TRUE(s.Open(P(t, "b.bin"), "rb"));
   char c = 0;
   ASSERT_TRUE(s.Seek(5, 0));
@@ -52,12 +53,15 @@ TEST(Stream, BinaryModeKeepsBytesAndSeeks) {
   ASSERT_TRUE(s.Seek(-3, 1));
   EXPECT_EQ(s.Read(&c, 1), 1u);
   EXPECT_EQ(c, 'b');
+
+  EXPECT_FALSE(s.Open(t.path(), "rb")) << "a folder";
+  EXPECT_FALSE(s.Open(P(t, "missing.txt"), "rb"));
+  EXPECT_FALSE(s.Open(P(t, "nofolder\\x.txt"), "wb"));
 }
 
-TEST(Stream, LargeTextReadAcrossBuffersTranslatesEveryLine) {
+TEST(Stream, TextReadsTranslateEveryLineAcrossBuffers) {
   TempDir t;
-  std::string raw;
-  std::string expected;
+  std::string raw, expected;
   for (int i = 0; i < 30000; ++i) {
     raw += "line" + std::to_string(i) + "\r\n";
     expected += "line" + std::to_string(i) + "\n";
@@ -70,14 +74,6 @@ TEST(Stream, LargeTextReadAcrossBuffersTranslatesEveryLine) {
   EXPECT_EQ(got, expected);
 }
 
-TEST(Stream, OpeningAFolderOrAMissingFileFails) {
-  TempDir t;
-  platform::Stream s;
-  EXPECT_FALSE(s.Open(t.path(), "rb"));
-  EXPECT_FALSE(s.Open(P(t, "missing.txt"), "rb"));
-  EXPECT_FALSE(s.Open(P(t, "nofolder\\x.txt"), "wb"));
-}
-
 TEST(Folders, ListingIsInNtfsOrderWithKindsAndSizes) {
   TempDir t;
   WriteBytes(t / "b.txt", "12345");
@@ -87,25 +83,29 @@ TEST(Folders, ListingIsInNtfsOrderWithKindsAndSizes) {
   test::MakeFolders(t / "Sub");
   std::vector<DirEntry> entries;
   ASSERT_TRUE(platform::ListFolder(t.path(), entries));
-  std::vector<std::string> names;
-  for (const DirEntry& e : entries) names.push_back(e.name);
+  std::string seen;
+  for (const DirEntry& e : entries) seen += e.name + (e.isFolder ? "/ " : ":" + std::to_string(e.size) + " ");
   // '_' sorts after the upper-case letters, as NTFS compares upper-cased names.
-  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "AB", "a_b", "b.txt", "Sub"}));
-  EXPECT_EQ(entries[3].size, 5u);
-  EXPECT_FALSE(entries[3].isFolder);
-  EXPECT_TRUE(entries[4].isFolder);
-
+  EXPECT_EQ(seen, "A.txt:0 AB:2 a_b:1 b.txt:5 Sub/ ");
   EXPECT_FALSE(platform::ListFolder(P(t, "missing"), entries));
   EXPECT_TRUE(entries.empty());
-}
 
-TEST(Folders, CreateFolderMakesOneLevelOnly) {
-  TempDir t;
   EXPECT_TRUE(platform::CreateFolder(P(t, "one")));
   EXPECT_FALSE(platform::CreateFolder(P(t, "one")));
-  EXPECT_FALSE(platform::CreateFolder(P(t, "two\\three")));
+  EXPECT_FALSE(platform::CreateFolder(P(t, "two\\three"))) << "one level only";
   EXPECT_EQ(platform::GetPathKind(P(t, "one")), PathKind::Folder);
   EXPECT_EQ(platform::GetPathKind(P(t, "two")), PathKind::None);
+}
+
+TEST(Paths, AbsolutePaths) {
+#ifndef _WIN32
+  EXPECT_TRUE(platform::IsAbsolutePath("/home/x"));
+  for (const char* relative : {"home/x", "C:\\x", ""}) EXPECT_FALSE(platform::IsAbsolutePath(relative)) << relative;
+#else
+  EXPECT_TRUE(platform::IsAbsolutePath("C:\\x"));
+  EXPECT_TRUE(platform::IsAbsolutePath("\\\\srv\\share"));
+  for (const char* relative : {"x\\y", "C:"}) EXPECT_FALSE(platform::IsAbsolutePath(relative)) << relative;
+#endif
 }
 
 #ifndef _WIN32
@@ -121,17 +121,14 @@ TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
   EXPECT_TRUE(platform::CreateFolder(P(t, "Models\\Loks\\Neu")));
   EXPECT_TRUE(test::Exists(t / "MODELS/loks/Neu"));
   EXPECT_FALSE(test::Exists(t / "Models"));
-
   platform::Stream s;
   ASSERT_TRUE(s.Open(P(t, "models\\loks\\neu\\Wagen.txt"), "wb"));
   ASSERT_TRUE(s.Close());
   EXPECT_TRUE(test::Exists(t / "MODELS/loks/Neu/Wagen.txt"));
-  // The cached folder knows the new file at once.
-  EXPECT_EQ(platform::GetPathKind(P(t, "MODELS\\LOKS\\NEU\\WAGEN.TXT")), PathKind::File);
+  EXPECT_EQ(platform::GetPathKind(P(t, "MODELS\\LOKS\\NEU\\WAGEN.TXT")), PathKind::File) << "known at once";
 }
 
 TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {
-  namespace fs = std::filesystem;
   TempDir t;
   platform::Stream s;
   ASSERT_TRUE(s.Open(P(t, "ours.ini"), "wb"));
@@ -148,24 +145,9 @@ TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {
   fs::remove(fs::path(t / "a.txt"));
   EXPECT_EQ(platform::NativePath(P(t, "a.Txt")), t / "A.TXT");
 }
-
-TEST(Paths, AbsoluteMeansLeadingSlash) {
-  EXPECT_TRUE(platform::IsAbsolutePath("/home/x"));
-  EXPECT_FALSE(platform::IsAbsolutePath("home/x"));
-  EXPECT_FALSE(platform::IsAbsolutePath("C:\\x"));
-  EXPECT_FALSE(platform::IsAbsolutePath(""));
-}
-#else
-TEST(Paths, AbsoluteMeansDriveOrUncPrefix) {
-  EXPECT_TRUE(platform::IsAbsolutePath("C:\\x"));
-  EXPECT_TRUE(platform::IsAbsolutePath("\\\\srv\\share"));
-  EXPECT_FALSE(platform::IsAbsolutePath("x\\y"));
-  EXPECT_FALSE(platform::IsAbsolutePath("C:"));
-}
 #endif
 
 TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
-  namespace fs = std::filesystem;
   TempDir t;
   WriteBytes(t / "src.dat", "new content");
   WriteBytes(t / "dst.dat", "old");
@@ -174,76 +156,64 @@ TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
 
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "dst.dat"), true));
   EXPECT_EQ(ReadBytes(t / "dst.dat"), "old");
-
   EXPECT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "dst.dat"), false));
   EXPECT_EQ(ReadBytes(t / "dst.dat"), "new content");
-
   EXPECT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
   EXPECT_EQ(ReadBytes(t / "fresh.dat"), "new content");
-  auto copied = fs::last_write_time(fs::path(t / "fresh.dat"));
-  EXPECT_LT(std::chrono::abs(copied - old), std::chrono::seconds(2));
+  EXPECT_LT(std::chrono::abs(fs::last_write_time(fs::path(t / "fresh.dat")) - old), std::chrono::seconds(2));
 
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "missing.dat"), P(t, "x.dat"), false));
-  EXPECT_FALSE(test::Exists(t / "x.dat"));
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "nofolder\\x.dat"), true));
-
-  std::vector<DirEntry> entries;
-  ASSERT_TRUE(platform::ListFolder(t.path(), entries));
-  EXPECT_EQ(entries.size(), 3u);  // src, dst, fresh: no temporary file left
+  EXPECT_EQ(test::Listing(t.path()), (std::vector<std::string>{"dst.dat", "fresh.dat", "src.dat"}));
 }
 
-TEST(Files, ReadOnlyFilesAndFoldersAreNotWritable) {
-  namespace fs = std::filesystem;
+TEST(Files, WritabilityAndRealPaths) {
   TempDir t;
   WriteBytes(t / "open.reg", "x");
   WriteBytes(t / "locked.reg", "x");
-  fs::permissions(fs::path(t / "locked.reg"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
+  SetReadOnly(t / "locked.reg", true);
   EXPECT_TRUE(platform::CanWriteFile(P(t, "open.reg")));
   EXPECT_FALSE(platform::CanWriteFile(P(t, "locked.reg")));
   EXPECT_FALSE(platform::CanWriteFile(P(t, "missing.reg")));
   EXPECT_FALSE(platform::CanWriteFile(t.path()));
-  fs::permissions(fs::path(t / "locked.reg"), fs::perms::owner_write, fs::perm_options::add);
-}
+  SetReadOnly(t / "locked.reg", false);
 
-TEST(Files, RealPathIsAbsoluteAndEmptyForNothing) {
-  TempDir t;
   WriteBytes(t / "Sub/file.txt", "x");
   std::string real = platform::RealPath(P(t, "Sub\\file.txt"));
   EXPECT_TRUE(platform::IsAbsolutePath(real)) << real;
   EXPECT_EQ(platform::GetPathKind(real), PathKind::File);
   EXPECT_EQ(platform::RealPath(P(t, "missing")), "");
 #ifndef _WIN32
-  std::filesystem::create_directory_symlink(t / "Sub", t / "link");
-  EXPECT_EQ(platform::RealPath(P(t, "link\\FILE.TXT")), platform::RealPath(P(t, "Sub\\file.txt")));
+  fs::create_directory_symlink(t / "Sub", t / "link");
+  EXPECT_EQ(platform::RealPath(P(t, "link\\FILE.TXT")), real);
   EXPECT_EQ(platform::RealPath(P(t, "link")).find("link"), std::string::npos);
 #endif
+
+  std::string program = platform::ExecutablePath();
+  ASSERT_TRUE(platform::IsAbsolutePath(program)) << program;
+  EXPECT_EQ(platform::GetPathKind(program), PathKind::File);
+  EXPECT_NE(program.find("platform_test"), std::string::npos) << program;
 }
 
 TEST(Files, RewritesReplaceWholeKeepPermissionsAndSpareReadOnlyFiles) {
-  namespace fs = std::filesystem;
   TempDir t;
   EXPECT_TRUE(platform::WriteFileReplacing(P(t, "new.ini"), "a\nb\n", true));
   EXPECT_EQ(ReadBytes(t / "new.ini"), "a\r\nb\r\n");
-
   WriteBytes(t / "host.ini", "old");
   EXPECT_TRUE(platform::WriteFileReplacing(P(t, "HOST.INI"), "new", false));
   EXPECT_EQ(ReadBytes(t / "host.ini"), "new");
 
   WriteBytes(t / "locked.ini", "old");
-  fs::permissions(fs::path(t / "locked.ini"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
+  SetReadOnly(t / "locked.ini", true);
   EXPECT_FALSE(platform::WriteFileReplacing(P(t, "locked.ini"), "new", false));
   EXPECT_EQ(ReadBytes(t / "locked.ini"), "old");
-  fs::permissions(fs::path(t / "locked.ini"), fs::perms::owner_write, fs::perm_options::add);
-
+  SetReadOnly(t / "locked.ini", false);
   test::MakeFolders(t / "folder.ini");
   EXPECT_FALSE(platform::WriteFileReplacing(P(t, "folder.ini"), "new", false));
 #ifndef _WIN32
   fs::permissions(fs::path(t / "host.ini"), fs::perms(0640), fs::perm_options::replace);
   ASSERT_TRUE(platform::WriteFileReplacing(P(t, "host.ini"), "newer", false));
   EXPECT_EQ(fs::status(fs::path(t / "host.ini")).permissions(), fs::perms(0640));
-
   fs::create_symlink(t / "host.ini", t / "link.ini");
   ASSERT_TRUE(platform::WriteFileReplacing(P(t, "link.ini"), "through the link", false));
   EXPECT_TRUE(fs::is_symlink(fs::path(t / "link.ini")));
@@ -255,22 +225,7 @@ TEST(Files, RewritesReplaceWholeKeepPermissionsAndSpareReadOnlyFiles) {
   WriteBytes(replacement.temporary, "half");
   EXPECT_FALSE(platform::FinishReplacement(replacement, false));
   EXPECT_EQ(ReadBytes(t / "new.ini"), "a\r\nb\r\n");
-  std::vector<DirEntry> entries;
-  ASSERT_TRUE(platform::ListFolder(t.path(), entries));
-  for (const DirEntry& e : entries) EXPECT_EQ(e.name.find(".tmp"), std::string::npos) << e.name;
-}
-
-}  // namespace
-}  // namespace zet
-
-namespace zet {
-namespace {
-
-TEST(Process, ExecutablePathNamesThisTestProgram) {
-  std::string path = platform::ExecutablePath();
-  ASSERT_TRUE(platform::IsAbsolutePath(path)) << path;
-  EXPECT_EQ(platform::GetPathKind(path), platform::PathKind::File);
-  EXPECT_NE(path.find("platform_test"), std::string::npos) << path;
+  for (const std::string& name : test::Listing(t.path())) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 // Texts show printable ASCII as it is and everything else as \xNN (8-bit)
 // or \uNNNN (wide).
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "profile/profile_document.h"
@@ -42,66 +44,45 @@ std::string ShowBuffer(const ProfileBuffer& buffer) {
 }
 
 inline const char* TypeName(ProfileValueType type) {
-  switch (type) {
-    case ProfileValueType::None: return "None";
-    case ProfileValueType::Comment: return "Comment";
-    case ProfileValueType::Section: return "Section";
-    case ProfileValueType::String: return "String";
-    case ProfileValueType::Int: return "Int";
-    case ProfileValueType::HexInt: return "HexInt";
-    case ProfileValueType::Float: return "Float";
-    case ProfileValueType::YesNo: return "YesNo";
-    case ProfileValueType::Bytes: return "Bytes";
-  }
-  return "?";
+  static const char* const kNames[] = {"None", "Comment", "Section", "String", "Int",
+                                       "HexInt", "Float", "?", "YesNo", "Bytes"};
+  auto t = static_cast<size_t>(type);
+  return t < std::size(kNames) ? kNames[t] : "?";
 }
 
 template <typename Char>
 std::string ShowValue(const ProfileNode& node) {
   const char* data = node.value.data();
-  std::string out;
-  char buffer[64];
-  int32_t n = node.count;
-  switch (node.type) {
-    case ProfileValueType::String: {
-      const Char* text = reinterpret_cast<const Char*>(data);
-      size_t units = 0;
-      while (data != nullptr && units * sizeof(Char) < static_cast<size_t>(node.value.size()) && text[units] != 0)
-        ++units;
-      return "\"" + ShowText(text, units) + "\"";
-    }
-    case ProfileValueType::None:
-      return "raw \"" + ShowBuffer<Char>(node.value) + "\"";
-    case ProfileValueType::Int:
-    case ProfileValueType::HexInt:
-    case ProfileValueType::Float:
-      for (int32_t j = 0; j < n && 4 * (j + 1) <= node.value.size(); ++j) {
-        if (j > 0) out += ",";
-        int32_t v;
-        float f;
-        std::memcpy(&v, data + 4 * j, 4);
-        std::memcpy(&f, data + 4 * j, 4);
-        if (node.type == ProfileValueType::Int)
-          std::snprintf(buffer, sizeof buffer, "%d", v);
-        else if (node.type == ProfileValueType::HexInt)
-          std::snprintf(buffer, sizeof buffer, "0x%x", static_cast<unsigned>(v));
-        else
-          std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(f));
-        out += buffer;
-      }
-      return out;
-    case ProfileValueType::YesNo:
-      for (int32_t j = 0; j < n && j < node.value.size(); ++j) out += (j > 0 ? "," : "") + std::string(data[j] ? "Y" : "N");
-      return out;
-    case ProfileValueType::Bytes:
-      for (int32_t j = 0; j < n && j < node.value.size(); ++j) {
-        std::snprintf(buffer, sizeof buffer, "%s%02x", j > 0 ? " " : "", static_cast<unsigned char>(data[j]));
-        out += buffer;
-      }
-      return out;
-    default:
-      return "";
+  const size_t size = data == nullptr ? 0 : static_cast<size_t>(node.value.size());
+  if (node.type == ProfileValueType::String) {
+    const Char* text = reinterpret_cast<const Char*>(data);
+    size_t units = 0;
+    while (units * sizeof(Char) < size && text[units] != 0) ++units;
+    return "\"" + ShowText(text, units) + "\"";
   }
+  if (node.type == ProfileValueType::None) return "raw \"" + ShowBuffer<Char>(node.value) + "\"";
+  // Lists: four-byte numbers joined by ",", one-byte values Y/N or hex.
+  const bool wide = node.type == ProfileValueType::Int || node.type == ProfileValueType::HexInt ||
+                    node.type == ProfileValueType::Float;
+  if (!wide && node.type != ProfileValueType::YesNo && node.type != ProfileValueType::Bytes) return "";
+  const size_t element = wide ? 4 : 1;
+  std::string out;
+  for (size_t j = 0; j < static_cast<size_t>(std::max(node.count, 0)) && element * (j + 1) <= size; ++j) {
+    int32_t v = 0;
+    float f = 0;
+    std::memcpy(&v, data + element * j, element);
+    std::memcpy(&f, data + element * j, wide ? 4 : 0);
+    char buffer[64];
+    switch (node.type) {
+      case ProfileValueType::Int: std::snprintf(buffer, sizeof buffer, ",%d", v); break;
+      case ProfileValueType::HexInt: std::snprintf(buffer, sizeof buffer, ",0x%x", static_cast<unsigned>(v)); break;
+      case ProfileValueType::Float: std::snprintf(buffer, sizeof buffer, ",%g", static_cast<double>(f)); break;
+      case ProfileValueType::YesNo: std::snprintf(buffer, sizeof buffer, ",%c", v ? 'Y' : 'N'); break;
+      default: std::snprintf(buffer, sizeof buffer, " %02x", static_cast<unsigned>(v & 0xFF)); break;
+    }
+    out += buffer + (j == 0 ? 1 : 0);
+  }
+  return out;
 }
 
 template <typename Char>

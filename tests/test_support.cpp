@@ -1,10 +1,13 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <sstream>
+
+#include "fileio/file_slots.h"
+#include "fileio/pak_archive.h"
 
 namespace fs = std::filesystem;
 
@@ -18,33 +21,26 @@ constexpr char kSep = '\\';
 constexpr char kSep = '/';
 #endif
 
-std::string Localised(std::string p) {
-  for (char& c : p)
-    if (c == '/' || c == '\\') c = kSep;
-  return p;
+fs::path Localised(std::string p) {
+  std::replace_if(p.begin(), p.end(), [](char c) { return c == '/' || c == '\\'; }, kSep);
+  return fs::path(p);
 }
 
 }  // namespace
 
 std::string Join(const std::string& a, const std::string& b) {
-  if (a.empty()) return b;
-  if (b.empty()) return a;
+  if (a.empty() || b.empty()) return a + b;
   return a + kSep + b;
 }
 
 TempDir::TempDir() {
-  std::random_device rd;
-  std::mt19937_64 gen(rd());
-  fs::path base = fs::temp_directory_path();
-  for (;;) {
-    fs::path p = base / ("zettest-" + std::to_string(gen() % 1000000000ULL));
-    std::error_code ec;
-    if (fs::create_directory(p, ec)) {
-      path_ = p.string();
-      while (path_.size() > 1 && (path_.back() == '/' || path_.back() == '\\')) path_.pop_back();
-      return;
-    }
-  }
+  std::mt19937_64 gen(std::random_device{}());
+  std::error_code ec;
+  fs::path p;
+  do p = fs::temp_directory_path() / ("zettest-" + std::to_string(gen() % 1000000000ULL));
+  while (!fs::create_directory(p, ec));
+  path_ = p.string();
+  while (path_.size() > 1 && (path_.back() == '/' || path_.back() == '\\')) path_.pop_back();
 }
 
 TempDir::~TempDir() {
@@ -52,29 +48,27 @@ TempDir::~TempDir() {
   fs::remove_all(fs::path(path_), ec);
 }
 
+std::string TempDir::operator/(const std::string& relative) const { return Join(path_, Localised(relative).string()); }
+
 std::string ProgramPath(const TempDir& dir, const std::string& relative) {
   std::string r = relative;
-  for (char& c : r)
-    if (c == '/') c = '\\';
+  std::replace(r.begin(), r.end(), '/', '\\');
   return dir.path() + "\\" + r;
 }
 
-std::string TempDir::operator/(const std::string& relative) const { return Join(path_, Localised(relative)); }
-
 void MakeFolders(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(fs::path(Localised(path)), ec);
+  fs::create_directories(Localised(path), ec);
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  fs::path p(Localised(path));
+  fs::path p = Localised(path);
   if (p.has_parent_path()) MakeFolders(p.parent_path().string());
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(fs::path(Localised(path)), std::ios::binary);
+  std::ifstream in(Localised(path), std::ios::binary);
   if (!in) return "<missing>";
   std::ostringstream s;
   s << in.rdbuf();
@@ -83,24 +77,44 @@ std::string ReadBytes(const std::string& path) {
 
 bool Exists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(fs::path(Localised(path)), ec);
+  return fs::exists(Localised(path), ec);
 }
 
 std::string BuildTreePath(const std::string& path) {
-  std::string p = path;
 #ifdef _WIN32
-  if (!p.empty() && p[0] == '/') p = "Z:" + p;
+  // The Linux build tree, as Wine shows it.
+  if (!path.empty() && path[0] == '/') return Localised("Z:" + path).string();
 #endif
-  return Localised(p);
+  return Localised(path).string();
 }
 
-std::string DataPath(const std::string& relative) {
-  std::string root = ZET_TEST_DATA_DIR;
-#ifdef _WIN32
-  // The Linux source tree, as Wine shows it.
-  if (!root.empty() && root[0] == '/') root = "Z:" + root;
-#endif
-  return Localised(Join(root, relative));
+std::string DataPath(const std::string& relative) { return BuildTreePath(Join(ZET_TEST_DATA_DIR, relative)); }
+
+std::string Utf16Le(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t u : text) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+  return bytes;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(Localised(folder), ec)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void SlotTest::Reset() {
+  ResetPakSlots();
+  ResetFileSlots();
+}
+
+void SlotTest::RecordFailures(int retries) {
+  retries_ = retries;
+  SetFailureHook([this](int code, const std::string& name, const std::string& op) {
+    calls_.emplace_back(code, name, op);
+    return retries_-- > 0;
+  });
 }
 
 }  // namespace zet::test

@@ -2,7 +2,11 @@
 // Helpers shared by the tests: scratch folders and whole-file reads and writes.
 // Paths are the program's own (backslash inside, see platform.h).
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace zet::test {
 
@@ -42,5 +46,30 @@ std::string ProgramPath(const TempDir& dir, const std::string& relative);
 
 // Joins with the program's separator.
 std::string Join(const std::string& a, const std::string& b);
+
+// UTF-16LE bytes of the text, without a byte-order mark.
+std::string Utf16Le(const std::u16string& text);
+
+// The names in a folder, sorted: to see that no temporary file is left.
+std::vector<std::string> Listing(const std::string& folder);
+
+// A test of the file and archive slots: every slot is closed and both hooks
+// are the defaults before and after it. RecordFailures() installs a failure
+// hook that logs each report in calls_ and asks for a retry of the first
+// `retries` of them.
+class SlotTest : public ::testing::Test {
+ protected:
+  using Call = std::tuple<int, std::string, std::string>;
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset();
+  void RecordFailures(int retries = 0);
+  // The program's own spelling of a path below dir_.
+  std::string P(const std::string& relative) const { return ProgramPath(dir_, relative); }
+
+  TempDir dir_;
+  std::vector<Call> calls_;
+  int retries_ = 0;
+};
 
 }  // namespace zet::test
