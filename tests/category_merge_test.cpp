@@ -4,21 +4,14 @@
 
 #include <filesystem>
 
-#include "recording_view.h"
 #include "update/run_report.h"
 #include "update_fixture.h"
 
 namespace zet {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-// Lines joined with CR LF, each line ended.
-std::string Lines(const Strings& lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\r\n";
-  return s;
-}
+using test::Lines;
+using test::Strings;
 
 const std::string kHeader = "[General]\r\nName = \"Locomotives\"\r\n";
 const std::string kWrittenHeader = "[General]\r\nName\t = \"Locomotives\"\r\n\r\n";
@@ -34,18 +27,15 @@ class CategoryMerge : public test::UpdateTest {
     return Run();
   }
   std::string Run() {
-    view = test::RecordingView();
-    g_UpdateDialog = &view;
-    g_ProgressCount = 0;
-    MergeCategories(true);
-    counted = g_ProgressCount;
-    g_ProgressCount = 0;
-    MergeCategories(false);
-    EXPECT_EQ(g_ProgressCount, counted);
+    counted = BothPasses(MergeCategories);
     return HostBytes(kFile);
   }
+  // The name a package section gets below a host whose last section is last.
+  std::string Added(const std::string& last, const std::string& filter) {
+    return test::LastSectionName(Merge(kHeader + Lines({"[" + last + "]", "FilterString = \"host\""}),
+                                       kHeader + Lines({"[New]", filter})));
+  }
 
-  test::RecordingView view;
   int counted = 0;
 };
 
@@ -64,41 +54,25 @@ TEST_F(CategoryMerge, EntriesFoundByTextNumberOrSectionAreAddedOnce) {
   EXPECT_EQ(g_RunReport.listsMerged(), 1);
   // One unit for the file, one for each folder's index merge; one step.
   EXPECT_EQ(counted, 1 + 10);
-  EXPECT_EQ(view.steps, 1);
   EXPECT_EQ(view.stepped, Strings{HostPath("Categories\\Rolling_stock\\Loks.inf")});
   // A second run changes nothing.
   EXPECT_EQ(Run(), merged);
 }
 
 TEST_F(CategoryMerge, BothNumberingsOfAddedSections) {
-  auto added = [&](const std::string& last, const std::string& filter) {
-    const std::string merged = Merge(kHeader + Lines({"[" + last + "]", "FilterString = \"host\""}),
-                                     kHeader + Lines({"[New]", filter}));
-    const size_t at = merged.rfind("\r\n[");
-    return merged.substr(at + 3, merged.find(']', at) - at - 3);
-  };
   // Three digits for entries found by text or number.
-  EXPECT_EQ(added("Shunting007", "FilterString = \"x\""), "Shunting008");
-  EXPECT_EQ(added("Shunting_05", "FilterString = \"x\""), "Shunting001");
-  EXPECT_EQ(added("Shunting_05", "FilterValue = 3"), "Shunting001");
-  EXPECT_EQ(added("Loks999", "FilterString = \"x\""), "Loks1000");
+  EXPECT_EQ(Added("Shunting007", "FilterString = \"x\""), "Shunting008");
+  EXPECT_EQ(Added("Shunting_05", "FilterString = \"x\""), "Shunting001");
+  EXPECT_EQ(Added("Shunting_05", "FilterValue = 3"), "Shunting001");
+  EXPECT_EQ(Added("Loks999", "FilterString = \"x\""), "Loks1000");
   // Two or three digits for entries found by "FilterSection".
-  EXPECT_EQ(added("Shunting_05", "FilterSection = \"x\""), "Shunting_06");
-  EXPECT_EQ(added("Shunting007", "FilterSection = \"x\""), "Shunting008");
-  EXPECT_EQ(added("Shunting_99", "FilterSection = \"x\""), "Shunting_100");
+  EXPECT_EQ(Added("Shunting_05", "FilterSection = \"x\""), "Shunting_06");
+  EXPECT_EQ(Added("Shunting007", "FilterSection = \"x\""), "Shunting008");
+  EXPECT_EQ(Added("Shunting_99", "FilterSection = \"x\""), "Shunting_100");
   // Short names: the number is what there is.
-  EXPECT_EQ(added("A", "FilterString = \"x\""), "001");
-  EXPECT_EQ(added("12", "FilterString = \"x\""), "013");
-  EXPECT_EQ(added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
-}
-
-TEST_F(CategoryMerge, ANewNameNeverWritesIntoAHostSection) {
-  // The host's last section counts on to a name it holds already.
-  const std::string host = kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""});
-  const std::string merged = Merge(host, kHeader + Lines({"[X]", "FilterString = \"new\""}));
-  EXPECT_EQ(merged, kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]",
-                                            "FilterString\t = \"one\"", "", "[Loks003]", "FilterString\t = \"new\"",
-                                            ""}));
+  EXPECT_EQ(Added("A", "FilterString = \"x\""), "001");
+  EXPECT_EQ(Added("12", "FilterString = \"x\""), "013");
+  EXPECT_EQ(Added("A1", "FilterSection = \"x\""), "001") << "added, not skipped";
 }
 
 TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
@@ -124,35 +98,42 @@ TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
   EXPECT_NE(g_RunReport.failures()[0].path.find("[Loks_01] New"), std::string::npos) << g_RunReport.failures()[0].path;
 }
 
-TEST_F(CategoryMerge, FirstNodeIsNeverMerged) {
-  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
-  // The package's first section has a filter key of its own.
-  EXPECT_EQ(Merge(host, Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""})),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
-  // A comment line first is the first node: the first section is merged.
-  g_RunReport.Reset();
-  EXPECT_EQ(Merge(host, Lines({"; package", "[Head]", "FilterString = \"head\""})),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"head\"", ""}));
-}
-
-TEST_F(CategoryMerge, AddedSectionsKeepEveryEntryWhole) {
-  const std::string host = kHeader + Lines({"[A001]", "FilterString = \"a\""});
-  const std::string package =
-      kHeader + Lines({"[B]", "; what it is", "Bare = words", "FilterString = \"b\"", "Ints = 1,-2,3", "Hex = 0x1F,0x10000",
-                       "Floats = 1.5,2.25", "Flags = Y,N,y", "Raw = #00ff10", "Big = 123456789"});
-  EXPECT_EQ(Merge(host, package),
-            kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"",
-                                    "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000", "Floats\t = 1.500,2.250",
-                                    "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789", ""}));
-}
-
-TEST_F(CategoryMerge, FilterValuesCompareAsNumbers) {
-  const std::string host = kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"});
-  // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
-  const std::string merged =
-      Merge(host, kHeader + Lines({"[A]", "FilterValue = 512", "[B]", "FilterValue = 257", "[C]", "FilterValue = 256"}));
-  EXPECT_EQ(merged, kWrittenHeader + Lines({"[V001]", "FilterValue\t = 256", "", "[V002]", "FilterValue\t = 0x0101", "",
-                                            "[V003]", "FilterValue\t = 512", ""}));
+TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
+  const std::string a001 = kHeader + Lines({"[A001]", "FilterString = \"a\""});
+  const std::string a001Written = kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", ""});
+  struct Case {
+    const char* what;
+    std::string host, package, expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"the host's last section counts on to a name it holds already, never writing into it",
+            kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""}),
+            kHeader + Lines({"[X]", "FilterString = \"new\""}),
+            kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]", "FilterString\t = \"one\"",
+                                    "", "[Loks003]", "FilterString\t = \"new\"", ""})},
+           {"the package's first section is never merged, even with a filter key of its own", a001,
+            Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"b\"", ""})},
+           {"a comment line first is the first node: the first section is merged", a001,
+            Lines({"; package", "[Head]", "FilterString = \"head\""}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"head\"", ""})},
+           {"every entry is kept whole, with its own type and all its elements", a001,
+            kHeader + Lines({"[B]", "; what it is", "Bare = words", "FilterString = \"b\"", "Ints = 1,-2,3",
+                             "Hex = 0x1F,0x10000", "Floats = 1.5,2.25", "Flags = Y,N,y", "Raw = #00ff10",
+                             "Big = 123456789"}),
+            a001Written + Lines({"[A002]", "FilterString\t = \"b\"", "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000",
+                                 "Floats\t = 1.500,2.250", "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789",
+                                 ""})},
+           // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
+           {"FilterValue compares as a number",
+            kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"}),
+            kHeader + Lines({"[A]", "FilterValue = 512", "[B]", "FilterValue = 257", "[C]", "FilterValue = 256"}),
+            kWrittenHeader + Lines({"[V001]", "FilterValue\t = 256", "", "[V002]", "FilterValue\t = 0x0101", "",
+                                    "[V003]", "FilterValue\t = 512", ""})},
+       }) {
+    EXPECT_EQ(Merge(c.host, c.package), c.expected) << c.what;
+  }
+  EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
 TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
@@ -166,8 +147,7 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   EXPECT_TRUE(g_RunReport.failures().empty());
 
   // A host file that cannot be read is left alone and reported.
-  std::string wide = "\xFF\xFE";
-  for (char c : kHeader + Lines({"[A]", "FilterString = \"a\""})) wide += std::string(1, c) + '\0';
+  const std::string wide = test::Utf16(kHeader + Lines({"[A]", "FilterString = \"a\""}));
   EXPECT_EQ(Merge(wide, package), wide);
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
   EXPECT_EQ(g_RunReport.failures()[0].path, HostPath("Categories\\Rolling_stock\\Loks.inf"));
@@ -187,15 +167,9 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
   Package("Categories/Signals/Hp.inf", kHeader + Lines({"[H]", "FilterString = \"h\""}));
   Host("CATEGORIES/ROLLING_STOCK/LOKS.INF", kHeader + Lines({"[A001]", "FilterString = \"a\""}));
 
-  // Counting changes nothing.
-  g_ProgressCount = 0;
-  MergeCategories(true);
-  EXPECT_EQ(g_ProgressCount, 3 + 10);
-  EXPECT_EQ(HostFiles(), Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF"});
-
   Run();
   EXPECT_EQ(counted, 3 + 10);
-  EXPECT_EQ(view.steps, 3);
+  EXPECT_EQ(view.stepped.size(), 3u);
   EXPECT_EQ(HostFiles(), (Strings{"CATEGORIES/ROLLING_STOCK/LOKS.INF", "CATEGORIES/ROLLING_STOCK/Wagen.INF",
                                   "CATEGORIES/Signals/Hp.inf"}));
   EXPECT_EQ(HostBytes("CATEGORIES/ROLLING_STOCK/LOKS.INF"),
@@ -212,30 +186,13 @@ TEST_F(CategoryMerge, GoldenFolder) {
   const fs::path data(test::DataPath("catalogue"));
   fs::copy(data / "host", fs::path(t / "host/RESOURCEN"), fs::copy_options::recursive);
   fs::copy(data / "package", fs::path(t / "pkg/RESOURCEN"), fs::copy_options::recursive);
-  g_UpdateDialog = &view;
-  MergeCategories(true);
-  MergeCategories(false);
+  BothPasses(MergeCategories);
   EXPECT_TRUE(g_RunReport.failures().empty());
   for (auto it = fs::recursive_directory_iterator(data / "expected"); it != fs::recursive_directory_iterator(); ++it) {
     if (!it->is_regular_file()) continue;
     const std::string relative = fs::relative(it->path(), data / "expected").generic_string();
     EXPECT_EQ(HostBytes(relative), test::ReadBytes(it->path().string())) << relative;
   }
-}
-
-TEST(MergeCategoryDocuments, CountsWhatItAdds) {
-  ProfileDocument package, host;
-  host.SetString("Head", "Name", "x");
-  host.SetString("S_01", "FilterSection", "s");
-  package.SetString("Head", "Name", "x");
-  package.SetString("P", "FilterSection", "s");
-  package.SetString("P", "ScanPath1", "new");
-  package.SetString("Q", "FilterSection", "t");
-  const CategoryMergeResult r = MergeCategoryDocuments(package, host);
-  EXPECT_EQ(r.sectionsAdded, 1);
-  EXPECT_EQ(r.scanPathsAdded, 1);
-  EXPECT_STREQ(host.GetString("S_01", "ScanPath1"), "new");
-  EXPECT_STREQ(host.GetString("S_02", "FilterSection"), "t");
 }
 
 }  // namespace

@@ -16,31 +16,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "update_fixture.h"
 
 namespace zet {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadBytes;
 using test::WriteBytes;
 
-// Every file below root: relative path with '/' -> bytes.
+using test::TreeBytes;
 using Snapshot = std::map<std::string, std::string>;
-
-Snapshot Take(const std::string& root) {
-  Snapshot files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).generic_string()] = ReadBytes(e.path().string());
-  return files;
-}
 
 void CopyTree(const std::string& from, const std::string& to) {
   fs::create_directories(fs::path(to).parent_path());
@@ -85,71 +75,15 @@ Outcome RunLimited(const std::vector<std::string>& args, long limit) {
   return outcome;
 }
 
-std::string TextureListFile(const std::vector<std::pair<int, std::string>>& textures) {
-  std::string s = "Basis{\r\n";
-  for (const auto& [id, name] : textures)
-    s += "\tTextur{\r\n\t\tid(" + std::to_string(id) + ")\r\n\t\tname(" + name + ")\r\n\t\tmagfilter(2)\r\n\t}\r\n";
-  return s + "}\r\n";
-}
-
-std::string CategoryFile(const std::string& stem, int first, int count) {
-  std::string s = "[" + stem + "_Info]\r\nName = \"" + stem + "\"\r\n\r\n";
-  for (int i = first; i < first + count; ++i) {
-    const std::string n = std::to_string(100 + i).substr(1);
-    s += "[" + stem + "_" + n + "]\r\nFilterSection = \"" + stem + n + "\"\r\nScanPath1 = \"Models\\" + stem + "\\" +
-         n + "\"\r\nSort = " + std::to_string(i) + "\r\n\r\n";
-  }
-  return s;
-}
-
-std::string IndexFile(const std::vector<std::string>& values) {
-  std::string s = "[TreeOrder]\r\n";
-  for (size_t i = 0; i < values.size(); ++i)
-    s += "File" + std::to_string(100 + i).substr(1) + " = \"" + values[i] + "\"\r\n";
-  return s;
-}
-
-std::string UserFile(int first, const std::vector<std::string>& names) {
-  std::string s;
-  for (size_t i = 0; i < names.size(); ++i)
-    s += "[User_" + std::to_string(1000 + first + i).substr(1) + "_" + names[i] + "]\r\nPath = \"Models\\" +
-         names[i] + "\"\r\nText = \"" + names[i] + "\"\r\n\r\n";
-  return s;
-}
-
-// A package with plain files of several sizes and every kind of catalogue
-// file, and a host that has some of them: lists to merge into, lists to
-// create.
+// The sample package of examples/ (plain files, its archive, category files,
+// index trees, user categories, both texture lists) and the sample host, which
+// has some of the catalogue files to merge into and lacks others; and a large
+// plain file.
 void MakeTrees(const std::string& package, const std::string& host) {
-  const std::string big(40000, 'b');
-  WriteBytes(package + "/readme.txt", "a small file\r\n");
-  WriteBytes(package + "/Models/Loks/BR218.3ds", std::string(5000, 'm'));
-  WriteBytes(package + "/Models/Loks/BR218.bmp", big);
-  WriteBytes(host + "/Models/Loks/old.3ds", "the host's own model");
-
-  WriteBytes(package + "/Parallels/Texturen.txt", TextureListFile({{1, "Gras"}, {3, "Sand"}, {5, "Kies"}}));
-  WriteBytes(package + "/Parallels/Gras.dds", std::string(3000, 'g'));
-  WriteBytes(package + "/Parallels/Sand.dds", std::string(3000, 's'));
-  WriteBytes(package + "/Parallels/Kies.dds", std::string(3000, 'k'));
-  WriteBytes(package + "/Parallels/Bodentexturen.txt", TextureListFile({{2, "Acker"}}));
-  WriteBytes(package + "/Parallels/Acker.bmp", std::string(2000, 'a'));
-  WriteBytes(host + "/Parallels/Texturen.txt", TextureListFile({{1, "Gras"}, {2, "Schotter"}}));
-  WriteBytes(host + "/Parallels/Gras.dds", "host Gras");
-  WriteBytes(host + "/Parallels/Schotter.dds", "host Schotter");
-
-  WriteBytes(package + "/Categories/User.ini", UserFile(1, {"Loks", "Wagen"}));
-  WriteBytes(host + "/Categories/User.ini", UserFile(7, {"Signale"}));
-  for (const char* folder : {"Rolling_stock", "Signals", "Goods"}) {
-    const std::string at = std::string("/Categories/") + folder;
-    WriteBytes(package + at + "/Loks.inf", CategoryFile("Loks", 3, 6));
-    WriteBytes(package + at + "/Neu.inf", CategoryFile("Neu", 0, 3));
-    WriteBytes(package + at + "/Index.ini", IndexFile({"Loks", "CDIn", "Diesel", "CDOut", "Neu"}));
-  }
-  for (const char* folder : {"Rolling_stock", "Signals"}) {
-    const std::string at = std::string("/Categories/") + folder;
-    WriteBytes(host + at + "/Loks.inf", CategoryFile("Loks", 0, 5));
-    WriteBytes(host + at + "/Index.ini", IndexFile({"Loks", "CDIn", "Elektro", "CDOut", "Wagen"}));
-  }
+  const std::string examples = std::string(ZET_SOURCE_DIR) + "/examples";
+  fs::copy(examples + "/package", fs::path(package).parent_path(), fs::copy_options::recursive);
+  fs::copy(examples + "/host", fs::path(host).parent_path(), fs::copy_options::recursive);
+  WriteBytes(package + "/Modelle/Loks/BR218_big.bmp", std::string(40000, 'b'));
 }
 
 // The limits: just below and at half of the length of every file that a
@@ -172,14 +106,14 @@ TEST(FaultInjection, EveryHostFileIsOldOrNewWhereverWritesFail) {
   const std::string package = t / "package/RESOURCEN";
   const std::string pristine = t / "pristine/RESOURCEN";
   MakeTrees(package, pristine);
-  const Snapshot before = Take(pristine);
+  const Snapshot before = TreeBytes(pristine);
 
   // What a run without a limit makes of the host.
   const std::string full = t / "full/RESOURCEN";
   CopyTree(pristine, full);
   Outcome unlimited = RunLimited({"--quiet", "--no-scan", package, full}, -1);
   ASSERT_EQ(unlimited.status, 0) << unlimited.output;
-  const Snapshot done = Take(full);
+  const Snapshot done = TreeBytes(full);
   const std::set<long> limits = Limits(before, done);
   ASSERT_GE(limits.size(), 10u);
 
@@ -192,7 +126,7 @@ TEST(FaultInjection, EveryHostFileIsOldOrNewWhereverWritesFail) {
     ASSERT_TRUE(run.status == 0 || run.status == 1) << run.output;
     EXPECT_NE(run.output.find("Failures:"), std::string::npos) << run.output;
 
-    const Snapshot after = Take(host);
+    const Snapshot after = TreeBytes(host);
     std::vector<std::string> undone;
     std::set<std::string> paths;
     for (const Snapshot* s : {&before, &done, &after})

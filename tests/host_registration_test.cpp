@@ -1,5 +1,6 @@
-// The host's registration as the programs use it: version, resource base,
-// rescan request, and the resource base as a folder of this system.
+// The host's resource base as a folder of this system: a Windows path through
+// the drive links of a Wine prefix. What the registration holds, and the
+// rescan request, the console program's tests and the dialog's see whole.
 
 #include "app/host_registration.h"
 
@@ -16,71 +17,7 @@
 namespace zet {
 namespace {
 
-using test::ReadBytes;
 using test::TempDir;
-using test::WriteBytes;
-
-std::string HostKey(const std::string& values) {
-  return "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
-         "[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA] 1796583920\n#time=1dd85b4bb82f256\n" +
-         values + "\n[Software\\\\Wine] 1796583917\n\"Version\"=\"wine-8.0\"\n";
-}
-
-struct Prefix {
-  TempDir dir;
-  std::string system = dir / "system.reg";
-  RegFileStore store{system, dir / "user.reg"};
-  explicit Prefix(const std::string& text) { WriteBytes(system, text); }
-};
-
-TEST(HostRegistration, VersionAndResourceBase) {
-  Prefix good(HostKey("\"ResBase\"=\"C:\\\\ZET\\\\RESOURCEN\"\n\"VERSION\"=dword:00040000\n"));
-  HostRegistration host = ReadHostRegistration(good.store);
-  EXPECT_TRUE(host.keyFound);
-  EXPECT_TRUE(host.VersionSupported());
-  EXPECT_TRUE(host.resBaseFound);
-  EXPECT_EQ(host.resBase, "C:\\ZET\\RESOURCEN");
-
-  Prefix newer(HostKey("\"VERSION\"=dword:00040001\n"));
-  host = ReadHostRegistration(newer.store);
-  EXPECT_TRUE(host.keyFound);
-  EXPECT_EQ(host.version, 0x40001u);
-  EXPECT_FALSE(host.VersionSupported());
-  EXPECT_FALSE(host.resBaseFound);
-  EXPECT_EQ(host.resBase, "");
-
-  Prefix text(HostKey("\"VERSION\"=\"262144\"\n"));
-  host = ReadHostRegistration(text.store);
-  EXPECT_TRUE(host.keyFound);
-  EXPECT_FALSE(host.versionFound);
-  EXPECT_FALSE(host.VersionSupported());
-
-  Prefix none("WINE REGISTRY Version 2\n\n[Software\\\\Wine] 1\n");
-  host = ReadHostRegistration(none.store);
-  EXPECT_FALSE(host.keyFound);
-  EXPECT_FALSE(host.VersionSupported());
-}
-
-TEST(HostRegistration, ScanRequestChangesOneLineOnly) {
-  std::string before = HostKey("\"ResBase\"=\"C:\\\\ZET\"\n\"VERSION\"=dword:00040000\n");
-  Prefix prefix(before);
-  EXPECT_TRUE(RequestHostScan(prefix.store));
-  std::string expected = before;
-  std::string version = "\"VERSION\"=dword:00040000\n";
-  expected.insert(expected.find(version) + version.size(), "\"Scan\"=dword:00000002\n");
-  EXPECT_EQ(ReadBytes(prefix.system), expected);
-  EXPECT_TRUE(RequestHostScan(prefix.store));  // a second run: the same line again
-  EXPECT_EQ(ReadBytes(prefix.system), expected);
-
-  namespace fs = std::filesystem;
-  fs::permissions(fs::path(prefix.system), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  Prefix missing("WINE REGISTRY Version 2\n");
-  EXPECT_FALSE(RequestHostScan(missing.store));
-  EXPECT_EQ(ReadBytes(missing.system), "WINE REGISTRY Version 2\n");
-  EXPECT_FALSE(RequestHostScan(prefix.store));
-  EXPECT_EQ(ReadBytes(prefix.system), expected);
-}
 
 #ifndef _WIN32
 TEST(HostRegistration, WindowsPathsOfThePrefixAreItsFolders) {
@@ -129,11 +66,10 @@ TEST(HostRegistration, TheUsersPrefixIsWinePrefixElseHomeDotWine) {
   test::MakeFolders(prefix / "drive_c/ZET/RESOURCEN");
   test::MakeFolders(prefix / "dosdevices");
   std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
-  std::string savedPrefix = std::getenv("WINEPREFIX") ? std::getenv("WINEPREFIX") : "";
-  std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string savedPrefix = std::getenv("WINEPREFIX") ? std::getenv("WINEPREFIX") : "";
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
 
   ::setenv("WINEPREFIX", prefix.path().c_str(), 1);
-  EXPECT_EQ(RegFileStore::DefaultPrefix(), prefix.path());
   std::string folder;
   ASSERT_TRUE(HostFolderFromWindowsPath("C:\\ZET\\RESOURCEN", folder));
   EXPECT_EQ(folder, platform::RealPath(prefix / "drive_c") + "/ZET/RESOURCEN");
@@ -142,10 +78,8 @@ TEST(HostRegistration, TheUsersPrefixIsWinePrefixElseHomeDotWine) {
   EXPECT_EQ(RegFileStore::DefaultPrefix(), "/home/someone/.wine");
 
   ::setenv("HOME", savedHome.c_str(), 1);
-  if (savedPrefix.empty())
-    ::unsetenv("WINEPREFIX");
-  else
-    ::setenv("WINEPREFIX", savedPrefix.c_str(), 1);
+  ::setenv("WINEPREFIX", savedPrefix.c_str(), 1);
+  if (savedPrefix.empty()) ::unsetenv("WINEPREFIX");
 }
 #endif
 

@@ -2,35 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include "recording_view.h"
 #include "update/run_report.h"
 #include "update_fixture.h"
 
 namespace zet {
 namespace {
 
-using Strings = std::vector<std::string>;
+using test::Strings;
 
-std::string Key(size_t i) { return (i < 10 ? "File0" : "File") + std::to_string(i); }
-
-// An index file as the host's tools write it (blank around "=").
-std::string IndexFile(const Strings& values) {
+// An index file as the host's tools write it (blank around "="), or as a
+// merge writes it (a tab before "=", a blank line at the end).
+std::string IndexFile(const Strings& values, bool merged = false) {
+  if (merged && values.empty()) return "";
   std::string s = "[TreeOrder]\r\n";
-  for (size_t i = 0; i < values.size(); ++i) {
-    s += Key(i) + " = \"" + values[i] + "\"\r\n";
-  }
-  return s;
+  for (size_t i = 0; i < values.size(); ++i)
+    s += (i < 10 ? "File0" : "File") + std::to_string(i) + (merged ? "\t = \"" : " = \"") + values[i] + "\"\r\n";
+  return merged ? s + "\r\n" : s;
 }
-
-// The same list as a merge writes it.
-std::string Written(const Strings& values) {
-  if (values.empty()) return "";
-  std::string s = "[TreeOrder]\r\n";
-  for (size_t i = 0; i < values.size(); ++i) {
-    s += Key(i) + "\t = \"" + values[i] + "\"\r\n";
-  }
-  return s + "\r\n";
-}
+std::string Written(const Strings& values) { return IndexFile(values, true); }
 
 Strings Tree(ProfileDocument& doc) {
   TreeTable table;
@@ -52,17 +41,11 @@ class IndexMerge : public test::UpdateTest {
   }
   std::string Run() {
     const std::string folder = source + "\\Categories\\Rolling_stock";
-    g_UpdateDialog = &view;
-    g_ProgressCount = 0;
-    EXPECT_EQ(MergeIndexFile(folder, true), 0);
-    EXPECT_EQ(g_ProgressCount, 1);
-    result = MergeIndexFile(folder, false);
-    EXPECT_EQ(g_ProgressCount, 2);
-    EXPECT_EQ(view.steps, 0) << "the index merge never steps the bar";
+    EXPECT_EQ(BothPasses([&](bool counting) { result = MergeIndexFile(folder, counting); }), 1);
+    EXPECT_TRUE(view.stepped.empty()) << "the index merge never steps the bar";
     return HostBytes(kFolder + "Index.ini");
   }
 
-  test::RecordingView view;
   int result = 0;
 };
 
@@ -130,12 +113,20 @@ TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
   EXPECT_EQ(Merge({"A"}, {"A", "CDIn", "B", "CDIn", "C"}), Written({"A", "CDIn", "B", "CDIn", "C", "CDOut", "CDOut"}));
   // A name with the separator in it comes back whole.
   EXPECT_EQ(Merge({"A|B"}, {"A"}), Written({"A", "A|B"}));
+  // The index file holds its tree alone: other sections do not survive a merge.
+  Host(kFolder + "Index.ini", "[Other]\r\nKeep = \"x\"\r\n" + IndexFile({"B"}));
+  EXPECT_EQ(Run(), Written({"A", "B"}));
 }
 
-TEST_F(IndexMerge, EmptyTreesAndMissingFiles) {
+TEST_F(IndexMerge, EmptyTreesMissingFilesAndAnyLetterCase) {
+  // A host without the file gets the package's, its folder made.
+  const std::string package = IndexFile({"A", "CDIn", "B", "CDOut"});
+  Package(kFolder + "Index.ini", package);
+  EXPECT_EQ(Run(), package);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(g_RunReport.copied(), 1);
   // An empty host tree receives all of the package's.
   Host(kFolder + "Index.ini", "[TreeOrder]\r\n");
-  Package(kFolder + "Index.ini", IndexFile({"A", "CDIn", "B"}));
   EXPECT_EQ(Run(), Written({"A", "CDIn", "B", "CDOut"}));
   // Both empty: nothing to write.
   EXPECT_EQ(Merge({}, {}), IndexFile({}));
@@ -146,22 +137,12 @@ TEST_F(IndexMerge, EmptyTreesAndMissingFiles) {
   EXPECT_TRUE(g_RunReport.failures().empty());
 
   // No package index: nothing changes, -1.
-  const std::string host = IndexFile({"H"});
-  Host(kFolder + "Index.ini", host);
   std::filesystem::remove(t / ("pkg/RESOURCEN/" + kFolder + "Index.ini"));
-  EXPECT_EQ(Run(), host);
+  EXPECT_EQ(Run(), Written({"A"}));
   EXPECT_EQ(result, -1);
-}
 
-TEST_F(IndexMerge, AHostWithoutIndexGetsTheFileItsFolderIncluded) {
-  const std::string package = IndexFile({"A", "CDIn", "B", "CDOut"});
-  Package(kFolder + "Index.ini", package);
-  EXPECT_EQ(Run(), package) << "copied unchanged, the missing folder made";
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(g_RunReport.copied(), 1);
-}
-
-TEST_F(IndexMerge, FoundInAnyLetterCaseAndNothingMadeBesideIt) {
+  // The host's file in other letters is the one merged; nothing made beside it.
+  std::filesystem::remove_all(t / "host/RESOURCEN/Categories");
   Host("CATEGORIES/ROLLING_STOCK/INDEX.INI", IndexFile({"P"}));
   Package(kFolder + "Index.ini", IndexFile({"Q"}));
   Run();
@@ -199,8 +180,7 @@ TEST_F(IndexMerge, ListsOfNinetyNineKeysAreWrittenLongerOnesNot) {
 TEST_F(IndexMerge, HostFilesThatCannotBeReadAreLeftAlone) {
   Package(kFolder + "Index.ini", IndexFile({"Q"}));
   // Not 8-bit text: UTF-16 with its mark, from which no section can be read.
-  std::string wide = "\xFF\xFE";
-  for (char c : IndexFile({"P"})) wide += std::string(1, c) + '\0';
+  const std::string wide = test::Utf16(IndexFile({"P"}));
   Host(kFolder + "Index.ini", wide);
   EXPECT_EQ(Run(), wide);
   EXPECT_EQ(result, -1);
@@ -231,18 +211,6 @@ TEST_F(IndexMerge, AFailedWriteKeepsTheOldFileAndIsReported) {
   EXPECT_EQ(result, -1);
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
   EXPECT_EQ(g_RunReport.failures()[0].path, HostPath(kFolder + "Index.ini"));
-}
-
-TEST(MergeTreeOrder, OverLoadedDocuments) {
-  ProfileDocument package, host;
-  host.SetString("Other", "Keep", "x");
-  host.SetString("TreeOrder", "File00", "B");
-  package.SetString("TreeOrder", "File00", "A");
-  ASSERT_EQ(MergeTreeOrder(package, host), 1);
-  EXPECT_EQ(host.GetSectionCount(), 1) << "the index file holds its tree alone";
-  EXPECT_STREQ(host.GetString("TreeOrder", "File00"), "A");
-  EXPECT_STREQ(host.GetString("TreeOrder", "File01"), "B");
-  EXPECT_EQ(MergeTreeOrder(package, host), 0);
 }
 
 }  // namespace

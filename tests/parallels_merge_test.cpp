@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "recording_view.h"
 #include "update/texture_list.h"
 #include "update_fixture.h"
 
 namespace zet {
 namespace {
 
-using test::RecordingView;
-using Strings = std::vector<std::string>;
+using test::Strings;
 
 struct Texture {
   int id;
@@ -27,9 +25,9 @@ std::string ListFile(const std::vector<Texture>& textures) {
 }
 
 // The list text as a merge writes it back: normalized, CR LF line ends.
-std::string Written(const std::string& text) {
+std::string Written(const std::vector<Texture>& textures) {
   std::string out;
-  for (char c : TextureList::Normalize(text)) {
+  for (char c : TextureList::Normalize(ListFile(textures))) {
     if (c == '\n') out += '\r';
     out += c;
   }
@@ -38,16 +36,11 @@ std::string Written(const std::string& text) {
 
 class ParallelsMerge : public test::UpdateTest {
  protected:
+  // Both passes; every unit counted is a step of the bar.
   int Merge(bool overwrite, int list = 0) {
-    view = RecordingView();
-    g_UpdateDialog = &view;
-    g_ProgressCount = 0;
-    MergeParallels(overwrite, list, true);
-    counted = g_ProgressCount;
-    g_ProgressCount = 0;
-    int result = MergeParallels(overwrite, list, false);
-    EXPECT_EQ(g_ProgressCount, counted);
-    EXPECT_EQ(view.steps, counted);
+    int result = 0;
+    counted = BothPasses([&](bool counting) { result = MergeParallels(overwrite, list, counting); });
+    EXPECT_EQ(static_cast<int>(view.stepped.size()), counted);
     return result;
   }
 
@@ -62,12 +55,14 @@ class ParallelsMerge : public test::UpdateTest {
     Host("Parallels/Gras.dds", "host Gras");
     Host("Parallels/Kies.dds", "host Kies");
   }
+  // What both runs make of the host's list: its own blocks kept, 3 added.
+  const std::string merged =
+      Written({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}});
 
-  RecordingView view;
   int counted = 0;
 };
 
-TEST_F(ParallelsMerge, AddsWhatTheHostLacksAndKeepsTheRest) {
+TEST_F(ParallelsMerge, AddsWhatTheHostLacksAndOverwriteCopiesEveryTexture) {
   ThreeAndTwo();
   const std::string packageList = PackageBytes("Parallels/Texturen.txt");
   EXPECT_EQ(Merge(false), 0);
@@ -75,54 +70,40 @@ TEST_F(ParallelsMerge, AddsWhatTheHostLacksAndKeepsTheRest) {
   EXPECT_EQ(HostBytes("Parallels/Gras.dds"), "host Gras");
   EXPECT_EQ(HostBytes("Parallels/Kies.dds"), "host Kies");
   EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
-  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"),
-            Written(ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}})));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
   EXPECT_EQ(PackageBytes("Parallels/Texturen.txt"), packageList);
   EXPECT_EQ(g_RunReport.copied(), 1);
   EXPECT_EQ(g_RunReport.listsMerged(), 1);
   EXPECT_TRUE(g_RunReport.failures().empty());
-}
 
-TEST_F(ParallelsMerge, OverwriteCopiesEveryTextureButKeepsTheHostsBlocks) {
-  ThreeAndTwo();
+  g_RunReport.Reset();
   EXPECT_EQ(Merge(true), 0);
   EXPECT_EQ(HostBytes("Parallels/Gras.dds"), "package Gras");
   EXPECT_EQ(HostBytes("Parallels/Kies.dds"), "package Kies");
-  EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
-  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"),
-            Written(ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}})));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
   EXPECT_EQ(g_RunReport.copied(), 3);
 }
 
 TEST_F(ParallelsMerge, ATextureTheArchiveHoldsIsNotCopiedButListed) {
   ThreeAndTwo();
-  PackageArchive({"PARALLELS\\SAND.DDS"});
-  g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020);
-  ASSERT_GE(g_PakHandle, 0);
+  PackageArchive({"PARALLELS\\SAND.DDS"}, true);
   EXPECT_EQ(Merge(false), 0);
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/Sand.dds"));
-  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
   EXPECT_EQ(g_RunReport.leftToArchive(), 1);
 
   // With overwrite the archive is not asked.
   EXPECT_EQ(Merge(true), 0);
   EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
-  ClosePak(g_PakHandle);
 }
 
-TEST_F(ParallelsMerge, CountingChangesNoFile) {
+TEST_F(ParallelsMerge, AMissingHostListIsMadeWholeAndASparseIdCostsOneUnit) {
   Package("Parallels/Texturen.txt", ListFile({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}}));
   Package("Parallels/a.dds", "A");
-  g_UpdateDialog = &view;
-  EXPECT_EQ(MergeParallels(false, 0, true), 0);
-  EXPECT_EQ(g_ProgressCount, 3);  // one unit per id the list holds, however sparse
-  EXPECT_EQ(view.steps, 0);
-  EXPECT_EQ(HostFiles(), Strings{});  // a missing host list is made by the working pass, whole
-
-  EXPECT_EQ(MergeParallels(false, 0, false), 0);
+  EXPECT_EQ(Merge(false), 0);
+  EXPECT_EQ(counted, 3);  // one unit per id the list holds, however sparse
   EXPECT_EQ(HostBytes("Parallels/a.dds"), "A");
-  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"),
-            Written(ListFile({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}})));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), Written({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}}));
   // b.dds and c.dds are missing from the package: failures, but the blocks go in.
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
 }
@@ -135,36 +116,32 @@ TEST_F(ParallelsMerge, GroundTexturesUseTheirOwnListAndBmpFiles) {
   EXPECT_EQ(Merge(false, 0), -1);
   EXPECT_EQ(Merge(false, 1), 0);
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Acker.bmp", "Parallels/Bodentexturen.txt"}));
-  EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), Written(ListFile({{4, "Acker", ""}})));
-}
+  EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), Written({{4, "Acker", ""}}));
 
-TEST_F(ParallelsMerge, APackageWithoutParallelsChangesNothing) {
-  EXPECT_EQ(Merge(false, 0), -1);
+  // A package without a Parallels folder changes nothing.
+  std::filesystem::remove_all(t / "pkg/RESOURCEN/Parallels");
   EXPECT_EQ(Merge(true, 1), -1);
-  EXPECT_TRUE(HostFiles().empty());
-  EXPECT_TRUE(FilesBelow("pkg").empty());
   EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
 TEST_F(ParallelsMerge, NamesStayInsideTheParallelsFolders) {
   Package("Parallels/Texturen.txt", ListFile({{1, "sub\\Zaun", ""},
-                                               {2, "..\\..\\..\\evil", ""},
-                                               {3, "/tmp/evil", ""},
-                                               {4, "C:\\evil", ""},
-                                               {5, "a/../../evil", ""}}));
+                                              {2, "..\\..\\..\\evil", ""},
+                                              {3, "/tmp/evil", ""},
+                                              {4, "C:\\evil", ""},
+                                              {5, "a/../../evil", ""}}));
   Package("Parallels/sub/Zaun.dds", "Z");
   Package("evil.dds", "E");
   EXPECT_EQ(Merge(false), 0);
-  EXPECT_EQ(HostFiles(), (Strings{"Parallels/Texturen.txt", "Parallels/sub/Zaun.dds"}));
   EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/Parallels/Texturen.txt", "host/RESOURCEN/Parallels/sub/Zaun.dds",
                                       "pkg/RESOURCEN/Parallels/Texturen.txt", "pkg/RESOURCEN/Parallels/sub/Zaun.dds",
                                       "pkg/RESOURCEN/evil.dds"}));
   EXPECT_EQ(g_RunReport.failures().size(), 4u);
-  TextureList host(HostPath("Parallels/Texturen.txt"));
-  EXPECT_EQ(host.GetIds(), (std::vector<int32_t>{1}));
+  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1}));
 }
 
-TEST_F(ParallelsMerge, AHostListThatCannotBeReadIsLeftAlone) {
+TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {
+  // The host's: left alone, whether broken or a folder.
   Package("Parallels/Texturen.txt", ListFile({{1, "a", ""}}));
   Package("Parallels/a.dds", "A");
   const std::string broken = "Basis{ Textur{ id(1) name(x) }";
@@ -178,13 +155,13 @@ TEST_F(ParallelsMerge, AHostListThatCannotBeReadIsLeftAlone) {
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Texturen.txt"}));
   ASSERT_EQ(g_RunReport.failures().size(), 2u);
   EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\Parallels\\Texturen.txt");
-}
 
-TEST_F(ParallelsMerge, AnUnbalancedPackageListIsAFailure) {
-  Package("Parallels/Texturen.txt", "Basis{ Textur{ id(1) name(a) }");
-  Package("Parallels/a.dds", "A");
+  // The package's, unbalanced: nothing copied for it.
+  g_RunReport.Reset();
+  std::filesystem::remove(t / "host/RESOURCEN/Parallels/Texturen.txt");
+  Package("Parallels/Texturen.txt", broken);
   EXPECT_EQ(Merge(false), -1);
-  EXPECT_TRUE(HostFiles().empty());
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/a.dds"));
   EXPECT_EQ(g_RunReport.failures().size(), 1u);
 }
 

@@ -9,33 +9,21 @@
 #include <unistd.h>
 #endif
 
-#include "recording_view.h"
 #include "update_fixture.h"
 
 namespace zet {
 namespace {
 
-using test::RecordingView;
-using Strings = std::vector<std::string>;
+using test::Strings;
 
 class TreeCopy : public test::UpdateTest {
  protected:
-  // Both passes, as the run makes them; the number of units counted.
-  int CopyBothPasses(bool overwrite) {
-    g_UpdateDialog = &view;
-    g_ProgressCount = 0;
-    Strings before = HostFiles();
-    CopyResourceTree("", g_SourceRoot, overwrite, true);
-    int counted = g_ProgressCount;
-    EXPECT_EQ(HostFiles(), before) << "the counting pass changed the host";
-    g_ProgressCount = 0;
-    CopyResourceTree("", g_SourceRoot, overwrite, false);
-    EXPECT_EQ(g_ProgressCount, counted) << "the passes disagree";
-    EXPECT_EQ(view.steps, counted);
+  // Both passes of the copy; every unit counted is a step of the bar.
+  int Copy(bool overwrite) {
+    const int counted = BothPasses([&](bool counting) { CopyResourceTree("", g_SourceRoot, overwrite, counting); });
+    EXPECT_EQ(static_cast<int>(view.stepped.size()), counted);
     return counted;
   }
-
-  RecordingView view;
 };
 
 TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
@@ -51,7 +39,7 @@ TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
   Package("Sub/Deep/parallels/z.bmp", "Z");
   Package("Sub/Deep/CATEGORIES/Loks/w.inf", "W");
 
-  EXPECT_EQ(CopyBothPasses(false), 4);
+  EXPECT_EQ(Copy(false), 4);
   EXPECT_EQ(HostFiles(), (Strings{".hidden/h.txt", "Sub/Deep/c.txt", "Sub/b.txt", "a.txt"}));
   EXPECT_EQ(HostBytes("Sub/Deep/c.txt"), "C");
   EXPECT_EQ(g_RunReport.copied(), 4);
@@ -59,71 +47,52 @@ TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
   // Files before subfolders at each level, folders in listing order.
   EXPECT_EQ(view.stepped, (Strings{target + "\\a.txt", target + "\\.hidden\\h.txt", target + "\\Sub\\b.txt",
                                    target + "\\Sub\\Deep\\c.txt"}));
-  // The last file handled stays in the scratch paths.
-  EXPECT_EQ(g_SourceFile, source + "\\Sub\\Deep\\c.txt");
-  EXPECT_EQ(g_TargetDir, target + "\\Sub\\Deep");
+
+  // A missing or empty folder gives -1; a folder may also be named by its parent and name.
+  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\none", false, true), -1);
+  test::MakeFolders(t / "pkg/RESOURCEN/Empty");
+  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\Empty", false, true), -1);
+  EXPECT_EQ(CopyResourceTree(g_SourceRoot + "\\..", "RESOURCEN", false, true), 0);
 }
 
 TEST_F(TreeCopy, FilesTheArchiveListsAreLeftToItUnlessOverwriteIsOn) {
   Package("a.txt", "A");
   Package("Sub/Deep/b.txt", "B");
   Package("Sub/c.txt", "C");
-  PackageArchive({"SUB\\DEEP\\B.TXT", "SUB\\C.TXT", "OTHER.TXT"});
-  g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020);
-  ASSERT_GE(g_PakHandle, 0);
+  PackageArchive({"SUB\\DEEP\\B.TXT", "SUB\\C.TXT", "OTHER.TXT"}, true);
 
-  EXPECT_EQ(CopyBothPasses(false), 3);
-  EXPECT_EQ(view.steps, 3);  // counted and stepped, though not copied
+  EXPECT_EQ(Copy(false), 3);  // counted and stepped, though not copied
   EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Sub"));  // no folder made for nothing
   EXPECT_EQ(g_RunReport.leftToArchive(), 2);
 
-  view = RecordingView();
-  CopyBothPasses(true);
+  Copy(true);
   EXPECT_EQ(HostFiles(), (Strings{"Sub/Deep/b.txt", "Sub/c.txt", "a.txt"}));
-  ClosePak(g_PakHandle);
 }
 
-TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOn) {
+TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOnAndAFolderInTheWayIsAFailure) {
   Package("a.txt", "new a");
   Package("Sub/b.txt", "new b");
+  Package("c.txt", "C");
   Host("a.txt", "old a");
   Host("SUB/B.TXT", "old b");  // the same file in another letter case
+  test::MakeFolders(t / "host/RESOURCEN/c.txt");
 
-  CopyBothPasses(false);
+  Copy(false);
   EXPECT_EQ(HostBytes("a.txt"), "old a");
   EXPECT_EQ(HostBytes("SUB/B.TXT"), "old b");
   EXPECT_EQ(g_RunReport.keptExisting(), 2);
   EXPECT_EQ(g_RunReport.copied(), 0);
-  EXPECT_TRUE(g_RunReport.failures().empty());
 
   g_RunReport.Reset();
-  view = RecordingView();
-  CopyBothPasses(true);
+  Copy(true);
+  EXPECT_EQ(HostFiles(), (Strings{"SUB/B.TXT", "a.txt"}));
   EXPECT_EQ(HostBytes("a.txt"), "new a");
   EXPECT_EQ(HostBytes("SUB/B.TXT"), "new b");
-  EXPECT_EQ(HostFiles(), (Strings{"SUB/B.TXT", "a.txt"}));
   EXPECT_EQ(g_RunReport.copied(), 2);
-}
-
-TEST_F(TreeCopy, AFolderInTheWayIsAFailureAndTheWalkGoesOn) {
-  Package("a.txt", "A");
-  Package("b.txt", "B");
-  test::MakeFolders(t / "host/RESOURCEN/a.txt");
-
-  CopyBothPasses(true);
-  EXPECT_EQ(HostBytes("b.txt"), "B");
+  // The folder in the way fails whether overwrite is on or not, and the walk goes on.
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
-  EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\a.txt");
-  EXPECT_EQ(g_RunReport.copied(), 1);
-}
-
-TEST_F(TreeCopy, AnEmptyOrMissingFolderGivesMinusOne) {
-  EXPECT_EQ(CopyResourceTree("", g_SourceRoot, false, true), -1);
-  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\none", false, true), -1);
-  Package("a.txt", "A");
-  EXPECT_EQ(CopyResourceTree("", g_SourceRoot, false, true), 0);
-  EXPECT_EQ(CopyResourceTree(g_SourceRoot + "\\..", "RESOURCEN", false, true), 0);
+  EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\c.txt");
 }
 
 TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalked) {
@@ -143,10 +112,9 @@ TEST_F(TreeCopy, ANameWithABackslashCannotLeadOutOfTheTarget) {
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
 
-  CopyBothPasses(false);
-  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  Copy(false);
   EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/a.txt", "pkg/RESOURCEN/..\\..\\evil.txt",
-                                               "pkg/RESOURCEN/..\\x/f.txt", "pkg/RESOURCEN/a.txt"}));
+                                      "pkg/RESOURCEN/..\\x/f.txt", "pkg/RESOURCEN/a.txt"}));
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
 }
 
@@ -164,7 +132,7 @@ TEST_F(TreeCopy, PathsBeyondTheSystemsLimitAreFailuresNotCrashes) {
   }
   ASSERT_EQ(::chdir(here), 0);
 
-  CopyBothPasses(false);
+  Copy(false);
   EXPECT_EQ(HostBytes("a.txt"), "A");
   EXPECT_EQ(HostBytes(level + "/f.txt"), "F");
   EXPECT_FALSE(g_RunReport.failures().empty());

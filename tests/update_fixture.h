@@ -1,11 +1,12 @@
 #pragma once
-// A package tree and a host tree in a fresh scratch folder, with the update
-// run's state pointed at them and put back afterwards.
+// The update run's tests: a view that records what the run asks of it, and a
+// package tree and a host tree in a fresh scratch folder, with the run's
+// state pointed at them and put back afterwards.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,86 @@
 #include "fileio/pak_writer.h"
 #include "test_support.h"
 #include "update/update_run.h"
+#include "update/update_view.h"
 
 namespace zet::test {
+
+using Strings = std::vector<std::string>;
+
+// Every file below root, by its relative path with '/', with its bytes.
+inline std::map<std::string, std::string> TreeBytes(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  // Stops at a path the system cannot name (the tree copy's deepest test).
+  for (fs::recursive_directory_iterator it(fs::path(root), ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) files[it->path().lexically_relative(root).generic_string()] = ReadBytes(it->path().string());
+  return files;
+}
+
+// Lines joined with CR LF, each line ended.
+inline std::string Lines(const Strings& lines) {
+  std::string s;
+  for (const std::string& l : lines) s += l + "\r\n";
+  return s;
+}
+
+// A text as UTF-16 with its mark: a host file from which no section can be read.
+inline std::string Utf16(const std::string& text) {
+  std::string wide = "\xFF\xFE";
+  for (char c : text) wide += std::string(1, c) + '\0';
+  return wide;
+}
+
+// The name of the last section of a written file.
+inline std::string LastSectionName(const std::string& text) {
+  const size_t at = text.rfind("\r\n[");
+  return text.substr(at + 3, text.find(']', at) - at - 3);
+}
+
+// Records every call the run makes, in order, and the target file the run
+// was handling at each step of the bar.
+class RecordingView : public UpdateView {
+ public:
+  explicit RecordingView(bool overwrite = false) : overwrite_(overwrite) {}
+
+  bool IsOverwriteChecked() override {
+    Add("IsOverwriteChecked");
+    return overwrite_;
+  }
+  void StartTimer(int id, unsigned periodMs) override { Add("StartTimer", id, periodMs); }
+  void StopTimer(int id) override { Add("StopTimer", id); }
+  void SetTitle(const std::string& title) override { calls.push_back("SetTitle " + title); }
+  void SetRangeAndStep(int lower, int upper, int step) override { Add("SetRangeAndStep", lower, upper, step); }
+  // Consecutive steps are recorded as one entry "StepIt xN".
+  void StepIt() override {
+    stepped.push_back(g_TargetFile);
+    if (!calls.empty() && calls.back().rfind("StepIt x", 0) == 0)
+      calls.back() = "StepIt x" + std::to_string(std::stoi(calls.back().substr(8)) + 1);
+    else
+      calls.push_back("StepIt x1");
+  }
+  void SetPos(int position) override { Add("SetPos", position); }
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    message = text;
+    calls.push_back("ShowMessage " + caption);
+  }
+  void EnableControl(int id) override { Add("EnableControl", id); }
+
+  Strings calls;
+  Strings stepped;  // g_TargetFile at each StepIt
+  std::string message;
+
+ private:
+  // A call and its numbers, as one line.
+  template <class... Numbers>
+  void Add(const char* call, Numbers... numbers) {
+    std::string line = call;
+    ((line += " " + std::to_string(numbers)), ...);
+    calls.push_back(line);
+  }
+  bool overwrite_;
+};
 
 class UpdateTest : public ::testing::Test {
  protected:
@@ -25,10 +104,8 @@ class UpdateTest : public ::testing::Test {
     ResetPakSlots();
     MakeFolders(t / "pkg/RESOURCEN");
     MakeFolders(t / "host/RESOURCEN");
-    source = ProgramPath(t, "pkg/RESOURCEN");
-    target = ProgramPath(t, "host/RESOURCEN");
-    g_SourceRoot = source;
-    g_TargetRoot = target;
+    source = g_SourceRoot = ProgramPath(t, "pkg/RESOURCEN");
+    target = g_TargetRoot = ProgramPath(t, "host/RESOURCEN");
   }
   void TearDown() override {
     ResetUpdateRunState();
@@ -36,45 +113,56 @@ class UpdateTest : public ::testing::Test {
     ResetFileSlots();
   }
 
-  // resourcen.pak beside the package, listing the names given.
-  void PackageArchive(const std::vector<std::string>& names) {
+  // resourcen.pak beside the package, listing the names given; open as the
+  // run's archive when open is set.
+  void PackageArchive(const Strings& names, bool open = false) {
     std::vector<PakWriteEntry> entries;
     for (const std::string& n : names) entries.push_back({n, "packed " + n, ""});
     std::string error;
     ASSERT_TRUE(WritePak(ProgramPath(t, "pkg/resourcen.pak"), entries, error)) << error;
+    if (open) {
+      ASSERT_GE(g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020), 0);
+    }
   }
 
-  void Package(const std::string& relative, const std::string& bytes) {
-    WriteBytes(t / ("pkg/RESOURCEN/" + relative), bytes);
-  }
-  void Host(const std::string& relative, const std::string& bytes) {
-    WriteBytes(t / ("host/RESOURCEN/" + relative), bytes);
-  }
+  void Package(const std::string& relative, const std::string& bytes) { WriteBytes(t / ("pkg/RESOURCEN/" + relative), bytes); }
+  void Host(const std::string& relative, const std::string& bytes) { WriteBytes(t / ("host/RESOURCEN/" + relative), bytes); }
   std::string HostBytes(const std::string& relative) { return ReadBytes(t / ("host/RESOURCEN/" + relative)); }
   std::string PackageBytes(const std::string& relative) { return ReadBytes(t / ("pkg/RESOURCEN/" + relative)); }
-
-  // Every file below a folder of the scratch tree, relative with '/', sorted.
-  std::vector<std::string> FilesBelow(const std::string& relative) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> files;
-    fs::path root(t / relative);
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); ++it) {
-      if (!it->is_regular_file()) continue;
-      std::string r = fs::relative(it->path(), root).generic_string();
-      files.push_back(r);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-  }
-  std::vector<std::string> HostFiles() { return FilesBelow("host/RESOURCEN"); }
-
   // The program's path of a file below the host tree.
   std::string HostPath(const std::string& relative) { return ProgramPath(t, "host/RESOURCEN/" + relative); }
+
+  // Every file below a folder of the scratch tree, relative with '/', sorted.
+  Strings FilesBelow(const std::string& relative) {
+    Strings files;
+    for (const auto& file : TreeBytes(t / relative)) files.push_back(file.first);
+    return files;
+  }
+  Strings HostFiles() { return FilesBelow("host/RESOURCEN"); }
+
+  // A step of the run in both its passes, pass(counting), as the run makes
+  // them, with a fresh view: the counting pass changes no file, and both
+  // count the same units. Returns that count.
+  template <class Pass>
+  int BothPasses(Pass pass) {
+    view = RecordingView();
+    g_UpdateDialog = &view;
+    g_ProgressCount = 0;
+    const auto before = TreeBytes(t.path());
+    pass(true);
+    const int counted = g_ProgressCount;
+    EXPECT_TRUE(TreeBytes(t.path()) == before) << "the counting pass changed a file";
+    EXPECT_TRUE(view.stepped.empty()) << "the counting pass stepped the bar";
+    g_ProgressCount = 0;
+    pass(false);
+    EXPECT_EQ(g_ProgressCount, counted) << "the passes disagree";
+    return counted;
+  }
 
   TempDir t;
   std::string source;
   std::string target;
+  RecordingView view;
 };
 
 }  // namespace zet::test

@@ -10,13 +10,8 @@
 namespace zet {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-std::string Lines(const Strings& lines) {
-  std::string s;
-  for (const std::string& l : lines) s += l + "\r\n";
-  return s;
-}
+using test::Lines;
+using test::Strings;
 
 class UserCategoryMerge : public test::UpdateTest {
  protected:
@@ -60,9 +55,7 @@ TEST_F(UserCategoryMerge, AppendsUnderNumbersAfterTheHostsLast) {
 
 TEST_F(UserCategoryMerge, NumbersAndNames) {
   auto appended = [&](const std::string& last, const std::string& name) {
-    const std::string merged = Merge(Lines({"[" + last + "]", "P = \"h\""}), Lines({"[" + name + "]", "P = \"p\""}));
-    const size_t at = merged.rfind("\r\n[");
-    return merged.substr(at + 3, merged.find(']', at) - at - 3);
+    return test::LastSectionName(Merge(Lines({"[" + last + "]", "P = \"h\""}), Lines({"[" + name + "]", "P = \"p\""})));
   };
   EXPECT_EQ(appended("User_999_Last", "User_001_Next"), "User_1000_Next");
   EXPECT_EQ(appended("User_1000_Last", "User_1000_Next"), "User_1001_Next");
@@ -91,8 +84,7 @@ TEST_F(UserCategoryMerge, MissingAndUnreadableFiles) {
   EXPECT_EQ(Merge("", package), Lines({"[User_001_A]", "P\t = \"a\"", ""}));
   EXPECT_TRUE(g_RunReport.failures().empty());
 
-  std::string wide = "\xFF\xFE";
-  for (char c : Lines({"[User_001_B]", "P = \"b\""})) wide += std::string(1, c) + '\0';
+  const std::string wide = test::Utf16(Lines({"[User_001_B]", "P = \"b\""}));
   EXPECT_EQ(Merge(wide, package), wide);
   EXPECT_EQ(result, -1);
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
