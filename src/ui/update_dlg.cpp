@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "app/host_registration.h"
-#include "app/registry_key.h"
 #include "fileio/file_slots.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
@@ -97,10 +96,7 @@ bool CUpdateDlg::OnInitDialog() {
   for (const auto& text : texts) SetDlgItemText(text.id, GetLangText(kSection, text.key));
 
   // The host's resource base is the default target.
-  g_TargetRoot.clear();
-  CRegistryKey key;
-  if (key.SetPath(kHostHive, kHostKeyPath, 3) && key.Open(kKeyRead)) key.ReadString("ResBase", g_TargetRoot);
-  key.Close();
+  g_TargetRoot = ReadHostRegistration().resBase;
   targetEdit_.SetWindowText(g_TargetRoot);
   targetEdit_.ScrollToEnd();
 

@@ -8,7 +8,6 @@
 
 #include "app/find_process.h"
 #include "app/host_registration.h"
-#include "app/registry_key.h"
 #include "app/win32/string_resources.h"
 #include "profile/lang_table.h"
 #include "ui/menu_xp.h"
@@ -29,14 +28,6 @@ void ShowStartupMessage(const char* key, UINT icon) {
   ::MessageBoxA(nullptr, GetLangText(kMessageSection, key), caption.c_str(), icon | MB_OK);
 }
 
-bool HostVersionSupported() {
-  CRegistryKey key;
-  uint32_t version = 0;
-  const bool read = key.SetPath(kHostHive, kHostKeyPath, 3) && key.Open(kKeyRead) && key.ReadDword("VERSION", version);
-  key.Close();
-  return read && version == kSupportedHostVersion;
-}
-
 }  // namespace
 
 CUpdateApp::~CUpdateApp() { SetLangTable(nullptr); }
@@ -55,7 +46,7 @@ bool CUpdateApp::InitInstance() {
   ApplyLangStringTable();
   SetRegistryKey(kProgramName);
 
-  if (!HostVersionSupported()) {
+  if (!ReadHostRegistration().VersionSupported()) {
     ShowStartupMessage("IDS_ZETVERSION", MB_ICONERROR);
     return false;
   }
