@@ -25,15 +25,9 @@ class CProgressCtrl : public CWnd {
   void SetRange32(int lower, int upper) const { SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(lower), upper); }
   int SetStep(int step) const { return static_cast<int>(SendMessage(PBM_SETSTEP, static_cast<WPARAM>(step))); }
   int SetPos(int position) const { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position))); }
-  int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
   int StepIt() const { return static_cast<int>(SendMessage(PBM_STEPIT)); }
   COLORREF SetBarColor(COLORREF colour) const {
     return static_cast<COLORREF>(SendMessage(PBM_SETBARCOLOR, 0, static_cast<LPARAM>(colour)));
-  }
-  PBRANGE GetRange() const {
-    PBRANGE range = {};
-    SendMessage(PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    return range;
   }
 };
 

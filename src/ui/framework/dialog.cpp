@@ -6,8 +6,7 @@ namespace zet {
 
 bool DataExchange::Control(int id, CWnd& control) {
   if (control.m_hWnd != nullptr && control.m_hWnd == ::GetDlgItem(dialog_, id)) return true;
-  if (!control.SubclassDlgItem(id, dialog_)) failed_ = true;
-  return !failed_;
+  return control.SubclassDlgItem(id, dialog_);
 }
 
 CDialog::~CDialog() {

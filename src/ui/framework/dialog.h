@@ -25,11 +25,9 @@ class DataExchange {
   // Binds the control id of the dialog to the member. False when the
   // dialog has no such control.
   bool Control(int id, CWnd& control);
-  bool failed() const { return failed_; }
 
  private:
   HWND dialog_;
-  bool failed_ = false;
 };
 
 // One entry of a command table. For WM_COMMAND entries, code and id name
@@ -89,7 +87,6 @@ class CDialog : public CWnd {
 
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void SetDlgItemText(int id, const std::string& text) const { ::SetDlgItemTextA(m_hWnd, id, text.c_str()); }
-  std::string GetDlgItemText(int id) const { return GetWindowTextOf(GetDlgItem(id)); }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

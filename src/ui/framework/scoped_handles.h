@@ -118,24 +118,6 @@ class ScopedSelectObject {
   HGDIOBJ previous_;
 };
 
-// An icon loaded from a file or made at run time (not a shared one): DestroyIcon.
-class ScopedIcon {
- public:
-  ScopedIcon() = default;
-  explicit ScopedIcon(HICON icon) : icon_(icon) {}
-  ~ScopedIcon() { Reset(); }
-  ScopedIcon(const ScopedIcon&) = delete;
-  ScopedIcon& operator=(const ScopedIcon&) = delete;
-  HICON get() const { return icon_; }
-  void Reset(HICON icon = nullptr) {
-    if (icon_ != nullptr) ::DestroyIcon(icon_);
-    icon_ = icon;
-  }
-
- private:
-  HICON icon_ = nullptr;
-};
-
 // A menu that no window owns: DestroyMenu.
 class ScopedMenu {
  public:

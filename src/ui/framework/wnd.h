@@ -18,7 +18,6 @@ class CWnd {
   CWnd(const CWnd&) = delete;
   CWnd& operator=(const CWnd&) = delete;
 
-  HWND GetSafeHwnd() const { return m_hWnd; }
   bool HasWindow() const { return m_hWnd != nullptr && ::IsWindow(m_hWnd); }
 
   // Binds this object to the child control id of parent: the control's
