@@ -74,6 +74,30 @@ TEST(Stream, TextReadsTranslateEveryLineAcrossBuffers) {
   EXPECT_EQ(got, expected);
 }
 
+TEST(Stream, TextWritesTranslateEveryLineAcrossBuffers) {
+  // Lines that straddle the buffer's end, written whole, piece by piece,
+  // and bare LFs: every LF becomes CR LF, nothing else changes.
+  TempDir t;
+  std::string text, expected;
+  for (int i = 0; i < 30000; ++i) {
+    text += "line" + std::to_string(i) + (i % 7 ? "\n" : "\n\n");
+    expected += "line" + std::to_string(i) + (i % 7 ? "\r\n" : "\r\n\r\n");
+  }
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "whole.txt"), "wt"));
+  ASSERT_TRUE(s.Write(text));
+  ASSERT_TRUE(s.Close());
+  EXPECT_EQ(ReadBytes(t / "whole.txt"), expected);
+  ASSERT_TRUE(s.Open(P(t, "pieces.txt"), "w"));
+  for (size_t at = 0; at < text.size(); at += 1000) ASSERT_TRUE(s.Write(text.data() + at, std::min<size_t>(1000, text.size() - at)));
+  ASSERT_TRUE(s.Close());
+  EXPECT_EQ(ReadBytes(t / "pieces.txt"), expected);
+  ASSERT_TRUE(s.Open(P(t, "pieces.bin"), "wb"));
+  for (size_t at = 0; at < text.size(); at += 1000) ASSERT_TRUE(s.Write(text.data() + at, std::min<size_t>(1000, text.size() - at)));
+  ASSERT_TRUE(s.Close());
+  EXPECT_EQ(ReadBytes(t / "pieces.bin"), text);
+}
+
 TEST(Folders, ListingIsInNtfsOrderWithKindsAndSizes) {
   TempDir t;
   WriteBytes(t / "b.txt", "12345");

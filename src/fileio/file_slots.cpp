@@ -519,6 +519,9 @@ bool FolderExists(const std::string& path, bool mustBeAbsolute) {
 }
 
 int MakePath(const std::string& path) {
+  // Most calls name a folder that stands already: one look instead of a
+  // refused creation of each folder on the way.
+  if (platform::GetPathKind(path) == platform::PathKind::Folder) return 0;
   int created = 0;
   for (size_t i = 0; i < path.size(); ++i)
     if (platform::IsPathSeparator(path[i]) && i > 0 && platform::CreateFolder(path.substr(0, i))) ++created;

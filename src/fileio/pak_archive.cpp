@@ -254,10 +254,10 @@ int OpenText(int archive, int slot, const std::string& name) {
 int LoadWholeArchive(int archive, const std::string& path) {
   PakArchive& a = g_PakArchives[archive];
   for (;;) {
-    int64_t length = LenFile(path);
+    const int64_t length = LoadFile(path, a.image, 0, false);
     int64_t count = 0;
     int code = 0;
-    if (length < 1 || LoadFile(path, a.image, 0, false) != length) {
+    if (length < 1) {
       code = kArchiveOpenFailed;
     } else if (!ParseHeader(a.image.data(), a.image.size(), count) ||
                count > (length - static_cast<int64_t>(kPakHeaderSize)) / static_cast<int64_t>(kPakEntrySize)) {

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zet::platform {
@@ -169,13 +170,25 @@ bool Stream::Write(const void* source, size_t n) {
     writing_ = true;
     return true;
   }
-  for (size_t i = 0; i < n; ++i) {
+  // A run of bytes at a time; text mode copies up to each LF and puts
+  // CR LF for it, so the buffer always keeps room for the pair.
+  while (n > 0) {
     if (end_ + 2 > buffer_.size()) {
       if (!FlushWrites()) return false;
       writing_ = true;
     }
-    if (text_ && in[i] == '\n') buffer_[end_++] = '\r';
-    buffer_[end_++] = in[i];
+    size_t take = std::min(n, buffer_.size() - end_ - (text_ ? 1 : 0));
+    const char* lf = text_ ? static_cast<const char*>(std::memchr(in, '\n', take)) : nullptr;
+    if (lf != nullptr) take = static_cast<size_t>(lf - in);
+    std::memcpy(buffer_.data() + end_, in, take);
+    end_ += take;
+    if (lf != nullptr) {
+      buffer_[end_++] = '\r';
+      buffer_[end_++] = '\n';
+      ++take;
+    }
+    in += take;
+    n -= take;
   }
   return true;
 }

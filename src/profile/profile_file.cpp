@@ -131,7 +131,11 @@ namespace {
 
 // One line and its line end: 8-bit lines through the text mode of the slot
 // (CR LF), wide lines as UTF-16LE units followed by 0D 00 0A 00.
-bool WriteLine(int slot, const std::string& line) { return WriteText(slot, "%s\n", line.c_str()) == 0; }
+// An 8-bit line is written up to a zero byte, as a C string.
+bool WriteLine(int slot, const std::string& line) {
+  return WriteFile(slot, line.data(), static_cast<int64_t>(std::strlen(line.c_str()))) == 0 &&
+         WriteFile(slot, "\n", 1) == 0;
+}
 
 bool WriteLine(int slot, const std::u16string& line) {
   std::string bytes;

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/index_merge.h"
+#include "update/tree_copy.h"
 #include "update/update_run.h"
 
 namespace zet {
@@ -217,12 +218,6 @@ bool IsInfName(const std::string& name) {
   return UpperAscii(std::string_view(name).substr(name.size() - 4)) == ".INF";
 }
 
-// A name from a listing that would not stay one name in a path (POSIX
-// allows a backslash in names).
-bool HoldsSeparator(const std::string& name) {
-  return std::any_of(name.begin(), name.end(), platform::IsPathSeparator);
-}
-
 }  // namespace
 
 CategoryMergeResult MergeCategoryDocuments(const ProfileDocument& package, ProfileDocument& host) {
@@ -266,7 +261,7 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     if (!IsInfName(e.name)) continue;
     matched = true;
     if (e.isFolder || e.size == 0) continue;
-    if (HoldsSeparator(e.name)) {
+    if (NameHoldsSeparator(e.name)) {
       if (!counting) CatalogueFailure(folder + "\\" + e.name, "name holds a path separator");
       continue;
     }

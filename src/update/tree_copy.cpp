@@ -1,5 +1,6 @@
 #include "update/tree_copy.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -28,15 +29,6 @@ std::string Comparable(const std::string& path) {
   }
   while (s.size() > 1 && s.back() == '\\') s.pop_back();
   return s;
-}
-
-// A name from a listing that would not stay one name in a path: a file
-// system that allows a backslash in names (POSIX) could otherwise lead a
-// copy out of the target tree.
-bool HoldsSeparator(const std::string& name) {
-  for (char c : name)
-    if (platform::IsPathSeparator(c)) return true;
-  return false;
 }
 
 // The target folders known to stand, so that each is created (or found)
@@ -71,6 +63,10 @@ class TargetFolders {
 };
 
 }  // namespace
+
+bool NameHoldsSeparator(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), platform::IsPathSeparator);
+}
 
 CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
   if (platform::CopyFileKeepingTime(from, to, !overwrite)) {
@@ -128,7 +124,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
     const std::string relative = current.size() > sourceRootLength ? current.substr(sourceRootLength) : "";
     subfolders.clear();
     for (const platform::DirEntry& e : entries) {
-      if (HoldsSeparator(e.name)) {
+      if (NameHoldsSeparator(e.name)) {
         if (!counting) g_RunReport.Failure(current + "\\" + e.name, "name holds a path separator");
         continue;
       }

@@ -16,6 +16,11 @@ namespace zet {
 // walked; -1 when it could not be listed or holds nothing.
 int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
 
+// True for a name from a listing that would not stay one name in a path:
+// a file system that allows a backslash in names (POSIX) could otherwise
+// lead a copy out of the target tree.
+bool NameHoldsSeparator(const std::string& name);
+
 enum class CopyOutcome { Copied, KeptExisting, Failed };
 
 // Copies one file into the host's tree, keeping its time. Without overwrite
