@@ -59,6 +59,26 @@ TEST(Stream, TextModeWritesCrLfAndBinaryModeKeepsBytes) {
   EXPECT_FALSE(s.Open(P(t, "nofolder\\x.txt"), "wb"));
 }
 
+TEST(Stream, AFailedReadIsToldApartFromTheEnd) {
+  TempDir t;
+  WriteBytes(t / "a.bin", std::string(100000, 'x'));
+  platform::Stream s;
+  ASSERT_TRUE(s.Open(P(t, "a.bin"), "rb"));
+  std::string all(200000, '\0');
+  EXPECT_EQ(s.Read(&all[0], all.size()), 100000u);
+  EXPECT_FALSE(s.ReadFailed());
+#ifndef _WIN32
+  // Reading this process's memory at address 0 fails with an error.
+  ASSERT_TRUE(s.Open("/proc/self/mem", "rb"));
+  char c;
+  EXPECT_EQ(s.Read(&c, 1), 0u);
+  EXPECT_TRUE(s.ReadFailed());
+  ASSERT_TRUE(s.Open("/proc/self/mem", "rb"));
+  EXPECT_EQ(s.Read(&all[0], all.size()), 0u) << "a read past the buffer";
+  EXPECT_TRUE(s.ReadFailed());
+#endif
+}
+
 TEST(Stream, TextReadsTranslateEveryLineAcrossBuffers) {
   TempDir t;
   std::string raw, expected;

@@ -24,7 +24,8 @@ bool ReadFile(const std::string& path, std::string& text) {
     text.append(buffer, n);
     if (n < sizeof buffer) break;
   }
-  return true;
+  // A file cut short by a failed read must not be written back.
+  return !in.ReadFailed();
 }
 
 std::string JoinKey(const std::string& a, const std::string& b) {

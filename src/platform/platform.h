@@ -159,6 +159,8 @@ class Stream {
   bool Close();
   // True once a write has failed since Open.
   bool WriteFailed() const { return writeFailed_; }
+  // True once a read has failed since Open (a short read alone may be the end).
+  bool ReadFailed() const { return readFailed_; }
   // The system descriptor (file descriptor, or handle value on Windows).
   intptr_t Descriptor() const { return handle_; }
 
@@ -174,6 +176,7 @@ class Stream {
   bool canWrite_ = false;
   bool append_ = false;
   bool writeFailed_ = false;
+  bool readFailed_ = false;
   std::vector<char> buffer_;
   size_t begin_ = 0;   // read buffer: next byte
   size_t end_ = 0;     // read buffer: end of data

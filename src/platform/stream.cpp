@@ -54,6 +54,7 @@ bool Stream::Open(const std::string& path, const char* mode) {
   writing_ = false;
   pendingCR_ = false;
   writeFailed_ = false;
+  readFailed_ = false;
   return true;
 }
 
@@ -93,7 +94,10 @@ bool Stream::FillBuffer() {
     pendingCR_ = false;
   }
   long n = detail::RawRead(handle_, buffer_.data() + start, buffer_.size() - start);
-  if (n < 0) n = 0;
+  if (n < 0) {
+    readFailed_ = true;
+    n = 0;
+  }
   size_t got = start + static_cast<size_t>(n);
   if (text_ && got > 0) {
     size_t out = 0;
@@ -127,6 +131,7 @@ size_t Stream::Read(void* destination, size_t n) {
       // Large binary reads bypass the buffer.
       if (!text_ && n - done >= buffer_.size()) {
         long r = detail::RawRead(handle_, out + done, n - done);
+        if (r < 0) readFailed_ = true;
         if (r <= 0) break;
         done += static_cast<size_t>(r);
         continue;
