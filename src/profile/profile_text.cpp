@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 namespace zet {
 
@@ -197,23 +198,13 @@ std::basic_string_view<Char> StoredText(const ProfileBuffer& buffer) {
   return {text, n};
 }
 
-template <typename Char>
-void AppendFormatted(std::basic_string<Char>& out, const char* format, double value) {
+// A number in a printf format; each call passes the exact type its format
+// reads (int32_t for %d, uint32_t for %x, double for %f).
+template <typename Char, typename Number>
+void AppendFormatted(std::basic_string<Char>& out, const char* format, Number value) {
+  static_assert(std::is_same_v<Number, int32_t> || std::is_same_v<Number, uint32_t> ||
+                std::is_same_v<Number, double>);
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  AppendAscii(out, buffer);
-}
-
-template <typename Char>
-void AppendFormatted(std::basic_string<Char>& out, const char* format, int32_t value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  AppendAscii(out, buffer);
-}
-
-template <typename Char>
-void AppendFormatted(std::basic_string<Char>& out, const char* format, uint32_t value) {
-  char buffer[32];
   std::snprintf(buffer, sizeof buffer, format, value);
   AppendAscii(out, buffer);
 }
