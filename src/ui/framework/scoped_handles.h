@@ -4,67 +4,50 @@
 
 #include <windows.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace zet {
 
-// A kernel object (thread, event, snapshot): CloseHandle.
-class ScopedHandle {
+// One owned handle of type T, given back by Release when its owner goes or
+// is given another. A kernel object's INVALID_HANDLE_VALUE counts as none.
+template <class T, auto Release>
+class ScopedOwner {
  public:
-  ScopedHandle() = default;
-  explicit ScopedHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-  ~ScopedHandle() { Reset(); }
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+  ScopedOwner() = default;
+  explicit ScopedOwner(T handle) : handle_(Valid(handle)) {}
+  ~ScopedOwner() { Reset(); }
+  ScopedOwner(ScopedOwner&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  ScopedOwner& operator=(ScopedOwner&& other) noexcept {
     if (this != &other) {
       Reset();
       handle_ = std::exchange(other.handle_, nullptr);
     }
     return *this;
   }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedOwner(const ScopedOwner&) = delete;
+  ScopedOwner& operator=(const ScopedOwner&) = delete;
 
-  HANDLE get() const { return handle_; }
+  T get() const { return handle_; }
   explicit operator bool() const { return handle_ != nullptr; }
-  void Reset(HANDLE handle = nullptr) {
-    if (handle_ != nullptr) ::CloseHandle(handle_);
-    handle_ = handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+  void Reset(T handle = nullptr) {
+    if (handle_ != nullptr) Release(handle_);
+    handle_ = Valid(handle);
   }
 
  private:
-  HANDLE handle_ = nullptr;
+  static T Valid(T handle) {
+    if constexpr (std::is_same_v<T, HANDLE>) return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    return handle;
+  }
+  T handle_ = nullptr;
 };
 
-// A GDI object (pen, brush, bitmap, font, region): DeleteObject.
+// A kernel object (thread, event, snapshot).
+using ScopedHandle = ScopedOwner<HANDLE, &::CloseHandle>;
+// A GDI object (pen, brush, bitmap, font, region).
 template <class T>
-class ScopedGdiObject {
- public:
-  ScopedGdiObject() = default;
-  explicit ScopedGdiObject(T object) : object_(object) {}
-  ~ScopedGdiObject() { Reset(); }
-  ScopedGdiObject(ScopedGdiObject&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  ScopedGdiObject& operator=(ScopedGdiObject&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      object_ = std::exchange(other.object_, nullptr);
-    }
-    return *this;
-  }
-  ScopedGdiObject(const ScopedGdiObject&) = delete;
-  ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
-
-  T get() const { return object_; }
-  explicit operator bool() const { return object_ != nullptr; }
-  void Reset(T object = nullptr) {
-    if (object_ != nullptr) ::DeleteObject(object_);
-    object_ = object;
-  }
-
- private:
-  T object_ = nullptr;
-};
-
+using ScopedGdiObject = ScopedOwner<T, &::DeleteObject>;
 using ScopedBitmap = ScopedGdiObject<HBITMAP>;
 using ScopedBrush = ScopedGdiObject<HBRUSH>;
 using ScopedFont = ScopedGdiObject<HFONT>;
@@ -118,20 +101,8 @@ class ScopedSelectObject {
   HGDIOBJ previous_;
 };
 
-// A menu that no window owns: DestroyMenu.
-class ScopedMenu {
- public:
-  explicit ScopedMenu(HMENU menu) : menu_(menu) {}
-  ~ScopedMenu() {
-    if (menu_ != nullptr) ::DestroyMenu(menu_);
-  }
-  ScopedMenu(const ScopedMenu&) = delete;
-  ScopedMenu& operator=(const ScopedMenu&) = delete;
-  HMENU get() const { return menu_; }
-
- private:
-  HMENU menu_;
-};
+// A menu that no window owns.
+using ScopedMenu = ScopedOwner<HMENU, &::DestroyMenu>;
 
 // A window hook of the calling thread: UnhookWindowsHookEx.
 class ScopedHook {
