@@ -67,7 +67,12 @@ TEST(Stream, AFailedReadIsToldApartFromTheEnd) {
   std::string all(200000, '\0');
   EXPECT_EQ(s.Read(&all[0], all.size()), 100000u);
   EXPECT_FALSE(s.ReadFailed());
+  std::string whole;
+  EXPECT_TRUE(platform::ReadWholeFile(P(t, "a.bin"), whole));
+  EXPECT_EQ(whole, std::string(100000, 'x'));
+  EXPECT_FALSE(platform::ReadWholeFile(P(t, "missing.bin"), whole));
 #ifndef _WIN32
+  EXPECT_FALSE(platform::ReadWholeFile("/proc/self/mem", whole));
   // Reading this process's memory at address 0 fails with an error.
   ASSERT_TRUE(s.Open("/proc/self/mem", "rb"));
   char c;

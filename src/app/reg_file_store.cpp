@@ -13,21 +13,6 @@ namespace {
 constexpr uint32_t kWriteRights = kKeySetValue | kKeyCreateSubKey | kKeyCreateLink;
 const char kClasses[] = "Software\\Classes";
 
-// The whole file; false when it cannot be read.
-bool ReadFile(const std::string& path, std::string& text) {
-  text.clear();
-  platform::Stream in;
-  if (!in.Open(path, "rb")) return false;
-  char buffer[1 << 16];
-  for (;;) {
-    size_t n = in.Read(buffer, sizeof buffer);
-    text.append(buffer, n);
-    if (n < sizeof buffer) break;
-  }
-  // A file cut short by a failed read must not be written back.
-  return !in.ReadFailed();
-}
-
 std::string JoinKey(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
   if (b.empty()) return a;
@@ -51,9 +36,9 @@ std::string RegFileStore::DefaultPrefix() {
 
 void RegFileStore::Reload() {
   std::string text;
-  ReadFile(systemFile_, text);
+  platform::ReadWholeFile(systemFile_, text);
   system_.Parse(std::move(text));
-  ReadFile(userFile_, text);
+  platform::ReadWholeFile(userFile_, text);
   user_.Parse(std::move(text));
 }
 
@@ -148,7 +133,7 @@ long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, 
   if (!platform::CanWriteFile(*place.file)) return kRegAccessDenied;
   // Changes made to the file since the key was opened are kept.
   std::string text;
-  if (!ReadFile(*place.file, text)) return kRegWriteFault;
+  if (!platform::ReadWholeFile(*place.file, text)) return kRegWriteFault;
   RegFileDocument fresh;
   fresh.Parse(std::move(text));
   if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;

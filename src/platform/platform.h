@@ -108,6 +108,10 @@ bool FinishReplacement(const Replacement& replacement, bool written);
 // Rewrites path with bytes that way; text mode turns each LF into CR LF.
 bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text);
 
+// Every byte of the file at path, as it is. False when it cannot be opened or
+// a read fails: bytes then holds nothing worth writing back.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
 // ---------------------------------------------------------------- code page
 
 // 8-bit text of the system code page to UTF-16 and back. Windows converts

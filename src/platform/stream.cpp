@@ -245,4 +245,15 @@ bool Stream::Close() {
   return ok && !writeFailed_;
 }
 
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  Stream in;
+  if (!in.Open(path, "rb")) return false;
+  const int64_t length = in.Length();
+  if (length > 0) bytes.reserve(static_cast<size_t>(length));
+  char chunk[1 << 16];
+  while (size_t n = in.Read(chunk, sizeof chunk)) bytes.append(chunk, n);
+  return !in.ReadFailed();
+}
+
 }  // namespace zet::platform

@@ -59,17 +59,8 @@ std::string TextureList::Normalize(std::string_view bytes) {
 }
 
 bool TextureList::LoadList() {
-  platform::Stream in;
-  if (!in.Open(path_, "rb")) return false;
-  int64_t length = in.Length();
-  if (length < 0) return false;
   std::string bytes;
-  bytes.resize(static_cast<size_t>(length));
-  size_t got = in.Read(bytes.data(), bytes.size());
-  if (got != bytes.size()) return false;
-  // A file that grew while being read: take the rest as well.
-  char more[4096];
-  while (size_t extra = in.Read(more, sizeof more)) bytes.append(more, extra);
+  if (!platform::ReadWholeFile(path_, bytes)) return false;
   LoadFromText(bytes);
   return true;
 }
