@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/index_merge.h"
+#include "update/refusals.h"
 #include "update/tree_copy.h"
 #include "update/update_run.h"
 
@@ -266,8 +267,9 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     if (!IsInfName(e.name)) continue;
     matched = true;
     if (e.isFolder || e.size == 0) continue;
-    if (NameHoldsSeparator(e.name)) {
-      if (!counting) CatalogueFailure(folder + "\\" + e.name, "name holds a path separator");
+    const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
+    if (refused != nullptr) {
+      if (!counting) CatalogueFailure(folder + "\\" + e.name, refused);
       continue;
     }
     g_SourceFile = folder + "\\" + e.name;
