@@ -2,6 +2,7 @@
 
 #include <map>
 #include <new>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,7 +98,7 @@ class ListMerge {
     // file is taken at most once, and once inserted every id it carries is
     // present, so the host's list grows by each block at most once.
     std::map<size_t, bool> taken;  // block -> its name was accepted
-    std::vector<size_t> inserted;
+    std::set<size_t> inserted;
     std::vector<std::pair<int32_t, std::string>> inserts;
     for (int32_t id : package.GetIds()) {
       ++g_ProgressCount;
@@ -105,7 +106,7 @@ class ListMerge {
       StepProgress();
       const size_t block = package.BlockOf(id);
       if (block == TextureList::npos) continue;
-      const bool missing = !host.HasTexture(id) && !Contains(inserted, block);
+      const bool missing = !host.HasTexture(id) && inserted.count(block) == 0;
       if (!(overwrite_ || missing)) continue;
       auto [it, first] = taken.emplace(block, true);
       if (first) {
@@ -114,7 +115,7 @@ class ListMerge {
         it->second = TakeTextureFile(id, texture.name);
       }
       if (!it->second || !missing) continue;
-      inserted.push_back(block);
+      inserted.insert(block);
       std::string text;
       package.GetBlock(id, text);
       inserts.emplace_back(id, std::move(text));
@@ -134,12 +135,6 @@ class ListMerge {
   }
 
  private:
-  static bool Contains(const std::vector<size_t>& blocks, size_t block) {
-    for (size_t b : blocks)
-      if (b == block) return true;
-    return false;
-  }
-
   static std::string TooBig(const char* outcome) {
     return std::string("texture list is larger than ") + kMergedFileLimitText + "; " + outcome;
   }
