@@ -1,5 +1,6 @@
 // Texture lists from any bytes: loading, the id index and the block
-// operations must stay inside the text, keep it normalized and never stall.
+// operations must stay inside the text, keep it normalized and never stall;
+// inserting keeps every byte of the list, in order.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +32,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   copy.InsertTextures(blocks);
   if (list.IsBalanced() && copy.GetIds().size() < blocks.size()) std::abort();
+
+  // The same list given blocks of new ids: its bytes stay, each in order.
+  std::vector<std::pair<int32_t, std::string>> added;
+  for (size_t k = 0; k < blocks.size() && k < 8; ++k) {
+    const int32_t id = blocks[k].first + 1;
+    if (!list.HasTexture(id)) added.push_back({id, "\n\tTextur{\tid(" + std::to_string(id) + ")\t}"});
+  }
+  zet::TextureList grown("");
+  grown.LoadFromText(list.Bytes());
+  grown.InsertTextures(added);
+  size_t at = 0;
+  for (char c : list.Bytes()) {
+    at = grown.Bytes().find(c, at);
+    if (at == std::string::npos) std::abort();
+    ++at;
+  }
+  if (zet::TextureList::Normalize(grown.Bytes()) != grown.Text()) std::abort();
   if (!blocks.empty()) {
     int32_t id = blocks.front().first;
     list.RemoveTexture(id);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "update/run_report.h"
+#include "update/user_category_merge.h"
 #include "update_fixture.h"
 
 namespace zet {
@@ -156,6 +157,50 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   test::MakeFolders(t / ("host/RESOURCEN/" + kFile));
   Run();
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
+}
+
+// Host catalogue files of comment lines alone are empty documents, merged
+// into with their comment lines kept; a host file's UTF-8 mark stays; a file
+// above the size limit is neither read nor changed.
+TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
+  const std::string comments = "; kept\r\n;\r\n";
+  struct Case {
+    std::string file, package, expected;
+  } cases[] = {
+      {kFile, kHeader + Lines({"[B]", "FilterString = \"b\""}),
+       comments + kWrittenHeader + "[B]\r\nFilterString\t = \"b\"\r\n\r\n"},
+      {"Categories/Rolling_stock/Index.ini", "[TreeOrder]\r\nFile00 = \"P\"\r\n",
+       comments + "[TreeOrder]\r\nFile00\t = \"P\"\r\n\r\n"},
+      {"Categories/User.ini", "[User_001_Bridges]\r\nName = \"b\"\r\n",
+       comments + "[User_001_Bridges]\r\nName\t = \"b\"\r\n\r\n"},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+      Host(c.file, mark + comments);
+      Package(c.file, c.package);
+      BothPasses(MergeCategories);
+      MergeUserCategories();
+      EXPECT_EQ(HostBytes(c.file), mark + c.expected) << c.file;
+    }
+  }
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  // The mark of an index file that gets entries.
+  Host(cases[1].file, "\xEF\xBB\xBF[TreeOrder]\r\nFile00 = \"Q\"\r\n");
+  BothPasses(MergeCategories);
+  EXPECT_EQ(HostBytes(cases[1].file), "\xEF\xBB\xBF[TreeOrder]\r\nFile00\t = \"P\"\r\nFile01\t = \"Q\"\r\n\r\n");
+
+#ifndef _WIN32
+  for (const std::string& side : {"host/RESOURCEN/", "pkg/RESOURCEN/"}) {
+    g_RunReport.Reset();
+    const std::string path = t / (side + kFile);
+    test::WriteBytes(path, kHeader);
+    std::filesystem::resize_file(path, 65u << 20);
+    MergeInfFile(source + "\\Categories\\Rolling_stock\\Loks.inf", HostPath("Categories\\Rolling_stock\\Loks.inf"));
+    EXPECT_EQ(std::filesystem::file_size(path), 65u << 20);
+    ASSERT_EQ(g_RunReport.failures().size(), 1u);
+    EXPECT_NE(g_RunReport.failures()[0].reason.find("larger than 64 MB"), std::string::npos);
+  }
+#endif
 }
 
 TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {

@@ -168,6 +168,15 @@ TEST_P(BothModes, TextModeDecodesAndCachesSmallEntries) {
   int good = OpenPak(DataPath("pak/good.pak"), GetParam());
   ASSERT_GE(good, 0);
   EXPECT_EQ(Text(good, "text\\abc.txt"), "abc");
+
+  // A text open gives the slot it took, also slot 1 after a busy slot 0
+  // and the last free slot.
+  EXPECT_EQ(OpenPakFile(archive, "A.TXT", ""), 0);
+  EXPECT_EQ(OpenPakFile(archive, "A.TXT", "t"), 1);
+  for (int i = 2; i < kPakSlotCount; ++i) EXPECT_EQ(OpenPakFile(archive, "A.TXT", ""), i);
+  EXPECT_EQ(ClosePakFile(1), 0);
+  EXPECT_EQ(OpenPakFile(archive, "a.txt", "t"), 1);
+  EXPECT_EQ(*PakFileText(1), "first");
 }
 
 TEST_P(BothModes, BrokenArchivesGiveTheirCodeAndLeaveTheSlotFree) {

@@ -19,19 +19,9 @@ struct Texture {
 std::string ListFile(const std::vector<Texture>& textures) {
   std::string s = "Basis{\r\n";
   for (const Texture& x : textures)
-    s += "\tTextur{\r\n\t\tid(" + std::to_string(x.id) + ")\r\n\t\tname(" + x.name + ")\r\n\t\t" + x.extra +
-         "\r\n\t}\r\n";
+    s += "\tTextur{\r\n\t\tid(" + std::to_string(x.id) + ")\r\n\t\tname(" + x.name + ")\r\n" +
+         (x.extra.empty() ? "" : "\t\t" + x.extra + "\r\n") + "\t}\r\n";
   return s + "}\r\n";
-}
-
-// The list text as a merge writes it back: normalized, CR LF line ends.
-std::string Written(const std::vector<Texture>& textures) {
-  std::string out;
-  for (char c : TextureList::Normalize(ListFile(textures))) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
 }
 
 class ParallelsMerge : public test::UpdateTest {
@@ -57,7 +47,7 @@ class ParallelsMerge : public test::UpdateTest {
   }
   // What both runs make of the host's list: its own blocks kept, 3 added.
   const std::string merged =
-      Written({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}});
+      ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {3, "Sand", "magfilter(2)"}});
 
   int counted = 0;
 };
@@ -103,7 +93,7 @@ TEST_F(ParallelsMerge, AMissingHostListIsMadeWholeAndASparseIdCostsOneUnit) {
   EXPECT_EQ(Merge(false), 0);
   EXPECT_EQ(counted, 3);  // one unit per id the list holds, however sparse
   EXPECT_EQ(HostBytes("Parallels/a.dds"), "A");
-  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), Written({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}}));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), ListFile({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}}));
   // b.dds and c.dds are missing from the package: failures, but the blocks go in.
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
 }
@@ -116,7 +106,7 @@ TEST_F(ParallelsMerge, GroundTexturesUseTheirOwnListAndBmpFiles) {
   EXPECT_EQ(Merge(false, 0), -1);
   EXPECT_EQ(Merge(false, 1), 0);
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Acker.bmp", "Parallels/Bodentexturen.txt"}));
-  EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), Written({{4, "Acker", ""}}));
+  EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), ListFile({{4, "Acker", ""}}));
 
   // A package without a Parallels folder changes nothing.
   std::filesystem::remove_all(t / "pkg/RESOURCEN/Parallels");
@@ -163,6 +153,84 @@ TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {
   EXPECT_EQ(Merge(false), -1);
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/a.dds"));
   EXPECT_EQ(g_RunReport.failures().size(), 1u);
+}
+
+// Golden files: blocks go in on lines of their own, laid out as the host's
+// neighbouring block; every byte of the host's list stays.
+TEST_F(ParallelsMerge, NewBlocksTakeTheLayoutOfTheHostsList) {
+  auto data = [](const std::string& name) { return test::ReadBytes(test::DataPath("texture_layout/" + name + ".txt")); };
+  Package("Parallels/Texturen.txt", data("package"));
+  for (const std::string host : {"hand_laid_out", "one_line", "new_list"}) {
+    std::filesystem::remove(t / "host/RESOURCEN/Parallels/Texturen.txt");
+    if (host != "new_list") Host("Parallels/Texturen.txt", data(host));
+    EXPECT_EQ(Merge(false), 0);
+    EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), data(host + ".expected")) << host;
+  }
+}
+
+// A list that gets nothing is not written, nor counted; a host list that is
+// no 8-bit texture list, or too big, is left byte for byte and reported.
+TEST_F(ParallelsMerge, HostListsThatGetNothingOrAreNoTextureListsKeepTheirBytes) {
+  Package("Parallels/Texturen.txt", ListFile({{1, "a", ""}}));
+  Package("Parallels/a.dds", "A");
+  const std::string laidOut = "Basis{\n  Textur{ id(1) name(a) }\n}\n";
+  const std::string lists[] = {laidOut, test::Utf16(ListFile({{2, "b", ""}})), std::string("Basis{\0}", 8),
+                               "Textur{ id(2) name(b) }", "\xEF\xBB\xBF" "Basis{ }"};
+  for (const std::string& list : lists) {
+    g_RunReport.Reset();
+    Host("Parallels/Texturen.txt", list);
+    Merge(false);
+    EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), list);
+    EXPECT_EQ(g_RunReport.listsMerged(), 0);
+    EXPECT_EQ(g_RunReport.failures().size(), list == laidOut ? 0u : 1u) << list;
+  }
+  // Nothing to add to a missing list: none is made.
+  std::filesystem::remove_all(t / "host/RESOURCEN/Parallels");
+  Package("Parallels/Texturen.txt", ListFile({{1, "/abs", ""}}));
+  Merge(false);
+  EXPECT_TRUE(HostFiles().empty());
+
+#ifndef _WIN32
+  // Above the size limit, judged by the file's size before reading: sparse
+  // files of 65 MB, neither read nor changed.
+  Package("Parallels/Texturen.txt", ListFile({{1, "a", ""}}));
+  for (const char* side : {"host", "pkg"}) {
+    g_RunReport.Reset();
+    const std::string path = t / (std::string(side) + "/RESOURCEN/Parallels/Texturen.txt");
+    test::WriteBytes(path, "Basis{ }");
+    std::filesystem::resize_file(path, (65u << 20));
+    EXPECT_EQ(MergeParallels(false, 0, false), -1);
+    EXPECT_EQ(std::filesystem::file_size(path), 65u << 20);
+    ASSERT_EQ(g_RunReport.failures().size(), 1u);
+    EXPECT_NE(g_RunReport.failures()[0].reason.find("larger than 64 MB"), std::string::npos);
+  }
+#endif
+}
+
+// Names Windows would change or cut, control characters and zero bytes are
+// refused on every system: reported, nothing copied, the block not inserted.
+// A block without a name is inserted with nothing to copy; a block of many
+// ids goes in once.
+TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) {
+  std::string list = "Basis{ Textur{";
+  for (int id = 1; id <= 400; ++id) list += " id(" + std::to_string(id) + ")";
+  list += " name(Gras) }\n Textur{ id(401) }\n Textur{ id(402) name() }";
+  const std::string refused[] = {"CON", "nul.x", "Com1", "lpt9", "aux\\b", "sub.\\c", std::string("evil.exe\0", 9), "x\x01y"};
+  int id = 500;
+  for (const std::string& name : refused) list += "\n Textur{ id(" + std::to_string(id++) + ") name(" + name + ") }";
+  Package("Parallels/Texturen.txt", list + "\n}\n");
+  Package("Parallels/Gras.dds", "G");
+  EXPECT_EQ(Merge(true), 0);
+  EXPECT_EQ(HostFiles(), (Strings{"Parallels/Gras.dds", "Parallels/Texturen.txt"}));
+  EXPECT_EQ(g_RunReport.copied(), 1);
+  const std::string written = HostBytes("Parallels/Texturen.txt");
+  EXPECT_LT(written.size(), 2 * list.size()) << "its words once, one a line";
+  size_t blocks = 0;
+  for (size_t at = written.find("Textur{"); at != std::string::npos; at = written.find("Textur{", at + 1)) ++blocks;
+  EXPECT_EQ(blocks, 3u);
+  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds().size(), 402u);
+  EXPECT_EQ(g_RunReport.failures().size(), std::size(refused));
+  for (const RunFailure& f : g_RunReport.failures()) EXPECT_EQ(f.path.find(source + "\\Parallels\\Texturen.txt id(5"), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "fileio/pak_archive.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -210,8 +211,9 @@ int ReadEntryChunks(int slot, uint32_t total) {
 }
 
 // Text mode of OpenPakFile on the prepared slot. The slot number, -3, or
-// kStartOver when the failure hook asked for the open to start over.
-constexpr int kStartOver = 1;
+// kStartOver when the failure hook asked for the open to start over: a
+// value no slot number or failure code can take.
+constexpr int kStartOver = INT_MIN;
 
 int OpenText(int archive, int slot, const std::string& name) {
   PakArchive& a = g_PakArchives[archive];

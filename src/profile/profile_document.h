@@ -193,6 +193,9 @@ class BasicProfileDocument {
   // True when the file that started this document began with a UTF-8
   // byte-order mark (8-bit documents); Save writes it back.
   bool HasUtf8Mark() const { return utf8Mark_; }
+  // Whether Save writes that mark; a document rebuilt after Clear keeps the
+  // form of its file by this.
+  void SetUtf8Mark(bool mark) { utf8Mark_ = mark; }
 
   // Deletes every node and frees their memory; no current section.
   void Clear();

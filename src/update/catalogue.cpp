@@ -5,6 +5,7 @@
 
 #include "fileio/file_slots.h"
 #include "platform/platform.h"
+#include "update/refusals.h"
 #include "update/run_report.h"
 #include "update/tree_copy.h"
 #include "update/update_run.h"
@@ -13,14 +14,25 @@ namespace zet {
 
 namespace {
 
-bool HasSection(const ProfileDocument& document) {
-  for (int i = 0; i < document.GetSectionCount(); ++i)
-    if (document.GetNode(i)->type == ProfileValueType::Section) return true;
-  return false;
-}
-
 bool OnlyBlanks(const std::string& bytes) {
   return bytes.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// 8-bit text (a UTF-8 mark allowed) whose every line is blank or a comment.
+bool OnlyComments(const std::string& bytes) {
+  if (bytes.find('\0') != std::string::npos) return false;
+  const size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  bool lineStart = true;
+  for (size_t i = start; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\r' || c == '\n') {
+      lineStart = true;
+    } else if (lineStart && c != ' ' && c != '\t') {
+      if (c != ';') return false;
+      lineStart = false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -28,13 +40,24 @@ bool OnlyBlanks(const std::string& bytes) {
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
   uint64_t length = 0;
   if (!platform::GetFileLength(path, length)) return CatalogueLoad::Unreadable;
+  if (length > kMergedFileLimit) return CatalogueLoad::TooBig;
   if (document.Load(path) != 0) return length == 0 ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
-  // No section: an empty file, or one the reader could make nothing of.
+  // No section: an empty file, comments alone, or one the reader could make
+  // nothing of.
   std::string bytes;
-  if (LoadFile(path, bytes, 0, false) < 0 || !OnlyBlanks(bytes)) return CatalogueLoad::Unreadable;
-  document.Clear();
-  return CatalogueLoad::Loaded;
+  if (LoadFile(path, bytes, 0, false) < 0) return CatalogueLoad::Unreadable;
+  if (OnlyBlanks(bytes)) {
+    document.Clear();
+    return CatalogueLoad::Loaded;
+  }
+  return OnlyComments(bytes) ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
+}
+
+int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
+  std::string reason = what;
+  reason += load == CatalogueLoad::TooBig ? std::string(" is larger than ") + kMergedFileLimitText : " cannot be read";
+  return CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));
 }
 
 std::string HostPathOf(const std::string& packagePath) {
@@ -59,6 +82,12 @@ bool SaveCatalogueFile(ProfileDocument& document, const std::string& path) {
 int CatalogueFailure(const std::string& path, const std::string& reason) {
   g_RunReport.Failure(path, reason);
   return -1;
+}
+
+bool HasSection(const ProfileDocument& document) {
+  for (int i = 0; i < document.GetSectionCount(); ++i)
+    if (document.GetNode(i)->type == ProfileValueType::Section) return true;
+  return false;
 }
 
 bool HoldsValue(const ProfileNode* node) {

@@ -5,6 +5,7 @@
 // merged file back, and reading the entries of a loaded document.
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -17,13 +18,36 @@ enum class CatalogueLoad {
   // nothing but blanks and line ends, leaves the document empty.
   Loaded,
   // The file is there but cannot be read (a folder, no access, a failed
-  // read), or it holds text from which not one section can be read (a file
-  // in another encoding, a damaged file). A merge leaves such a file alone.
+  // read), or it holds text from which not one section can be read and
+  // that is not all comment lines (a file in another encoding, a damaged
+  // file). A merge leaves such a file alone.
   Unreadable,
+  // Larger than kMergedFileLimit: not read at all, left alone.
+  TooBig,
 };
 
-// Loads the file into an empty document.
+// Loads the file into an empty document. A file of nothing but comment
+// lines loads as a document of those comment lines, which a merge keeps.
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path);
+
+// Records a failure of the working pass; -1, for returning.
+int CatalogueFailure(const std::string& path, const std::string& reason);
+
+// Records why a file did not load: "<what> cannot be read" or "<what> is
+// larger than ...", then "; left as it is" for the host's file or "; not
+// merged" for the package's. -1, for returning.
+int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile);
+
+// Runs the merge of one file and gives its result; running out of memory
+// is a failure of that file, reported at path, not the end of the run.
+template <class Merge>
+int WithinMemory(const std::string& path, Merge merge) {
+  try {
+    return merge();
+  } catch (const std::bad_alloc&) {
+    return CatalogueFailure(path, "not enough memory to merge; left as it is");
+  }
+}
 
 // The host's path of a path below the package's root (g_SourceRoot): the
 // same relative place below g_TargetRoot.
@@ -38,10 +62,10 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 // failure; a failed write leaves the file's old content. True when written.
 bool SaveCatalogueFile(ProfileDocument& document, const std::string& path);
 
-// Records a failure of the working pass; -1, for returning.
-int CatalogueFailure(const std::string& path, const std::string& reason);
-
 // ----------------------------------------------------------- loaded nodes
+
+// True when the document holds a section (not only comment lines).
+bool HasSection(const ProfileDocument& document);
 
 // True when the node is an entry holding value data (a text or a list).
 bool HoldsValue(const ProfileNode* node);

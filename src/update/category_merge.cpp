@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/index_merge.h"
+#include "update/refusals.h"
 #include "update/tree_copy.h"
 #include "update/update_run.h"
 
@@ -235,20 +236,25 @@ int MergeInfFile(const std::string& source, const std::string& target) {
   if (platform::GetPathKind(source) != platform::PathKind::File) return -1;
   if (platform::GetPathKind(target) == platform::PathKind::None) return CopyCatalogueFile(source, target, true) ? 0 : -1;
 
-  ProfileDocument package, host;
-  if (LoadCatalogueFile(package, source) != CatalogueLoad::Loaded)
-    return CatalogueFailure(source, "category file cannot be read; not merged");
-  if (LoadCatalogueFile(host, target) != CatalogueLoad::Loaded)
-    return CatalogueFailure(target, "category file cannot be read; left as it is");
-  // Nothing but a header (or nothing at all): the package's file serves.
-  if (host.GetSectionCount() < 2) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+  return WithinMemory(target, [&] {
+    ProfileDocument package, host;
+    CatalogueLoad load = LoadCatalogueFile(package, source);
+    if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
+    load = LoadCatalogueFile(host, target);
+    if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
+    // Comment lines alone: the package's file serves, below them.
+    if (host.GetSectionCount() > 0 && !HasSection(host))
+      return host.Load(source) == 0 && SaveCatalogueFile(host, target) ? 0 : -1;
+    // Nothing but a header (or nothing at all): the package's file serves.
+    if (host.GetSectionCount() < 2) return CopyCatalogueFile(source, target, true) ? 0 : -1;
 
-  const CategoryMergeResult result = MergeCategoryDocuments(package, host);
-  for (const std::string& dropped : result.scanPathsDropped)
-    CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
-  // Nothing new: the host's file keeps its bytes.
-  if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
-  return SaveCatalogueFile(host, target) ? 0 : -1;
+    const CategoryMergeResult result = MergeCategoryDocuments(package, host);
+    for (const std::string& dropped : result.scanPathsDropped)
+      CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
+    // Nothing new: the host's file keeps its bytes.
+    if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
+    return SaveCatalogueFile(host, target) ? 0 : -1;
+  });
 }
 
 int ScanInfFiles(const std::string& folder, bool counting) {
@@ -261,8 +267,9 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     if (!IsInfName(e.name)) continue;
     matched = true;
     if (e.isFolder || e.size == 0) continue;
-    if (NameHoldsSeparator(e.name)) {
-      if (!counting) CatalogueFailure(folder + "\\" + e.name, "name holds a path separator");
+    const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
+    if (refused != nullptr) {
+      if (!counting) CatalogueFailure(folder + "\\" + e.name, refused);
       continue;
     }
     g_SourceFile = folder + "\\" + e.name;

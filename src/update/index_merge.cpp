@@ -141,7 +141,18 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
       keys.push_back(kClose);
     if (keys.size() >= static_cast<size_t>(kTreeKeyLimit)) return -1;
   }
+  // The file's own form stays: its byte-order mark and its comment lines
+  // outside sections (a header, say), ahead of the list.
+  std::vector<std::string> comments;
+  for (int i = 0; i < host.GetSectionCount(); ++i) {
+    const ProfileNode* node = host.GetNode(i);
+    if (node->type == ProfileValueType::Comment && node->comment.data() != nullptr)
+      comments.emplace_back(node->comment.data());
+  }
+  const bool mark = host.HasUtf8Mark();
   host.Clear();
+  host.SetUtf8Mark(mark);
+  for (const std::string& comment : comments) host.AddCommentLine(comment.c_str(), -1);
   for (size_t k = 0; k < keys.size(); ++k) host.SetString(kTreeSection, TreeKey(static_cast<int>(k)).c_str(), keys[k].c_str());
   return static_cast<int>(tree.size() - own);
 }
@@ -155,16 +166,20 @@ int MergeIndexFile(const std::string& folder, bool counting) {
   if (platform::GetPathKind(hostPath) == platform::PathKind::None)
     return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
 
-  ProfileDocument package, host;
-  if (LoadCatalogueFile(package, packagePath) != CatalogueLoad::Loaded || !TreeOrderIsText(package))
-    return CatalogueFailure(packagePath, "index file cannot be read; not merged");
-  if (LoadCatalogueFile(host, hostPath) != CatalogueLoad::Loaded || !TreeOrderIsText(host))
-    return CatalogueFailure(hostPath, "index file cannot be read; left as it is");
-  const int added = MergeTreeOrder(package, host);
-  if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
-  // Nothing new: the host's file keeps its bytes.
-  if (added == 0) return 0;
-  return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+  return WithinMemory(hostPath, [&] {
+    ProfileDocument package, host;
+    CatalogueLoad load = LoadCatalogueFile(package, packagePath);
+    if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
+      return CatalogueLoadFailure(packagePath, load, "index file", false);
+    load = LoadCatalogueFile(host, hostPath);
+    if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))
+      return CatalogueLoadFailure(hostPath, load, "index file", true);
+    const int added = MergeTreeOrder(package, host);
+    if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+    // Nothing new: the host's file keeps its bytes.
+    if (added == 0) return 0;
+    return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+  });
 }
 
 }  // namespace zet

@@ -1,5 +1,8 @@
 #include "update/parallels_merge.h"
 
+#include <map>
+#include <new>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,6 +10,7 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
+#include "update/refusals.h"
 #include "update/run_report.h"
 #include "update/texture_list.h"
 #include "update/tree_copy.h"
@@ -15,6 +19,9 @@
 namespace zet {
 
 namespace {
+
+// What a list the host lacks starts as: an empty outer block.
+constexpr char kNewList[] = "Basis{\r\n}\r\n";
 
 // A texture name names a file inside the Parallels folder: no absolute path,
 // no drive, no ".." component. Folder parts are allowed.
@@ -37,72 +44,139 @@ std::string WithBackslashes(std::string name) {
   return name;
 }
 
+// Why the texture file name (the name and its extension) is refused; null
+// when it is not.
+const char* RefusedTextureName(const std::string& name) {
+  if (!StaysInsideFolder(name)) return "texture name leads out of the Parallels folder";
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && name[i] != '\\') continue;
+    if (const char* reason = RefusedName(std::string_view(name).substr(start, i - start))) return reason;
+    start = i + 1;
+  }
+  return nullptr;
+}
+
+class ListMerge {
+ public:
+  ListMerge(bool overwrite, int list, bool counting)
+      : overwrite_(overwrite),
+        counting_(counting),
+        listName_(list == 0 ? "Texturen.txt" : "Bodentexturen.txt"),
+        extension_(list == 0 ? ".dds" : ".bmp"),
+        packageFolder_(g_SourceRoot + "\\Parallels\\"),
+        hostFolder_(g_TargetRoot + "\\Parallels\\"),
+        packagePath_(packageFolder_ + listName_),
+        hostPath_(hostFolder_ + listName_) {}
+
+  const std::string& HostPath() const { return hostPath_; }
+
+  int Run() {
+    if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return -1;
+    if (IsTooBigToMerge(packagePath_)) return Fail(packagePath_, TooBig("not merged"));
+    TextureList package(packagePath_);
+    if (!package.IsLoaded()) return Fail(packagePath_, "texture list cannot be read");
+    // A zero byte in a name is that block's fault (see TakeTextureFile).
+    if (!package.IsEmpty() && !package.OpensWithBasis())
+      return Fail(packagePath_, "is no texture list (8-bit text in an outer Basis{ block); not merged");
+    if (!package.IsBalanced()) return Fail(packagePath_, "texture list has unbalanced braces");
+
+    // Any file already there is the host's, readable or not: it is never
+    // replaced by an empty list. A missing list starts as an empty outer
+    // block in memory and reaches the disk only when a block is added.
+    const bool hostMissing = platform::GetPathKind(hostPath_) == platform::PathKind::None;
+    if (!hostMissing && IsTooBigToMerge(hostPath_)) return Fail(hostPath_, TooBig("left as it is"));
+    TextureList host(hostPath_);
+    if (hostMissing) host.LoadFromText(kNewList);
+    if (!host.IsLoaded()) return Fail(hostPath_, "texture list cannot be read; left as it is");
+    if (host.IsEmpty()) host.LoadFromText(kNewList);
+    if (!host.IsTextureList())
+      return Fail(hostPath_, "is no texture list (8-bit text in an outer Basis{ block); left as it is");
+    if (!host.IsBalanced()) return Fail(hostPath_, "texture list has unbalanced braces; left as it is");
+
+    // Each package block counts once, however many ids it carries: its
+    // file is taken at most once, and once inserted every id it carries is
+    // present, so the host's list grows by each block at most once.
+    std::map<size_t, bool> taken;  // block -> its name was accepted
+    std::set<size_t> inserted;
+    std::vector<std::pair<int32_t, std::string>> inserts;
+    for (int32_t id : package.GetIds()) {
+      ++g_ProgressCount;
+      if (counting_) continue;
+      StepProgress();
+      const size_t block = package.BlockOf(id);
+      if (block == TextureList::npos) continue;
+      const bool missing = !host.HasTexture(id) && inserted.count(block) == 0;
+      if (!(overwrite_ || missing)) continue;
+      auto [it, first] = taken.emplace(block, true);
+      if (first) {
+        TextureRecord texture;
+        package.ParseTexture(id, texture);
+        it->second = TakeTextureFile(id, texture.name);
+      }
+      if (!it->second || !missing) continue;
+      inserted.insert(block);
+      std::string text;
+      package.GetBlock(id, text);
+      inserts.emplace_back(id, std::move(text));
+    }
+    // A list that gets nothing is not written.
+    if (counting_ || inserts.empty()) return 0;
+    host.InsertTextures(inserts);
+    if (hostMissing) MakePath(hostFolder_.substr(0, hostFolder_.size() - 1));
+    if (!host.SaveList()) return Fail(hostPath_, "texture list cannot be written; left as it was");
+    g_RunReport.ListMerged();
+    return 0;
+  }
+
+  int Fail(const std::string& path, const std::string& reason) const {
+    if (!counting_) g_RunReport.Failure(path, reason);
+    return -1;
+  }
+
+ private:
+  static std::string TooBig(const char* outcome) {
+    return std::string("texture list is larger than ") + kMergedFileLimitText + "; " + outcome;
+  }
+
+  // Copies the texture's file, unless the archive holds it. A texture
+  // without a name has no file: nothing to copy. False, and reported, when
+  // the name is refused: such a block is not inserted either.
+  bool TakeTextureFile(int32_t id, const std::string& textureName) {
+    if (textureName.empty()) return true;
+    const std::string name = WithBackslashes(textureName) + extension_;
+    if (const char* reason = RefusedTextureName(name)) {
+      g_RunReport.Failure(packagePath_ + " id(" + std::to_string(id) + ")", reason);
+      return false;
+    }
+    if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + name)) {
+      g_RunReport.LeftToArchive();
+      return true;
+    }
+    const size_t cut = name.find_last_of('\\');
+    MakePath(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
+    CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_);
+    return true;
+  }
+
+  const bool overwrite_;
+  const bool counting_;
+  const char* const listName_;
+  const char* const extension_;
+  const std::string packageFolder_, hostFolder_, packagePath_, hostPath_;
+};
+
 }  // namespace
 
 int MergeParallels(bool overwrite, int list, bool counting) {
-  const char* listName = list == 0 ? "Texturen.txt" : "Bodentexturen.txt";
-  const char* extension = list == 0 ? ".dds" : ".bmp";
-  const std::string packageFolder = g_SourceRoot + "\\Parallels\\";
-  const std::string hostFolder = g_TargetRoot + "\\Parallels\\";
-  const std::string packagePath = packageFolder + listName;
-  const std::string hostPath = hostFolder + listName;
-  auto fail = [&](const std::string& path, const char* reason) {
-    if (!counting) g_RunReport.Failure(path, reason);
-    return -1;
-  };
-
-  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
-  TextureList package(packagePath);
-  if (!package.IsLoaded()) return fail(packagePath, "texture list cannot be read");
-  if (!package.IsBalanced()) return fail(packagePath, "texture list has unbalanced braces");
-
-  // Any file already there is the host's, readable or not: it is never
-  // replaced by an empty list. A missing list starts as an empty outer
-  // block in memory and reaches the disk only whole, with the working
-  // pass's save: the counting pass changes no file, and a run that fails
-  // leaves no list behind that is neither the host's nor the merged one.
-  const bool hostMissing = platform::GetPathKind(hostPath) == platform::PathKind::None;
-  TextureList host(hostPath);
-  if (hostMissing) {
-    if (!counting) MakePath(hostFolder.substr(0, hostFolder.size() - 1));
-    host.LoadFromText("Basis{\n}\n");
+  ListMerge merge(overwrite, list, counting);
+  // Lists are held in memory whole: a package that asks for more than there
+  // is costs this list's merge, not the run.
+  try {
+    return merge.Run();
+  } catch (const std::bad_alloc&) {
+    return merge.Fail(merge.HostPath(), "not enough memory to merge the texture list; left as it is");
   }
-  if (!host.IsLoaded()) return fail(hostPath, "texture list cannot be read; left as it is");
-  if (!host.IsBalanced()) return fail(hostPath, "texture list has unbalanced braces; left as it is");
-  if (host.IsEmpty()) host.LoadFromText("Basis{\n}\n");
-
-  std::vector<std::pair<int32_t, std::string>> inserts;
-  for (int32_t id : package.GetIds()) {
-    ++g_ProgressCount;
-    if (counting) continue;
-    StepProgress();
-    bool missing = !host.HasTexture(id);
-    TextureRecord texture;
-    if (!package.ParseTexture(id, texture) || !(overwrite || missing)) continue;
-    if (!StaysInsideFolder(texture.name)) {
-      g_RunReport.Failure(packagePath + " id(" + std::to_string(id) + ")", "texture name leads out of the Parallels folder");
-      continue;
-    }
-    const std::string name = WithBackslashes(texture.name) + extension;
-    if (!overwrite && PakContains(g_PakHandle, "Parallels\\" + name)) {
-      g_RunReport.LeftToArchive();
-    } else {
-      const std::string target = hostFolder + name;
-      size_t cut = name.find_last_of('\\');
-      if (cut != std::string::npos) MakePath(hostFolder + name.substr(0, cut));
-      CopyFileRecorded(packageFolder + name, target, overwrite);
-    }
-    if (missing) {
-      std::string block;
-      package.GetBlock(id, block);
-      inserts.emplace_back(id, std::move(block));
-    }
-  }
-  if (counting) return 0;
-  host.InsertTextures(inserts);
-  if (!host.SaveList()) return fail(hostPath, "texture list cannot be written");
-  g_RunReport.ListMerged();
-  return 0;
 }
 
 }  // namespace zet

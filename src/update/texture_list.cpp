@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "update/refusals.h"
 
 namespace zet {
 
@@ -34,6 +35,132 @@ std::string UpToCloseTab(const std::string& block, size_t from, size_t& end) {
   return block.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Normalized positions as positions in the bytes they were made from: a
+// character of a word maps to itself, the white space written after a word
+// to the end of that word, a position past the text to the end of the last
+// word. One pass over the bytes for all of them.
+void MapToBytes(const std::string& bytes, std::vector<size_t>& positions) {
+  std::vector<size_t> order(positions.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return positions[a] < positions[b]; });
+  size_t k = 0, normalized = 0, i = 0, lastEnd = 0;
+  const size_t n = bytes.size();
+  while (k < order.size()) {
+    while (i < n && IsWhite(bytes[i])) ++i;
+    if (i == n) break;
+    const size_t start = i;
+    while (i < n && !IsWhite(bytes[i])) ++i;
+    lastEnd = i;
+    const size_t length = i - start;
+    const char last = bytes[i - 1];
+    const size_t gap = last == ')' || last == '{' ? 1 : last == '}' ? 3 : 0;
+    for (; k < order.size() && positions[order[k]] < normalized + length + gap; ++k) {
+      const size_t p = positions[order[k]];
+      positions[order[k]] = p < normalized + length ? start + (p - normalized) : i;
+    }
+    normalized += length + gap;
+  }
+  for (; k < order.size(); ++k) positions[order[k]] = lastEnd;
+}
+
+size_t LineStart(const std::string& bytes, size_t at) {
+  size_t cut = at == 0 ? std::string::npos : bytes.rfind('\n', at - 1);
+  return cut == std::string::npos ? 0 : cut + 1;
+}
+
+// The blanks a line begins with.
+std::string IndentOfLine(const std::string& bytes, size_t at) {
+  size_t from = LineStart(bytes, at), to = from;
+  while (to < bytes.size() && IsBlank(bytes[to])) ++to;
+  return bytes.substr(from, to - from);
+}
+
+// Where the line of at ends when nothing but blanks stands after at: the
+// index just past its LF (the size of bytes at the end); npos otherwise.
+size_t RestOfLineBlank(const std::string& bytes, size_t at) {
+  while (at < bytes.size() && (IsBlank(bytes[at]) || bytes[at] == '\r')) ++at;
+  if (at == bytes.size()) return at;
+  return bytes[at] == '\n' ? at + 1 : std::string::npos;
+}
+
+// The file's own line end: that of its first line; CR LF, as the host
+// writes, for a file of one line.
+std::string LineEndOf(const std::string& bytes) {
+  size_t lf = bytes.find('\n');
+  if (lf == std::string::npos) return "\r\n";
+  return lf > 0 && bytes[lf - 1] == '\r' ? "\r\n" : "\n";
+}
+
+// How a block is laid out: on one line, or one word a line.
+struct Layout {
+  std::string indent = "\t";  // before the block's first word, and its last on a line of its own
+  bool oneLine = false;
+  std::string gap = " ";      // between the words of a one-line block
+  std::string inner = "\t\t";  // before a word inside the block
+  std::string step = "\t";    // one more level of nesting
+};
+
+// Deeper nesting is not indented further, so that a block of many braces
+// does not take room by the square of their count.
+constexpr size_t kIndentLevels = 8;
+
+// The layout of the block whose first word starts at word, with its "{" at
+// open, its first inner word at inner (close when there is none) and its
+// "}" at close, all positions in bytes.
+Layout LayoutOf(const std::string& bytes, size_t word, size_t open, size_t inner, size_t close) {
+  Layout l;
+  l.indent = IndentOfLine(bytes, word);
+  l.oneLine = bytes.find('\n', word) > close;
+  if (l.oneLine) {
+    size_t end = open + 1;
+    while (end < inner && IsBlank(bytes[end])) ++end;
+    if (end == inner && end > open + 1) l.gap = bytes.substr(open + 1, end - open - 1);
+    return l;
+  }
+  const bool innerOnItsLine = inner < close && bytes.find('\n', open) < inner;
+  l.inner = innerOnItsLine ? IndentOfLine(bytes, inner) : l.indent + "\t";
+  if (l.inner.size() > l.indent.size() && l.inner.compare(0, l.indent.size(), l.indent) == 0)
+    l.step = l.inner.substr(l.indent.size());
+  return l;
+}
+
+// A block (its normalized words) laid out, without a line end after it.
+std::string LayOut(const std::string& block, const Layout& l, const std::string& lineEnd) {
+  std::vector<std::string_view> words;
+  for (size_t i = 0; i < block.size();) {
+    while (i < block.size() && IsWhite(block[i])) ++i;
+    const size_t start = i;
+    while (i < block.size() && !IsWhite(block[i])) ++i;
+    if (i > start) words.emplace_back(block.data() + start, i - start);
+  }
+  std::string out = l.indent;
+  size_t depth = 0;
+  for (size_t w = 0; w < words.size(); ++w) {
+    const std::string_view word = words[w];
+    if (l.oneLine) {
+      if (w > 0) out += l.gap;
+      out += word;
+      continue;
+    }
+    size_t closes = 0;
+    while (closes < word.size() && word[closes] == '}') ++closes;
+    const size_t level = std::min(depth - std::min(depth, closes), kIndentLevels);
+    if (w > 0) {
+      out += lineEnd;
+      out += level == 0 ? l.indent : l.inner;
+      for (size_t d = 1; d < level; ++d) out += l.step;
+    }
+    out += word;
+    for (char c : word) {
+      if (c == '{') ++depth;
+      if (c == '}' && depth > 0) --depth;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TextureList::TextureList(std::string path) : path_(std::move(path)) { loaded_ = LoadList(); }
@@ -60,20 +187,31 @@ std::string TextureList::Normalize(std::string_view bytes) {
 
 bool TextureList::LoadList() {
   std::string bytes;
-  if (!platform::ReadWholeFile(path_, bytes)) return false;
-  LoadFromText(bytes);
+  if (IsTooBigToMerge(path_) || !platform::ReadWholeFile(path_, bytes)) return false;
+  SetBytes(std::move(bytes));
+  loaded_ = true;
   return true;
 }
 
 void TextureList::LoadFromText(std::string_view bytes) {
-  text_ = Normalize(bytes);
+  SetBytes(std::string(bytes));
   loaded_ = true;
+}
+
+void TextureList::SetBytes(std::string bytes) {
+  bytes_ = std::move(bytes);
+  text_ = Normalize(bytes_);
   Invalidate();
 }
 
 bool TextureList::SaveList() {
   if (!loaded_) return false;
-  return platform::WriteFileReplacing(path_, text_, true);
+  return platform::WriteFileReplacing(path_, bytes_, false);
+}
+
+size_t TextureList::BlockOf(int32_t id) {
+  const IdRef* r = Find(id);
+  return r != nullptr && r->close != npos ? r->open : npos;
 }
 
 void TextureList::BuildIndex() {
@@ -255,16 +393,28 @@ bool TextureList::ParseTexture(int32_t id, TextureRecord& record) {
   return true;
 }
 
+size_t TextureList::WordStart(size_t open) const {
+  size_t start = open;
+  while (start > 0 && !IsWhite(text_[start - 1]) && text_[start - 1] != '{' && text_[start - 1] != '}') --start;
+  return start;
+}
+
 bool TextureList::RemoveTexture(int32_t id) {
   const IdRef* r = Find(id);
   if (r == nullptr || r->open == npos || r->close == npos) return false;
   // From the start of the word that opens the block ("Textur{").
-  size_t start = r->open;
-  while (start > 0 && !IsWhite(text_[start - 1]) && text_[start - 1] != '{' && text_[start - 1] != '}') --start;
-  size_t close = r->close;
-  text_.erase(start, close + 1 - start);
-  text_ = Normalize(text_);
-  Invalidate();
+  std::vector<size_t> at{WordStart(r->open), r->close};
+  MapToBytes(bytes_, at);
+  size_t from = at[0], to = at[1] + 1;
+  const size_t lineStart = LineStart(bytes_, from);
+  const size_t lineEnd = RestOfLineBlank(bytes_, to);
+  if (lineEnd != npos && bytes_.find_first_not_of(" \t", lineStart) >= from) {
+    from = lineStart;
+    to = lineEnd;
+  }
+  std::string bytes = bytes_;
+  bytes.erase(from, to - from);
+  SetBytes(std::move(bytes));
   return true;
 }
 
@@ -284,31 +434,79 @@ bool TextureList::SetTexture(int32_t id, const std::string& block) {
 
 void TextureList::InsertTextures(const std::vector<std::pair<int32_t, std::string>>& blocks) {
   if (blocks.empty()) return;
+  BuildIndex();
   // Each block goes after the block of the highest lower id the list held
   // before: blocks inserted before it with a lower id have the same anchor
   // and stand in front of it, in ascending order.
   struct Insert {
     size_t at;
     size_t order;
+    const IdRef* anchor;
   };
   std::vector<Insert> inserts;
   inserts.reserve(blocks.size());
-  for (size_t k = 0; k < blocks.size(); ++k) inserts.push_back({FindInsertPos(blocks[k].first), k});
+  for (size_t k = 0; k < blocks.size(); ++k) {
+    const IdRef* anchor = blocks[k].first > 1 ? FindAnchor(blocks[k].first) : nullptr;
+    inserts.push_back({anchor != nullptr ? anchor->close + 1 : AfterFirstOpen(), k, anchor});
+  }
   std::stable_sort(inserts.begin(), inserts.end(), [](const Insert& a, const Insert& b) { return a.at < b.at; });
 
-  std::string merged;
-  size_t total = text_.size();
-  for (const auto& b : blocks) total += b.second.size();
-  merged.reserve(total);
-  size_t from = 0;
-  for (const Insert& ins : inserts) {
-    merged.append(text_, from, ins.at - from);
-    merged += blocks[ins.order].second;
-    from = ins.at;
+  // Blocks without an anchor are laid out as the list's first block.
+  const IdRef* first = nullptr;
+  for (const IdRef& r : index_)
+    if (r.close != npos && (first == nullptr || r.open < first->open)) first = &r;
+
+  // Per place: where it is in the bytes, and where the neighbour's words are.
+  struct Place {
+    size_t begin, end;  // the inserts that go there
+    const IdRef* neighbour;
+  };
+  std::vector<Place> places;
+  std::vector<size_t> at;  // per place: the place, then the neighbour's word, "{", first inner word, "}"
+  for (size_t b = 0; b < inserts.size();) {
+    size_t e = b;
+    while (e < inserts.size() && inserts[e].at == inserts[b].at) ++e;
+    const IdRef* n = inserts[b].anchor != nullptr ? inserts[b].anchor : first;
+    places.push_back({b, e, n});
+    at.push_back(inserts[b].at);
+    if (n != nullptr) {
+      size_t inner = n->open + 1;
+      while (inner < n->close && IsWhite(text_[inner])) ++inner;
+      for (size_t p : {WordStart(n->open), n->open, inner, n->close}) at.push_back(p);
+    }
+    b = e;
   }
-  merged.append(text_, from, npos);
-  text_ = Normalize(merged);
-  Invalidate();
+  MapToBytes(bytes_, at);
+
+  const std::string lineEnd = LineEndOf(bytes_);
+  std::string merged;
+  size_t total = bytes_.size();
+  for (const auto& b : blocks) total += 2 * b.second.size();
+  merged.reserve(total);
+  size_t from = 0, next = 0;
+  for (const Place& place : places) {
+    const size_t where = at[next++];
+    Layout layout;
+    if (place.neighbour != nullptr) {
+      layout = LayoutOf(bytes_, at[next], at[next + 1], at[next + 2], at[next + 3]);
+      next += 4;
+    }
+    // After the rest of the line when it is blank; else the line is broken
+    // here and goes on after the new lines.
+    const size_t lineEnds = RestOfLineBlank(bytes_, where);
+    const bool ownLines = lineEnds != npos && lineEnds > where && bytes_[lineEnds - 1] == '\n';
+    const size_t cut = std::max(from, ownLines ? lineEnds : where);
+    merged.append(bytes_, from, cut - from);
+    for (size_t k = place.begin; k < place.end; ++k) {
+      if (!ownLines) merged += lineEnd;
+      merged += LayOut(blocks[inserts[k].order].second, layout, lineEnd);
+      if (ownLines) merged += lineEnd;
+    }
+    if (!ownLines && cut < bytes_.size()) merged += lineEnd;
+    from = cut;
+  }
+  merged.append(bytes_, from, npos);
+  SetBytes(std::move(merged));
 }
 
 }  // namespace zet

@@ -1,6 +1,7 @@
 #pragma once
-// One texture list of the Parallels folder (Texturen.txt, Bodentexturen.txt)
-// held as normalized text.
+// One texture list of the Parallels folder (Texturen.txt, Bodentexturen.txt):
+// the file's bytes as they stand, and their normalized text, which every
+// lookup works on.
 //
 // A list is an outer block "Basis{ ... }" holding one block per texture:
 //   Textur{ id(7) name(Gras) automipmap() opacity(0.5) magfilter(1) ... }
@@ -13,6 +14,11 @@
 // Ids are found only as attributes: "id(" at the start of a word (or right
 // after a "{"), followed by a positive decimal number and ")". An "id(3)"
 // inside a name is not an id.
+//
+// The host reads a list word by word, so its layout is free, and a person
+// may have laid it out by hand: a change keeps every byte of the file and
+// adds the new block on lines of its own, indented like its neighbouring
+// block (see InsertTextures).
 
 #include <cstddef>
 #include <cstdint>
@@ -51,17 +57,18 @@ class TextureList {
   bool IsLoaded() const { return loaded_; }
   const std::string& Path() const { return path_; }
   const std::string& Text() const { return text_; }
+  // The bytes that SaveList writes: the file's own, with the changes made.
+  const std::string& Bytes() const { return bytes_; }
 
   // Reads the file and replaces the text; false (text unchanged) when the
-  // file cannot be read. The last word counts even without white space
-  // after it.
+  // file cannot be read or is larger than kMergedFileLimit. The last word
+  // counts even without white space after it.
   bool LoadList();
-  // Replaces the text with the normalized form of bytes, as if a file
-  // holding them had been loaded.
+  // Replaces the list with bytes, as if a file holding them had been loaded.
   void LoadFromText(std::string_view bytes);
-  // Writes the text to the file in text mode (CR LF line ends). The file is
-  // replaced only once the whole text is written; a list that never loaded
-  // is not written at all. False when nothing was written.
+  // Writes the bytes to the file as they are. The file is replaced only once
+  // all of them are written; a list that never loaded is not written at
+  // all. False when nothing was written.
   bool SaveList();
 
   // The highest id the list holds; 0 when it holds none.
@@ -74,6 +81,14 @@ class TextureList {
   bool IsBalanced();
   // True when the text holds no word at all (an empty or blank file).
   bool IsEmpty() const { return text_.empty(); }
+  // True when the first word opens the outer block "Basis{".
+  bool OpensWithBasis() const { return text_.compare(0, 6, "Basis{") == 0; }
+  // True for 8-bit text (no zero byte, so no UTF-16) that opens with "Basis{".
+  bool IsTextureList() const { return bytes_.find('\0') == npos && OpensWithBasis(); }
+  // The index of the "{" of the whole block that stands for the id (each
+  // id of a block that carries several gives the same); npos when the id
+  // has no whole block.
+  size_t BlockOf(int32_t id);
 
   // The "}" that closes the first "{" at or after position, counting nested
   // braces; npos when there is no "{" there or it is never closed.
@@ -83,7 +98,8 @@ class TextureList {
   // Fills record from the block of the id; false (record untouched) when
   // there is none.
   bool ParseTexture(int32_t id, TextureRecord& record);
-  // Takes the block of the id out of the text; false when there is none.
+  // Takes the block of the id out of the text, and the lines it stood on
+  // when it had them to itself; false when there is none.
   bool RemoveTexture(int32_t id);
   // Where the block of the id belongs: just after the block of the highest
   // lower id that the list holds, else just after the first "{" (index 0
@@ -94,7 +110,12 @@ class TextureList {
   bool SetTexture(int32_t id, const std::string& block);
   // Inserts blocks of ids the list lacks, given in ascending id order, each
   // where SetTexture would put it when called for them one after another.
-  // One pass over the text, however many blocks.
+  // One pass over the text, however many blocks. Each block goes on lines
+  // of its own, with its own words in their order, laid out as the block
+  // it follows (or, at the start of the list, the block it precedes): one
+  // line, or one word a line with that block's indentation. The line ends
+  // are the file's own. A list without blocks gets one word a line,
+  // tab-indented, as the host's own lists have it.
   void InsertTextures(const std::vector<std::pair<int32_t, std::string>>& blocks);
 
   // The normalized form of bytes (see the top of this file).
@@ -116,8 +137,13 @@ class TextureList {
   // The ref whose block closes and whose id is the highest below id.
   const IdRef* FindAnchor(int32_t id);
   size_t AfterFirstOpen() const;
+  // The start of the word that holds the "{" at open.
+  size_t WordStart(size_t open) const;
+  // Puts new bytes in place and normalizes them.
+  void SetBytes(std::string bytes);
 
   std::string path_;
+  std::string bytes_;
   std::string text_;
   bool loaded_ = false;
 

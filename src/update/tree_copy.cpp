@@ -6,6 +6,7 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
+#include "update/refusals.h"
 #include "update/run_report.h"
 #include "update/update_run.h"
 
@@ -126,6 +127,10 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
     for (const platform::DirEntry& e : entries) {
       if (NameHoldsSeparator(e.name)) {
         if (!counting) g_RunReport.Failure(current + "\\" + e.name, "name holds a path separator");
+        continue;
+      }
+      if (const char* reason = RefusedName(e.name)) {
+        if (!counting) g_RunReport.Failure(current + "\\" + e.name, reason);
         continue;
       }
       const std::string lower = LowerAscii(e.name);

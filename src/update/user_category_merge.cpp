@@ -124,14 +124,16 @@ int MergeUserCategories() {
   if (platform::GetPathKind(hostPath) == platform::PathKind::None)
     return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
 
-  ProfileDocument package, host;
-  if (LoadCatalogueFile(package, packagePath) != CatalogueLoad::Loaded)
-    return CatalogueFailure(packagePath, "user categories cannot be read; not merged");
-  if (LoadCatalogueFile(host, hostPath) != CatalogueLoad::Loaded)
-    return CatalogueFailure(hostPath, "user categories cannot be read; left as they are");
-  // Nothing new: the host's file keeps its bytes.
-  if (MergeUserCategoryDocuments(package, host) == 0) return 0;
-  return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+  return WithinMemory(hostPath, [&] {
+    ProfileDocument package, host;
+    CatalogueLoad load = LoadCatalogueFile(package, packagePath);
+    if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
+    load = LoadCatalogueFile(host, hostPath);
+    if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
+    // Nothing new: the host's file keeps its bytes.
+    if (MergeUserCategoryDocuments(package, host) == 0) return 0;
+    return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+  });
 }
 
 }  // namespace zet

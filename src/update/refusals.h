@@ -1,0 +1,28 @@
+#pragma once
+// What a run refuses to take from a package, the same on every system: names
+// that Windows would turn into something else (a device, a shorter name) or
+// that the C-level file calls would cut short, and lists or catalogue files
+// too big to be merged in memory.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zet {
+
+// Texture lists and catalogue files above this size are neither read nor
+// merged (the host's own files stay far below it).
+constexpr uint64_t kMergedFileLimit = uint64_t{64} << 20;
+constexpr const char kMergedFileLimitText[] = "64 MB";
+
+// True when the file at path is larger than kMergedFileLimit, by the size the
+// file system gives, before any byte of it is read.
+bool IsTooBigToMerge(const std::string& path);
+
+// Why one file or folder name (no separators) is refused, or null when it is
+// not: a control character or zero byte in it; a Windows device name (CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9) with or without an extension;
+// a dot or blank at its end, which Windows drops.
+const char* RefusedName(std::string_view name);
+
+}  // namespace zet
