@@ -7,6 +7,12 @@
 #include <map>
 #include <thread>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "host/journal.h"
 #include "host/undo.h"
 #include "test_support.h"
@@ -285,6 +291,41 @@ TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {
   EXPECT_EQ(Undo().status, 0);
   EXPECT_EQ(Tree(t / "host", false), original);
 }
+
+#ifndef _WIN32
+TEST_F(HostWriterTest, ARunKilledAtAnyInstantIsUndone) {
+  constexpr int kFiles = 200;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "Viele/" + std::to_string(i);
+    WriteBytes(t / ("pkg/RESOURCEN/" + name), "new " + std::to_string(i));
+    WriteBytes(t / ("host/RESOURCEN/" + name), "old " + std::to_string(i));
+  }
+  const std::string before = Tree(t / "host", false);
+  auto run = [&](HostWriter& w) {
+    w.MakeFolders(Host("Neu\\Tief"));
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "Viele\\" + std::to_string(i);
+      w.CopyIn(Package(name), Host(name), true);
+      if (i % 20 == 0) w.ReplaceBytes(Host("Index.ini"), "[A]\nrun=" + std::to_string(i) + "\n", true, {});
+    }
+    return Outcomes{};
+  };
+  for (int delay = 0; delay <= 60000; delay += 4000) {
+    SCOPED_TRACE("killed after " + std::to_string(delay) + " microseconds");
+    const pid_t child = fork();
+    if (child == 0) {
+      JournalRun(run);
+      _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    usleep(static_cast<useconds_t>(delay));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_NE(Undo().status, 1);
+    EXPECT_EQ(Tree(t / "host", false), before);
+  }
+}
+#endif
 
 TEST(UnifiedDiffTest, HunksWithContext) {
   struct Case {
