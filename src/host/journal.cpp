@@ -1,0 +1,539 @@
+#include "host/journal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "fileio/file_slots.h"
+#include "platform/file_state.h"
+#include "platform/platform.h"
+
+namespace zet {
+
+namespace {
+
+constexpr char kManifest[] = "manifest.txt";
+constexpr char kOldFolder[] = "old";
+constexpr char kMagic[] = "zetveltran-journal 1";
+constexpr size_t kRunNameLength = 8;
+
+std::string Join(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  return platform::IsPathSeparator(a.back()) ? a + b : a + "\\" + b;
+}
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// ------------------------------------------------------------------ text
+
+// Control bytes, '%' and nothing else as %XX: a path stays readable and
+// stays one field of its line.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F || c == '%') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string Unescaped(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size()) {
+      out += static_cast<char>(std::strtoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string Hex16(uint64_t value) {
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
+// Days since 1970-01-01 of a date and back (the proleptic Gregorian
+// calendar), so that times are written and read in UTC on every system.
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+// ISO 8601 in UTC: 2026-12-07T02:15:00Z
+std::string IsoTime(int64_t seconds) {
+  int64_t days = seconds / 86400, rest = seconds % 86400;
+  if (rest < 0) rest += 86400, --days;
+  int64_t y;
+  unsigned m, d;
+  CivilFromDays(days, y, m, d);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02dZ", static_cast<long long>(y), m, d,
+                static_cast<int>(rest / 3600), static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+  return text;
+}
+
+int64_t ParseIsoTime(const std::string& text) {
+  long long y = 0;
+  unsigned m = 0, d = 0, hh = 0, mm = 0, ss = 0;
+  if (std::sscanf(text.c_str(), "%lld-%u-%uT%u:%u:%u", &y, &m, &d, &hh, &mm, &ss) != 6) return 0;
+  return DaysFromCivil(y, m, d) * 86400 + hh * 3600 + mm * 60 + ss;
+}
+
+int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+
+const char* KindName(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::FolderCreated: return "folder-created";
+    case ChangeKind::FileCreated: return "file-created";
+    case ChangeKind::FileReplaced: return "file-replaced";
+    case ChangeKind::FileMerged: return "file-merged";
+    default: return "";
+  }
+}
+
+bool KindFromName(const std::string& name, ChangeKind& kind) {
+  for (ChangeKind k : {ChangeKind::FolderCreated, ChangeKind::FileCreated, ChangeKind::FileReplaced,
+                       ChangeKind::FileMerged})
+    if (name == KindName(k)) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t at = 0;
+  for (;;) {
+    size_t tab = line.find('\t', at);
+    fields.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+    if (tab == std::string::npos) return fields;
+    at = tab + 1;
+  }
+}
+
+// The value of key=value among the fields after the path.
+std::string Field(const std::vector<std::string>& fields, const char* key) {
+  const std::string prefix = std::string(key) + "=";
+  for (size_t i = 2; i < fields.size(); ++i)
+    if (fields[i].compare(0, prefix.size(), prefix) == 0) return fields[i].substr(prefix.size());
+  return {};
+}
+
+uint64_t Number(const std::string& text, int base) { return std::strtoull(text.c_str(), nullptr, base); }
+
+std::string EntryLine(const JournalEntry& e) {
+  std::string line = std::string(KindName(e.kind)) + "\t" + Escaped(e.path);
+  if (e.kind != ChangeKind::FolderCreated)
+    line += "\tsize=" + std::to_string(e.written.size) + "\txxh3=" + Hex16(e.written.hash);
+  if (e.kind == ChangeKind::FileReplaced || e.kind == ChangeKind::FileMerged) {
+    char mode[16];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(e.mode));
+    line += "\told-size=" + std::to_string(e.old.size) + "\told-xxh3=" + Hex16(e.old.hash) + "\tmode=" + mode +
+            "\told-bytes=" + Escaped(e.oldBytes);
+  }
+  return line;
+}
+
+bool IsRunName(const std::string& name) {
+  return name.size() == kRunNameLength && name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The run folders of a host's journal, oldest first.
+std::vector<std::string> RunNames(const std::string& hostFolder) {
+  std::vector<platform::DirEntry> entries;
+  std::vector<std::string> names;
+  if (!platform::ListFolder(hostFolder, entries)) return names;
+  for (const platform::DirEntry& e : entries)
+    if (e.isFolder && IsRunName(e.name)) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Removes a folder with everything in it. A link is removed as a name, never
+// followed.
+void RemoveTree(const std::string& path) {
+  std::vector<platform::DirEntry> entries;
+  platform::ListFolder(path, entries);
+  for (const platform::DirEntry& e : entries) {
+    const std::string child = Join(path, e.name);
+    if (!platform::RemoveFile(child) && e.isFolder) RemoveTree(child);
+  }
+  platform::RemoveEmptyFolder(path);
+}
+
+// True when path, which need not exist yet, is folder or lies below it.
+bool LiesWithin(std::string path, const std::string& folder) {
+  const std::string outer = platform::RealPath(folder);
+  std::string rest;
+  // The nearest part of path that exists says where the rest will be.
+  while (platform::GetPathKind(path) == platform::PathKind::None) {
+    size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos || cut == 0) return false;
+    path.resize(cut);
+  }
+  const std::string inner = platform::RealPath(path);
+  if (outer.empty() || inner.size() < outer.size()) return false;
+  if (platform::IsPathSeparator('/') ? inner.compare(0, outer.size(), outer) != 0
+                                     : !EqualIgnoringCase(inner.substr(0, outer.size()), outer))
+    return false;
+  return inner.size() == outer.size() || platform::IsPathSeparator(inner[outer.size()]) ||
+         platform::IsPathSeparator(outer.back());
+}
+
+bool WriteAll(intptr_t handle, const std::string& bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    const long n = platform::detail::RawWrite(handle, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool AppendToManifest(const std::string& folder, const std::string& line) {
+  const intptr_t handle = platform::detail::RawOpen(Join(folder, kManifest), platform::detail::RawMode::WriteAppend);
+  if (handle == -1) return false;
+  bool ok = WriteAll(handle, line + "\n") && platform::SyncHandle(handle);
+  return platform::detail::RawClose(handle) && ok;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------- locations
+
+std::string JournalRoot() {
+  std::string root = Env("ZETVELTRAN_JOURNAL_DIR");
+  if (!root.empty()) return root;
+  if (platform::IsPathSeparator('/')) {
+    std::string state = Env("XDG_STATE_HOME");
+    if (state.empty() || !platform::IsAbsolutePath(state)) {
+      const std::string home = Env("HOME");
+      if (home.empty()) return {};
+      state = home + "/.local/state";
+    }
+    return state + "/zetveltran/journal";
+  }
+  const std::string local = Env("LOCALAPPDATA");
+  return local.empty() ? std::string() : local + "\\ZetVeltran\\journal";
+}
+
+std::string HostJournalFolder(const std::string& root, const std::string& target) {
+  std::string identity = platform::RealPath(target);
+  if (identity.empty() || root.empty()) return {};
+  // Windows names a folder in any letter case.
+  if (!platform::IsPathSeparator('/'))
+    for (char& c : identity)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return Join(root, Hex16(DigestOf(identity).hash));
+}
+
+std::string JournalTimeText(int64_t seconds) {
+  std::string iso = IsoTime(seconds);
+  iso[10] = ' ';
+  iso.pop_back();
+  return iso + " UTC";
+}
+
+// --------------------------------------------------------------- reading
+
+int RunRecord::Count(ChangeKind kind) const {
+  return static_cast<int>(std::count_if(entries.begin(), entries.end(),
+                                        [kind](const JournalEntry& e) { return e.kind == kind; }));
+}
+
+bool ReadRun(const std::string& folder, RunRecord& run) {
+  run = RunRecord();
+  run.folder = folder;
+  std::string text;
+  const std::string manifest = Join(folder, kManifest);
+  if (!platform::ReadWholeFile(manifest, text) || text.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
+  platform::FileState state;
+  if (platform::GetFileState(manifest, state)) run.lastWritten = state.modifiedSeconds;
+  bool ended = false, undone = false;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    // A line the system did not take whole (a kill mid-write) is no line.
+    if (end == std::string::npos) break;
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> f = Fields(line);
+    const std::string value = f.size() > 1 ? Unescaped(f[1]) : std::string();
+    ChangeKind kind;
+    if (f[0] == "target") {
+      run.target = value;
+    } else if (f[0] == "package") {
+      run.package = value;
+    } else if (f[0] == "version") {
+      run.version = value;
+    } else if (f[0] == "started") {
+      run.started = ParseIsoTime(value);
+    } else if (f[0] == "end") {
+      ended = true;
+    } else if (f[0] == "undone") {
+      undone = true;
+    } else if (f[0] == "failed") {
+      for (auto it = run.entries.rbegin(); it != run.entries.rend(); ++it)
+        if (it->path == value) {
+          run.entries.erase(std::next(it).base());
+          break;
+        }
+    } else if (KindFromName(f[0], kind) && !value.empty()) {
+      JournalEntry e;
+      e.kind = kind;
+      e.path = value;
+      e.written = {Number(Field(f, "size"), 10), Number(Field(f, "xxh3"), 16)};
+      e.old = {Number(Field(f, "old-size"), 10), Number(Field(f, "old-xxh3"), 16)};
+      e.mode = static_cast<uint32_t>(Number(Field(f, "mode"), 8));
+      e.oldBytes = Unescaped(Field(f, "old-bytes"));
+      run.entries.push_back(std::move(e));
+    }
+  }
+  run.state = undone ? RunState::Undone : ended ? RunState::Completed : RunState::Interrupted;
+  return true;
+}
+
+std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target) {
+  std::vector<RunRecord> runs;
+  const std::string hostFolder = HostJournalFolder(root, target);
+  if (hostFolder.empty()) return runs;
+  std::vector<std::string> names = RunNames(hostFolder);
+  for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    RunRecord run;
+    if (ReadRun(Join(hostFolder, *it), run)) runs.push_back(std::move(run));
+  }
+  return runs;
+}
+
+bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run) {
+  std::vector<RunRecord> runs = ListRuns(root, target);
+  if (runs.empty() || runs.front().state != RunState::Interrupted) return false;
+  run = std::move(runs.front());
+  return true;
+}
+
+bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }
+
+// --------------------------------------------------------------- writing
+
+Journal::~Journal() { Close(); }
+
+void Journal::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (handle_ == -1) return;
+  platform::detail::RawClose(handle_);
+  handle_ = -1;
+}
+
+bool Journal::Begin(const JournalStart& start, std::string& error) {
+  Close();
+  linkOldBytes_ = start.linkOldBytes;
+  if (start.root.empty()) {
+    error = "no folder for the run journal: the system names no place for program state";
+    return false;
+  }
+  const std::string hostFolder = HostJournalFolder(start.root, start.target);
+  if (hostFolder.empty()) {
+    error = "the host folder cannot be found: " + start.target;
+    return false;
+  }
+  if (LiesWithin(start.root, start.target)) {
+    error = "the run journal would lie in the host's folder: " + start.root;
+    return false;
+  }
+  MakePath(hostFolder);
+  // The next number; a name taken meanwhile is passed over.
+  const std::vector<std::string> names = RunNames(hostFolder);
+  unsigned long next = names.empty() ? 1 : std::strtoul(names.back().c_str(), nullptr, 10) + 1;
+  folder_.clear();
+  for (int attempt = 0; attempt < 100 && folder_.empty(); ++attempt, ++next) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%08lu", next % 100000000UL);
+    if (platform::CreateFolder(Join(hostFolder, name))) folder_ = Join(hostFolder, name);
+  }
+  if (folder_.empty() || !platform::CreateFolder(Join(folder_, kOldFolder))) {
+    error = "the run journal cannot be written in " + hostFolder;
+    return false;
+  }
+  handle_ = platform::detail::RawOpen(Join(folder_, kManifest), platform::detail::RawMode::WriteAppend);
+  const std::string target = platform::RealPath(start.target);
+  const std::string header = std::string(kMagic) + "\ntarget\t" + Escaped(target) + "\npackage\t" +
+                             Escaped(start.package) + "\nstarted\t" + IsoTime(Now()) + "\nversion\t" +
+                             Escaped(start.version) + "\n";
+  if (handle_ == -1 || !WriteAll(handle_, header)) {
+    error = "the run journal cannot be written in " + folder_;
+    Close();
+    return false;
+  }
+  lastSync_ = std::chrono::steady_clock::now();
+  linesSinceSync_ = 0;
+  // The oldest runs beyond the number kept go.
+  const std::vector<std::string> all = RunNames(hostFolder);
+  for (size_t i = 0; i + kRunsKept < all.size(); ++i) RemoveTree(Join(hostFolder, all[i]));
+  return true;
+}
+
+bool Journal::AppendLine(const std::string& line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (handle_ == -1 || !WriteAll(handle_, line + "\n")) return false;
+  if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
+    SyncLocked();
+  return true;
+}
+
+void Journal::SyncLocked() {
+  // Old bytes first: the manifest on the disk must not name bytes that are not.
+  for (const std::string& copy : unsyncedCopies_) {
+    const intptr_t h = platform::detail::RawOpen(copy, platform::detail::RawMode::Read);
+    if (h == -1) continue;
+    platform::SyncHandle(h);
+    platform::detail::RawClose(h);
+  }
+  unsyncedCopies_.clear();
+  if (linked_) platform::SyncFolder(Join(folder_, kOldFolder));
+  linked_ = false;
+  platform::SyncHandle(handle_);
+  linesSinceSync_ = 0;
+  lastSync_ = std::chrono::steady_clock::now();
+}
+
+bool Journal::Record(const JournalEntry& entry) { return AppendLine(EntryLine(entry)); }
+
+bool Journal::RecordFailed(const std::string& path) { return AppendLine("failed\t" + Escaped(path)); }
+
+bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
+  if (folder_.empty()) return false;
+  char name[16];
+  std::snprintf(name, sizeof name, "%06u", oldCount_.fetch_add(1) + 1);
+  where = std::string(kOldFolder) + "\\" + name;
+  const std::string path = Join(folder_, where);
+  // A second name keeps the old bytes for free: a replacement puts a new
+  // file in the name's place and leaves the old file as it is.
+  if (linkOldBytes_ && platform::MakeHardLink(hostPath, path)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    linked_ = true;
+    return true;
+  }
+  if (!platform::CopyFileKeepingTime(hostPath, path, true)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  unsyncedCopies_.push_back(path);
+  return true;
+}
+
+bool Journal::Finish() {
+  bool ok = AppendLine("end\t" + IsoTime(Now()));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (handle_ != -1) SyncLocked();
+  }
+  platform::SyncFolder(folder_);
+  Close();
+  return ok;
+}
+
+// ---------------------------------------------------------- the writer
+
+WriteResult JournalWriter::Unrecorded() const {
+  return {WriteOutcome::Failed, "the run journal cannot record it; left as it was"};
+}
+
+bool JournalWriter::MakeFolder(const std::string& path) {
+  std::string relative;
+  if (!Relative(path, relative) || relative.empty() || platform::GetPathKind(path) != platform::PathKind::None)
+    return false;
+  JournalEntry entry;
+  entry.kind = ChangeKind::FolderCreated;
+  entry.path = relative;
+  if (!journal_.Record(entry)) return false;
+  if (disk_.MakeFolder(path)) return true;
+  journal_.RecordFailed(relative);
+  return false;
+}
+
+bool JournalWriter::RecordReplacement(ChangeKind kind, const std::string& path, const std::string& relative,
+                                      const FileDigest& written) {
+  JournalEntry entry;
+  entry.kind = kind;
+  entry.path = relative;
+  entry.written = written;
+  if (kind != ChangeKind::FileCreated) {
+    platform::FileState state;
+    if (!journal_.KeepOldBytes(path, entry.oldBytes) ||
+        !DigestFile(Join(journal_.folder(), entry.oldBytes), entry.old) || !platform::GetFileState(path, state))
+      return false;
+    entry.mode = state.mode;
+  }
+  return journal_.Record(entry);
+}
+
+WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+  std::string relative;
+  const platform::PathKind before = platform::GetPathKind(path);
+  FileDigest written;
+  // What the disk would refuse or leave is not recorded.
+  if (!Relative(path, relative) || relative.empty() || before == platform::PathKind::Folder ||
+      (before == platform::PathKind::File && !overwrite) || !DigestFile(from, written))
+    return disk_.CopyIn(from, path, overwrite);
+  const bool replacing = before == platform::PathKind::File;
+  if (!RecordReplacement(replacing ? ChangeKind::FileReplaced : ChangeKind::FileCreated, path, relative, written))
+    return Unrecorded();
+  // A file that appears after the look stays: its old bytes were not kept.
+  WriteResult result = disk_.CopyIn(from, path, replacing);
+  if (!result.ok()) journal_.RecordFailed(relative);
+  return result;
+}
+
+WriteResult JournalWriter::ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
+                                        const std::string&) {
+  std::string relative;
+  const platform::PathKind before = platform::GetPathKind(path);
+  if (!Relative(path, relative) || relative.empty() || before == platform::PathKind::Folder ||
+      (before == platform::PathKind::File && !platform::CanWriteFile(path)))
+    return disk_.ReplaceBytes(path, bytes, text, {});
+  const std::string onDisk = OnDiskBytes(bytes, text);
+  const bool replacing = before == platform::PathKind::File;
+  if (!RecordReplacement(replacing ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, relative,
+                         DigestOf(onDisk)))
+    return Unrecorded();
+  WriteResult result = disk_.ReplaceBytes(path, onDisk, false, {});
+  if (!result.ok()) journal_.RecordFailed(relative);
+  return result;
+}
+
+}  // namespace zet

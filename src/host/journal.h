@@ -1,0 +1,157 @@
+#pragma once
+// The run journal: for every run on a host, a folder outside the host's tree
+// with a readable manifest of each change the run made, and the old bytes
+// of each host file it replaced, so that the run can be taken back.
+//
+// Each manifest line is handed to the system (one write, no buffer in the
+// process) before its change is made, and a file's old bytes are in the
+// journal before the file is replaced: a run killed at any instant leaves a
+// journal that undoes it. The manifest goes to the disk itself at bounded
+// intervals and at the end of the run.
+//
+//   <root>/<host>/<run>/manifest.txt      <host>: hash of the target's real path
+//   <root>/<host>/<run>/old/000001        <run>: 00000001, 00000002, ...
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/file_hash.h"
+#include "update/host_writer.h"
+
+namespace zet {
+
+// The journal's root folder: ZETVELTRAN_JOURNAL_DIR when set, else
+// %LOCALAPPDATA%\ZetVeltran\journal on Windows and
+// $XDG_STATE_HOME/zetveltran/journal (by default ~/.local/state/...)
+// elsewhere. Empty when the system names no such place.
+std::string JournalRoot();
+
+// The folder holding the runs on the host whose resource folder is target;
+// empty when target does not exist.
+std::string HostJournalFolder(const std::string& root, const std::string& target);
+
+enum class RunState { Completed, Interrupted, Undone };
+
+// One change of a run, as the manifest holds it.
+struct JournalEntry {
+  ChangeKind kind = ChangeKind::FileCreated;  // folder or file created, file replaced or merged
+  std::string path;      // relative to the target, program separators
+  FileDigest written;    // a file's bytes as the run wrote them
+  FileDigest old;        // a replaced or merged file's bytes before
+  uint32_t mode = 0;     // its permission bits before (POSIX)
+  std::string oldBytes;  // where its old bytes are, relative to the run's folder
+};
+
+struct RunRecord {
+  std::string folder;  // the run's folder in the journal
+  std::string target;
+  std::string package;
+  std::string version;
+  int64_t started = 0;      // seconds since 1970, UTC
+  int64_t lastWritten = 0;  // when the manifest was last written to
+  RunState state = RunState::Interrupted;
+  // The changes made or under way when the run ended, in run order; those
+  // that failed are left out.
+  std::vector<JournalEntry> entries;
+
+  int Count(ChangeKind kind) const;
+};
+
+// Reads a run's manifest; false when there is none or it is not one.
+bool ReadRun(const std::string& folder, RunRecord& run);
+
+// The runs on a host, newest first.
+std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target);
+
+// The host's newest run, when it ended without its end mark and has not been
+// undone.
+bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run);
+
+// Marks a run as taken back: undo then takes the run before it.
+bool MarkRunUndone(const std::string& folder);
+
+// "2026-12-07 02:15:00 UTC"
+std::string JournalTimeText(int64_t seconds);
+
+struct JournalStart {
+  std::string root;     // JournalRoot()
+  std::string target;   // the host's resource folder
+  std::string package;  // the package's resource folder
+  std::string version;  // the program's
+  // Keep old bytes as a second name of the replaced file where the journal
+  // and the host share a volume; a copy otherwise.
+  bool linkOldBytes = true;
+};
+
+class Journal {
+ public:
+  static constexpr int kRunsKept = 10;
+  // The manifest goes to the disk after this many lines or this much time.
+  static constexpr int kSyncLines = 1000;
+  static constexpr std::chrono::seconds kSyncInterval{2};
+
+  Journal() = default;
+  // Without Finish the run stays without end mark: interrupted.
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  // Opens a new run's folder and manifest and prunes the host's runs to the
+  // newest kRunsKept. false with a message when the journal cannot be kept.
+  bool Begin(const JournalStart& start, std::string& error);
+  const std::string& folder() const { return folder_; }
+  bool active() const { return handle_ != -1; }
+
+  // Thread-safe. Each returns once the line is with the system.
+  bool Record(const JournalEntry& entry);
+  // The change last recorded for path was not made.
+  bool RecordFailed(const std::string& path);
+  // Keeps the present bytes of the host file at hostPath in the run's folder
+  // and tells where (relative to the run's folder).
+  bool KeepOldBytes(const std::string& hostPath, std::string& where);
+
+  // The end mark; everything to the disk.
+  bool Finish();
+
+ private:
+  bool AppendLine(const std::string& line);
+  void SyncLocked();
+  void Close();
+
+  std::string folder_;
+  bool linkOldBytes_ = true;
+  intptr_t handle_ = -1;
+  std::mutex mutex_;
+  std::atomic<unsigned> oldCount_{0};
+  int linesSinceSync_ = 0;
+  std::chrono::steady_clock::time_point lastSync_;
+  std::vector<std::string> unsyncedCopies_;
+  bool linked_ = false;
+};
+
+// Makes each change through the disk after recording it in the journal. A
+// change the journal cannot record (or whose old bytes it cannot keep) is
+// not made: it fails.
+class JournalWriter : public HostWriter {
+ public:
+  JournalWriter(Journal& journal, const std::string& root) : HostWriter(root), journal_(journal), disk_(root) {}
+  bool MakeFolder(const std::string& path) override;
+  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
+  WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
+                           const std::string& summary) override;
+
+ private:
+  // Records the replacement of the file at path by bytes of digest written.
+  bool RecordReplacement(ChangeKind kind, const std::string& path, const std::string& relative,
+                         const FileDigest& written);
+  WriteResult Unrecorded() const;
+
+  Journal& journal_;
+  DiskWriter disk_;
+};
+
+}  // namespace zet

@@ -1,0 +1,146 @@
+#include "host/undo.h"
+
+#include <set>
+
+#include "platform/file_state.h"
+#include "platform/platform.h"
+
+namespace zet {
+
+namespace {
+
+std::string Join(const std::string& a, const std::string& b) {
+  if (b.empty()) return a;
+  return platform::IsPathSeparator(a.back()) ? a + b : a + "\\" + b;
+}
+
+std::string ParentOf(const std::string& relative) {
+  const size_t cut = relative.find_last_of('\\');
+  return cut == std::string::npos ? std::string() : relative.substr(0, cut);
+}
+
+bool Below(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '\\';
+}
+
+// Puts the old bytes kept at from back at path, in one step, with their
+// time and permission bits. Through a link the file it names gets them.
+bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
+  platform::Replacement replacement;
+  if (!platform::BeginReplacement(path, replacement)) return false;
+  const bool copied = platform::CopyFileKeepingTime(from, replacement.temporary, true);
+  if (!platform::FinishReplacement(replacement, copied)) return false;
+  return mode == 0 || platform::SetFileMode(replacement.target, mode);
+}
+
+class Undoer {
+ public:
+  Undoer(const std::string& target, UndoResult& result) : target_(target), result_(result) {}
+
+  void File(const JournalEntry& e) {
+    const std::string path = Join(target_, e.path);
+    touched_.insert(ParentOf(e.path));
+    const platform::PathKind kind = platform::GetPathKind(path);
+    FileDigest present;
+    const bool readable = kind == platform::PathKind::File && DigestFile(path, present);
+    if (e.kind == ChangeKind::FileCreated) {
+      if (kind == platform::PathKind::None) return;  // never made, or gone since
+      if (!readable || present != e.written) return Keep(e.path, "changed since the run");
+      if (!platform::RemoveFile(path)) return Keep(e.path, "cannot be removed");
+      ++result_.filesRemoved;
+      return;
+    }
+    if (readable && present == e.old) return;  // the change was never made
+    if (kind == platform::PathKind::None) return Keep(e.path, "removed since the run");
+    if (!readable || present != e.written) return Keep(e.path, "changed since the run");
+    if (!Restore(Join(result_.run.folder, e.oldBytes), path, e.mode))
+      return Keep(e.path, "its old bytes cannot be put back");
+    ++result_.filesRestored;
+  }
+
+  // The temporary files a killed copy or save left in the folders the run
+  // wrote in.
+  void Temporaries() {
+    for (const std::string& folder : touched_) {
+      std::vector<platform::DirEntry> entries;
+      platform::ListFolder(Join(target_, folder), entries);
+      for (const platform::DirEntry& entry : entries)
+        if (!entry.isFolder && IsLeftoverTemporaryName(entry.name) &&
+            platform::RemoveFile(Join(Join(target_, folder), entry.name)))
+          ++result_.temporariesRemoved;
+    }
+  }
+
+  void Folder(const JournalEntry& e) {
+    const std::string path = Join(target_, e.path);
+    if (platform::GetPathKind(path) != platform::PathKind::Folder) return;
+    if (platform::RemoveEmptyFolder(path)) {
+      ++result_.foldersRemoved;
+      return;
+    }
+    // A folder that holds a file listed already is not listed again.
+    for (const UndoKept& k : result_.kept)
+      if (Below(k.path, e.path)) return;
+    Keep(e.path, "holds files added since the run");
+  }
+
+  void NoteFolder(const JournalEntry& e) {
+    touched_.insert(e.path);
+    touched_.insert(ParentOf(e.path));
+  }
+
+ private:
+  void Keep(const std::string& path, const char* reason) { result_.kept.push_back({path, reason}); }
+
+  const std::string& target_;
+  UndoResult& result_;
+  std::set<std::string> touched_;
+};
+
+}  // namespace
+
+bool IsLeftoverTemporaryName(const std::string& name) {
+  // ~zvt + 8 hex digits + .tmp
+  static constexpr char kHead[] = "~zvt", kTail[] = ".tmp";
+  if (name.size() == 4 + 8 + 4 && name.compare(0, 4, kHead) == 0 && name.compare(12, 4, kTail) == 0)
+    return name.find_first_not_of("0123456789abcdefABCDEF", 4) == 12;
+  // The older form: the target's name + ".~zv" + process + "-" + count + ".tmp".
+  const size_t mark = name.rfind(".~zv");
+  if (mark == std::string::npos || name.size() < mark + 9 || name.compare(name.size() - 4, 4, kTail) != 0)
+    return false;
+  const std::string middle = name.substr(mark + 4, name.size() - 4 - mark - 4);
+  const size_t dash = middle.find('-');
+  return dash != std::string::npos && dash > 0 && dash + 1 < middle.size() &&
+         middle.find_first_not_of("0123456789-") == std::string::npos && middle.find('-', dash + 1) == std::string::npos;
+}
+
+UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
+  UndoResult result;
+  for (RunRecord& run : ListRuns(root, target)) {
+    if (run.state == RunState::Undone) continue;
+    result.run = std::move(run);
+    break;
+  }
+  if (result.run.folder.empty()) return result;
+
+  // Backwards: a file the run created and then merged into is first given
+  // its first bytes back, then removed; a folder goes after what is in it.
+  Undoer undoer(target, result);
+  const std::vector<JournalEntry>& entries = result.run.entries;
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    if (it->kind == ChangeKind::FolderCreated)
+      undoer.NoteFolder(*it);
+    else
+      undoer.File(*it);
+  }
+  undoer.Temporaries();
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it)
+    if (it->kind == ChangeKind::FolderCreated) undoer.Folder(*it);
+
+  if (!MarkRunUndone(result.run.folder))
+    result.kept.push_back({result.run.folder, "the journal cannot mark the run as undone"});
+  result.status = result.kept.empty() ? 0 : 1;
+  return result;
+}
+
+}  // namespace zet

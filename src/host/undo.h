@@ -1,0 +1,38 @@
+#pragma once
+// Taking back the latest run on a host that is not yet undone, completed or
+// interrupted, from its journal: what the run created goes, what it replaced
+// or merged gets its old bytes back, the folders it made go when empty, and
+// the temporary files of a copy or save it had under way go. A file the
+// user changed since the run (its bytes are neither the run's nor the old
+// ones) is kept and listed. The caller holds the host's lock.
+
+#include <string>
+#include <vector>
+
+#include "host/journal.h"
+
+namespace zet {
+
+struct UndoKept {
+  std::string path;  // relative to the target
+  std::string reason;
+};
+
+struct UndoResult {
+  // 0 all undone, 1 something kept (listed in kept), 2 nothing to undo.
+  int status = 2;
+  RunRecord run;  // the run taken back
+  int filesRemoved = 0;
+  int filesRestored = 0;
+  int foldersRemoved = 0;
+  int temporariesRemoved = 0;
+  std::vector<UndoKept> kept;
+};
+
+UndoResult UndoLatestRun(const std::string& root, const std::string& target);
+
+// True for the name of a temporary file the program writes before it puts
+// the file in place.
+bool IsLeftoverTemporaryName(const std::string& name);
+
+}  // namespace zet

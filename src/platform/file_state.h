@@ -1,0 +1,40 @@
+#pragma once
+// What the run journal and its undo ask of the system beyond platform.h:
+// a file's mode and time, hard links, empty-folder removal and syncing to
+// disk. Paths are the program's own (see platform.h).
+
+#include <cstdint>
+#include <string>
+
+namespace zet::platform {
+
+struct FileState {
+  uint32_t mode = 0;             // POSIX permission bits; 0 on Windows
+  int64_t modifiedSeconds = 0;   // modification time, seconds since 1970 (UTC)
+};
+
+// The state of the file or folder at path (behind any link); false when
+// nothing is there.
+bool GetFileState(const std::string& path, FileState& state);
+
+// Gives the file at path these permission bits (POSIX); true on Windows,
+// where a file's read-only attribute is all there is and a copy keeps it.
+bool SetFileMode(const std::string& path, uint32_t mode);
+
+// A second name for the file at existing (behind a link at existing); false
+// when the system cannot make one (another volume, a file system without
+// links, a name that is taken).
+bool MakeHardLink(const std::string& existing, const std::string& link);
+
+// Removes a folder that holds nothing; false when it holds something, is
+// missing, or the system refuses.
+bool RemoveEmptyFolder(const std::string& path);
+
+// Hands what was written to a raw handle (detail::RawOpen) to the disk.
+bool SyncHandle(intptr_t handle);
+
+// Hands the names in a folder (new files, links) to the disk; true where the
+// system does that for each file by itself.
+bool SyncFolder(const std::string& path);
+
+}  // namespace zet::platform

@@ -1,0 +1,258 @@
+#include "update/host_writer.h"
+
+#include <utility>
+
+namespace zet {
+
+namespace {
+
+bool IsSeparator(char c) { return platform::IsPathSeparator(c); }
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// A path as compared for sameness: letter case and separator kind folded,
+// no separator at the end.
+std::string Folded(const std::string& path) {
+  std::string s;
+  s.reserve(path.size());
+  for (char c : path) s += IsSeparator(c) ? '\\' : UpperAscii(c);
+  while (s.size() > 1 && s.back() == '\\') s.pop_back();
+  return s;
+}
+
+std::string ParentOf(const std::string& path) {
+  size_t cut = path.size();
+  while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
+  while (cut > 1 && IsSeparator(path[cut - 1])) --cut;
+  return path.substr(0, cut);
+}
+
+WriteResult Result(WriteOutcome outcome, std::string reason = {}) { return {outcome, std::move(reason)}; }
+
+const char kOutside[] = "outside the host's folder";
+
+// Why a copy to path failed or was left undone, from what stands at the
+// source, the target and the target's folder.
+WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder) {
+  if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
+  if (target == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
+  if (!sourceIsFile) return Result(WriteOutcome::Failed, "cannot be read");
+  if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, "its folder cannot be created");
+  return Result(WriteOutcome::Failed, "cannot be written");
+}
+
+}  // namespace
+
+std::string OnDiskBytes(const std::string& bytes, bool text) {
+  if (!text) return bytes;
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  for (char c : bytes) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+HostWriter::HostWriter(std::string root) : root_(std::move(root)) {
+  while (root_.size() > 1 && IsSeparator(root_.back())) root_.pop_back();
+}
+
+bool HostWriter::Relative(const std::string& path, std::string& relative) const {
+  const std::string folded = Folded(path), root = Folded(root_);
+  if (folded.compare(0, root.size(), root) != 0) return false;
+  if (folded.size() > root.size() && folded[root.size()] != '\\' && root.back() != '\\') return false;
+  size_t start = root.size();
+  while (start < path.size() && IsSeparator(path[start])) ++start;
+  relative = path.substr(start);
+  while (!relative.empty() && IsSeparator(relative.back())) relative.pop_back();
+  // No component may lead back up.
+  for (size_t at = 0; at <= relative.size();) {
+    size_t end = at;
+    while (end < relative.size() && !IsSeparator(relative[end])) ++end;
+    if (relative.compare(at, end - at, "..") == 0 && end - at == 2) return false;
+    at = end + 1;
+  }
+  return true;
+}
+
+platform::PathKind HostWriter::KindOf(const std::string& path) { return platform::GetPathKind(path); }
+
+bool HostWriter::ReadBack(const std::string& path, std::string& bytes) { return platform::ReadWholeFile(path, bytes); }
+
+bool HostWriter::MakeFolders(const std::string& path) {
+  std::string relative;
+  if (!Relative(path, relative)) return false;
+  if (KindOf(path) == platform::PathKind::Folder) return true;
+  std::string folder = root_;
+  for (size_t at = 0; at < relative.size();) {
+    size_t end = at;
+    while (end < relative.size() && !IsSeparator(relative[end])) ++end;
+    if (end > at) {
+      folder += '\\';
+      folder.append(relative, at, end - at);
+      if (KindOf(folder) == platform::PathKind::None) MakeFolder(folder);
+    }
+    at = end + 1;
+  }
+  return KindOf(path) == platform::PathKind::Folder;
+}
+
+// ------------------------------------------------------------------ disk
+
+bool DiskWriter::MakeFolder(const std::string& path) {
+  std::string relative;
+  return Relative(path, relative) && !relative.empty() && platform::CreateFolder(path);
+}
+
+WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+  std::string relative;
+  if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
+  const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
+  if (platform::CopyFileKeepingTime(from, path, !overwrite))
+    return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
+  return CopyNotMade(overwrite, platform::GetPathKind(path), platform::GetPathKind(from) == platform::PathKind::File,
+                     platform::GetPathKind(ParentOf(path)));
+}
+
+WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
+                                     const std::string&) {
+  std::string relative;
+  if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
+  const platform::PathKind before = platform::GetPathKind(path);
+  if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
+  if (!platform::WriteFileReplacing(path, OnDiskBytes(bytes, text), false))
+    return Result(WriteOutcome::Failed, "cannot be written; left as it was");
+  return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
+}
+
+// --------------------------------------------------------------- preview
+
+platform::PathKind PreviewWriter::Kind(const std::string& path) const {
+  auto it = pending_.find(Folded(path));
+  if (it != pending_.end()) return it->second.folder ? platform::PathKind::Folder : platform::PathKind::File;
+  return platform::GetPathKind(path);
+}
+
+platform::PathKind PreviewWriter::KindOf(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Kind(path);
+}
+
+bool PreviewWriter::ReadBack(const std::string& path, std::string& bytes) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto it = pending_.find(Folded(path));
+  if (it == pending_.end() || it->second.folder) {
+    lock.unlock();
+    return HostWriter::ReadBack(path, bytes);
+  }
+  if (it->second.source.empty()) {
+    bytes = it->second.bytes;
+    return true;
+  }
+  const std::string source = it->second.source;
+  lock.unlock();
+  return platform::ReadWholeFile(source, bytes);
+}
+
+WriteResult PreviewWriter::Add(ChangeKind kind, const std::string& path, std::string note) {
+  PreviewChange change{kind, {}, std::move(note), {}, {}};
+  Relative(path, change.path);
+  changes_.push_back(std::move(change));
+  switch (kind) {
+    case ChangeKind::FolderCreated:
+    case ChangeKind::FileCreated: return Result(WriteOutcome::Created);
+    case ChangeKind::FileReplaced:
+    case ChangeKind::FileMerged: return Result(WriteOutcome::Replaced);
+    case ChangeKind::Failed: return Result(WriteOutcome::Failed, changes_.back().note);
+    default: return Result(WriteOutcome::KeptExisting);
+  }
+}
+
+bool PreviewWriter::MakeFolder(const std::string& path) {
+  std::string relative;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!Relative(path, relative) || relative.empty() || Kind(path) != platform::PathKind::None ||
+      Kind(ParentOf(path)) != platform::PathKind::Folder)
+    return false;
+  pending_[Folded(path)].folder = true;
+  Add(ChangeKind::FolderCreated, path, {});
+  return true;
+}
+
+WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+  std::string relative;
+  const bool sourceIsFile = platform::GetPathKind(from) == platform::PathKind::File;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
+  const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
+  const bool possible = sourceIsFile && folder == platform::PathKind::Folder;
+  if (target == platform::PathKind::None && possible) {
+    pending_[Folded(path)] = Pending{false, from, {}};
+    return Add(ChangeKind::FileCreated, path, {});
+  }
+  if (target == platform::PathKind::File && overwrite && possible) {
+    pending_[Folded(path)] = Pending{false, from, {}};
+    return Add(ChangeKind::FileReplaced, path, {});
+  }
+  WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder);
+  return Add(result.outcome == WriteOutcome::KeptExisting ? ChangeKind::KeptExisting : ChangeKind::Failed, path,
+             result.reason);
+}
+
+WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
+                                        const std::string& summary) {
+  std::string relative, old;
+  const bool existed = KindOf(path) == platform::PathKind::File;
+  if (existed && !ReadBack(path, old)) old.clear();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
+  const platform::PathKind target = Kind(path);
+  if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
+  const bool pendingFile = pending_.count(Folded(path)) != 0;
+  if ((target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path)) ||
+      Kind(ParentOf(path)) != platform::PathKind::Folder)
+    return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
+  std::string written = OnDiskBytes(bytes, text);
+  WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);
+  changes_.back().oldBytes = std::move(old);
+  changes_.back().newBytes = written;
+  pending_[Folded(path)] = Pending{false, {}, std::move(written)};
+  return result;
+}
+
+void PreviewWriter::Note(ChangeKind kind, const std::string& path, const std::string& note) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Add(kind, path, note);
+}
+
+std::vector<PreviewChange> PreviewWriter::changes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return changes_;
+}
+
+std::string PreviewLine(const PreviewChange& change) {
+  static constexpr size_t kPathColumn = 34;
+  const char* mark = "+";
+  std::string what;
+  switch (change.kind) {
+    case ChangeKind::FolderCreated: what = "new folder"; break;
+    case ChangeKind::FileCreated: what = "new file"; break;
+    case ChangeKind::FileReplaced: mark = ">"; what = "replaced (overwrite)"; break;
+    case ChangeKind::FileMerged: mark = "~"; what = change.note.empty() ? "merged" : "merged: " + change.note; break;
+    case ChangeKind::KeptExisting: mark = "."; what = "kept, the host has it"; break;
+    case ChangeKind::LeftToArchive: mark = "="; what = "left to the archive"; break;
+    case ChangeKind::Failed: mark = "!"; what = "would fail: " + change.note; break;
+  }
+  // Separators as the user's system writes them.
+  const char separator = platform::IsPathSeparator('/') ? '/' : '\\';
+  std::string path = change.path;
+  for (char& c : path)
+    if (c == '\\') c = separator;
+  if (change.kind == ChangeKind::FolderCreated) path += separator;
+  std::string line = std::string(mark) + " " + path;
+  line += path.size() < kPathColumn ? std::string(kPathColumn - path.size(), ' ') : std::string(2, ' ');
+  return line + what;
+}
+
+}  // namespace zet

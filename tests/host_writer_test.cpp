@@ -1,0 +1,345 @@
+// The run's write path: the preview, the journal, and undo from the journal.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "host/journal.h"
+#include "host/undo.h"
+#include "test_support.h"
+#include "update/host_writer.h"
+#include "update/unified_diff.h"
+
+namespace zet::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcomes = std::vector<WriteOutcome>;
+
+// Every file and folder below root with its permission bits, time and bytes,
+// one a line: a readable diff when two trees differ.
+std::string Tree(const std::string& root, bool folderTimes) {
+  std::map<std::string, std::string> lines;
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(root))) {
+    const bool folder = e.is_directory();
+    std::string line = std::to_string(static_cast<int>(e.status().permissions()));
+    if (!folder || folderTimes) line += " " + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+    line += folder ? " <folder>" : " " + ReadBytes(e.path().string());
+    lines[e.path().lexically_relative(root).generic_string()] = line;
+  }
+  std::string tree;
+  for (const auto& [path, line] : lines) tree += path + " " + line + "\n";
+  return tree;
+}
+
+class HostWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    for (const auto& [path, bytes, mode] : std::vector<std::tuple<std::string, std::string, fs::perms>>{
+             {"Modelle/Turm.mdl", "old tower", fs::perms(0666)},
+             {"Modelle/Haus.mdl", "house", fs::perms(0644)},
+             {"Index.ini", "[A]\r\nx=1\r\n", fs::perms(0600)}}) {
+      WriteBytes(t / ("host/RESOURCEN/" + path), bytes);
+      fs::permissions(t / ("host/RESOURCEN/" + path), mode);
+      fs::last_write_time(t / ("host/RESOURCEN/" + path), old);
+    }
+    MakeFolders(t / "host/RESOURCEN/Modelle/Wand.mdl");
+    for (const char* path : {"Modelle/Loks/BR218.mdl", "Modelle/Turm.mdl", "Modelle/Haus.mdl", "Modelle/Wand.mdl",
+                             "Neu/Tief/Datei.bin"})
+      WriteBytes(t / (std::string("pkg/RESOURCEN/") + path), std::string("package ") + path);
+    original = Tree(t / "host", false);
+  }
+
+  std::string Host(const std::string& relative) const { return ProgramPath(t, "host/RESOURCEN/" + relative); }
+  std::string Package(const std::string& relative) const { return ProgramPath(t, "pkg/RESOURCEN/" + relative); }
+
+  // A run of every kind of change: folders made, files new, replaced, kept,
+  // in the way, merged, and created then merged again.
+  Outcomes SyntheticRun(HostWriter& w) {
+    Outcomes o;
+    auto copy = [&](const std::string& path, bool overwrite) {
+      w.MakeFolders(Host(path.substr(0, path.find_last_of('\\'))));
+      o.push_back(w.CopyIn(Package(path), Host(path), overwrite).outcome);
+    };
+    copy("Modelle\\Loks\\BR218.mdl", false);
+    copy("Modelle\\Turm.mdl", true);
+    copy("Modelle\\Haus.mdl", false);
+    copy("Modelle\\Wand.mdl", true);
+    copy("Neu\\Tief\\Datei.bin", false);
+    o.push_back(w.ReplaceBytes(Host("Index.ini"), "[A]\nx=1\n[B]\ny=2\n", true, "1 section added").outcome);
+    o.push_back(w.ReplaceBytes(Host("Neu\\Liste.txt"), "a\n", true).outcome);
+    o.push_back(w.ReplaceBytes(Host("Neu\\Liste.txt"), "a\nb\n", true).outcome);
+    return o;
+  }
+
+  // A run through the journal; without finish it ends as a killed run does.
+  Outcomes JournalRun(const std::function<Outcomes(HostWriter&)>& run, bool link = true, bool finish = true) {
+    Journal journal;
+    std::string error;
+    EXPECT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3", link}, error)) << error;
+    JournalWriter writer(journal, Host(""));
+    Outcomes outcomes = run(writer);
+    if (finish) {
+      EXPECT_TRUE(journal.Finish());
+    }
+    return outcomes;
+  }
+  Outcomes JournalRun(bool link = true, bool finish = true) {
+    return JournalRun([this](HostWriter& w) { return SyntheticRun(w); }, link, finish);
+  }
+
+  UndoResult Undo() { return UndoLatestRun(root, Host("")); }
+  std::vector<RunRecord> Runs() { return ListRuns(root, Host("")); }
+
+  TempDir t;
+  std::string root = ProgramPath(t, "journal");
+  std::string original;
+};
+
+const Outcomes kSyntheticOutcomes = {WriteOutcome::Created, WriteOutcome::Replaced,     WriteOutcome::KeptExisting,
+                                     WriteOutcome::Failed,  WriteOutcome::Created,      WriteOutcome::Replaced,
+                                     WriteOutcome::Created, WriteOutcome::Replaced};
+
+TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
+  const std::string before = Tree(t / "host", true);
+  PreviewWriter preview(Host(""));
+  EXPECT_EQ(SyntheticRun(preview), kSyntheticOutcomes);
+  std::string bytes;
+  EXPECT_TRUE(preview.ReadBack(Host("Neu\\Liste.txt"), bytes));
+  EXPECT_EQ(bytes, "a\r\nb\r\n") << "a later step reads what the preview would have written";
+  EXPECT_EQ(Tree(t / "host", true), before);
+  EXPECT_TRUE(Listing(t.path()) == (std::vector<std::string>{"host", "pkg"})) << "no journal either";
+
+  std::string lines;
+  for (const PreviewChange& c : preview.changes()) lines += PreviewLine(c) + "\n";
+  const std::string sep = platform::IsPathSeparator('/') ? "/" : "\\";
+  auto native = [&](std::string s) {
+    for (size_t at; (at = s.find('|')) != std::string::npos;) s.replace(at, 1, sep);
+    return s;
+  };
+  EXPECT_EQ(lines, native("+ Modelle|Loks|                     new folder\n"
+                          "+ Modelle|Loks|BR218.mdl            new file\n"
+                          "> Modelle|Turm.mdl                  replaced (overwrite)\n"
+                          ". Modelle|Haus.mdl                  kept, the host has it\n"
+                          "! Modelle|Wand.mdl                  would fail: a folder of that name is in the way\n"
+                          "+ Neu|                              new folder\n"
+                          "+ Neu|Tief|                         new folder\n"
+                          "+ Neu|Tief|Datei.bin                new file\n"
+                          "~ Index.ini                         merged: 1 section added\n"
+                          "+ Neu|Liste.txt                     new file\n"
+                          "~ Neu|Liste.txt                     merged\n"));
+  EXPECT_EQ(UnifiedDiff(preview.changes()[8].oldBytes, preview.changes()[8].newBytes, "Index.ini"),
+            "--- Index.ini\n+++ Index.ini\n@@ -1,2 +1,4 @@\n [A]\n x=1\n+[B]\n+y=2\n");
+
+  // The real run makes the same changes, and the journal lists them.
+  EXPECT_EQ(JournalRun(), kSyntheticOutcomes);
+  std::vector<std::string> made, previewed;
+  const std::vector<RunRecord> runs = Runs();
+  for (const JournalEntry& e : runs.at(0).entries) made.push_back(e.path);
+  for (const PreviewChange& c : preview.changes())
+    if (c.kind != ChangeKind::KeptExisting && c.kind != ChangeKind::Failed) previewed.push_back(c.path);
+  EXPECT_EQ(made, previewed);
+}
+
+TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
+  for (bool link : {true, false}) {
+    SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");
+    EXPECT_EQ(JournalRun(link), kSyntheticOutcomes);
+    EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+    const RunRecord run = Runs().at(0);
+    EXPECT_EQ(run.state, RunState::Completed);
+    EXPECT_EQ(run.package, Package(""));
+    EXPECT_EQ(run.version, "1.2.3");
+    EXPECT_EQ(run.Count(ChangeKind::FolderCreated), 3);
+    EXPECT_EQ(run.Count(ChangeKind::FileCreated), 3);
+    EXPECT_EQ(run.Count(ChangeKind::FileReplaced), 1);
+    EXPECT_EQ(run.Count(ChangeKind::FileMerged), 2);
+    const std::string manifest = ReadBytes(run.folder + "/manifest.txt");
+    EXPECT_NE(manifest.find("file-replaced\tModelle\\Turm.mdl\tsize=24\txxh3="), std::string::npos) << manifest;
+
+    const UndoResult undo = Undo();
+    EXPECT_EQ(undo.status, 0);
+    EXPECT_TRUE(undo.kept.empty());
+    EXPECT_EQ(undo.filesRemoved, 3);
+    EXPECT_EQ(undo.filesRestored, 3);
+    EXPECT_EQ(undo.foldersRemoved, 3);
+    EXPECT_EQ(Tree(t / "host", false), original);
+    EXPECT_EQ(Runs().at(0).state, RunState::Undone);
+  }
+  EXPECT_EQ(Runs().size(), 2u);
+  EXPECT_EQ(Undo().status, 2) << "both runs are undone";
+
+  // The host scans its tree: no journal goes there.
+  Journal journal;
+  std::string error;
+  EXPECT_FALSE(journal.Begin({Host("Modelle\\journal"), Host(""), Package(""), "1.2.3"}, error));
+  EXPECT_EQ(error, "the run journal would lie in the host's folder: " + Host("Modelle\\journal"));
+  EXPECT_EQ(Tree(t / "host", false), original);
+}
+
+TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
+  JournalRun();
+  WriteBytes(t / "host/RESOURCEN/Modelle/Turm.mdl", "the user's tower");
+  WriteBytes(t / "host/RESOURCEN/Modelle/Loks/BR218.mdl", "the user's loco");
+  WriteBytes(t / "host/RESOURCEN/Neu/Tief/Eigen.txt", "the user's own file");
+  fs::remove(t / "host/RESOURCEN/Neu/Tief/Datei.bin");
+
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  std::string kept;
+  for (const UndoKept& k : undo.kept) kept += k.path + ": " + k.reason + "\n";
+  EXPECT_EQ(kept,
+            "Modelle\\Turm.mdl: changed since the run\n"
+            "Modelle\\Loks\\BR218.mdl: changed since the run\n"
+            "Neu\\Tief: holds files added since the run\n");
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "[A]\r\nx=1\r\n");
+  EXPECT_FALSE(Exists(t / "host/RESOURCEN/Neu/Liste.txt"));
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Turm.mdl"), "the user's tower");
+}
+
+TEST_F(HostWriterTest, EachUndoTakesBackTheRunBefore) {
+  JournalRun();
+  const std::string afterFirst = Tree(t / "host", false);
+  JournalRun([this](HostWriter& w) {
+    return Outcomes{w.ReplaceBytes(Host("Index.ini"), "[C]\n", true).outcome,
+                    w.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true).outcome,
+                    w.ReplaceBytes(Host("Neu\\Liste.txt"), "c\n", true).outcome};
+  });
+  EXPECT_EQ(Undo().status, 0);
+  EXPECT_EQ(Tree(t / "host", false), afterFirst);
+  EXPECT_EQ(Undo().status, 0);
+  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(Undo().status, 2);
+}
+
+TEST_F(HostWriterTest, OnlyTheLastTenRunsAreKept) {
+  for (int i = 1; i <= 12; ++i)
+    JournalRun([&](HostWriter& w) {
+      return Outcomes{w.ReplaceBytes(Host("Index.ini"), "run " + std::to_string(i) + "\n", true).outcome};
+    });
+  EXPECT_EQ(Runs().size(), 10u);
+  EXPECT_EQ(Listing(ProgramPath(t, "journal")).size(), 1u) << "one folder for the host";
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(Undo().status, 0);
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "run 2\r\n");
+  EXPECT_EQ(Undo().status, 2);
+}
+
+TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
+  // Killed after its changes, with a copy and a save under way.
+  JournalRun(true, false);
+  WriteBytes(t / "host/RESOURCEN/Modelle/~zvt0badf00d.tmp", "half a copy");
+  WriteBytes(t / "host/RESOURCEN/Neu/Tief/~zvt12345678.tmp", "half a save");
+  RunRecord interrupted;
+  ASSERT_TRUE(FindInterruptedRun(root, Host(""), interrupted));
+  EXPECT_GE(interrupted.lastWritten, interrupted.started);
+  UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 0);
+  EXPECT_EQ(undo.temporariesRemoved, 2);
+  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_FALSE(FindInterruptedRun(root, Host(""), interrupted));
+
+  // Killed between writing a change's line and making the change: one new
+  // file and one replacement announced, neither made, the last line cut.
+  {
+    Journal journal;
+    std::string error;
+    ASSERT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+    JournalEntry created{ChangeKind::FileCreated, "Modelle\\Neu.mdl", DigestOf("new"), {}, 0, {}};
+    JournalEntry replaced{ChangeKind::FileReplaced, "Modelle\\Turm.mdl", DigestOf("new tower"),
+                          DigestOf("old tower"), 0640, {}};
+    ASSERT_TRUE(journal.Record(created));
+    ASSERT_TRUE(journal.KeepOldBytes(Host("Modelle\\Turm.mdl"), replaced.oldBytes));
+    ASSERT_TRUE(journal.Record(replaced));
+    WriteBytes(journal.folder() + "/manifest.txt", ReadBytes(journal.folder() + "/manifest.txt") + "file-cre");
+  }
+  ASSERT_TRUE(FindInterruptedRun(root, Host(""), interrupted));
+  EXPECT_EQ(interrupted.entries.size(), 2u);
+  undo = Undo();
+  EXPECT_EQ(undo.status, 0);
+  EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
+  EXPECT_EQ(Tree(t / "host", false), original);
+}
+
+TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {
+  constexpr int kThreads = 4, kFiles = 25;
+  for (int i = 0; i < kThreads * kFiles; ++i)
+    WriteBytes(t / ("pkg/RESOURCEN/Viele/" + std::to_string(i)), "file " + std::to_string(i));
+  JournalRun([&](HostWriter& w) {
+    w.MakeFolders(Host("Viele"));
+    std::vector<std::thread> threads;
+    for (int n = 0; n < kThreads; ++n)
+      threads.emplace_back([&, n] {
+        for (int i = n * kFiles; i < (n + 1) * kFiles; ++i) {
+          const std::string name = "Viele\\" + std::to_string(i);
+          EXPECT_EQ(w.CopyIn(Package(name), Host(name), false).outcome, WriteOutcome::Created);
+        }
+      });
+    for (std::thread& th : threads) th.join();
+    return Outcomes{};
+  });
+  EXPECT_EQ(Runs().at(0).Count(ChangeKind::FileCreated), kThreads * kFiles);
+  EXPECT_EQ(Undo().status, 0);
+  EXPECT_EQ(Tree(t / "host", false), original);
+}
+
+#ifndef _WIN32
+TEST_F(HostWriterTest, ARunKilledAtAnyInstantIsUndone) {
+  constexpr int kFiles = 200;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "Viele/" + std::to_string(i);
+    WriteBytes(t / ("pkg/RESOURCEN/" + name), "new " + std::to_string(i));
+    WriteBytes(t / ("host/RESOURCEN/" + name), "old " + std::to_string(i));
+  }
+  const std::string before = Tree(t / "host", false);
+  auto run = [&](HostWriter& w) {
+    w.MakeFolders(Host("Neu\\Tief"));
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "Viele\\" + std::to_string(i);
+      w.CopyIn(Package(name), Host(name), true);
+      if (i % 20 == 0) w.ReplaceBytes(Host("Index.ini"), "[A]\nrun=" + std::to_string(i) + "\n", true, {});
+    }
+    return Outcomes{};
+  };
+  for (int delay = 0; delay <= 60000; delay += 4000) {
+    SCOPED_TRACE("killed after " + std::to_string(delay) + " microseconds");
+    const pid_t child = fork();
+    if (child == 0) {
+      JournalRun(run);
+      _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    usleep(static_cast<useconds_t>(delay));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_NE(Undo().status, 1);
+    EXPECT_EQ(Tree(t / "host", false), before);
+  }
+}
+#endif
+
+TEST(UnifiedDiffTest, HunksWithContext) {
+  struct Case {
+    std::string before, after, diff;
+  };
+  const std::vector<Case> cases = {
+      {"a\nb\n", "a\nb\n", ""},
+      {"", "x\n", "--- f\n+++ f\n@@ -0,0 +1,1 @@\n+x\n"},
+      {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n", "1\nzwei\n3\n4\n5\n6\n7\n8\n9\n10\n11\n",
+       "--- f\n+++ f\n@@ -1,5 +1,5 @@\n 1\n-2\n+zwei\n 3\n 4\n 5\n@@ -9,4 +9,3 @@\n 9\n 10\n 11\n-12\n"},
+      {"a\r\nb\r\nc\r\n", "a\r\nc\r\n", "--- f\n+++ f\n@@ -1,3 +1,2 @@\n a\n-b\n c\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UnifiedDiff(c.before, c.after, "f"), c.diff) << c.before << "->" << c.after;
+}
+
+}  // namespace
+}  // namespace zet::test
