@@ -16,6 +16,7 @@
 #include "app/host_registration.h"
 #include "running_copy.h"
 #include "update_fixture.h"
+#include "zet_version.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -197,7 +198,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
 #endif
   Result version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "zetveltran-cli 1.0.0\n");
+  EXPECT_EQ(version.out, "zetveltran-cli " ZET_VELTRAN_VERSION "\n");
 
   std::string shouted = source;  // the same folder in other letters: found, and refused as the same
   for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -247,6 +248,24 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
   EXPECT_NE(r.out.find("Failures:                  1\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("b.txt: a folder of that name is in the way\n"), std::string::npos) << r.out;
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
+}
+
+// As a terminal user types it: folders relative to the current folder, and
+// the shipped German language file, whose summary lines keep one column.
+TEST_F(Cli, RelativeFoldersAndTheGermanSummary) {
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(t.path());
+  Result r = Run({"-q", "--no-scan", "--lang", test::DataPath("../../lang/de/zetveltran.lng"), "pkg/RESOURCEN",
+                  "./host/RESOURCEN"});
+  Result same = Run({"--no-scan", "pkg/RESOURCEN", "pkg/./RESOURCEN"});
+  std::filesystem::current_path(before);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
+  EXPECT_EQ(r.out.rfind("Das Paket wurde installiert.\n\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("\nDateien kopiert:               1\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\nFehler:                        0\n"), std::string::npos) << r.out;
+  EXPECT_EQ(same.status, 2);
+  EXPECT_NE(same.err.find("are the same"), std::string::npos) << same.err;
 }
 
 // ---------------------------------------------------------------- the host's registration

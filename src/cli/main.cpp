@@ -1,9 +1,12 @@
 // zetveltran-cli: the update run from a terminal.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "app/app_version.h"
+#include "zet_version.h"
 #include "app/find_process.h"
 #include "app/host_registration.h"
 #ifndef _WIN32
@@ -30,12 +33,24 @@ int Refuse(const std::string& text, const std::string& path) {
 }
 
 void PrintSummary(const std::string& message, const RunReport& report) {
+  const std::pair<const char*, size_t> lines[] = {
+      {"FILES_COPIED", static_cast<size_t>(report.copied())},
+      {"LEFT_TO_ARCHIVE", static_cast<size_t>(report.leftToArchive())},
+      {"KEPT_EXISTING", static_cast<size_t>(report.keptExisting())},
+      {"LISTS_MERGED", static_cast<size_t>(report.listsMerged())},
+      {"FAILURES", report.failures().size()},
+  };
   std::printf("%s\n\n", message.c_str());
-  std::printf("Files copied:              %d\n", report.copied());
-  std::printf("Left to the archive:       %d\n", report.leftToArchive());
-  std::printf("Kept, the host has them:   %d\n", report.keptExisting());
-  std::printf("Lists merged:              %d\n", report.listsMerged());
-  std::printf("Failures:                  %zu\n", report.failures().size());
+  // The numbers in one column, behind the longest label.
+  std::vector<std::string> labels;
+  size_t width = 0;
+  for (const auto& line : lines) {
+    labels.push_back(cli::ConsoleText(line.first) + ":");
+    width = std::max(width, cli::DisplayWidth(labels.back()));
+  }
+  for (size_t i = 0; i < labels.size(); ++i)
+    std::printf("%s%*s%zu\n", labels[i].c_str(), static_cast<int>(width + 3 - cli::DisplayWidth(labels[i])), "",
+                lines[i].second);
   for (const RunFailure& f : report.failures()) std::printf("  %s: %s\n", f.path.c_str(), f.reason.c_str());
 }
 
@@ -49,7 +64,7 @@ std::string PrefixPlace() {
 #ifdef _WIN32
   return "";
 #else
-  return " of the Wine prefix " + RegFileStore::DefaultPrefix();
+  return " " + cli::ConsoleText("WINE_PREFIX", {RegFileStore::DefaultPrefix()});
 #endif
 }
 
@@ -62,24 +77,23 @@ std::string RegistrationPlace() {
 
 // What the host's registration gives as its version, for the refusal.
 std::string VersionFound(const HostRegistration& host) {
-  if (!host.versionFound) return "VERSION in " + RegistrationPlace() + " is missing or not a number";
-  char numbers[64];
-  std::snprintf(numbers, sizeof numbers, " (supported: 0x%X)", static_cast<unsigned>(kSupportedHostVersion));
+  if (!host.versionFound) return cli::ConsoleText("VERSION_MISSING", {RegistrationPlace()});
+  char numbers[16];
+  std::snprintf(numbers, sizeof numbers, "0x%X", static_cast<unsigned>(kSupportedHostVersion));
   char version[16];
   std::snprintf(version, sizeof version, "0x%X", static_cast<unsigned>(host.version));
-  return "VERSION " + std::string(version) + " in " + RegistrationPlace() + numbers;
+  return cli::ConsoleText("VERSION_FOUND", {version, RegistrationPlace(), numbers});
 }
 
 // The host's resource base as a folder of this system. False, with the
 // reason, when the registration names none that this system has.
 bool DefaultTarget(const HostRegistration& host, std::string& target, std::string& error) {
   if (!host.resBaseFound || host.resBase.empty()) {
-    error = "the host's registration names no resource base (ResBase in " + RegistrationPlace() +
-            "); give TARGET";
+    error = cli::ConsoleText("NO_RESOURCE_BASE", {RegistrationPlace()});
     return false;
   }
   if (!HostFolderFromWindowsPath(host.resBase, target)) {
-    error = "the host's resource base " + host.resBase + " is on no drive" + PrefixPlace() + "; give TARGET";
+    error = cli::ConsoleText("NOT_ON_A_DRIVE", {host.resBase, PrefixPlace()});
     return false;
   }
   target = cli::TrimFolderArgument(target);
@@ -119,15 +133,18 @@ int main(int argc, char** argv) {
     return Refuse(cli::MessageText("IDS_ZETVERSION"), VersionFound(host));
   std::string resBase;
   if (!options.targetGiven) {
-    if (!host.keyFound) return UsageError("TARGET is needed: no host is registered in " + RegistrationPlace());
+    if (!host.keyFound) return UsageError(cli::ConsoleText("TARGET_NEEDED", {RegistrationPlace()}));
     if (!DefaultTarget(host, options.target, error)) {
       std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
       return kExitRefused;
     }
-    resBase = " (the host's resource base " + host.resBase + ")";
+    resBase = " " + cli::ConsoleText("RESOURCE_BASE", {host.resBase});
   }
 
-  // The same checks as the dialog's OK.
+  // Folders relative to the current folder are made absolute; then the same
+  // checks as the dialog's OK.
+  options.source = platform::AbsolutePath(options.source);
+  options.target = platform::AbsolutePath(options.target);
   if (!FolderExists(options.source, true)) return Refuse(cli::Text("IDMSG2"), options.source);
   if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target + resBase);
   if (Upper(options.source) == Upper(options.target)) return Refuse(cli::Text("IDMSG4"), options.target + resBase);

@@ -26,6 +26,11 @@ bool IsPathSeparator(char c);
 // True when the path is absolute on this platform (see above).
 bool IsAbsolutePath(const std::string& path);
 
+// A path given relative to the current folder (a command-line argument)
+// made absolute; "." components are dropped. An absolute or empty path is
+// returned as it is. On Windows as the system resolves it (".." included).
+std::string AbsolutePath(const std::string& path);
+
 // The path as the operating system must see it: on POSIX with '/' and each
 // existing component in the letter case it has on disk; unchanged on Windows.
 std::string NativePath(const std::string& path);

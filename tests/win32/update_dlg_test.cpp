@@ -20,6 +20,7 @@
 #include "test_support.h"
 #include "ui/browse_folder.h"
 #include "ui/resources/resource.h"
+#include "zet_version.h"
 
 namespace zet {
 namespace {
@@ -101,7 +102,7 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(TextOf(about), "About ZET Veltran");
   EXPECT_EQ(ItemText(about, IDOK), "OK");
-  EXPECT_EQ(ItemText(about, IDC_STATIC1), "ZET Veltran 1.0.0");
+  EXPECT_EQ(ItemText(about, IDC_STATIC1), "ZET Veltran " ZET_VELTRAN_VERSION) << "the program's own version";
   EXPECT_EQ(ItemText(about, IDC_STATIC2), "Installs add-on packages into the resources of ZET.");
   EXPECT_FALSE(::IsWindowEnabled(dialog)) << "the About box is modal";
   EXPECT_FALSE(test::SaveScreenshot(test::CaptureWindow(about), "about_box").empty());
