@@ -514,10 +514,10 @@ void KeepOwnerAndMode(int fd, const struct stat& st) {
   (void)::fchmod(fd, st.st_mode & 07777);
 }
 
-// Writes the open source into the empty temporary file: its bytes, then its
-// time stamps and the permission bits (and owner) the target is to have.
-bool FillTemporary(int in, const struct stat& source, const std::string& temporary, const struct stat* replaced) {
-  int out = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+// Writes the open source into the empty temporary file open as out: its
+// bytes, then its time stamps and the permission bits (and owner) the target
+// is to have. Closes out.
+bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced) {
   if (out < 0) return false;
   bool ok = CopyData(in, out, source);
   if (ok) {
@@ -534,6 +534,26 @@ bool FillTemporary(int in, const struct stat& source, const std::string& tempora
   }
   if (::close(out) != 0) ok = false;
   return ok;
+}
+
+// Makes a temporary file beside path (see TemporaryPathBeside) and returns
+// it open for writing; -1 when none could be made.
+int MakeTemporary(const std::string& path, std::string& temporary) {
+  static constexpr int kTries = 64;
+  const std::string folder = detail::FolderOf(path);
+  detail::SweepBeforeFirstTemporary(folder);
+  for (int i = 0; i < kTries; ++i) {
+    temporary = folder.empty() ? detail::NewTemporaryName() : folder + "\\" + detail::NewTemporaryName();
+    std::string native = NativePath(temporary);
+    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      NoteCreated(native);
+      return fd;
+    }
+    if (errno != EEXIST) break;
+  }
+  temporary.clear();
+  return -1;
 }
 
 // Gives the complete temporary file the target's name unless something
@@ -560,21 +580,23 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   std::string temporary, target;
   struct stat replaced;
   bool replacing = false;
+  int out = -1;
   if (ok && failIfExists) {
     target = NativePath(to);
     ok = ::lstat(target.c_str(), &replaced) != 0 && errno == ENOENT;
-    if (ok) temporary = TemporaryPathBeside(to);
+    if (ok) out = MakeTemporary(to, temporary);
   } else if (ok) {
     Replacement replacement;
     ok = BeginReplacement(to, replacement);
     target = NativePath(replacement.target);
     temporary = replacement.temporary;
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
+    if (ok) out = ::open(NativePath(temporary).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
   }
   ok = ok && !temporary.empty();
   if (ok) {
     temporary = NativePath(temporary);
-    ok = FillTemporary(in, source, temporary, replacing ? &replaced : nullptr);
+    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr);
     if (ok) ok = failIfExists ? RenameNoReplace(temporary, target) : ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());
   }
@@ -593,21 +615,11 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::string TemporaryPathBeside(const std::string& path) {
-  static constexpr int kTries = 64;
-  const std::string folder = detail::FolderOf(path);
-  detail::SweepBeforeFirstTemporary(folder);
-  for (int i = 0; i < kTries; ++i) {
-    std::string candidate = folder.empty() ? detail::NewTemporaryName() : folder + "\\" + detail::NewTemporaryName();
-    std::string native = NativePath(candidate);
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      NoteCreated(native);
-      return candidate;
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
+  std::string temporary;
+  int fd = MakeTemporary(path, temporary);
+  if (fd < 0) return {};
+  ::close(fd);
+  return temporary;
 }
 
 bool GetFolderIdentity(const std::string& path, FolderIdentity& identity) {
