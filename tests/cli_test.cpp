@@ -14,6 +14,7 @@
 
 #include "app/find_process.h"
 #include "app/host_registration.h"
+#include "platform/platform.h"
 #include "running_copy.h"
 #include "update_fixture.h"
 #include "zet_version.h"
@@ -247,6 +248,43 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
   EXPECT_EQ(r.out.rfind("Fehler: 1\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("Failures:                  1\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("b.txt: a folder of that name is in the way\n"), std::string::npos) << r.out;
+#ifndef _WIN32
+  EXPECT_NE(r.out.find("  " + target + "/Sub/b.txt: "), std::string::npos) << r.out;  // the system's separators
+#endif
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
+}
+
+TEST_F(Cli, OneRunPerHostAndOneFolderHoweverSpelled) {
+  const std::string lockPath = platform::HostLockPath(target);
+  ASSERT_FALSE(lockPath.empty());
+  // Everything but what the test itself keeps of the program's output.
+  auto files = [&] {
+    auto all = TreeBytes(t.path());
+    all.erase("stderr.txt");
+    return all;
+  };
+  {
+    // Another run, in another process, holds the host.
+    platform::FileLock other;
+    ASSERT_EQ(other.Take(lockPath), platform::FileLock::Result::Taken);
+    const auto before = files();
+    Result busy = Run({source, t / "host/./RESOURCEN"});
+    EXPECT_EQ(busy.status, 2) << busy.out << busy.err;
+    EXPECT_NE(busy.err.find("Another run is installing into this target folder."), std::string::npos) << busy.err;
+    EXPECT_TRUE(files() == before) << "a refused run changed a file";  // the rescan request too
+  }
+  std::vector<std::string> sameFolder{t / "pkg/./RESOURCEN", t / "pkg/RESOURCEN/../RESOURCEN"};
+#ifndef _WIN32
+  std::filesystem::create_directory_symlink(source, t / "link");
+  sameFolder.push_back(t / "link");
+#endif
+  for (const std::string& spelling : sameFolder) {
+    Result same = Run({"--no-scan", source, spelling});
+    EXPECT_EQ(same.status, 2) << spelling;
+    EXPECT_NE(same.err.find("are the same"), std::string::npos) << same.err;
+  }
+  Result done = Run({"--no-scan", source, target});
+  EXPECT_EQ(done.status, 0) << done.out << done.err;
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
 }
 

@@ -1,12 +1,17 @@
-// Writes that fail part way. The console program runs in a child process
-// whose files may not grow beyond a given size (RLIMIT_FSIZE, with SIGXFSZ
-// ignored, so that a write past the limit fails instead of ending the
-// process). Limits are chosen just below and at half of the size of every
-// file the run writes, so that each write fails once at its end and once in
-// its middle. Whatever the limit, every host file must hold either its old
-// bytes or the bytes a run without a limit gives it, no temporary file may be
-// left behind, the run must end with its summary, and every file it left
-// undone must be listed there with exit status 1.
+// Writes that fail part way, and runs that end part way. The console program
+// runs in a child process whose files may not grow beyond a given size
+// (RLIMIT_FSIZE, with SIGXFSZ ignored, so that a write past the limit fails
+// instead of ending the process). Limits are chosen just below and at half of
+// the size of every file the run writes, so that each write fails once at its
+// end and once in its middle. Whatever the limit, every host file must hold
+// either its old bytes or the bytes a run without a limit gives it, no
+// temporary file may be left behind, the run must end with its summary, and
+// every file it left undone must be listed there with exit status 1.
+//
+// Then the program is ended from outside at many points of a large run: by
+// SIGKILL, by SIGINT (a stop between files, with the summary), and by SIGXFSZ
+// at its default action. No name may ever hold part of a file, and the next
+// run clears what the killed one left and completes the install.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,11 +21,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "update_fixture.h"
 
 namespace zet {
@@ -42,9 +51,15 @@ struct Outcome {
   std::string output;
 };
 
+struct Ending {
+  int signal = 0;     // sent after delay; none when 0
+  std::chrono::microseconds delay{0};
+  bool fileSizeSignal = false;  // SIGXFSZ at its default action: a write past the limit ends the process
+};
+
 // Runs the console program with a limit on the size of the files it writes
-// (none when limit < 0).
-Outcome RunLimited(const std::vector<std::string>& args, long limit) {
+// (none when limit < 0), ended from outside as asked.
+Outcome RunLimited(const std::vector<std::string>& args, long limit, const Ending& ending = {}) {
   const std::string program = test::BuildTreePath(ZET_CLI_PATH);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -60,12 +75,16 @@ Outcome RunLimited(const std::vector<std::string>& args, long limit) {
     if (limit >= 0) {
       struct rlimit r = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
       ::setrlimit(RLIMIT_FSIZE, &r);
-      ::signal(SIGXFSZ, SIG_IGN);
+      ::signal(SIGXFSZ, ending.fileSizeSignal ? SIG_DFL : SIG_IGN);
     }
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(pipeEnds[1]);
+  if (ending.signal != 0 && pid > 0) {
+    std::this_thread::sleep_for(ending.delay);
+    ::kill(pid, ending.signal);
+  }
   Outcome outcome;
   char buffer[4096];
   for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) outcome.output.append(buffer, n);
@@ -150,6 +169,73 @@ TEST(FaultInjection, EveryHostFileIsOldOrNewWhereverWritesFail) {
     fs::remove_all(fs::path(host).parent_path());
   }
   EXPECT_GE(failedRuns, static_cast<int>(limits.size()) - 2);
+}
+
+// The host's files that are the program's temporary ones.
+std::vector<std::string> Temporaries(const Snapshot& tree) {
+  std::vector<std::string> found;
+  for (const auto& entry : tree)
+    if (platform::IsOwnTemporaryName(FileName(entry.first))) found.push_back(entry.first);
+  return found;
+}
+
+TEST(FaultInjection, ARunEndedAtAnyPointLeavesOldOrWholeFilesAndTheNextRunCompletesIt) {
+  test::TempDir t;
+  const std::string package = t / "package/RESOURCEN";
+  const std::string pristine = t / "pristine/RESOURCEN";
+  MakeTrees(package, pristine);
+  // A thousand small files, and big ones among them.
+  for (int i = 0; i < 1000; ++i) {
+    const std::string folder = package + "/Mass/F" + std::to_string(i % 10);
+    if (i < 10) fs::create_directories(folder);
+    std::ofstream(folder + "/file" + std::to_string(i) + ".txt") << "file " << i;
+  }
+  for (int i = 0; i < 2; ++i)
+    WriteBytes(package + "/Mass/F" + std::to_string(i * 5) + "/big" + std::to_string(i) + ".bmp",
+               std::string(4 << 20, static_cast<char>('x' + i)));
+  const Snapshot before = TreeBytes(pristine);
+
+  const std::string full = t / "full/RESOURCEN";
+  CopyTree(pristine, full);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(RunLimited({"--quiet", "--no-scan", package, full}, -1).status, 0);
+  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  const Snapshot done = TreeBytes(full);
+
+  struct Case {
+    Ending ending;
+    long limit;
+  };
+  std::vector<Case> cases;
+  for (int k = 0; k < 3; ++k)
+    for (int signal : {SIGKILL, SIGINT}) cases.push_back({{signal, whole * (2 * k + 1) / 6}, -1});
+  cases.push_back({{0, {}, true}, 2 << 20});
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("signal " + std::to_string(c.ending.signal) + " after " + std::to_string(c.ending.delay.count()) +
+                 " us, file size limit " + std::to_string(c.limit));
+    const std::string host = t / ("run" + std::to_string(n++) + "/RESOURCEN");
+    CopyTree(pristine, host);
+    Outcome ended = RunLimited({"--quiet", "--no-scan", package, host}, c.limit, c.ending);
+    const Snapshot after = TreeBytes(host);
+    for (const auto& [path, bytes] : after) {
+      if (platform::IsOwnTemporaryName(FileName(path))) continue;
+      auto old = before.find(path), made = done.find(path);
+      EXPECT_TRUE((old != before.end() && old->second == bytes) || (made != done.end() && made->second == bytes))
+          << path << " holds neither its old bytes nor all of the new ones";
+    }
+    if (ended.status >= 0) {
+      // It ended by itself: a stop between files, with the summary.
+      EXPECT_TRUE(Temporaries(after).empty()) << Temporaries(after).front();
+      EXPECT_NE(ended.output.find("Failures:"), std::string::npos) << ended.output;
+      if (c.ending.signal == SIGINT && ended.status == 1)
+        EXPECT_NE(ended.output.find("stopped by the user"), std::string::npos) << ended.output;
+    }
+    Outcome next = RunLimited({"--quiet", "--no-scan", package, host}, -1);
+    EXPECT_EQ(next.status, 0) << next.output;
+    EXPECT_TRUE(TreeBytes(host) == done) << "the next run did not complete the install";
+    fs::remove_all(fs::path(host).parent_path());
+  }
 }
 
 }  // namespace

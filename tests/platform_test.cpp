@@ -8,6 +8,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "test_support.h"
 
@@ -281,6 +287,129 @@ TEST(Files, RewritesReplaceWholeKeepPermissionsAndSpareReadOnlyFiles) {
   EXPECT_EQ(ReadBytes(t / "new.ini"), "a\r\nb\r\n");
   for (const std::string& name : test::Listing(t.path())) EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
+
+}  // namespace
+}  // namespace zet
+
+namespace zet {
+namespace {
+
+TEST(Files, TemporaryNamesAreShortOfTheirOwnPatternAndSweptOnlyWhenTheirs) {
+  TempDir t;
+  // Beside a name of 250 bytes: the temporary name does not grow with it.
+  const std::string longName(250, 'n');
+  WriteBytes(t / longName, "old");
+  const std::string temporary = platform::TemporaryPathBeside(P(t, longName));
+  const std::string name = temporary.substr(temporary.find_last_of("\\/") + 1);
+  EXPECT_EQ(name.size(), 16u) << name;
+  EXPECT_TRUE(platform::IsOwnTemporaryName(name)) << name;
+  EXPECT_EQ(ReadBytes(t / name), "");  // made, so no other writer takes the name
+  WriteBytes(t / "src.dat", "new");
+  EXPECT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, longName), false));
+  EXPECT_EQ(ReadBytes(t / longName), "new");
+  // Where no file can be made, the search for a name ends.
+  EXPECT_EQ(platform::TemporaryPathBeside(P(t, "missing\\x.txt")), "");
+
+  for (const char* own : {"~zvt0123abcd.tmp", "~ZVT0123ABCD.TMP"}) EXPECT_TRUE(platform::IsOwnTemporaryName(own)) << own;
+  for (const char* other : {"~zvt0123abc.tmp", "~zvt0123abcg.tmp", "x~zvt0123abcd.tmp", "~zvt0123abcd.tmp.bak", "a.tmp"})
+    EXPECT_FALSE(platform::IsOwnTemporaryName(other)) << other;
+  WriteBytes(t / "Sub/~zvt0123abcd.tmp", "left by a killed run");
+  WriteBytes(t / "Sub/~zvt0123abcd.tmp.bak", "the user's");
+  platform::RemoveOwnTemporaries(P(t, "Sub"));
+  EXPECT_EQ(test::Listing(t / "Sub"), (std::vector<std::string>{"~zvt0123abcd.tmp.bak"}));
+}
+
+TEST(Folders, SamenessAndContainmentGoByIdentityNotSpelling) {
+  TempDir t;
+  test::MakeFolders(t / "a/RESOURCEN/Inner");
+  const std::string folder = P(t, "a\\RESOURCEN");
+  EXPECT_TRUE(platform::SameFolder(folder, P(t, "a\\.\\RESOURCEN")));
+  EXPECT_TRUE(platform::SameFolder(folder, P(t, "a\\RESOURCEN\\Inner\\..")));
+  EXPECT_FALSE(platform::SameFolder(folder, P(t, "a\\RESOURCEN\\Inner")));
+  EXPECT_FALSE(platform::SameFolder(folder, P(t, "a\\none")));
+  EXPECT_TRUE(platform::IsInsideFolder(P(t, "a\\.\\RESOURCEN\\Inner"), folder));
+  EXPECT_TRUE(platform::IsInsideFolder(folder, folder));
+  EXPECT_FALSE(platform::IsInsideFolder(P(t, "a"), folder));
+#ifndef _WIN32
+  fs::create_directory_symlink(t / "a/RESOURCEN", t / "link");
+  EXPECT_TRUE(platform::SameFolder(folder, t / "link"));
+  EXPECT_TRUE(platform::SameFolder(folder, t.path() + "//a/RESOURCEN/"));
+  // Two folders whose names differ only in letter case are two folders here.
+  test::MakeFolders(t / "a/resourcen");
+  EXPECT_FALSE(platform::SameFolder(folder, P(t, "a\\resourcen")));
+#endif
+
+  // One lock per folder however spelled, beside it, not in it; one taker at a time.
+  const std::string lockPath = platform::HostLockPath(P(t, "a\\.\\RESOURCEN\\"));
+  EXPECT_EQ(lockPath, platform::HostLockPath(folder));
+  EXPECT_NE(lockPath.find("zetveltran-RESOURCEN.lock"), std::string::npos) << lockPath;
+  EXPECT_EQ(platform::HostLockPath(P(t, "a\\none")), "");
+  platform::FileLock first, second;
+  EXPECT_EQ(first.Take(lockPath), platform::FileLock::Result::Taken);
+  EXPECT_EQ(second.Take(lockPath), platform::FileLock::Result::Busy);
+  first.Release();
+  EXPECT_EQ(second.Take(lockPath), platform::FileLock::Result::Taken);
+  EXPECT_EQ(test::Listing(t / "a/RESOURCEN"), (std::vector<std::string>{"Inner"}));
+}
+
+#ifndef _WIN32
+TEST(Copy, ReplacedFilesKeepModeOwnerAndLinksReadOnlyOnesStayAndHolesStayHoles) {
+  TempDir t;
+  WriteBytes(t / "src.dat", "new");
+  WriteBytes(t / "locked.dat", "old");
+  fs::permissions(fs::path(t / "locked.dat"), fs::perms(0444), fs::perm_options::replace);
+  EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "locked.dat"), false));  // also as root
+  EXPECT_EQ(ReadBytes(t / "locked.dat"), "old");
+  EXPECT_EQ(fs::status(fs::path(t / "locked.dat")).permissions(), fs::perms(0444));
+
+  WriteBytes(t / "host.dat", "old");
+  fs::permissions(fs::path(t / "host.dat"), fs::perms(0640), fs::perm_options::replace);
+  fs::create_symlink(t / "host.dat", t / "link.dat");
+  if (::geteuid() == 0) ASSERT_EQ(::chown((t / "host.dat").c_str(), 4321, 4321), 0);
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "link.dat"), false));
+  EXPECT_TRUE(fs::is_symlink(fs::path(t / "link.dat")));
+  EXPECT_EQ(ReadBytes(t / "host.dat"), "new");
+  EXPECT_EQ(fs::status(fs::path(t / "host.dat")).permissions(), fs::perms(0640));
+  struct stat st;
+  ASSERT_EQ(::stat((t / "host.dat").c_str(), &st), 0);
+  if (::geteuid() == 0) EXPECT_EQ(st.st_uid, 4321u);
+  // A package's set-user-id bit does not come along.
+  fs::permissions(fs::path(t / "src.dat"), fs::perms(04755), fs::perm_options::replace);
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
+  EXPECT_EQ(fs::status(fs::path(t / "fresh.dat")).permissions() & fs::perms::set_uid, fs::perms::none);
+
+  // 16 MB with 4 KB of data at each end.
+  {
+    std::ofstream sparse(t / "sparse.dat", std::ios::binary);
+    sparse << std::string(4096, 'a');
+    sparse.seekp(16 << 20);
+    sparse << std::string(4096, 'z');
+  }
+  ASSERT_EQ(::stat((t / "sparse.dat").c_str(), &st), 0);
+  if (st.st_blocks * 512 >= st.st_size) GTEST_SKIP() << "this file system keeps no holes";
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "sparse.dat"), P(t, "copy.dat"), true));
+  ASSERT_EQ(::stat((t / "copy.dat").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, (16 << 20) + 4096);
+  EXPECT_LT(st.st_blocks * 512, 1 << 20);
+  std::ifstream copy(t / "copy.dat", std::ios::binary);
+  std::string head(4096, '\0'), middle(4096, '\0'), tail(4096, '\0');
+  copy.read(&head[0], 4096).seekg(8 << 20).read(&middle[0], 4096).seekg(16 << 20).read(&tail[0], 4096);
+  EXPECT_EQ(head + middle + tail, std::string(4096, 'a') + std::string(4096, '\0') + std::string(4096, 'z'));
+}
+
+TEST(Stream, PipesAndDevicesAreNotOpenedForReadingAndNothingWaits) {
+  TempDir t;
+  ASSERT_EQ(::mkfifo((t / "Texturen.txt").c_str(), 0644), 0);
+  platform::Stream in;
+  EXPECT_FALSE(in.Open(P(t, "Texturen.txt"), "rb"));
+  EXPECT_FALSE(in.Open("/dev/zero", "rb"));
+  std::string bytes;
+  EXPECT_FALSE(platform::ReadWholeFile("/dev/zero", bytes));
+  EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "Texturen.txt"), P(t, "copy.txt"), true));
+  EXPECT_FALSE(platform::CopyFileKeepingTime("/dev/zero", P(t, "copy.txt"), true));
+  EXPECT_EQ(test::Listing(t.path()), (std::vector<std::string>{"Texturen.txt"}));
+}
+#endif
 
 }  // namespace
 }  // namespace zet

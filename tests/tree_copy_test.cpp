@@ -6,9 +6,11 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 #endif
 
+#include "platform/platform.h"
 #include "update_fixture.h"
 
 namespace zet {
@@ -95,16 +97,60 @@ TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOnAndAFolderInTheWayIsAFa
   EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\c.txt");
 }
 
-TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalked) {
+TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
   Package("a.txt", "A");
   Package("Out/old.txt", "O");
-  g_TargetRoot = source + "\\Out";
+  g_TargetRoot = source + "\\.\\Out";
   g_UpdateDialog = &view;
   CopyResourceTree("", g_SourceRoot, false, false);
   EXPECT_EQ(FilesBelow("pkg/RESOURCEN"), (Strings{"Out/a.txt", "Out/old.txt", "a.txt"}));
 }
 
 #ifndef _WIN32
+TEST_F(TreeCopy, LinksAndSpecialFilesAreNeitherFollowedNorCopiedAndEachIsReported) {
+  namespace fs = std::filesystem;
+  const std::string pkg = t / "pkg/RESOURCEN";
+  Package("a.txt", "A");
+  Package("Sub/b.txt", "B");
+  test::WriteBytes(t / "secret.txt", "outside the package");
+  fs::create_directory_symlink(".", pkg + "/loop1");  // two loops: 2^depth folders if followed
+  fs::create_directory_symlink(".", pkg + "/loop2");
+  fs::create_directory_symlink("/", pkg + "/root");
+  fs::create_symlink(t / "secret.txt", pkg + "/secret.txt");
+  fs::create_symlink("Sub/b.txt", pkg + "/inside.txt");  // stays inside: copied as a file
+  fs::create_symlink("/dev/zero", pkg + "/zero.bmp");
+  fs::create_symlink(pkg + "/none", pkg + "/dangling.txt");
+  ASSERT_EQ(::mkfifo((pkg + "/Sub/pipe.txt").c_str(), 0644), 0);
+  Package("Sub/~zvt0123abcd.tmp", "a temporary file of this program");
+
+  EXPECT_EQ(Copy(false), 3);
+  EXPECT_EQ(HostFiles(), (Strings{"Sub/b.txt", "a.txt", "inside.txt"}));
+  EXPECT_FALSE(fs::is_symlink(fs::path(t / "host/RESOURCEN/inside.txt")));
+  std::map<std::string, std::string> reported;
+  for (const RunFailure& f : g_RunReport.failures()) reported[f.path.substr(source.size() + 1)] = f.reason;
+  EXPECT_EQ(reported, (std::map<std::string, std::string>{
+                          {"Sub\\pipe.txt", "not a regular file or folder; skipped"},
+                          {"dangling.txt", "not a regular file or folder; skipped"},
+                          {"loop1", "a link to a folder; not followed"},
+                          {"loop2", "a link to a folder; not followed"},
+                          {"root", "a link to a folder; not followed"},
+                          {"secret.txt", "a link that leads out of the package; not copied"},
+                          {"zero.bmp", "not a regular file or folder; skipped"},
+                      }));
+}
+
+TEST_F(TreeCopy, ARunClearsOnlyItsOwnLeftoversAndOnlyWhereItWrites) {
+  Package("Sub/b.txt", "B");
+  Host("Sub/~zvt0123abcd.tmp", "left by a killed run");
+  Host("Sub/~zvt-mine.tmp", "the user's");
+  Host("Other/~zvt0123abcd.tmp", "not written by this run");
+  {
+    platform::TemporarySweep sweep;
+    Copy(false);
+  }
+  EXPECT_EQ(HostFiles(), (Strings{"Other/~zvt0123abcd.tmp", "Sub/b.txt", "Sub/~zvt-mine.tmp"}));
+}
+
 // Names that would lead out of the target, that Windows would make a device
 // or a shorter name, or that hold control characters are refused and
 // reported, so a package gives the same tree on every system.

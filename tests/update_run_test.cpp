@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
 #include "profile/lang_table.h"
 #include "update_fixture.h"
 
@@ -107,7 +108,7 @@ TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {
 
   RecordingView view(true);
   UpdateThread(&view);
-  EXPECT_EQ(view.message, "Done, with failures: 2\n" + HostPath("a.txt"));
+  EXPECT_EQ(view.message, "Done, with failures: 2\n" + platform::NativePath(HostPath("a.txt")));
   EXPECT_EQ(HostBytes("b.txt"), "B");
 
   // A language file without the text: the built-in English one.
@@ -115,7 +116,8 @@ TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {
   RecordingView again(true);
   UpdateThread(&again);
   EXPECT_EQ(again.message,
-            "The package has been installed, but some files could not be written. Failures: 2\n" + HostPath("a.txt"));
+            "The package has been installed, but some files could not be read or written. Failures: 2\n" +
+                platform::NativePath(HostPath("a.txt")));
 }
 
 }  // namespace

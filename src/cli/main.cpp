@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "zet_version.h"
 #include "app/find_process.h"
+#include "app/host_lock.h"
 #include "app/host_registration.h"
 #ifndef _WIN32
 #include "app/reg_file_store.h"
@@ -51,7 +53,8 @@ void PrintSummary(const std::string& message, const RunReport& report) {
   for (size_t i = 0; i < labels.size(); ++i)
     std::printf("%s%*s%zu\n", labels[i].c_str(), static_cast<int>(width + 3 - cli::DisplayWidth(labels[i])), "",
                 lines[i].second);
-  for (const RunFailure& f : report.failures()) std::printf("  %s: %s\n", f.path.c_str(), f.reason.c_str());
+  for (const RunFailure& f : report.failures())
+    std::printf("  %s: %s\n", platform::NativePath(f.path).c_str(), f.reason.c_str());
 }
 
 int UsageError(const std::string& text) {
@@ -100,15 +103,7 @@ bool DefaultTarget(const HostRegistration& host, std::string& target, std::strin
   return true;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   cli::CliOptions options;
   std::string error;
   if (!cli::ParseCliOptions(argc, argv, options, error)) return UsageError(error);
@@ -147,7 +142,14 @@ int main(int argc, char** argv) {
   options.target = platform::AbsolutePath(options.target);
   if (!FolderExists(options.source, true)) return Refuse(cli::Text("IDMSG2"), options.source);
   if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target + resBase);
-  if (Upper(options.source) == Upper(options.target)) return Refuse(cli::Text("IDMSG4"), options.target + resBase);
+  if (platform::SameFolder(options.source, options.target))
+    return Refuse(cli::Text("IDMSG4"), options.target + resBase);
+  // Before anything changes, the rescan request included.
+  platform::FileLock hostLock;
+  if (!LockHost(options.target, hostLock, error)) {
+    std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
+    return kExitRefused;
+  }
 
   if (FindProcessId(kHostProcessName) > 0)
     std::fprintf(stderr, "zetveltran-cli: %s\n", cli::MessageText("IDS_ZETRUNNING").c_str());
@@ -159,6 +161,7 @@ int main(int argc, char** argv) {
   g_TargetRoot = options.target;
   cli::TerminalView view(options.overwrite, !options.quiet && platform::StandardErrorIsTerminal(),
                          cli::Text("CAPTION2"), cli::Text("CAPTION3"));
+  platform::CallOnStopRequest(RequestRunStop);
   UpdateThread(&view);
   std::fflush(stderr);
   // A language file without the completion text still gets a first line.
@@ -166,4 +169,17 @@ int main(int argc, char** argv) {
   if (message.empty()) message = cli::Text("IDMSG1");
   PrintSummary(message, g_RunReport);
   return g_RunReport.failures().empty() ? kExitDone : kExitFailures;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "zetveltran-cli: not enough memory; the run stopped\n");
+    PrintSummary("", g_RunReport);
+    return kExitFailures;
+  }
 }

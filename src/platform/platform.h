@@ -58,6 +58,12 @@ struct DirEntry {
   std::string name;
   bool isFolder = false;
   uint64_t size = 0;
+  // A symbolic link (a junction or symbolic link on Windows); isFolder and
+  // size then tell what it leads to.
+  bool isLink = false;
+  // Neither a file nor a folder: a pipe, a device, a socket, or a link that
+  // leads nowhere. Nothing to copy, and never opened.
+  bool isSpecial = false;
 };
 
 // The entries of a folder ("." and ".." left out) in the order NTFS gives:
@@ -65,17 +71,40 @@ struct DirEntry {
 // False when the folder cannot be read; entries is then empty.
 bool ListFolder(const std::string& path, std::vector<DirEntry>& entries);
 
+// What a folder is, whatever its spelling: device and inode on POSIX, the
+// volume's serial number and the file index on Windows.
+struct FolderIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FolderIdentity& o) const { return volume == o.volume && index == o.index; }
+  bool operator!=(const FolderIdentity& o) const { return !(*this == o); }
+};
+
+// False when path names no folder (links followed).
+bool GetFolderIdentity(const std::string& path, FolderIdentity& identity);
+
+// True when both paths name one existing folder, however spelled.
+bool SameFolder(const std::string& a, const std::string& b);
+
+// True when inner is outer itself or lies somewhere below it (links
+// followed): what inner names exists, outer is an existing folder.
+bool IsInsideFolder(const std::string& inner, const std::string& outer);
+
 // ---------------------------------------------------------------- changes
 
 // Creates one folder; false when it exists already, its parent is missing,
 // or the system refuses.
 bool CreateFolder(const std::string& path);
 
-// Copies a file, keeping its modification time. With failIfExists an
-// existing target is left alone and the result is false. Without it an
-// existing target is replaced only once the whole copy is written, so a
-// failed copy never costs the old file; a failed copy leaves no partial
-// target behind.
+// Copies a file, keeping its modification time. The bytes go to a
+// temporary file beside the target, which takes the target's name only once
+// complete and stamped, so no name ever holds part of a copy. With
+// failIfExists an existing target is left alone and the result is false.
+// Without it an existing target is replaced as a rewrite replaces it (see
+// BeginReplacement): a read-only file stays, a link stays a link, and the
+// file keeps its permission bits, and on POSIX its owner and group where
+// the process may set them. Only a regular file is read, and holes of a
+// sparse file stay holes where the file system keeps them.
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists);
 
 // Renames from over to, replacing an existing file in one step.
@@ -84,9 +113,30 @@ bool MoveFileReplacing(const std::string& from, const std::string& to);
 // Deletes a file; false when it cannot be deleted.
 bool RemoveFile(const std::string& path);
 
-// A file name that does not exist yet in the folder of path, for writing a
-// file beside path before it replaces it. Built from path's own name.
+// Makes an empty file of a fresh temporary name in the folder of path, for
+// writing a file beside path before it takes path's name, and returns its
+// path; empty when none could be made. The name is the program's own,
+// "~zvt", eight hex digits and ".tmp", whatever the length of path's name,
+// and only a bounded number of names is tried.
 std::string TemporaryPathBeside(const std::string& path);
+
+// True for a name of the program's temporary files (see above).
+bool IsOwnTemporaryName(const std::string& name);
+
+// Removes the program's temporary files that a run killed part way left in
+// the folder. Only files named as the program names them are touched.
+void RemoveOwnTemporaries(const std::string& folder);
+
+// While one lives (a run holding its host's lock), the first temporary file
+// made in a folder is preceded by RemoveOwnTemporaries on that folder: a run
+// clears what an earlier killed run left in the folders it writes.
+class TemporarySweep {
+ public:
+  TemporarySweep();
+  ~TemporarySweep();
+  TemporarySweep(const TemporarySweep&) = delete;
+  TemporarySweep& operator=(const TemporarySweep&) = delete;
+};
 
 // ---------------------------------------------------------------- rewrites
 
@@ -116,6 +166,45 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
 // Every byte of the file at path, as it is. False when it cannot be opened or
 // a read fails: bytes then holds nothing worth writing back.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// ---------------------------------------------------------------- host lock
+
+// A lock on a file that the system gives up when the process ends, however
+// it ends: a record lock (fcntl) on POSIX, LockFileEx on Windows. Wine
+// carries one over to the other, so a console program on Linux and the
+// dialog program under Wine see each other's locks.
+class FileLock {
+ public:
+  enum class Result { Taken, Busy, Failed };
+  FileLock() = default;
+  ~FileLock() { Release(); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Creates the file when missing (empty; it is never removed) and locks
+  // it without waiting. Busy when another process holds it; Failed when
+  // the file cannot be made or opened.
+  Result Take(const std::string& path);
+  void Release();
+  bool held() const { return handle_ != -1; }
+
+ private:
+  intptr_t handle_ = -1;
+};
+
+// The lock file of a run on the host folder target: "zetveltran-NAME.lock"
+// in the parent folder of target's real path, NAME being the folder's name
+// as it stands on disk; so two spellings of one folder give one lock file,
+// and the host's tree gains no file. Empty when target names no folder.
+std::string HostLockPath(const std::string& target);
+
+// ---------------------------------------------------------------- stop
+
+// Asks onStop to be called when the user asks the process to stop (Ctrl-C
+// or SIGTERM on POSIX; a console control event on Windows). onStop must do
+// no more than set a flag. A second request ends the process as the
+// system's default would.
+void CallOnStopRequest(void (*onStop)());
 
 // ---------------------------------------------------------------- code page
 
@@ -199,15 +288,27 @@ namespace zet::platform::detail {
 
 // The raw operations each backend supplies for Stream.
 enum class RawMode { Read, ReadWrite, WriteTruncate, WriteAppend, ReadWriteTruncate, ReadAppend };
-intptr_t RawOpen(const std::string& path, RawMode mode);  // -1 on failure; never a folder
+// -1 on failure. Only a regular file is opened, and the look at what the
+// path names never waits (a pipe or a device does not stall the caller).
+intptr_t RawOpen(const std::string& path, RawMode mode);
 long RawRead(intptr_t handle, void* destination, size_t n);  // -1 on error
 long RawWrite(intptr_t handle, const void* source, size_t n);  // -1 on error
 int64_t RawSeek(intptr_t handle, int64_t offset, int origin);  // -1 on error
 int64_t RawLength(intptr_t handle);
 bool RawClose(intptr_t handle);
 
-// Gives the file at to the permission bits of the file at from (POSIX); true
-// when there was nothing to give.
+// Gives the file at to the permission bits of the file at from, and on
+// POSIX its owner and group where the process may set them; true when there
+// was nothing to give.
 bool CopyPermissionBits(const std::string& from, const std::string& to);
+
+// A fresh name of the program's temporary pattern.
+std::string NewTemporaryName();
+
+// Called by TemporaryPathBeside before it makes a file in folder.
+void SweepBeforeFirstTemporary(const std::string& folder);
+
+// The folder part of a path in the program's spelling ("" for a bare name).
+std::string FolderOf(const std::string& path);
 
 }  // namespace zet::platform::detail

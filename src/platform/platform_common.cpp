@@ -24,3 +24,12 @@ void SortLikeNtfs(std::vector<DirEntry>& entries) {
 }
 
 }  // namespace zet::platform::detail
+
+namespace zet::platform {
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  FolderIdentity x, y;
+  return GetFolderIdentity(a, x) && GetFolderIdentity(b, y) && x == y;
+}
+
+}  // namespace zet::platform

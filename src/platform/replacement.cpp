@@ -14,7 +14,7 @@ bool BeginReplacement(const std::string& path, Replacement& replacement) {
     if (!real.empty()) replacement.target = real;
   }
   replacement.temporary = TemporaryPathBeside(replacement.target);
-  return true;
+  return !replacement.temporary.empty();
 }
 
 bool FinishReplacement(const Replacement& replacement, bool written) {

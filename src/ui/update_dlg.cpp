@@ -3,6 +3,7 @@
 #include <iterator>
 #include <utility>
 
+#include "app/host_lock.h"
 #include "app/host_registration.h"
 #include "fileio/file_slots.h"
 #include "profile/lang_table.h"
@@ -26,12 +27,6 @@ constexpr COLORREF kBarColour = RGB(255, 0, 0);
 // the dialog disables them and the run enables them again.
 constexpr int kRunControls[] = {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
                                 kIdOverwriteCheck};
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 }  // namespace
 
@@ -127,7 +122,12 @@ void CUpdateDlg::OnOK() {
   g_TargetRoot = targetEdit_.GetWindowText();
   if (!FolderExists(g_SourceRoot, true)) return ShowInfo("IDMSG2");
   if (!FolderExists(g_TargetRoot, true)) return ShowInfo("IDMSG3");
-  if (Upper(g_SourceRoot) == Upper(g_TargetRoot)) return ShowInfo("IDMSG4");
+  if (platform::SameFolder(g_SourceRoot, g_TargetRoot)) return ShowInfo("IDMSG4");
+  std::string busy;
+  if (!LockHost(g_TargetRoot, hostLock_, busy)) {
+    ::MessageBoxA(m_hWnd, busy.c_str(), GetLangString(kSection, "CAPTION").c_str(), MB_ICONINFORMATION | MB_OK);
+    return;
+  }
 
   BeginRun();
   RequestHostScan();  // the run starts also when the host cannot be asked
@@ -172,6 +172,7 @@ void CUpdateDlg::BeginRun() {
 
 void CUpdateDlg::EndRun() {
   running_ = false;
+  hostLock_.Release();
   if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
     ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
   // Posted: the worker that reports its end waits until this returns.

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "platform/platform.h"
 #include "ui/framework/scoped_handles.h"
 #include "ui/sp_progress_bar.h"
 #include "ui/xp_button.h"
@@ -89,6 +90,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   bool running_ = false;
   int deferredClick_ = 0;
   ScopedHandle worker_;
+  platform::FileLock hostLock_;  // held from OK to the run's end
 };
 
 }  // namespace zet

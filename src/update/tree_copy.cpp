@@ -20,18 +20,6 @@ std::string LowerAscii(std::string s) {
   return s;
 }
 
-// A path as compared for sameness: upper case, one kind of separator, no
-// separator at the end.
-std::string Comparable(const std::string& path) {
-  std::string s = path;
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (platform::IsPathSeparator(c)) c = '\\';
-  }
-  while (s.size() > 1 && s.back() == '\\') s.pop_back();
-  return s;
-}
-
 // The target folders known to stand, so that each is created (or found)
 // once: a missing folder is made after its parent, one level at a time. The
 // walk goes depth first, so the folders known are those on the way to the
@@ -63,6 +51,18 @@ class TargetFolders {
   std::string last_;
 };
 
+// Why an entry of the package is not walked or copied; null when it is.
+// A stranger's package may hold links that loop or lead anywhere on the
+// disk, and pipes or devices that would stall a read.
+const char* SkipReason(const platform::DirEntry& e, const std::string& path) {
+  if (NameHoldsSeparator(e.name)) return "name holds a path separator";
+  if (e.isSpecial) return "not a regular file or folder; skipped";
+  if (!e.isLink) return nullptr;
+  if (e.isFolder) return "a link to a folder; not followed";
+  if (!platform::IsInsideFolder(path, g_SourceRoot)) return "a link that leads out of the package; not copied";
+  return nullptr;
+}
+
 }  // namespace
 
 bool NameHoldsSeparator(const std::string& name) {
@@ -81,6 +81,8 @@ CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, boo
   }
   if (target == platform::PathKind::Folder) {
     g_RunReport.Failure(to, "a folder of that name is in the way");
+  } else if (target == platform::PathKind::File && !platform::CanWriteFile(to)) {
+    g_RunReport.Failure(to, "is read-only; left as it was");
   } else if (platform::GetPathKind(from) != platform::PathKind::File) {
     g_RunReport.Failure(from, "cannot be read");
   } else {
@@ -96,8 +98,11 @@ CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, boo
 int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
   const std::string top = parentPath.empty() ? folder : parentPath + "\\" + folder;
   // A target folder inside the source tree is not walked: the copy would
-  // otherwise walk into what it has just written.
-  const std::string targetRoot = Comparable(g_TargetRoot);
+  // otherwise walk into what it has just written. Folders are told apart by
+  // what they are, not by how they are spelled.
+  platform::FolderIdentity targetFolder;
+  const bool targetInside =
+      platform::IsInsideFolder(g_TargetRoot, top) && platform::GetFolderIdentity(g_TargetRoot, targetFolder);
   const size_t sourceRootLength = g_SourceRoot.size();
 
   std::vector<std::string> pending{top};  // folders still to walk, the next one last
@@ -125,8 +130,11 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
     const std::string relative = current.size() > sourceRootLength ? current.substr(sourceRootLength) : "";
     subfolders.clear();
     for (const platform::DirEntry& e : entries) {
-      if (NameHoldsSeparator(e.name)) {
-        if (!counting) g_RunReport.Failure(current + "\\" + e.name, "name holds a path separator");
+      if (RunStopRequested()) return result;
+      const std::string path = current + "\\" + e.name;
+      const char* skipped = SkipReason(e, path);
+      if (skipped != nullptr) {
+        if (!counting) g_RunReport.Failure(path, skipped);
         continue;
       }
       if (const char* reason = RefusedName(e.name)) {
@@ -135,10 +143,10 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       }
       const std::string lower = LowerAscii(e.name);
       if (e.isFolder) {
-        if (lower != "parallels" && lower != "categories") subfolders.push_back(current + "\\" + e.name);
+        if (lower != "parallels" && lower != "categories") subfolders.push_back(path);
         continue;
       }
-      if (e.size == 0 || lower == "sounds.txt") continue;
+      if (e.size == 0 || lower == "sounds.txt" || platform::IsOwnTemporaryName(e.name)) continue;
 
       g_SourceFile = current + "\\" + e.name;
       g_TargetDir = g_TargetRoot + relative;
@@ -159,7 +167,8 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       CopyFileRecorded(g_SourceFile, g_TargetFile, overwrite);
     }
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
-      if (Comparable(*it) == targetRoot) continue;
+      platform::FolderIdentity id;
+      if (targetInside && platform::GetFolderIdentity(*it, id) && id == targetFolder) continue;
       pending.push_back(std::move(*it));
     }
   }

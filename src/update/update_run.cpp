@@ -1,5 +1,7 @@
 #include "update/update_run.h"
 
+#include <new>
+
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
 #include "profile/lang_table.h"
@@ -26,9 +28,22 @@ constexpr int kPakOpenFlags = 0x8020;
 
 const char kSection[] = "DLG_VELTRAN";
 // Shown when the language file has no text for a run with failures.
-const char kFailuresText[] = "The package has been installed, but some files could not be written. Failures:";
+const char kFailuresText[] =
+    "The package has been installed, but some files could not be read or written. Failures:";
+
+std::atomic<bool> g_stopRequested{false};
+
+// Each step of a pass, in order; a stop asked for skips those not begun.
+template <class... Steps>
+void RunSteps(Steps... steps) {
+  ((RunStopRequested() ? void() : steps()), ...);
+}
 
 }  // namespace
+
+void RequestRunStop() { g_stopRequested.store(true); }
+
+bool RunStopRequested() { return g_stopRequested.load(std::memory_order_relaxed); }
 
 void StepProgress() {
   if (g_UpdateDialog != nullptr) g_UpdateDialog->StepIt();
@@ -38,7 +53,8 @@ std::string CompletionMessage(const RunReport& report) {
   if (report.failures().empty()) return GetLangText(kSection, "IDMSG1");
   std::string text = GetLangText(kSection, "IDMSG5");
   if (text.empty()) text = kFailuresText;
-  return text + " " + std::to_string(report.failures().size()) + "\n" + report.failures().front().path;
+  return text + " " + std::to_string(report.failures().size()) + "\n" +
+         platform::NativePath(report.failures().front().path);
 }
 
 void ResetUpdateRunState() {
@@ -58,6 +74,7 @@ int UpdateThread(UpdateView* view) {
   if (view == nullptr) return -1;
   const bool overwrite = view->IsOverwriteChecked();
   g_RunReport.Reset();
+  g_stopRequested = false;
 
   const std::string pakPath = g_SourceRoot + "\\..\\resourcen.pak";
   g_PakHandle = OpenPak(pakPath, kPakOpenFlags);
@@ -67,22 +84,29 @@ int UpdateThread(UpdateView* view) {
     g_RunReport.Failure(pakPath, "archive cannot be read; the files it holds were copied as well");
   g_ProgressCount = 1;
 
-  view->StartTimer(kCountingTimerId, kTimerPeriodMs);
-  CopyResourceTree("", g_SourceRoot, overwrite, true);
-  MergeParallels(overwrite, 0, true);
-  MergeParallels(overwrite, 1, true);
-  MergeCategories(true);
+  // The run clears what an earlier killed run left in the folders it writes.
+  platform::TemporarySweep sweep;
+  try {
+    view->StartTimer(kCountingTimerId, kTimerPeriodMs);
+    RunSteps([&] { CopyResourceTree("", g_SourceRoot, overwrite, true); },
+             [&] { MergeParallels(overwrite, 0, true); }, [&] { MergeParallels(overwrite, 1, true); },
+             [&] { MergeCategories(true); });
 
-  view->StopTimer(kCountingTimerId);
-  view->StartTimer(kWorkingTimerId, kTimerPeriodMs);
-  view->SetRangeAndStep(0, g_ProgressCount, 1);
-  g_ProgressCount = 0;
+    view->StopTimer(kCountingTimerId);
+    view->StartTimer(kWorkingTimerId, kTimerPeriodMs);
+    view->SetRangeAndStep(0, g_ProgressCount, 1);
+    g_ProgressCount = 0;
 
-  CopyResourceTree("", g_SourceRoot, overwrite, false);
-  MergeParallels(overwrite, 0, false);
-  MergeParallels(overwrite, 1, false);
-  MergeUserCategories();
-  MergeCategories(false);
+    RunSteps([&] { CopyResourceTree("", g_SourceRoot, overwrite, false); },
+             [&] { MergeParallels(overwrite, 0, false); }, [&] { MergeParallels(overwrite, 1, false); },
+             [&] { MergeUserCategories(); }, [&] { MergeCategories(false); });
+  } catch (const std::bad_alloc&) {
+    // Whatever ran out has been given back by now: the run ends as usual.
+    view->StopTimer(kCountingTimerId);
+    g_RunReport.Failure(g_SourceFile.empty() ? g_SourceRoot : g_SourceFile,
+                        "not enough memory; the run stopped here");
+  }
+  if (RunStopRequested()) g_RunReport.Failure(g_TargetRoot, "stopped by the user; the rest was not installed");
 
   ClosePak(g_PakHandle);
   view->StopTimer(kWorkingTimerId);

@@ -41,4 +41,10 @@ void ResetUpdateRunState();
 // Steps the view's progress bar, when there is a view.
 void StepProgress();
 
+// Asks the run under way to stop once the file in hand is done; the run
+// then ends as usual, its report naming the stop as a failure. Safe to call
+// from a signal handler or another thread. A run clears it when it starts.
+void RequestRunStop();
+bool RunStopRequested();
+
 }  // namespace zet

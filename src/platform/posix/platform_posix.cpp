@@ -6,10 +6,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstdlib>
@@ -397,14 +399,14 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
     DirEntry e;
     e.name = ent->d_name;
     struct stat st;
-    if (::fstatat(fd, ent->d_name, &st, 0) == 0) {
-      e.isFolder = S_ISDIR(st.st_mode);
-      e.size = e.isFolder ? 0 : static_cast<uint64_t>(st.st_size);
-    } else if (::fstatat(fd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      e.size = 0;  // a dangling link: listed, but nothing to copy
-    } else {
-      continue;
+    if (::fstatat(fd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISLNK(st.st_mode)) {
+      e.isLink = true;
+      if (::fstatat(fd, ent->d_name, &st, 0) != 0) st.st_mode = 0;  // leads nowhere
     }
+    e.isFolder = S_ISDIR(st.st_mode);
+    e.isSpecial = !e.isFolder && !S_ISREG(st.st_mode);
+    e.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     entries.push_back(std::move(e));
   }
   ::closedir(d);
@@ -423,80 +425,180 @@ bool CreateFolder(const std::string& path) {
 
 namespace {
 
-bool CopyData(int in, int out) {
-  static constexpr size_t kChunk = 1 << 20;
-  bool useRange = true;
-  for (;;) {
-    if (useRange) {
-      ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-      if (n > 0) continue;
-      if (n == 0) return true;
+// Opens a file without waiting on a pipe or a device to get there; for
+// reading only a regular file, for writing alone anything but a folder.
+int OpenRegular(const std::string& native, int flags) {
+  int fd = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  struct stat st;
+  const bool reads = (flags & O_ACCMODE) != O_WRONLY;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (reads && !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    errno = EISDIR;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+bool WriteAll(int out, const char* data, size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(out, data, n);
+    if (w < 0) {
       if (errno == EINTR) continue;
-      if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM)
-        return false;
-      useRange = false;
+      return false;
     }
-    std::vector<char> buffer(kChunk);
-    for (;;) {
-      ssize_t n = ::read(in, buffer.data(), buffer.size());
-      if (n == 0) return true;
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      ssize_t done = 0;
-      while (done < n) {
-        ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
-        if (w < 0) {
-          if (errno == EINTR) continue;
-          return false;
-        }
-        done += w;
-      }
+    data += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// Copies up to limit bytes (all when negative) from the files' positions.
+bool CopyRun(int in, int out, int64_t limit, bool useRange) {
+  static constexpr size_t kChunk = 1 << 20;
+  for (;;) {
+    const size_t want = limit < 0 ? kChunk : static_cast<size_t>(std::min<int64_t>(limit, kChunk));
+    if (want == 0) return true;
+    if (!useRange) break;
+    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
+    if (n > 0) {
+      if (limit > 0) limit -= n;
+      continue;
     }
+    if (n == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM) return false;
+    break;
+  }
+  std::vector<char> buffer(kChunk);
+  for (;;) {
+    const size_t want = limit < 0 ? kChunk : static_cast<size_t>(std::min<int64_t>(limit, kChunk));
+    if (want == 0) return true;
+    ssize_t n = ::read(in, buffer.data(), want);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+    if (limit > 0) limit -= n;
   }
 }
 
-// Copies the open source into a new file at native (which must not exist).
-bool CopyInto(int in, const struct stat& st, const std::string& native) {
-  int out = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+// A file with fewer blocks than its length has holes: only its runs of data
+// are copied, and the length set at the end, so the copy has the same holes.
+bool CopyData(int in, int out, const struct stat& st) {
+  if (static_cast<int64_t>(st.st_blocks) * 512 >= static_cast<int64_t>(st.st_size)) return CopyRun(in, out, -1, true);
+  off_t at = 0;
+  while (at < st.st_size) {
+    off_t data = ::lseek(in, at, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;  // nothing but a hole up to the end
+      if (at != 0) return false;
+      // The file system cannot tell: copy every byte.
+      return ::lseek(in, 0, SEEK_SET) == 0 && CopyRun(in, out, -1, true);
+    }
+    off_t hole = ::lseek(in, data, SEEK_HOLE);
+    if (hole < 0 || ::lseek(in, data, SEEK_SET) != data || ::lseek(out, data, SEEK_SET) != data) return false;
+    if (!CopyRun(in, out, hole - data, false)) return false;
+    at = hole;
+  }
+  return ::ftruncate(out, st.st_size) == 0;
+}
+
+// Gives the file open as fd the owner, group and permission bits of the
+// file described by st; the owner and group only where the process may.
+void KeepOwnerAndMode(int fd, const struct stat& st) {
+  if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+  (void)::fchmod(fd, st.st_mode & 07777);
+}
+
+// Writes the open source into the empty temporary file open as out: its
+// bytes, then its time stamps and the permission bits (and owner) the target
+// is to have. Closes out.
+bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced) {
   if (out < 0) return false;
-  bool ok = CopyData(in, out);
+  bool ok = CopyData(in, out, source);
   if (ok) {
-    struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out, times);
+    if (replaced != nullptr) {
+      KeepOwnerAndMode(out, *replaced);
+    } else {
+      // A new file: the source's bits as far as the umask let the temporary
+      // file have them; never set-user-id or set-group-id from a package.
+      struct stat made;
+      if (::fstat(out, &made) == 0) (void)::fchmod(out, (source.st_mode & 0777) & (made.st_mode | 0111));
+    }
+    struct timespec times[2] = {source.st_atim, source.st_mtim};
+    ok = ::futimens(out, times) == 0;
   }
   if (::close(out) != 0) ok = false;
-  if (!ok) ::unlink(native.c_str());
   return ok;
+}
+
+// Makes a temporary file beside path (see TemporaryPathBeside) and returns
+// it open for writing; -1 when none could be made.
+int MakeTemporary(const std::string& path, std::string& temporary) {
+  static constexpr int kTries = 64;
+  const std::string folder = detail::FolderOf(path);
+  detail::SweepBeforeFirstTemporary(folder);
+  for (int i = 0; i < kTries; ++i) {
+    temporary = folder.empty() ? detail::NewTemporaryName() : folder + "\\" + detail::NewTemporaryName();
+    std::string native = NativePath(temporary);
+    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      NoteCreated(native);
+      return fd;
+    }
+    if (errno != EEXIST) break;
+  }
+  temporary.clear();
+  return -1;
+}
+
+// Gives the complete temporary file the target's name unless something
+// stands there already.
+bool RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 }  // namespace
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
   // A source named as it is spelled on disk needs no case lookup.
-  int in = ::open(Slashed(from).c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = ::open(NativePath(from).c_str(), O_RDONLY | O_CLOEXEC);
+  int in = OpenRegular(Slashed(from), O_RDONLY);
+  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(NativePath(from), O_RDONLY);
   if (in < 0) return false;
-  std::string target = NativePath(to);
-  struct stat st;
-  bool ok = ::fstat(in, &st) == 0 && S_ISREG(st.st_mode);
+  struct stat source;
+  bool ok = ::fstat(in, &source) == 0;
+  std::string temporary, target;
+  struct stat replaced;
+  bool replacing = false;
+  int out = -1;
+  if (ok && failIfExists) {
+    target = NativePath(to);
+    ok = ::lstat(target.c_str(), &replaced) != 0 && errno == ENOENT;
+    if (ok) out = MakeTemporary(to, temporary);
+  } else if (ok) {
+    Replacement replacement;
+    ok = BeginReplacement(to, replacement);
+    target = NativePath(replacement.target);
+    temporary = replacement.temporary;
+    replacing = ok && ::stat(target.c_str(), &replaced) == 0;
+    if (ok) out = ::open(NativePath(temporary).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+  }
+  ok = ok && !temporary.empty();
   if (ok) {
-    if (failIfExists) {
-      ok = CopyInto(in, st, target);
-    } else {
-      struct stat tst;
-      if (Stat(target, tst) && S_ISDIR(tst.st_mode)) {
-        ok = false;
-      } else {
-        std::string temp = NativePath(TemporaryPathBeside(to));
-        ok = CopyInto(in, st, temp);
-        if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-          ::unlink(temp.c_str());
-          ok = false;
-        }
-      }
-    }
+    temporary = NativePath(temporary);
+    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr);
+    if (ok) ok = failIfExists ? RenameNoReplace(temporary, target) : ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(temporary.c_str());
   }
   ::close(in);
   if (ok) NoteCreated(target);
@@ -513,13 +615,104 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  for (;;) {
-    std::string candidate =
-        path + ".~zv" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+  std::string temporary;
+  int fd = MakeTemporary(path, temporary);
+  if (fd < 0) return {};
+  ::close(fd);
+  return temporary;
+}
+
+bool GetFolderIdentity(const std::string& path, FolderIdentity& identity) {
+  struct stat st;
+  if (path.empty() || !Stat(NativePath(path), st) || !S_ISDIR(st.st_mode)) return false;
+  identity.volume = static_cast<uint64_t>(st.st_dev);
+  identity.index = static_cast<uint64_t>(st.st_ino);
+  return true;
+}
+
+bool IsInsideFolder(const std::string& inner, const std::string& outer) {
+  FolderIdentity top;
+  if (!GetFolderIdentity(outer, top)) return false;
+  // The real path has no links left, so its prefixes are the folders that
+  // hold what inner names.
+  std::string real = RealPath(inner);
+  while (!real.empty()) {
     struct stat st;
-    if (::lstat(NativePath(candidate).c_str(), &st) != 0) return candidate;
+    if (::stat(real.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == top.volume &&
+        static_cast<uint64_t>(st.st_ino) == top.index)
+      return true;
+    if (real == "/") break;
+    size_t slash = real.find_last_of('/');
+    real = slash == 0 ? "/" : real.substr(0, slash);
   }
+  return false;
+}
+
+std::string HostLockPath(const std::string& target) {
+  std::string real = RealPath(target);
+  struct stat st;
+  if (real.empty() || real == "/" || !Stat(real, st) || !S_ISDIR(st.st_mode)) return {};
+  std::string dir, name;
+  SplitNative(real, dir, name);
+  return Join(dir, "zetveltran-" + name + ".lock");
+}
+
+FileLock::Result FileLock::Take(const std::string& path) {
+  Release();
+  int fd = OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW);
+  if (fd < 0) return Result::Failed;
+  struct flock region {};
+  region.l_type = F_WRLCK;
+  region.l_whence = SEEK_SET;
+  region.l_start = 0;
+  region.l_len = 1;
+  // A lock of the open file, not of the process: two takers in one process
+  // exclude each other too, and closing another descriptor of the file
+  // keeps it.
+#ifdef F_OFD_SETLK
+  int taken = ::fcntl(fd, F_OFD_SETLK, &region);
+  if (taken != 0 && errno == EINVAL) taken = ::fcntl(fd, F_SETLK, &region);
+#else
+  int taken = ::fcntl(fd, F_SETLK, &region);
+#endif
+  if (taken != 0) {
+    const bool busy = errno == EAGAIN || errno == EACCES;
+    ::close(fd);
+    return busy ? Result::Busy : Result::Failed;
+  }
+  handle_ = fd;
+  return Result::Taken;
+}
+
+void FileLock::Release() {
+  if (handle_ == -1) return;
+  ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+namespace {
+void (*g_onStop)() = nullptr;
+volatile sig_atomic_t g_stopAsked = 0;
+
+void OnStopSignal(int signal) {
+  if (g_stopAsked) {
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    return;
+  }
+  g_stopAsked = 1;
+  if (g_onStop != nullptr) g_onStop();
+}
+}  // namespace
+
+void CallOnStopRequest(void (*onStop)()) {
+  g_onStop = onStop;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
 }
 
 std::string ExecutablePath() {
@@ -548,13 +741,8 @@ intptr_t RawOpen(const std::string& path, RawMode mode) {
   }
   if (path.empty()) return -1;
   std::string native = NativePath(path);
-  int fd = ::open(native.c_str(), flags, 0666);
+  int fd = OpenRegular(native, flags);
   if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
   if (flags & O_CREAT) NoteCreated(native);
   return fd;
 }
@@ -591,7 +779,9 @@ bool RawClose(intptr_t handle) { return ::close(static_cast<int>(handle)) == 0; 
 bool CopyPermissionBits(const std::string& from, const std::string& to) {
   struct stat st;
   if (!Stat(NativePath(from), st)) return true;
-  return ::chmod(NativePath(to).c_str(), st.st_mode & 07777) == 0;
+  const std::string native = NativePath(to);
+  if (::chown(native.c_str(), st.st_uid, st.st_gid) != 0) (void)::chown(native.c_str(), static_cast<uid_t>(-1), st.st_gid);
+  return ::chmod(native.c_str(), st.st_mode & 07777) == 0;
 }
 
 }  // namespace detail

@@ -70,6 +70,17 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
     e.name = std::move(name);
     e.isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     e.size = e.isFolder ? 0 : (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    e.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    e.isSpecial = (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0;
+    if (e.isLink && !e.isFolder) {
+      // The listing describes the link itself; the file it leads to has the size.
+      WIN32_FILE_ATTRIBUTE_DATA target;
+      if (::GetFileAttributesExA((path + "\\" + e.name).c_str(), GetFileExInfoStandard, &target) &&
+          !(target.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        e.size = (static_cast<uint64_t>(target.nFileSizeHigh) << 32) | target.nFileSizeLow;
+      else
+        e.isSpecial = true;
+    }
     entries.push_back(std::move(e));
   } while (::FindNextFileA(search, &data));
   ::FindClose(search);
@@ -83,19 +94,54 @@ bool CreateFolder(const std::string& path) {
   return !path.empty() && ::CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
+namespace {
+
+// A handle that only queries what a path names (a folder too).
+HANDLE OpenForQuery(const std::string& path) {
+  return ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The path of an open file or folder with every link resolved, without the
+// "\\?\" the system puts in front; empty when the system does not tell.
+std::string FinalPath(HANDLE h) {
+  char buffer[32768];
+  DWORD n = ::GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n == 0 || n >= sizeof buffer) return {};
+  std::string path(buffer, n);
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\" + path.substr(7);
+  if (path.rfind("\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+bool IsPlainFile(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
+}  // namespace
+
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
-  if (failIfExists) return ::CopyFileA(from.c_str(), to.c_str(), TRUE) != 0;
-  if (GetPathKind(to) == PathKind::Folder) return false;
-  std::string temp = TemporaryPathBeside(to);
-  if (!::CopyFileA(from.c_str(), temp.c_str(), TRUE)) {
-    ::DeleteFileA(temp.c_str());
-    return false;
+  if (!IsPlainFile(from)) return false;
+  std::string temporary, target = to;
+  if (failIfExists) {
+    if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+    temporary = TemporaryPathBeside(to);
+  } else {
+    Replacement replacement;
+    if (!BeginReplacement(to, replacement)) return false;
+    temporary = replacement.temporary;
+    target = replacement.target;
   }
-  if (!MoveFileReplacing(temp, to)) {
-    ::DeleteFileA(temp.c_str());
-    return false;
+  if (temporary.empty()) return false;
+  bool ok = ::CopyFileA(from.c_str(), temporary.c_str(), FALSE) != 0;
+  if (ok) ok = ::MoveFileExA(temporary.c_str(), target.c_str(), failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING) != 0;
+  if (!ok) {
+    ::SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(temporary.c_str());
   }
-  return true;
+  return ok;
 }
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
@@ -105,12 +151,99 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 bool RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
 
 std::string TemporaryPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  for (;;) {
-    std::string candidate = path + ".~zv" + std::to_string(::GetCurrentProcessId()) + "-" +
-                            std::to_string(counter.fetch_add(1)) + ".tmp";
-    if (::GetFileAttributesA(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) return candidate;
+  static constexpr int kTries = 64;
+  const std::string folder = detail::FolderOf(path);
+  detail::SweepBeforeFirstTemporary(folder);
+  for (int i = 0; i < kTries; ++i) {
+    std::string candidate = folder.empty() ? detail::NewTemporaryName() : folder + "\\" + detail::NewTemporaryName();
+    HANDLE h = ::CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(h);
+      return candidate;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
+  return {};
+}
+
+bool GetFolderIdentity(const std::string& path, FolderIdentity& identity) {
+  if (path.empty()) return false;
+  HANDLE h = OpenForQuery(path);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = ::GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  ::CloseHandle(h);
+  if (!ok) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool IsInsideFolder(const std::string& inner, const std::string& outer) {
+  FolderIdentity top, here;
+  if (!GetFolderIdentity(outer, top)) return false;
+  HANDLE h = OpenForQuery(inner);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string real = FinalPath(h);
+  ::CloseHandle(h);
+  while (!real.empty()) {
+    if (GetFolderIdentity(real, here) && here == top) return true;
+    size_t cut = real.find_last_of('\\');
+    if (cut == std::string::npos || cut + 1 == real.size()) break;
+    real = real.substr(0, cut == 2 && real[1] == ':' ? cut + 1 : cut);
+  }
+  return false;
+}
+
+std::string HostLockPath(const std::string& target) {
+  HANDLE h = OpenForQuery(target);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string real = FinalPath(h);
+  ::CloseHandle(h);
+  const size_t cut = real.find_last_of('\\');
+  if (cut == std::string::npos || cut + 1 == real.size() || GetPathKind(real) != PathKind::Folder) return {};
+  return real.substr(0, cut) + "\\zetveltran-" + real.substr(cut + 1) + ".lock";
+}
+
+FileLock::Result FileLock::Take(const std::string& path) {
+  Release();
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return Result::Failed;
+  OVERLAPPED region = {};
+  if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &region)) {
+    const bool busy = ::GetLastError() == ERROR_LOCK_VIOLATION || ::GetLastError() == ERROR_IO_PENDING;
+    ::CloseHandle(h);
+    return busy ? Result::Busy : Result::Failed;
+  }
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return Result::Taken;
+}
+
+void FileLock::Release() {
+  if (handle_ == -1) return;
+  // Closing the handle gives the lock up.
+  ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+namespace {
+void (*g_onStop)() = nullptr;
+std::atomic<bool> g_stopAsked{false};
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  // A second request takes the system's default: the process ends.
+  if (g_stopAsked.exchange(true)) return FALSE;
+  if (g_onStop != nullptr) g_onStop();
+  return TRUE;
+}
+}  // namespace
+
+void CallOnStopRequest(void (*onStop)()) {
+  g_onStop = onStop;
+  ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 std::string ExecutablePath() {
@@ -145,6 +278,10 @@ intptr_t RawOpen(const std::string& path, RawMode mode) {
   HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return -1;
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    ::CloseHandle(h);
+    return -1;
+  }
   return reinterpret_cast<intptr_t>(h);
 }
 

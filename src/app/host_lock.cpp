@@ -1,0 +1,32 @@
+#include "app/host_lock.h"
+
+#include "profile/lang_table.h"
+
+namespace zet {
+
+namespace {
+
+// The language file's text, or the built-in one when it has none.
+std::string TextOr(const char* key, const char* builtin) {
+  std::string text = GetLangString("DLG_VELTRAN", key);
+  return text.empty() ? builtin : text;
+}
+
+}  // namespace
+
+bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message) {
+  const std::string path = platform::HostLockPath(target);
+  platform::FileLock::Result result = path.empty() ? platform::FileLock::Result::Failed : lock.Take(path);
+  if (result == platform::FileLock::Result::Taken) return true;
+  if (result == platform::FileLock::Result::Busy)
+    message = TextOr("IDMSG_HOSTBUSY",
+                     "Another run is installing into this target folder. Please wait until it has ended.");
+  else
+    message = TextOr("IDMSG_HOSTLOCK",
+                     "The lock that keeps two runs apart cannot be made beside the target folder. "
+                     "Please make its parent folder writable.");
+  message += "\n" + (path.empty() ? target : path);
+  return false;
+}
+
+}  // namespace zet

@@ -1,0 +1,18 @@
+#pragma once
+// One run per host at a time. A run takes the lock of its target folder
+// before it changes anything (the rescan request included) and holds it to
+// its end; the system gives it up when the process ends, however it ends.
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace zet {
+
+// Takes the lock of the host folder target into lock. False, with the
+// text to show (naming the lock file), when another run holds it or when
+// no lock file can be made beside the folder: a run that cannot keep others
+// out does not start.
+bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message);
+
+}  // namespace zet

@@ -1,0 +1,113 @@
+// The program's temporary files: their names, and the clearing of those that
+// a killed run left behind.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <set>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace zet::platform {
+
+namespace {
+
+constexpr char kPrefix[] = "~zvt";
+constexpr char kSuffix[] = ".tmp";
+constexpr size_t kHexDigits = 8;
+
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+bool EqualIgnoringCase(const std::string& s, size_t at, const char* text) {
+  for (size_t i = 0; text[i] != '\0'; ++i) {
+    char c = s[at + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != text[i]) return false;
+  }
+  return true;
+}
+
+// The folders swept since the sweep began, by identity: two spellings of a
+// folder are swept once, and never after this run has made a file there.
+struct SweepState {
+  std::mutex mutex;
+  bool active = false;
+  std::set<std::pair<uint64_t, uint64_t>> swept;
+};
+
+SweepState& Sweep() {
+  static SweepState state;
+  return state;
+}
+
+}  // namespace
+
+bool IsOwnTemporaryName(const std::string& name) {
+  const size_t prefix = sizeof kPrefix - 1, suffix = sizeof kSuffix - 1;
+  if (name.size() != prefix + kHexDigits + suffix) return false;
+  if (!EqualIgnoringCase(name, 0, kPrefix) || !EqualIgnoringCase(name, prefix + kHexDigits, kSuffix)) return false;
+  for (size_t i = prefix; i < prefix + kHexDigits; ++i)
+    if (!IsHex(name[i])) return false;
+  return true;
+}
+
+void RemoveOwnTemporaries(const std::string& folder) {
+  std::vector<DirEntry> entries;
+  if (!ListFolder(folder, entries)) return;
+  for (const DirEntry& e : entries)
+    if (!e.isFolder && !e.isLink && IsOwnTemporaryName(e.name)) RemoveFile(folder + "\\" + e.name);
+}
+
+TemporarySweep::TemporarySweep() {
+  std::lock_guard<std::mutex> lock(Sweep().mutex);
+  Sweep().active = true;
+  Sweep().swept.clear();
+}
+
+TemporarySweep::~TemporarySweep() {
+  std::lock_guard<std::mutex> lock(Sweep().mutex);
+  Sweep().active = false;
+  Sweep().swept.clear();
+}
+
+namespace detail {
+
+std::string NewTemporaryName() {
+  // Random per process, then a counter through a mixing step: names of two
+  // processes, or of one process's many files, do not follow each other.
+  static std::atomic<uint64_t> state{[] {
+    std::random_device device;
+    return (static_cast<uint64_t>(device()) << 32) ^ device() ^
+           static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  }()};
+  uint64_t z = state.fetch_add(0x9E3779B97F4A7C15ull) + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  char name[32];
+  std::snprintf(name, sizeof name, "%s%08x%s", kPrefix, static_cast<unsigned>(z), kSuffix);
+  return name;
+}
+
+void SweepBeforeFirstTemporary(const std::string& folder) {
+  SweepState& state = Sweep();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (!state.active) return;
+  FolderIdentity id;
+  if (!GetFolderIdentity(folder.empty() ? "." : folder, id)) return;
+  if (!state.swept.insert({id.volume, id.index}).second) return;
+  RemoveOwnTemporaries(folder.empty() ? "." : folder);
+}
+
+std::string FolderOf(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i)
+    if (IsPathSeparator(path[i - 1])) return path.substr(0, i - 1 == 0 ? 1 : i - 1);
+  return {};
+}
+
+}  // namespace detail
+
+}  // namespace zet::platform
