@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <new>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -39,14 +40,18 @@ struct PakArchive {
   int flags = 0;
   bool whole = false;
   std::string image;            // whole-archive mode: the complete file
-  std::string tableStorage;     // file mode: the entry table
+  std::unique_ptr<char[]> tableStorage;  // file mode: the entry table
   const char* table = nullptr;  // N entries, into tableStorage or image
   int64_t count = 0;
   std::vector<uint8_t> nameLength;  // per entry, at most 128
-  // The lookup index: entry indices grouped by name, ascending within a
-  // group, and for each name its group's range in byName.
+  // The lookup index. Entries of one name form a group: byName holds the
+  // entry indices group after group, ascending within a group, and group g
+  // is byName[groupStart[g], groupStart[g + 1]). slots is a table of open
+  // addressing over the names (a power of two, at most half full): a
+  // name's hash and its group number + 1, 0 for a free slot.
   std::vector<uint32_t> byName;
-  std::unordered_map<std::string_view, std::pair<uint32_t, uint32_t>> groups;
+  std::vector<uint32_t> groupStart;
+  std::vector<std::pair<uint32_t, uint32_t>> slots;
   int64_t cursor = -1;  // index of the entry found last
   PakFileSlot cachedHandle;  // text mode: the entry decoded last
   std::string cachedData;
@@ -86,12 +91,13 @@ void ClearArchive(PakArchive& a) {
   a.flags = 0;
   a.whole = false;
   std::string().swap(a.image);
-  std::string().swap(a.tableStorage);
+  a.tableStorage.reset();
   a.table = nullptr;
   a.count = 0;
   std::vector<uint8_t>().swap(a.nameLength);
   std::vector<uint32_t>().swap(a.byName);
-  decltype(a.groups)().swap(a.groups);
+  std::vector<uint32_t>().swap(a.groupStart);
+  decltype(a.slots)().swap(a.slots);
   a.cursor = -1;
   a.cachedHandle = PakFileSlot();
   std::string().swap(a.cachedData);
@@ -104,43 +110,70 @@ bool ParseHeader(const char* header, size_t available, int64_t& count) {
   return true;
 }
 
+uint32_t NameHash(std::string_view name) { return static_cast<uint32_t>(std::hash<std::string_view>()(name)); }
+
+// The slot of the name in the index: the one that holds its group, else the
+// free one where it would go. first(g) is the first entry index of group g.
+template <typename FirstOfGroup>
+size_t IndexSlotOf(const PakArchive& a, std::string_view name, uint32_t hash, FirstOfGroup first) {
+  const size_t mask = a.slots.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const auto& [slotHash, group] = a.slots[at];
+    if (group == 0 || (slotHash == hash && EntryName(a, first(group - 1)) == name)) return at;
+  }
+}
+
 // Makes the table (already in place) searchable: name lengths and the
-// lookup index.
+// lookup index. Its memory is a few words an entry, and nothing is
+// allocated an entry at a time.
 void IndexTable(PakArchive& a) {
-  a.nameLength.resize(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) {
+  const size_t count = static_cast<size_t>(a.count);
+  a.nameLength.resize(count);
+  for (size_t i = 0; i < count; ++i) {
     const char* name = a.table + i * kPakEntrySize + kPakNameOffset;
     const void* zero = std::memchr(name, 0, kPakNameSize);
     a.nameLength[i] = static_cast<uint8_t>(zero ? static_cast<const char*>(zero) - name : kPakNameSize);
   }
-  // Count each name's entries, give each group its place, then fill the
-  // places in table order.
-  a.groups.reserve(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) {
-    auto& range = a.groups.try_emplace(EntryName(a, i), std::make_pair(0u, 0u)).first->second;
-    ++range.second;
+  size_t slotCount = 16;
+  while (slotCount < 2 * count) slotCount *= 2;
+  a.slots.assign(slotCount, {0u, 0u});
+  // Each entry's group, each group's first entry and size, in table order.
+  std::vector<uint32_t> groupOf(count), firstEntry, sizes;
+  auto first = [&firstEntry](uint32_t group) { return firstEntry[group]; };
+  for (size_t i = 0; i < count; ++i) {
+    const std::string_view name = EntryName(a, static_cast<int64_t>(i));
+    const uint32_t hash = NameHash(name);
+    auto& [slotHash, group] = a.slots[IndexSlotOf(a, name, hash, first)];
+    if (group == 0) {
+      slotHash = hash;
+      group = static_cast<uint32_t>(firstEntry.size()) + 1;
+      firstEntry.push_back(static_cast<uint32_t>(i));
+      sizes.push_back(0);
+    }
+    groupOf[i] = group - 1;
+    ++sizes[group - 1];
   }
-  uint32_t next = 0;
-  for (auto& [name, range] : a.groups) {
-    uint32_t size = range.second;
-    range = {next, next};
-    next += size;
-  }
-  a.byName.resize(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) a.byName[a.groups[EntryName(a, i)].second++] = static_cast<uint32_t>(i);
+  a.groupStart.resize(sizes.size() + 1);
+  a.groupStart[0] = 0;
+  for (size_t g = 0; g < sizes.size(); ++g) a.groupStart[g + 1] = a.groupStart[g] + sizes[g];
+  std::vector<uint32_t> next(a.groupStart.begin(), a.groupStart.end() - 1);
+  a.byName.resize(count);
+  for (size_t i = 0; i < count; ++i) a.byName[next[groupOf[i]]++] = static_cast<uint32_t>(i);
 }
 
 // The index of the entry named exactly so: the first at or after the
 // cursor, else the first of all, as a scan from the cursor to the end and
 // then from the start would find it. -1 when none.
 int64_t FindEntry(const PakArchive& a, std::string_view name) {
-  auto found = a.groups.find(name);
-  if (found == a.groups.end()) return -1;
-  auto first = a.byName.begin() + found->second.first;
-  auto last = a.byName.begin() + found->second.second;
+  if (a.slots.empty()) return -1;
+  auto first = [&a](uint32_t group) { return a.byName[a.groupStart[group]]; };
+  const uint32_t group = a.slots[IndexSlotOf(a, name, NameHash(name), first)].second;
+  if (group == 0) return -1;
+  auto begin = a.byName.begin() + a.groupStart[group - 1];
+  auto end = a.byName.begin() + a.groupStart[group];
   int64_t from = a.cursor < 0 || a.cursor >= a.count ? 0 : a.cursor;
-  auto at = std::lower_bound(first, last, static_cast<uint32_t>(from));
-  return at != last ? *at : *first;
+  auto at = std::lower_bound(begin, end, static_cast<uint32_t>(from));
+  return at != end ? *at : *begin;
 }
 
 // Upper-cases and folds doubled separators, in one pass from the start: a
@@ -325,22 +358,18 @@ int LoadPakFat(int archive, const std::string& path, int flags) {
     int64_t tableBytes = count * static_cast<int64_t>(kPakEntrySize);
     int64_t length = a.stream.Length();
     bool ok = length >= 0 && tableBytes <= length - static_cast<int64_t>(kPakHeaderSize);
-    if (ok) {
-      try {
-        a.tableStorage.resize(static_cast<size_t>(tableBytes));
-      } catch (const std::bad_alloc&) {
-        ok = false;
-      }
-    }
-    ok = ok && a.stream.Read(a.tableStorage.data(), a.tableStorage.size()) == a.tableStorage.size();
+    // Left uninitialised: the read fills it whole, or it is given up.
+    if (ok) a.tableStorage.reset(new (std::nothrow) char[static_cast<size_t>(tableBytes)]);
+    ok = ok && a.tableStorage != nullptr &&
+         a.stream.Read(a.tableStorage.get(), static_cast<size_t>(tableBytes)) == static_cast<size_t>(tableBytes);
     if (!ok) {
-      std::string().swap(a.tableStorage);
+      a.tableStorage.reset();
       a.stream.Close();
       if (!FailureHook(kReadFailed, path, "OpenPak")) return kReadFailed;
       continue;
     }
     std::memcpy(a.header, header, kPakHeaderSize);
-    a.table = a.tableStorage.data();
+    a.table = a.tableStorage.get();
     a.count = count;
     a.fileLength = length;
     a.path = path;
@@ -385,9 +414,16 @@ int OpenPakFile(int archive, const std::string& name, const char* mode) {
 
 bool PakContains(int archive, const std::string& name) {
   if (!ValidArchive(archive)) return false;
-  int slot = OpenPakFile(archive, name, "*");
-  if (slot < 0) return false;
-  ClosePakFile(slot);
+  // Answers as a quiet open of the entry, closed at once, would: without a
+  // free entry slot that open fails.
+  if (FreeEntrySlot() < 0) {
+    FailureHook(kBadSlot, name, "OpenPakFile");
+    return false;
+  }
+  PakArchive& a = g_PakArchives[archive];
+  const int64_t index = FindEntry(a, LookupName(name));
+  if (index < 0) return false;
+  a.cursor = index;  // as opening the entry would
   return true;
 }
 
