@@ -5,7 +5,8 @@
 //   - with cp (the reference),
 //   - with the run,
 //   - with the run of the same package with a large archive beside it (no
-//     name of the package listed, so only the lookups differ),
+//     name of the package listed, so only the lookups differ; the archive
+//     is moved aside for the other runs, so that all read the same tree),
 //   - with the run with its journal on, when the program has one,
 // each into a fresh folder, in an order that turns by one every round so
 // that every kind meets every position alike. The figures are the medians
@@ -148,13 +149,11 @@ struct Kind {
 
 void MeasurePlace(const Place& place, int rounds, int files, int entries) {
   const fs::path scratch = ScratchFolder(place.folder, "zet-update-bench");
-  const fs::path package = scratch / "plain" / "RESOURCEN";
-  const fs::path packed = scratch / "packed" / "RESOURCEN";
+  const fs::path package = scratch / "package" / "RESOURCEN";
+  const fs::path beside = scratch / "package" / "resourcen.pak", aside = scratch / "aside.pak";
   MakePackage(package, files);
-  fs::create_directories(packed.parent_path());
+  MakeArchive(aside, entries);
   const std::string cpPath = "/bin/cp";
-  if (RunChild({cpPath, "-r", "--preserve=timestamps", package.string(), packed.string()}).status != 0) std::exit(1);
-  MakeArchive(packed.parent_path() / "resourcen.pak", entries);
 
   const std::string cli = ZET_CLI_PATH;
   auto runOf = [&cli](const fs::path& source, const std::vector<std::string>& extra) {
@@ -174,7 +173,12 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
          return RunChild({cpPath, "-r", "--preserve=timestamps", package.string(), t.string()}).status == 0;
        }},
       {"run", runOf(package, {})},
-      {"archive", runOf(packed, {})},
+      {"archive", [&, run = runOf(package, {})](const fs::path& t) {
+         fs::rename(aside, beside);
+         const bool ok = run(t);
+         fs::rename(beside, aside);
+         return ok;
+       }},
   };
   if (journal) kinds.emplace_back("journal", runOf(package, Words(journalSwitch)));
 

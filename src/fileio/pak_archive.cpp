@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <new>
 #include <string_view>
 #include <utility>
@@ -19,6 +18,8 @@ namespace {
 enum EntryState { kEntryFree = 0, kEntryLocated = 1, kEntryLoaded = 2 };
 
 constexpr uint32_t kPakChunkSize = 65536;
+// Entries of the table read at a time.
+constexpr size_t kPakTablePiece = 512;
 
 struct PakFileSlot {
   PakEntry entry;
@@ -40,10 +41,19 @@ struct PakArchive {
   int flags = 0;
   bool whole = false;
   std::string image;            // whole-archive mode: the complete file
-  std::unique_ptr<char[]> tableStorage;  // file mode: the entry table
-  const char* table = nullptr;  // N entries, into tableStorage or image
+  // The entry table as it is used: per entry its data offset and size and
+  // where its name lies in names. A stored entry takes 136 bytes, most of
+  // them zeros; kept so, the table of a large archive would be several
+  // times the memory (and the time to fill it).
+  struct Entry {
+    uint32_t offset;
+    uint32_t size;
+    uint32_t nameStart;
+    uint8_t nameLength;  // at most 128
+  };
+  std::vector<Entry> entries;
+  std::string names;
   int64_t count = 0;
-  std::vector<uint8_t> nameLength;  // per entry, at most 128
   // The lookup index. Entries of one name form a group: byName holds the
   // entry indices group after group, ascending within a group, and group g
   // is byName[groupStart[g], groupStart[g + 1]). slots is a table of open
@@ -67,14 +77,14 @@ uint32_t ReadLe32(const char* p) {
 }
 
 std::string_view EntryName(const PakArchive& a, int64_t i) {
-  return std::string_view(a.table + i * kPakEntrySize + kPakNameOffset, a.nameLength[i]);
+  const PakArchive::Entry& e = a.entries[static_cast<size_t>(i)];
+  return std::string_view(a.names.data() + e.nameStart, e.nameLength);
 }
 
 PakEntry EntryAt(const PakArchive& a, int64_t i) {
-  const char* e = a.table + i * kPakEntrySize;
   PakEntry entry;
-  entry.offset = ReadLe32(e + kPakEntryOffsetField);
-  entry.size = ReadLe32(e + kPakEntrySizeField);
+  entry.offset = a.entries[static_cast<size_t>(i)].offset;
+  entry.size = a.entries[static_cast<size_t>(i)].size;
   entry.name = std::string(EntryName(a, i));
   return entry;
 }
@@ -91,10 +101,9 @@ void ClearArchive(PakArchive& a) {
   a.flags = 0;
   a.whole = false;
   std::string().swap(a.image);
-  a.tableStorage.reset();
-  a.table = nullptr;
+  std::vector<PakArchive::Entry>().swap(a.entries);
+  std::string().swap(a.names);
   a.count = 0;
-  std::vector<uint8_t>().swap(a.nameLength);
   std::vector<uint32_t>().swap(a.byName);
   std::vector<uint32_t>().swap(a.groupStart);
   decltype(a.slots)().swap(a.slots);
@@ -123,17 +132,42 @@ size_t IndexSlotOf(const PakArchive& a, std::string_view name, uint32_t hash, Fi
   }
 }
 
-// Makes the table (already in place) searchable: name lengths and the
-// lookup index. Its memory is a few words an entry, and nothing is
-// allocated an entry at a time.
+// Takes n stored entries of the table into the archive's entries; false
+// when their names pass what the entries can point into (4 GB).
+bool AddEntries(PakArchive& a, const char* table, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (a.names.size() > UINT32_MAX - kPakNameSize) return false;
+    const char* e = table + i * kPakEntrySize;
+    const char* name = e + kPakNameOffset;
+    const void* zero = std::memchr(name, 0, kPakNameSize);
+    const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - name) : kPakNameSize;
+    a.entries.push_back({ReadLe32(e + kPakEntryOffsetField), ReadLe32(e + kPakEntrySizeField),
+                         static_cast<uint32_t>(a.names.size()), static_cast<uint8_t>(length)});
+    a.names.append(name, length);
+  }
+  return true;
+}
+
+// The whole table of count entries into the archive's entries; false, with
+// none kept, when their memory cannot be had.
+bool TakeEntries(PakArchive& a, const char* table, size_t count) {
+  bool ok = false;
+  try {
+    a.entries.reserve(count);
+    ok = AddEntries(a, table, count);
+  } catch (const std::bad_alloc&) {
+  }
+  if (!ok) {
+    std::vector<PakArchive::Entry>().swap(a.entries);
+    std::string().swap(a.names);
+  }
+  return ok;
+}
+
+// Makes the entries searchable: the lookup index. Its memory is a few
+// words an entry, and nothing is allocated an entry at a time.
 void IndexTable(PakArchive& a) {
   const size_t count = static_cast<size_t>(a.count);
-  a.nameLength.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    const char* name = a.table + i * kPakEntrySize + kPakNameOffset;
-    const void* zero = std::memchr(name, 0, kPakNameSize);
-    a.nameLength[i] = static_cast<uint8_t>(zero ? static_cast<const char*>(zero) - name : kPakNameSize);
-  }
   size_t slotCount = 16;
   while (slotCount < 2 * count) slotCount *= 2;
   a.slots.assign(slotCount, {0u, 0u});
@@ -256,7 +290,7 @@ int OpenText(int archive, int slot, const std::string& name) {
     return slot;
   }
   int64_t index = FindEntry(a, LookupName(upper));
-  if (index < 0 || ReadLe32(a.table + index * kPakEntrySize + kPakEntrySizeField) < 1) {
+  if (index < 0 || a.entries[static_cast<size_t>(index)].size < 1) {
     ClearEntrySlot(s);
     FailureHook(kOpenFailed, name, "OpenPakFile");
     return kOpenFailed;
@@ -295,10 +329,11 @@ int LoadWholeArchive(int archive, const std::string& path) {
     } else if (!ParseHeader(a.image.data(), a.image.size(), count) ||
                count > (length - static_cast<int64_t>(kPakHeaderSize)) / static_cast<int64_t>(kPakEntrySize)) {
       code = kReadFailed;
+    } else if (!TakeEntries(a, a.image.data() + kPakHeaderSize, static_cast<size_t>(count))) {
+      code = kReadFailed;
     }
     if (code == 0) {
       std::memcpy(a.header, a.image.data(), kPakHeaderSize);
-      a.table = a.image.data() + kPakHeaderSize;
       a.count = count;
       a.fileLength = length;
       a.path = path;
@@ -358,18 +393,26 @@ int LoadPakFat(int archive, const std::string& path, int flags) {
     int64_t tableBytes = count * static_cast<int64_t>(kPakEntrySize);
     int64_t length = a.stream.Length();
     bool ok = length >= 0 && tableBytes <= length - static_cast<int64_t>(kPakHeaderSize);
-    // Left uninitialised: the read fills it whole, or it is given up.
-    if (ok) a.tableStorage.reset(new (std::nothrow) char[static_cast<size_t>(tableBytes)]);
-    ok = ok && a.tableStorage != nullptr &&
-         a.stream.Read(a.tableStorage.get(), static_cast<size_t>(tableBytes)) == static_cast<size_t>(tableBytes);
+    // Read in pieces, each taken into the entries at once.
+    try {
+      if (ok) a.entries.reserve(static_cast<size_t>(count));
+      std::vector<char> piece(kPakTablePiece * kPakEntrySize);
+      for (size_t done = 0; ok && done < static_cast<size_t>(count); done += kPakTablePiece) {
+        const size_t n = std::min(kPakTablePiece, static_cast<size_t>(count) - done);
+        ok = a.stream.Read(piece.data(), n * kPakEntrySize) == n * kPakEntrySize;
+        ok = ok && AddEntries(a, piece.data(), n);
+      }
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
     if (!ok) {
-      a.tableStorage.reset();
+      std::vector<PakArchive::Entry>().swap(a.entries);
+      std::string().swap(a.names);
       a.stream.Close();
       if (!FailureHook(kReadFailed, path, "OpenPak")) return kReadFailed;
       continue;
     }
     std::memcpy(a.header, header, kPakHeaderSize);
-    a.table = a.tableStorage.get();
     a.count = count;
     a.fileLength = length;
     a.path = path;
