@@ -85,11 +85,13 @@ inline std::filesystem::path ScratchFolder(const std::filesystem::path& base, co
 inline std::filesystem::path ScratchFolder(const std::string& name) { return ScratchFolder(ScratchBase(), name); }
 
 // What a child process did: its exit status (-1 when it could not start or
-// did not exit), peak resident size, wall-clock seconds.
+// did not exit), peak resident size, wall-clock seconds and processor
+// seconds (user and system).
 struct ChildRun {
   int status = -1;
   long peakBytes = 0;
   double seconds = 0;
+  double cpuSeconds = 0;
 };
 
 // Runs args[0] (a path) with the arguments, its standard output into the
@@ -112,6 +114,8 @@ inline ChildRun RunChild(const std::vector<std::string>& args, const std::string
   posix_spawn_file_actions_destroy(&actions);
   if (pid > 0 && WIFEXITED(status)) run.status = WEXITSTATUS(status);
   run.peakBytes = usage.ru_maxrss * 1024L;
+  auto secondsOf = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  run.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
   return run;
 }
 
