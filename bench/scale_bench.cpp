@@ -9,11 +9,6 @@
 //   scale_bench [files...]     (default 25000 50000 100000)
 //   ZET_BENCH_DIR              where the trees are made (default: the temporary folder)
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,8 +19,6 @@
 #include <vector>
 
 #include "bench_report.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace zet::bench;
@@ -98,28 +91,6 @@ void MakeTrees(const fs::path& package, const fs::path& host, int files) {
   fs::create_directories(host);
 }
 
-// Runs the console program with its standard output in a file; its exit
-// status, peak resident size (bytes) and seconds.
-int RunProgram(const std::vector<std::string>& args, const fs::path& output, long& peakBytes, double& seconds) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  int status = 0;
-  struct rusage usage {};
-  seconds = Seconds([&] {
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    if (pid > 0) ::wait4(pid, &status, 0, &usage);
-  });
-  posix_spawn_file_actions_destroy(&actions);
-  if (pid <= 0) return -1;
-  peakBytes = usage.ru_maxrss * 1024L;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,11 +106,11 @@ int main(int argc, char** argv) {
     const fs::path package = scratch / "package" / "RESOURCEN";
     const fs::path host = scratch / "host" / "RESOURCEN";
     MakeTrees(package, host, files);
-    long peak = 0;
-    double seconds = 0;
     const fs::path summary = scratch / "summary.txt";
-    const int status = RunProgram({cli.string(), "--quiet", "--no-scan", package.string(), host.string()}, summary,
-                                  peak, seconds);
+    const ChildRun run = RunChild({cli.string(), "--quiet", "--no-scan", package.string(), host.string()}, summary);
+    const int status = run.status;
+    const long peak = run.peakBytes;
+    const double seconds = run.seconds;
     std::ifstream in(summary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     fs::remove_all(scratch);

@@ -1,24 +1,45 @@
 // The update run of a fresh package against a plain copy of the same tree
-// (cp -r --preserve=timestamps), and the run with a large archive beside the
-// package against the run without one. Each round makes every copy into a
-// fresh folder, the two of a pair in turn first, so that both meet the file
-// system in the same state; the figures are the medians of the rounds'
-// ratios.
+// (cp -r --preserve=timestamps), on each file system it is given. The run is
+// the console program as a user starts it, a child process like cp; per
+// round it copies the package
+//   - with cp (the reference),
+//   - with the run,
+//   - with the run of the same package with a large archive beside it (no
+//     name of the package listed, so only the lookups differ; the archive
+//     is moved aside for the other runs, so that all read the same tree),
+//   - with the run with its journal on, when the program has one,
+// each into a fresh folder, in an order that turns by one every round so
+// that every kind meets every position alike. The figures are the medians
+// of the rounds' ratios (each against its reference of the same round),
+// printed with their interquartile range.
 //
-//   update_run_bench [rounds]      (default 5)
+// The processor seconds of each child are kept as well: on a busy machine
+// their ratios hold better than those of the wall clock, which the goals
+// are about.
+//
+// Besides, the run in this process with a view that notes when the counting
+// pass begins and when the working pass begins: the counting pass's share
+// of the run.
+//
+//   update_run_bench [rounds] [LABEL=FOLDER]...   (default 15 rounds, the scratch folder)
 //   ZET_BENCH_FILES    files in the package (default 20000)
 //   ZET_BENCH_ENTRIES  entries in the archive (default 50000)
-//   ZET_BENCH_DIR      where the trees are made (default: the temporary folder)
+//   ZET_BENCH_DIR      where the trees are made without a FOLDER (default: the temporary folder)
+//   ZET_BENCH_JOURNAL  the console program's arguments that switch its journal on (unset: no journal row)
 
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_report.h"
@@ -31,10 +52,17 @@ using namespace zet::bench;
 
 namespace {
 
-class QuietView : public zet::UpdateView {
+// The run in this process: notes the time the counting pass starts and the
+// time the working pass starts.
+class TimingView : public zet::UpdateView {
  public:
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point countingStart, workStart;
   bool IsOverwriteChecked() override { return false; }
-  void StartTimer(int, unsigned) override {}
+  void StartTimer(int id, unsigned) override {
+    if (id == zet::kCountingTimerId) countingStart = Clock::now();
+    if (id == zet::kWorkingTimerId) workStart = Clock::now();
+  }
   void StopTimer(int) override {}
   void SetTitle(const std::string&) override {}
   void SetRangeAndStep(int, int, int) override {}
@@ -44,7 +72,20 @@ class QuietView : public zet::UpdateView {
   void EnableControl(int) override {}
 };
 
-bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+// The counting pass's seconds over the run's, for a run into target.
+double CountingShare(const fs::path& package, const fs::path& target) {
+  TimingView view;
+  fs::create_directories(target);
+  zet::ResetUpdateRunState();
+  zet::g_SourceRoot = package.string();
+  zet::g_TargetRoot = target.string();
+  const double whole = Seconds([&] { zet::UpdateThread(&view); });
+  if (!zet::g_RunReport.failures().empty() || zet::g_RunReport.copied() == 0) {
+    std::fprintf(stderr, "update_run_bench: the run in this process failed\n");
+    std::exit(1);
+  }
+  return std::chrono::duration<double>(view.workStart - view.countingStart).count() / whole;
+}
 
 // A package of small files in nested folders, as resource packages are: ten
 // files a folder, four kinds of ten folders a group.
@@ -75,96 +116,171 @@ void MakeArchive(const fs::path& path, int entries) {
   }
 }
 
-// Copies package into target (made fresh) with the update run; false on a
-// failure.
-bool RunUpdate(const fs::path& package, const fs::path& target) {
-  static QuietView view;
-  fs::create_directories(target);
-  zet::ResetUpdateRunState();
-  zet::g_SourceRoot = package.string();
-  zet::g_TargetRoot = target.string();
-  zet::UpdateThread(&view);
-  return zet::g_RunReport.failures().empty() && zet::g_RunReport.copied() > 0;
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
 }
 
-using Copier = std::function<bool(const fs::path& target)>;
+// The file system's kind, by the number the system gives it.
+std::string FileSystemKind(const fs::path& folder) {
+  struct statfs s {};
+  if (::statfs(folder.c_str(), &s) != 0) return "unknown";
+  switch (static_cast<unsigned long>(s.f_type)) {
+    case 0x01021994: return "tmpfs";
+    case 0xEF53: return "ext4";
+    case 0x58465342: return "xfs";
+    case 0x9123683E: return "btrfs";
+    case 0x794C7630: return "overlayfs";
+    default: return "unknown";
+  }
+}
 
-// One round of a pair: each copy into its own fresh folder, the given one
-// first. The seconds of each. The copies stay until the end: a file system
-// that has just deleted many files makes new ones slowly for a while, and
-// that would fall on the next round unevenly.
-void Pair(const fs::path& scratch, const Copier& a, const Copier& b, bool aFirst, double& aSeconds,
-          double& bSeconds) {
-  static int pairs = 0;
-  const fs::path copies = scratch / "copies" / std::to_string(++pairs);
-  const fs::path ta = copies / "a" / "RESOURCEN", tb = copies / "b" / "RESOURCEN";
-  fs::create_directories(ta.parent_path());
-  fs::create_directories(tb.parent_path());
-  ::sync();
-  bool ok = true;
-  auto runA = [&] { aSeconds = Seconds([&] { ok = a(ta) && ok; }); };
-  auto runB = [&] { bSeconds = Seconds([&] { ok = b(tb) && ok; }); };
-  if (aFirst) {
-    runA();
-    runB();
+struct Place {
+  std::string label;
+  fs::path folder;
+};
+
+// A copier makes the package's copy in target (a fresh RESOURCEN folder
+// path) as a child process.
+struct Kind {
+  Kind(std::string n, std::function<ChildRun(const fs::path&)> c) : name(std::move(n)), copy(std::move(c)) {}
+  std::string name;
+  std::function<ChildRun(const fs::path& target)> copy;
+  std::vector<double> seconds, cpuSeconds;
+};
+
+void MeasurePlace(const Place& place, int rounds, int files, int entries) {
+  const fs::path scratch = ScratchFolder(place.folder, "zet-update-bench");
+  const fs::path package = scratch / "package" / "RESOURCEN";
+  const fs::path beside = scratch / "package" / "resourcen.pak", aside = scratch / "aside.pak";
+  MakePackage(package, files);
+  MakeArchive(aside, entries);
+  const std::string cpPath = "/bin/cp";
+
+  const std::string cli = ZET_CLI_PATH;
+  auto runOf = [&cli](const fs::path& source, const std::vector<std::string>& extra) {
+    return [&cli, source, extra](const fs::path& target) {
+      fs::create_directories(target);
+      std::vector<std::string> args{cli, "--quiet", "--no-scan"};
+      args.insert(args.end(), extra.begin(), extra.end());
+      args.push_back(source.string());
+      args.push_back(target.string());
+      return RunChild(args);
+    };
+  };
+  const char* journalSwitch = std::getenv("ZET_BENCH_JOURNAL");
+  const bool journal = journalSwitch != nullptr && *journalSwitch != '\0';
+  std::vector<Kind> kinds{
+      {"cp", [&](const fs::path& t) {
+         return RunChild({cpPath, "-r", "--preserve=timestamps", package.string(), t.string()});
+       }},
+      {"run", runOf(package, {})},
+      {"archive", [&, run = runOf(package, {})](const fs::path& t) {
+         fs::rename(aside, beside);
+         const ChildRun r = run(t);
+         fs::rename(beside, aside);
+         return r;
+       }},
+  };
+  if (journal) kinds.emplace_back("journal", runOf(package, Words(journalSwitch)));
+
+  std::vector<double> countingShares;
+  // Round 0 is not counted: it brings the source trees into the page cache.
+  for (int round = 0; round <= rounds; ++round) {
+    const fs::path copies = scratch / "copies";
+    std::string line = "round " + std::to_string(round) + ":";
+    for (size_t k = 0; k < kinds.size(); ++k) {
+      Kind& kind = kinds[(k + static_cast<size_t>(round)) % kinds.size()];
+      const fs::path target = copies / kind.name / "RESOURCEN";
+      fs::create_directories(target.parent_path());
+      ::sync();  // the write-back of the copy before falls on nobody
+      const ChildRun child = kind.copy(target);
+      const double s = child.seconds;
+      if (child.status != 0) {
+        std::fprintf(stderr, "update_run_bench: the copy by %s failed in %s\n", kind.name.c_str(),
+                     target.c_str());
+        std::exit(1);
+      }
+      if (round > 0) {
+        kind.seconds.push_back(s);
+        kind.cpuSeconds.push_back(child.cpuSeconds);
+      }
+      line += " " + kind.name + " " + std::to_string(static_cast<long>(s * 1000)) + " ms";
+    }
+    ::sync();
+    const double share = CountingShare(package, copies / "counted" / "RESOURCEN");
+    if (round > 0) countingShares.push_back(share);
+    std::fprintf(stderr, "%s [%s]; counting %.1f %%\n", line.c_str(), place.label.c_str(), share * 100);
+    fs::remove_all(copies);
+  }
+  fs::remove_all(scratch);
+
+  auto ratios = [](const Kind& a, const Kind& b, bool cpu = false) {
+    const auto &x = cpu ? a.cpuSeconds : a.seconds, &y = cpu ? b.cpuSeconds : b.seconds;
+    std::vector<double> r;
+    for (size_t i = 0; i < x.size(); ++i) r.push_back(x[i] / y[i]);
+    return r;
+  };
+  auto spreadText = [](const std::vector<double>& values) {
+    const Spread s = SpreadOf(values);
+    char text[48];
+    std::snprintf(text, sizeof text, "%.2f (%.2f-%.2f)", s.median, s.low, s.high);
+    return std::string(text);
+  };
+  auto ms = [](const std::vector<double>& s) {
+    return std::to_string(static_cast<long>(Median(s) * 1000 + 0.5)) + " ms";
+  };
+  const std::string fsKind = FileSystemKind(place.folder);
+  const std::string where = " on " + fsKind + " (" + place.label + ")";
+  const std::string size = std::to_string(files) + " files";
+  const Kind &cp = kinds[0], &run = kinds[1], &archive = kinds[2];
+  PrintNote("(a)", "cp -r --preserve=timestamps of " + size + where + " (median)", ms(cp.seconds));
+  PrintNote("(a)", "update run of the same package" + where + " (median)", ms(run.seconds));
+  PrintFigure("(a)", "update run / cp -r" + where, SpreadOf(ratios(run, cp)), Goal::AtMost,
+              fsKind == "tmpfs" ? 0.70 : 1.00);
+  PrintNote("(a)", "the same in processor time", spreadText(ratios(run, cp, true)));
+  PrintFigure("(b)", "run with a " + std::to_string(entries) + "-entry archive / without" + where,
+              SpreadOf(ratios(archive, run)), Goal::AtMost, 1.05);
+  PrintNote("(b)", "the same in processor time", spreadText(ratios(archive, run, true)));
+  if (journal) {
+    PrintFigure("(c)", "run with the journal / without" + where, SpreadOf(ratios(kinds[3], run)), Goal::AtMost,
+                1.10);
+    PrintNote("(c)", "run with the journal / cp -r" + where, spreadText(ratios(kinds[3], cp)));
   } else {
-    runB();
-    runA();
+    PrintNote("(c)", "run with the journal / without" + where, "not available");
   }
-  if (!ok) {
-    std::fprintf(stderr, "update_run_bench: a copy failed\n");
-    std::exit(1);
-  }
+  PrintFigure("(d)", "counting pass / whole run" + where, SpreadOf(countingShares), Goal::AtMost, 0.10);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rounds = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : 5;
+  int rounds = 15;
+  std::vector<Place> places;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const size_t eq = arg.find('=');
+    if (eq != std::string::npos) {
+      places.push_back({arg.substr(0, eq), arg.substr(eq + 1)});
+    } else if (std::atoi(argv[i]) > 0) {
+      rounds = std::atoi(argv[i]);
+    } else {
+      std::fprintf(stderr, "usage: update_run_bench [rounds] [LABEL=FOLDER]...\n");
+      return 2;
+    }
+  }
+  if (places.empty()) {
+    const fs::path folder = ScratchBase();
+    places.push_back({folder.string(), folder});
+  }
+  // No host registration for the console program to find: the target is
+  // always given, and a prefix on this machine would only add its reading.
+  const fs::path noPrefix = fs::temp_directory_path() / "zet-update-bench-no-prefix";
+  ::setenv("WINEPREFIX", noPrefix.c_str(), 1);
   const int files = EnvNumber("ZET_BENCH_FILES", 20000);
   const int entries = EnvNumber("ZET_BENCH_ENTRIES", 50000);
-  const fs::path scratch = ScratchFolder("zet-update-bench");
-  const fs::path package = scratch / "plain" / "RESOURCEN";
-  const fs::path packed = scratch / "packed" / "RESOURCEN";
-  MakePackage(package, files);
-  fs::create_directories(packed.parent_path());
-  if (!Shell("cp -r --preserve=timestamps '" + package.string() + "' '" + packed.string() + "'")) return 1;
-  MakeArchive(packed.parent_path() / "resourcen.pak", entries);
-
-  const Copier cp = [&](const fs::path& target) {
-    return Shell("cp -r --preserve=timestamps '" + package.string() + "' '" + target.string() + "'");
-  };
-  const Copier run = [&](const fs::path& target) { return RunUpdate(package, target); };
-  const Copier runPacked = [&](const fs::path& target) { return RunUpdate(packed, target); };
-
-  // A first round of each that is not counted: it brings the source trees
-  // into the page cache.
-  double a = 0, b = 0;
-  Pair(scratch, cp, run, true, a, b);
-  Pair(scratch, run, runPacked, true, a, b);
-
-  std::vector<double> cpTimes, runTimes, plainTimes, packedTimes, runRatios, packedRatios;
-  for (int round = 0; round < rounds; ++round) {
-    Pair(scratch, cp, run, round % 2 == 0, a, b);
-    cpTimes.push_back(a);
-    runTimes.push_back(b);
-    runRatios.push_back(b / a);
-    Pair(scratch, run, runPacked, round % 2 == 1, a, b);
-    plainTimes.push_back(a);
-    packedTimes.push_back(b);
-    packedRatios.push_back(b / a);
-    std::fprintf(stderr, "round %d: cp %.0f ms, run %.0f ms; without archive %.0f ms, with %.0f ms\n", round + 1,
-                 cpTimes.back() * 1000, runTimes.back() * 1000, a * 1000, b * 1000);
-  }
-  fs::remove_all(scratch);
-
-  auto ms = [](double s) { return std::to_string(static_cast<long>(s * 1000 + 0.5)) + " ms"; };
-  const std::string size = std::to_string(files) + " files";
-  PrintNote("(a)", "cp -r --preserve=timestamps of " + size + " (reference, median)", ms(Median(cpTimes)));
-  PrintNote("(a)", "update run of the same package (median)", ms(Median(runTimes)));
-  PrintFigure("(a)", "update run / cp -r, fresh " + size + " package", Median(runRatios), Goal::AtMost, 1.2);
-  PrintNote("(b)", "update run with a " + std::to_string(entries) + "-entry archive beside the package (median)",
-            ms(Median(packedTimes)));
-  PrintFigure("(b)", "with archive / without archive", Median(packedRatios), Goal::AtMost, 1.05);
+  for (const Place& place : places) MeasurePlace(place, rounds, files, entries);
   return 0;
 }

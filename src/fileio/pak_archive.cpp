@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -19,6 +19,8 @@ namespace {
 enum EntryState { kEntryFree = 0, kEntryLocated = 1, kEntryLoaded = 2 };
 
 constexpr uint32_t kPakChunkSize = 65536;
+// Entries of the table read at a time.
+constexpr size_t kPakTablePiece = 512;
 
 struct PakFileSlot {
   PakEntry entry;
@@ -40,14 +42,27 @@ struct PakArchive {
   int flags = 0;
   bool whole = false;
   std::string image;            // whole-archive mode: the complete file
-  std::string tableStorage;     // file mode: the entry table
-  const char* table = nullptr;  // N entries, into tableStorage or image
+  // The entry table as it is used: per entry its data offset and size and
+  // where its name lies in names. A stored entry takes 136 bytes, most of
+  // them zeros; kept so, the table of a large archive would be several
+  // times the memory (and the time to fill it).
+  struct Entry {
+    uint32_t offset;
+    uint32_t size;
+    uint32_t nameStart;
+    uint8_t nameLength;  // at most 128
+  };
+  std::vector<Entry> entries;
+  std::string names;
   int64_t count = 0;
-  std::vector<uint8_t> nameLength;  // per entry, at most 128
-  // The lookup index: entry indices grouped by name, ascending within a
-  // group, and for each name its group's range in byName.
+  // The lookup index. Entries of one name form a group: byName holds the
+  // entry indices group after group, ascending within a group, and group g
+  // is byName[groupStart[g], groupStart[g + 1]). slots is a table of open
+  // addressing over the names (a power of two, at most half full): a
+  // name's hash and its group number + 1, 0 for a free slot.
   std::vector<uint32_t> byName;
-  std::unordered_map<std::string_view, std::pair<uint32_t, uint32_t>> groups;
+  std::vector<uint32_t> groupStart;
+  std::vector<std::pair<uint32_t, uint32_t>> slots;
   int64_t cursor = -1;  // index of the entry found last
   PakFileSlot cachedHandle;  // text mode: the entry decoded last
   std::string cachedData;
@@ -63,14 +78,14 @@ uint32_t ReadLe32(const char* p) {
 }
 
 std::string_view EntryName(const PakArchive& a, int64_t i) {
-  return std::string_view(a.table + i * kPakEntrySize + kPakNameOffset, a.nameLength[i]);
+  const PakArchive::Entry& e = a.entries[static_cast<size_t>(i)];
+  return std::string_view(a.names.data() + e.nameStart, e.nameLength);
 }
 
 PakEntry EntryAt(const PakArchive& a, int64_t i) {
-  const char* e = a.table + i * kPakEntrySize;
   PakEntry entry;
-  entry.offset = ReadLe32(e + kPakEntryOffsetField);
-  entry.size = ReadLe32(e + kPakEntrySizeField);
+  entry.offset = a.entries[static_cast<size_t>(i)].offset;
+  entry.size = a.entries[static_cast<size_t>(i)].size;
   entry.name = std::string(EntryName(a, i));
   return entry;
 }
@@ -87,12 +102,12 @@ void ClearArchive(PakArchive& a) {
   a.flags = 0;
   a.whole = false;
   std::string().swap(a.image);
-  std::string().swap(a.tableStorage);
-  a.table = nullptr;
+  std::vector<PakArchive::Entry>().swap(a.entries);
+  std::string().swap(a.names);
   a.count = 0;
-  std::vector<uint8_t>().swap(a.nameLength);
   std::vector<uint32_t>().swap(a.byName);
-  decltype(a.groups)().swap(a.groups);
+  std::vector<uint32_t>().swap(a.groupStart);
+  decltype(a.slots)().swap(a.slots);
   a.cursor = -1;
   a.cachedHandle = PakFileSlot();
   std::string().swap(a.cachedData);
@@ -105,43 +120,95 @@ bool ParseHeader(const char* header, size_t available, int64_t& count) {
   return true;
 }
 
-// Makes the table (already in place) searchable: name lengths and the
-// lookup index.
-void IndexTable(PakArchive& a) {
-  a.nameLength.resize(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) {
-    const char* name = a.table + i * kPakEntrySize + kPakNameOffset;
+uint32_t NameHash(std::string_view name) { return static_cast<uint32_t>(std::hash<std::string_view>()(name)); }
+
+// The slot of the name in the index: the one that holds its group, else the
+// free one where it would go. first(g) is the first entry index of group g.
+template <typename FirstOfGroup>
+size_t IndexSlotOf(const PakArchive& a, std::string_view name, uint32_t hash, FirstOfGroup first) {
+  const size_t mask = a.slots.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const auto& [slotHash, group] = a.slots[at];
+    if (group == 0 || (slotHash == hash && EntryName(a, first(group - 1)) == name)) return at;
+  }
+}
+
+// Takes n stored entries of the table into the archive's entries; false
+// when their names pass what the entries can point into (4 GB).
+bool AddEntries(PakArchive& a, const char* table, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (a.names.size() > UINT32_MAX - kPakNameSize) return false;
+    const char* e = table + i * kPakEntrySize;
+    const char* name = e + kPakNameOffset;
     const void* zero = std::memchr(name, 0, kPakNameSize);
-    a.nameLength[i] = static_cast<uint8_t>(zero ? static_cast<const char*>(zero) - name : kPakNameSize);
+    const size_t length = zero ? static_cast<size_t>(static_cast<const char*>(zero) - name) : kPakNameSize;
+    a.entries.push_back({ReadLe32(e + kPakEntryOffsetField), ReadLe32(e + kPakEntrySizeField),
+                         static_cast<uint32_t>(a.names.size()), static_cast<uint8_t>(length)});
+    a.names.append(name, length);
   }
-  // Count each name's entries, give each group its place, then fill the
-  // places in table order.
-  a.groups.reserve(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) {
-    auto& range = a.groups.try_emplace(EntryName(a, i), std::make_pair(0u, 0u)).first->second;
-    ++range.second;
+  return true;
+}
+
+// The whole table of count entries into the archive's entries; false, with
+// none kept, when their memory cannot be had.
+bool TakeEntries(PakArchive& a, const char* table, size_t count) {
+  bool ok = false;
+  try {
+    a.entries.reserve(count);
+    ok = AddEntries(a, table, count);
+  } catch (const std::bad_alloc&) {
   }
-  uint32_t next = 0;
-  for (auto& [name, range] : a.groups) {
-    uint32_t size = range.second;
-    range = {next, next};
-    next += size;
+  if (!ok) {
+    std::vector<PakArchive::Entry>().swap(a.entries);
+    std::string().swap(a.names);
   }
-  a.byName.resize(static_cast<size_t>(a.count));
-  for (int64_t i = 0; i < a.count; ++i) a.byName[a.groups[EntryName(a, i)].second++] = static_cast<uint32_t>(i);
+  return ok;
+}
+
+// Makes the entries searchable: the lookup index. Its memory is a few
+// words an entry, and nothing is allocated an entry at a time.
+void IndexTable(PakArchive& a) {
+  const size_t count = static_cast<size_t>(a.count);
+  size_t slotCount = 16;
+  while (slotCount < 2 * count) slotCount *= 2;
+  a.slots.assign(slotCount, {0u, 0u});
+  // Each entry's group, each group's first entry and size, in table order.
+  std::vector<uint32_t> groupOf(count), firstEntry, sizes;
+  auto first = [&firstEntry](uint32_t group) { return firstEntry[group]; };
+  for (size_t i = 0; i < count; ++i) {
+    const std::string_view name = EntryName(a, static_cast<int64_t>(i));
+    const uint32_t hash = NameHash(name);
+    auto& [slotHash, group] = a.slots[IndexSlotOf(a, name, hash, first)];
+    if (group == 0) {
+      slotHash = hash;
+      group = static_cast<uint32_t>(firstEntry.size()) + 1;
+      firstEntry.push_back(static_cast<uint32_t>(i));
+      sizes.push_back(0);
+    }
+    groupOf[i] = group - 1;
+    ++sizes[group - 1];
+  }
+  a.groupStart.resize(sizes.size() + 1);
+  a.groupStart[0] = 0;
+  for (size_t g = 0; g < sizes.size(); ++g) a.groupStart[g + 1] = a.groupStart[g] + sizes[g];
+  std::vector<uint32_t> next(a.groupStart.begin(), a.groupStart.end() - 1);
+  a.byName.resize(count);
+  for (size_t i = 0; i < count; ++i) a.byName[next[groupOf[i]]++] = static_cast<uint32_t>(i);
 }
 
 // The index of the entry named exactly so: the first at or after the
 // cursor, else the first of all, as a scan from the cursor to the end and
 // then from the start would find it. -1 when none.
 int64_t FindEntry(const PakArchive& a, std::string_view name) {
-  auto found = a.groups.find(name);
-  if (found == a.groups.end()) return -1;
-  auto first = a.byName.begin() + found->second.first;
-  auto last = a.byName.begin() + found->second.second;
+  if (a.slots.empty()) return -1;
+  auto first = [&a](uint32_t group) { return a.byName[a.groupStart[group]]; };
+  const uint32_t group = a.slots[IndexSlotOf(a, name, NameHash(name), first)].second;
+  if (group == 0) return -1;
+  auto begin = a.byName.begin() + a.groupStart[group - 1];
+  auto end = a.byName.begin() + a.groupStart[group];
   int64_t from = a.cursor < 0 || a.cursor >= a.count ? 0 : a.cursor;
-  auto at = std::lower_bound(first, last, static_cast<uint32_t>(from));
-  return at != last ? *at : *first;
+  auto at = std::lower_bound(begin, end, static_cast<uint32_t>(from));
+  return at != end ? *at : *begin;
 }
 
 // Upper-cases and folds doubled separators, in one pass from the start: a
@@ -225,7 +292,7 @@ int OpenText(int archive, int slot, const std::string& name) {
     return slot;
   }
   int64_t index = FindEntry(a, LookupName(upper));
-  if (index < 0 || ReadLe32(a.table + index * kPakEntrySize + kPakEntrySizeField) < 1) {
+  if (index < 0 || a.entries[static_cast<size_t>(index)].size < 1) {
     ClearEntrySlot(s);
     FailureHook(kOpenFailed, name, "OpenPakFile");
     return kOpenFailed;
@@ -264,10 +331,11 @@ int LoadWholeArchive(int archive, const std::string& path) {
     } else if (!ParseHeader(a.image.data(), a.image.size(), count) ||
                count > (length - static_cast<int64_t>(kPakHeaderSize)) / static_cast<int64_t>(kPakEntrySize)) {
       code = kReadFailed;
+    } else if (!TakeEntries(a, a.image.data() + kPakHeaderSize, static_cast<size_t>(count))) {
+      code = kReadFailed;
     }
     if (code == 0) {
       std::memcpy(a.header, a.image.data(), kPakHeaderSize);
-      a.table = a.image.data() + kPakHeaderSize;
       a.count = count;
       a.fileLength = length;
       a.path = path;
@@ -327,22 +395,26 @@ int LoadPakFat(int archive, const std::string& path, int flags) {
     int64_t tableBytes = count * static_cast<int64_t>(kPakEntrySize);
     int64_t length = a.stream.Length();
     bool ok = length >= 0 && tableBytes <= length - static_cast<int64_t>(kPakHeaderSize);
-    if (ok) {
-      try {
-        a.tableStorage.resize(static_cast<size_t>(tableBytes));
-      } catch (const std::bad_alloc&) {
-        ok = false;
+    // Read in pieces, each taken into the entries at once.
+    try {
+      if (ok) a.entries.reserve(static_cast<size_t>(count));
+      std::vector<char> piece(kPakTablePiece * kPakEntrySize);
+      for (size_t done = 0; ok && done < static_cast<size_t>(count); done += kPakTablePiece) {
+        const size_t n = std::min(kPakTablePiece, static_cast<size_t>(count) - done);
+        ok = a.stream.Read(piece.data(), n * kPakEntrySize) == n * kPakEntrySize;
+        ok = ok && AddEntries(a, piece.data(), n);
       }
+    } catch (const std::bad_alloc&) {
+      ok = false;
     }
-    ok = ok && a.stream.Read(a.tableStorage.data(), a.tableStorage.size()) == a.tableStorage.size();
     if (!ok) {
-      std::string().swap(a.tableStorage);
+      std::vector<PakArchive::Entry>().swap(a.entries);
+      std::string().swap(a.names);
       a.stream.Close();
       if (!FailureHook(kReadFailed, path, "OpenPak")) return kReadFailed;
       continue;
     }
     std::memcpy(a.header, header, kPakHeaderSize);
-    a.table = a.tableStorage.data();
     a.count = count;
     a.fileLength = length;
     a.path = path;
@@ -387,9 +459,16 @@ int OpenPakFile(int archive, const std::string& name, const char* mode) {
 
 bool PakContains(int archive, const std::string& name) {
   if (!ValidArchive(archive)) return false;
-  int slot = OpenPakFile(archive, name, "*");
-  if (slot < 0) return false;
-  ClosePakFile(slot);
+  // Answers as a quiet open of the entry, closed at once, would: without a
+  // free entry slot that open fails.
+  if (FreeEntrySlot() < 0) {
+    FailureHook(kBadSlot, name, "OpenPakFile");
+    return false;
+  }
+  PakArchive& a = g_PakArchives[archive];
+  const int64_t index = FindEntry(a, LookupName(name));
+  if (index < 0) return false;
+  a.cursor = index;  // as opening the entry would
   return true;
 }
 
