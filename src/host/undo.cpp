@@ -26,11 +26,10 @@ bool Below(const std::string& path, const std::string& folder) {
 // Puts the old bytes kept at from back at path, in one step, with their
 // time and permission bits. Through a link the file it names gets them.
 bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
-  platform::Replacement replacement;
-  if (!platform::BeginReplacement(path, replacement)) return false;
-  const bool copied = platform::CopyFileKeepingTime(from, replacement.temporary, true);
-  if (!platform::FinishReplacement(replacement, copied)) return false;
-  return mode == 0 || platform::SetFileMode(replacement.target, mode);
+  // The copy replaces the file only once it is complete, and through a
+  // link it replaces the file the link names.
+  if (!platform::CopyFileKeepingTime(from, path, false)) return false;
+  return mode == 0 || platform::SetFileMode(path, mode);
 }
 
 class Undoer {
