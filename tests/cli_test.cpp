@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/find_process.h"
-#include "app/host_registration.h"
+#include "host/find_process.h"
+#include "host/host_registration.h"
 #include "running_copy.h"
 #include "update_fixture.h"
 

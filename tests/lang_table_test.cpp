@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_version.h"
+#include "host/app_version.h"
 #include "test_support.h"
 
 namespace zet {

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_version.h"
-#include "app/find_process.h"
-#include "app/host_registration.h"
+#include "host/app_version.h"
+#include "host/find_process.h"
+#include "host/host_registration.h"
 #ifndef _WIN32
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 #endif
 #include "cli/cli_language.h"
 #include "cli/cli_options.h"

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <utility>
 
-#include "app/host_registration.h"
+#include "host/host_registration.h"
 #include "fileio/file_slots.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
