@@ -31,19 +31,6 @@ using namespace zet::bench;
 
 namespace {
 
-class QuietView : public zet::UpdateView {
- public:
-  bool IsOverwriteChecked() override { return false; }
-  void StartTimer(int, unsigned) override {}
-  void StopTimer(int) override {}
-  void SetTitle(const std::string&) override {}
-  void SetRangeAndStep(int, int, int) override {}
-  void StepIt() override {}
-  void SetPos(int) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void EnableControl(int) override {}
-};
-
 bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
 // A package of small files in nested folders, as resource packages are: ten
@@ -78,13 +65,10 @@ void MakeArchive(const fs::path& path, int entries) {
 // Copies package into target (made fresh) with the update run; false on a
 // failure.
 bool RunUpdate(const fs::path& package, const fs::path& target) {
-  static QuietView view;
+  zet::UpdateView quiet;
   fs::create_directories(target);
-  zet::ResetUpdateRunState();
-  zet::g_SourceRoot = package.string();
-  zet::g_TargetRoot = target.string();
-  zet::UpdateThread(&view);
-  return zet::g_RunReport.failures().empty() && zet::g_RunReport.copied() > 0;
+  const zet::RunReport report = zet::RunUpdate({package.string(), target.string()}, quiet);
+  return report.failures().empty() && report.copied() > 0;
 }
 
 using Copier = std::function<bool(const fs::path& target)>;

@@ -138,15 +138,13 @@ int main(int argc, char** argv) {
   // cannot be written does not stop the run.
   if (!options.noScan) RequestHostScan();
 
-  g_SourceRoot = options.source;
-  g_TargetRoot = options.target;
-  cli::TerminalView view(options.overwrite, !options.quiet && platform::StandardErrorIsTerminal(),
-                         cli::Text("CAPTION2"), cli::Text("CAPTION3"));
-  UpdateThread(&view);
+  cli::TerminalView view(!options.quiet && platform::StandardErrorIsTerminal(), cli::Text("CAPTION2"),
+                         cli::Text("CAPTION3"));
+  const RunReport report = RunUpdate({options.source, options.target, options.overwrite}, view);
   std::fflush(stderr);
   // A language file without the completion text still gets a first line.
   std::string message = view.message();
   if (message.empty()) message = cli::Text("IDMSG1");
-  PrintSummary(message, g_RunReport);
-  return g_RunReport.failures().empty() ? kExitDone : kExitFailures;
+  PrintSummary(message, report);
+  return report.failures().empty() ? kExitDone : kExitFailures;
 }

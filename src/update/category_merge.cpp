@@ -9,8 +9,8 @@
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/index_merge.h"
+#include "update/run_state.h"
 #include "update/tree_copy.h"
-#include "update/update_run.h"
 
 namespace zet {
 
@@ -268,7 +268,7 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     g_SourceFile = folder + "\\" + e.name;
     g_TargetDir = targetFolder;
     g_TargetFile = targetFolder + "\\" + e.name;
-    ++g_ProgressCount;
+    CountUnit(counting);
     if (counting) continue;
     StepProgress();
     if (!targetMade) {

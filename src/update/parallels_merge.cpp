@@ -7,10 +7,9 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
-#include "update/run_report.h"
+#include "update/run_state.h"
 #include "update/texture_list.h"
 #include "update/tree_copy.h"
-#include "update/update_run.h"
 
 namespace zet {
 
@@ -39,9 +38,11 @@ std::string WithBackslashes(std::string name) {
 
 }  // namespace
 
-int MergeParallels(bool overwrite, int list, bool counting) {
-  const char* listName = list == 0 ? "Texturen.txt" : "Bodentexturen.txt";
-  const char* extension = list == 0 ? ".dds" : ".bmp";
+int MergeParallels(bool overwrite, TextureListKind list, RunPass pass) {
+  const bool counting = pass == RunPass::kCounting;
+  const bool textures = list == TextureListKind::kTextures;
+  const char* listName = textures ? "Texturen.txt" : "Bodentexturen.txt";
+  const char* extension = textures ? ".dds" : ".bmp";
   const std::string packageFolder = g_SourceRoot + "\\Parallels\\";
   const std::string hostFolder = g_TargetRoot + "\\Parallels\\";
   const std::string packagePath = packageFolder + listName;
@@ -73,7 +74,7 @@ int MergeParallels(bool overwrite, int list, bool counting) {
 
   std::vector<std::pair<int32_t, std::string>> inserts;
   for (int32_t id : package.GetIds()) {
-    ++g_ProgressCount;
+    CountUnit(counting);
     if (counting) continue;
     StepProgress();
     bool missing = !host.HasTexture(id);

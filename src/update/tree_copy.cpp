@@ -6,8 +6,7 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
-#include "update/run_report.h"
-#include "update/update_run.h"
+#include "update/run_state.h"
 
 namespace zet {
 
@@ -138,7 +137,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       g_SourceFile = current + "\\" + e.name;
       g_TargetDir = g_TargetRoot + relative;
       g_TargetFile = g_TargetDir + "\\" + e.name;
-      ++g_ProgressCount;
+      CountUnit(counting);
       if (counting) continue;
 
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
