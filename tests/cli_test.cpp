@@ -206,10 +206,10 @@ TEST_F(Cli, HelpVersionAndRefusals) {
     const char* expected;  // on standard error
   };
   for (const Case& c : std::vector<Case>{
-           {{}, "Usage:"},
-           {{source, target, target}, "Usage:"},
-           {{"--frobnicate", source, target}, "Usage:"},
-           {{source, target, "--lang"}, "Usage:"},
+           {{}, "SOURCE is needed\nTry 'zetveltran-cli --help'"},
+           {{source, target, target}, "too many arguments: "},
+           {{"--frobnicate", source, target}, "unknown option --frobnicate\nTry 'zetveltran-cli --help'"},
+           {{source, target, "--lang"}, "--lang needs a file\nTry 'zetveltran-cli --help'"},
            {{"--lang", t / "none.lng", source, target}, "none.lng"},
            {{"--lang", lang, "pkg/RESOURCEN", target}, "Quelle fehlt"},
            {{"--lang", lang, source, t / "none/RESOURCEN"}, "Ziel fehlt"},
@@ -331,7 +331,7 @@ TEST_F(Cli, WithoutARegisteredHostTheTargetIsGivenByHand) {
                             0),
             0u)
       << usage.err;
-  EXPECT_NE(usage.err.find("Usage: zetveltran-cli [options] SOURCE [TARGET]"), std::string::npos) << usage.err;
+  EXPECT_NE(usage.err.find("\nTry 'zetveltran-cli --help' for more information.\n"), std::string::npos) << usage.err;
 
   Result r = Run({"--lang", lang, source, target});
   EXPECT_EQ(r.status, 0) << r.out << r.err;

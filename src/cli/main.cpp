@@ -40,7 +40,7 @@ void PrintSummary(const std::string& message, const RunReport& report) {
 }
 
 int UsageError(const std::string& text) {
-  std::fprintf(stderr, "zetveltran-cli: %s\n\n%s", text.c_str(), cli::kUsage);
+  std::fprintf(stderr, "zetveltran-cli: %s\nTry 'zetveltran-cli --help' for more information.\n", text.c_str());
   return kExitRefused;
 }
 
