@@ -12,7 +12,6 @@
 #include "cli/cli_language.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
-#include "fileio/file_slots.h"
 #include "platform/platform.h"
 #include "update/update_run.h"
 
@@ -86,12 +85,6 @@ bool DefaultTarget(const HostRegistration& host, std::string& target, std::strin
   return true;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,10 +120,9 @@ int main(int argc, char** argv) {
     resBase = " (the host's resource base " + host.resBase + ")";
   }
 
-  // The same checks as the dialog's OK.
-  if (!FolderExists(options.source, true)) return Refuse(cli::Text("IDMSG2"), options.source);
-  if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target + resBase);
-  if (Upper(options.source) == Upper(options.target)) return Refuse(cli::Text("IDMSG4"), options.target + resBase);
+  const RunRequest request{options.source, options.target, options.overwrite};
+  if (const char* refusal = RequestRefusal(request))
+    return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" ? request.source : request.target + resBase);
 
   if (FindProcessId(kHostProcessName) > 0)
     std::fprintf(stderr, "zetveltran-cli: %s\n", cli::MessageText("IDS_ZETRUNNING").c_str());
@@ -140,7 +132,7 @@ int main(int argc, char** argv) {
 
   cli::TerminalView view(!options.quiet && platform::StandardErrorIsTerminal(), cli::Text("CAPTION2"),
                          cli::Text("CAPTION3"));
-  const RunReport report = RunUpdate({options.source, options.target, options.overwrite}, view);
+  const RunReport report = RunUpdate(request, view);
   std::fflush(stderr);
   // A language file without the completion text still gets a first line.
   std::string message = view.message();

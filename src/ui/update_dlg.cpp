@@ -3,7 +3,6 @@
 #include <iterator>
 #include <utility>
 
-#include "fileio/file_slots.h"
 #include "host/host_registration.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
@@ -30,12 +29,6 @@ constexpr int kRunControls[] = {IDOK, IDCANCEL, IDC_SOURCE, IDC_TARGET, IDC_BROW
 constexpr UINT_PTR kCountingTimerId = 188;
 constexpr UINT_PTR kWorkingTimerId = 199;
 constexpr UINT kTimerPeriodMs = 100;
-
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 }  // namespace
 
@@ -130,9 +123,7 @@ void CUpdateDlg::OnOK() {
   request_.source = sourceEdit_.GetWindowText();
   request_.target = targetEdit_.GetWindowText();
   request_.overwrite = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED;
-  if (!FolderExists(request_.source, true)) return ShowInfo("IDMSG2");
-  if (!FolderExists(request_.target, true)) return ShowInfo("IDMSG3");
-  if (Upper(request_.source) == Upper(request_.target)) return ShowInfo("IDMSG4");
+  if (const char* refusal = RequestRefusal(request_)) return ShowInfo(refusal);
 
   BeginRun();
   RequestHostScan();  // the run starts also when the host cannot be asked

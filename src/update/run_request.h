@@ -12,4 +12,9 @@ struct RunRequest {
   bool overwrite = false;
 };
 
+// The checks both programs make before a run. The language text that refuses
+// the request ("IDMSG2": the package's folder is missing, "IDMSG3": the
+// host's, "IDMSG4": one folder named twice), or nullptr when it may run.
+const char* RequestRefusal(const RunRequest& request);
+
 }  // namespace zet
