@@ -5,6 +5,7 @@
 
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/run_state.h"
 
@@ -12,20 +13,11 @@ namespace zet {
 
 namespace {
 
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // A path as compared for sameness: upper case, one kind of separator, no
 // separator at the end.
 std::string Comparable(const std::string& path) {
   std::string s = path;
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (platform::IsPathSeparator(c)) c = '\\';
-  }
+  for (char& c : s) c = platform::IsPathSeparator(c) ? '\\' : UpperAscii(c);
   while (s.size() > 1 && s.back() == '\\') s.pop_back();
   return s;
 }
