@@ -31,8 +31,7 @@
 #include "profile/profile_document.h"
 #include "update/category_merge.h"
 #include "update/index_merge.h"
-#include "update/run_report.h"
-#include "update/update_run.h"
+#include "update/run_state.h"
 
 namespace fs = std::filesystem;
 using namespace zet::bench;

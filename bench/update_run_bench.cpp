@@ -58,29 +58,17 @@ class TimingView : public zet::UpdateView {
  public:
   using Clock = std::chrono::steady_clock;
   Clock::time_point countingStart, workStart;
-  bool IsOverwriteChecked() override { return false; }
-  void StartTimer(int id, unsigned) override {
-    if (id == zet::kCountingTimerId) countingStart = Clock::now();
-    if (id == zet::kWorkingTimerId) workStart = Clock::now();
-  }
-  void StopTimer(int) override {}
-  void SetTitle(const std::string&) override {}
-  void SetRangeAndStep(int, int, int) override {}
-  void StepIt() override {}
-  void SetPos(int) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void EnableControl(int) override {}
+  void CountingStarted() override { countingStart = Clock::now(); }
+  void WorkStarted(int) override { workStart = Clock::now(); }
 };
 
 // The counting pass's seconds over the run's, for a run into target.
 double CountingShare(const fs::path& package, const fs::path& target) {
   TimingView view;
   fs::create_directories(target);
-  zet::ResetUpdateRunState();
-  zet::g_SourceRoot = package.string();
-  zet::g_TargetRoot = target.string();
-  const double whole = Seconds([&] { zet::UpdateThread(&view); });
-  if (!zet::g_RunReport.failures().empty() || zet::g_RunReport.copied() == 0) {
+  zet::RunReport report;
+  const double whole = Seconds([&] { report = zet::RunUpdate({package.string(), target.string()}, view); });
+  if (!report.failures().empty() || report.copied() == 0) {
     std::fprintf(stderr, "update_run_bench: the run in this process failed\n");
     std::exit(1);
   }

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/reg_file_document.h"
-#include "app/registry_backend.h"
+#include "host/reg_file_document.h"
+#include "host/registry_backend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);

@@ -28,7 +28,6 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "update/update_run.h"
-#include "update/update_view.h"
 
 namespace {
 
@@ -39,30 +38,10 @@ namespace fs = std::filesystem;
   std::abort();
 }
 
-class QuietView : public zet::UpdateView {
- public:
-  explicit QuietView(bool overwrite) : overwrite_(overwrite) {}
-  bool IsOverwriteChecked() override { return overwrite_; }
-  void StartTimer(int, unsigned) override {}
-  void StopTimer(int) override {}
-  void SetTitle(const std::string&) override {}
-  void SetRangeAndStep(int, int, int) override {}
-  void StepIt() override {}
-  void SetPos(int) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void EnableControl(int) override {}
-
- private:
-  bool overwrite_;
-};
-
 // The run as a front end starts it.
 void RunOnce(const fs::path& root, bool overwrite) {
-  zet::ResetUpdateRunState();
-  zet::g_SourceRoot = (root / "pkg" / "RESOURCEN").string();
-  zet::g_TargetRoot = (root / "host" / "RESOURCEN").string();
-  QuietView view(overwrite);
-  zet::UpdateThread(&view);
+  zet::UpdateView quiet;
+  zet::RunUpdate({(root / "pkg" / "RESOURCEN").string(), (root / "host" / "RESOURCEN").string(), overwrite}, quiet);
   zet::ResetPakSlots();
   zet::ResetFileSlots();
 }

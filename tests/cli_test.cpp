@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/find_process.h"
-#include "app/host_registration.h"
+#include "host/find_process.h"
+#include "host/host_registration.h"
 #include "platform/platform.h"
 #include "running_copy.h"
 #include "update_fixture.h"
@@ -208,10 +208,10 @@ TEST_F(Cli, HelpVersionAndRefusals) {
     const char* expected;  // on standard error
   };
   for (const Case& c : std::vector<Case>{
-           {{}, "Usage:"},
-           {{source, target, target}, "Usage:"},
-           {{"--frobnicate", source, target}, "Usage:"},
-           {{source, target, "--lang"}, "Usage:"},
+           {{}, "SOURCE is needed\nTry 'zetveltran-cli --help'"},
+           {{source, target, target}, "too many arguments: "},
+           {{"--frobnicate", source, target}, "unknown option --frobnicate\nTry 'zetveltran-cli --help'"},
+           {{source, target, "--lang"}, "--lang needs a file\nTry 'zetveltran-cli --help'"},
            {{"--lang", t / "none.lng", source, target}, "none.lng"},
            {{"--lang", lang, "pkg/RESOURCEN", target}, "Quelle fehlt"},
            {{"--lang", lang, source, t / "none/RESOURCEN"}, "Ziel fehlt"},
@@ -388,7 +388,7 @@ TEST_F(Cli, WithoutARegisteredHostTheTargetIsGivenByHand) {
                             0),
             0u)
       << usage.err;
-  EXPECT_NE(usage.err.find("Usage: zetveltran-cli [options] SOURCE [TARGET]"), std::string::npos) << usage.err;
+  EXPECT_NE(usage.err.find("\nTry 'zetveltran-cli --help' for more information.\n"), std::string::npos) << usage.err;
 
   Result r = Run({"--lang", lang, source, target});
   EXPECT_EQ(r.status, 0) << r.out << r.err;

@@ -1,7 +1,7 @@
 // FindProcessId against real processes: copies of a small waiting program
 // started under the names looked for.
 
-#include "app/find_process.h"
+#include "host/find_process.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the drive links of a Wine prefix. What the registration holds, and the
 // rescan request, the console program's tests and the dialog's see whole.
 
-#include "app/host_registration.h"
+#include "host/host_registration.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

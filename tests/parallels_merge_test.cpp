@@ -27,9 +27,11 @@ std::string ListFile(const std::vector<Texture>& textures) {
 class ParallelsMerge : public test::UpdateTest {
  protected:
   // Both passes; every unit counted is a step of the bar.
-  int Merge(bool overwrite, int list = 0) {
+  int Merge(bool overwrite, TextureListKind list = TextureListKind::kTextures) {
     int result = 0;
-    counted = BothPasses([&](bool counting) { result = MergeParallels(overwrite, list, counting); });
+    counted = BothPasses([&](bool counting) {
+      result = MergeParallels(overwrite, list, counting ? RunPass::kCounting : RunPass::kWorking);
+    });
     EXPECT_EQ(static_cast<int>(view.stepped.size()), counted);
     return result;
   }
@@ -103,14 +105,14 @@ TEST_F(ParallelsMerge, GroundTexturesUseTheirOwnListAndBmpFiles) {
   Package("Parallels/Acker.bmp", "BMP");
   Package("Parallels/Acker.dds", "DDS");
   Host("Parallels/Bodentexturen.txt", "");  // empty: gets its outer block
-  EXPECT_EQ(Merge(false, 0), -1);
-  EXPECT_EQ(Merge(false, 1), 0);
+  EXPECT_EQ(Merge(false), -1);
+  EXPECT_EQ(Merge(false, TextureListKind::kGroundTextures), 0);
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Acker.bmp", "Parallels/Bodentexturen.txt"}));
   EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), ListFile({{4, "Acker", ""}}));
 
   // A package without a Parallels folder changes nothing.
   std::filesystem::remove_all(t / "pkg/RESOURCEN/Parallels");
-  EXPECT_EQ(Merge(true, 1), -1);
+  EXPECT_EQ(Merge(true, TextureListKind::kGroundTextures), -1);
   EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
@@ -139,8 +141,8 @@ TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {
   test::MakeFolders(t / "host/RESOURCEN/Parallels/Bodentexturen.txt");
   Package("Parallels/Bodentexturen.txt", ListFile({{1, "a", ""}}));
 
-  EXPECT_EQ(Merge(false, 0), -1);
-  EXPECT_EQ(Merge(false, 1), -1);
+  EXPECT_EQ(Merge(false), -1);
+  EXPECT_EQ(Merge(false, TextureListKind::kGroundTextures), -1);
   EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), broken);
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Texturen.txt"}));
   ASSERT_EQ(g_RunReport.failures().size(), 2u);

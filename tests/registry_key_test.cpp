@@ -1,7 +1,7 @@
 // CRegistryKey on both backends: the files of a Wine prefix (every platform)
 // and, on Windows, the system's registry (under Wine: the test prefix's).
 
-#include "app/registry_key.h"
+#include "host/registry_key.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 #include "test_support.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "app/win32/win32_registry.h"
+#include "host/win32/win32_registry.h"
 #endif
 
 namespace zet {

@@ -1,5 +1,5 @@
 #pragma once
-// The update run's tests: a view that records what the run asks of it, and a
+// The update run's tests: a view that records what the run tells it, and a
 // package tree and a host tree in a fresh scratch folder, with the run's
 // state pointed at them and put back afterwards.
 
@@ -14,8 +14,8 @@
 #include "fileio/pak_archive.h"
 #include "fileio/pak_writer.h"
 #include "test_support.h"
+#include "update/run_state.h"
 #include "update/update_run.h"
-#include "update/update_view.h"
 
 namespace zet::test {
 
@@ -52,48 +52,27 @@ inline std::string LastSectionName(const std::string& text) {
   return text.substr(at + 3, text.find(']', at) - at - 3);
 }
 
-// Records every call the run makes, in order, and the target file the run
-// was handling at each step of the bar.
+// Records what the run tells its view: the phases in order, the units
+// found, and the target file the run was handling at each step of the bar.
 class RecordingView : public UpdateView {
  public:
-  explicit RecordingView(bool overwrite = false) : overwrite_(overwrite) {}
+  void CountingStarted() override { phases.push_back("counting"); }
+  void Counted(int units) override { found = units; }
+  void WorkStarted(int units) override {
+    phases.push_back("working");
+    total = units;
+  }
+  void Stepped() override { stepped.push_back(g_TargetFile); }
+  void RunEnded(const RunReport& report) override {
+    phases.push_back("ended");
+    message = CompletionMessage(report);
+  }
 
-  bool IsOverwriteChecked() override {
-    Add("IsOverwriteChecked");
-    return overwrite_;
-  }
-  void StartTimer(int id, unsigned periodMs) override { Add("StartTimer", id, periodMs); }
-  void StopTimer(int id) override { Add("StopTimer", id); }
-  void SetTitle(const std::string& title) override { calls.push_back("SetTitle " + title); }
-  void SetRangeAndStep(int lower, int upper, int step) override { Add("SetRangeAndStep", lower, upper, step); }
-  // Consecutive steps are recorded as one entry "StepIt xN".
-  void StepIt() override {
-    stepped.push_back(g_TargetFile);
-    if (!calls.empty() && calls.back().rfind("StepIt x", 0) == 0)
-      calls.back() = "StepIt x" + std::to_string(std::stoi(calls.back().substr(8)) + 1);
-    else
-      calls.push_back("StepIt x1");
-  }
-  void SetPos(int position) override { Add("SetPos", position); }
-  void ShowMessage(const std::string& text, const std::string& caption) override {
-    message = text;
-    calls.push_back("ShowMessage " + caption);
-  }
-  void EnableControl(int id) override { Add("EnableControl", id); }
-
-  Strings calls;
-  Strings stepped;  // g_TargetFile at each StepIt
+  Strings phases;
+  int found = 0;
+  int total = 0;
+  Strings stepped;  // g_TargetFile at each step
   std::string message;
-
- private:
-  // A call and its numbers, as one line.
-  template <class... Numbers>
-  void Add(const char* call, Numbers... numbers) {
-    std::string line = call;
-    ((line += " " + std::to_string(numbers)), ...);
-    calls.push_back(line);
-  }
-  bool overwrite_;
 };
 
 class UpdateTest : public ::testing::Test {
@@ -121,7 +100,7 @@ class UpdateTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(WritePak(ProgramPath(t, "pkg/resourcen.pak"), entries, error)) << error;
     if (open) {
-      ASSERT_GE(g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), 0x8020), 0);
+      ASSERT_GE(g_PakHandle = OpenPak(ProgramPath(t, "pkg/resourcen.pak"), kPakFileFlags), 0);
     }
   }
 

@@ -1,11 +1,12 @@
 #include "cli/cli_options.h"
 
-#include <cstring>
+#include <CLI/CLI.hpp>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace zet::cli {
+
 
 const char kUsage[] =
     "Usage: zetveltran-cli [options] SOURCE [TARGET]\n"
@@ -46,51 +47,36 @@ const char kUsage[] =
     "2 refused before any change.\n";
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+  // The help text is ours (kUsage); the parser only reads the command line.
+  // A new option is one line here, one in CliOptions and one in kUsage.
+  CLI::App app("zetveltran-cli");
+  app.set_help_flag();
+  app.add_flag("-h,--help", options.help);
+  app.add_flag("--version", options.version);
+  app.add_flag("-o,--overwrite", options.overwrite);
+  app.add_flag("-q,--quiet", options.quiet);
+  app.add_flag("--no-scan", options.noScan);
+  app.add_option("--lang", options.langFile)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   std::vector<std::string> folders;
-  bool optionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
-      folders.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnd = true;
-    } else if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "-o" || arg == "--overwrite") {
-      options.overwrite = true;
-    } else if (arg == "-q" || arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--no-scan") {
-      options.noScan = true;
-    } else if (arg == "--lang" || arg.rfind("--lang=", 0) == 0) {
-      if (arg == "--lang") {
-        if (i + 1 >= argc) {
-          error = "--lang needs a file";
-          return false;
-        }
-        options.langFile = argv[++i];
-      } else {
-        options.langFile = arg.substr(7);
-      }
-      if (options.langFile.empty()) {
-        error = "--lang needs a file";
-        return false;
-      }
-    } else if (arg[1] != '-' && arg.find_first_not_of("oqh", 1) == std::string::npos) {
-      // Short options run together: -oq.
-      for (size_t k = 1; k < arg.size(); ++k) {
-        if (arg[k] == 'o') options.overwrite = true;
-        if (arg[k] == 'q') options.quiet = true;
-        if (arg[k] == 'h') options.help = true;
-      }
-    } else {
-      error = "unknown option " + arg;
-      return false;
-    }
+  app.add_option("folders", folders);
+  // Unknown options are left over, for a message of our own.
+  app.allow_extras();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    error = dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr ? "--lang needs a file" : e.what();
+    return false;
+  }
+  for (const std::string& arg : app.remaining()) {
+    if (arg == "--") continue;  // what follows it is a folder, whatever its name
+    error = "unknown option " + arg;
+    return false;
   }
   if (options.help || options.version) return true;
+  if (options.langFile.empty() && app.count("--lang") > 0) {
+    error = "--lang needs a file";
+    return false;
+  }
   if (folders.empty() || folders.size() > 2) {
     error = folders.empty() ? "SOURCE is needed" : "too many arguments: " + folders[2];
     return false;

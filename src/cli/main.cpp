@@ -8,16 +8,15 @@
 #include <vector>
 
 #include "zet_version.h"
-#include "app/find_process.h"
-#include "app/host_lock.h"
-#include "app/host_registration.h"
+#include "host/find_process.h"
+#include "host/host_lock.h"
+#include "host/host_registration.h"
 #ifndef _WIN32
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 #endif
 #include "cli/cli_language.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
-#include "fileio/file_slots.h"
 #include "platform/platform.h"
 #include "update/update_run.h"
 
@@ -58,7 +57,7 @@ void PrintSummary(const std::string& message, const RunReport& report) {
 }
 
 int UsageError(const std::string& text) {
-  std::fprintf(stderr, "zetveltran-cli: %s\n\n%s", text.c_str(), cli::kUsage);
+  std::fprintf(stderr, "zetveltran-cli: %s\nTry 'zetveltran-cli --help' for more information.\n", text.c_str());
   return kExitRefused;
 }
 
@@ -138,15 +137,13 @@ int Run(int argc, char** argv) {
 
   // Folders relative to the current folder are made absolute; then the same
   // checks as the dialog's OK.
-  options.source = platform::AbsolutePath(options.source);
-  options.target = platform::AbsolutePath(options.target);
-  if (!FolderExists(options.source, true)) return Refuse(cli::Text("IDMSG2"), options.source);
-  if (!FolderExists(options.target, true)) return Refuse(cli::Text("IDMSG3"), options.target + resBase);
-  if (platform::SameFolder(options.source, options.target))
-    return Refuse(cli::Text("IDMSG4"), options.target + resBase);
+  const RunRequest request{platform::AbsolutePath(options.source), platform::AbsolutePath(options.target),
+                           options.overwrite};
+  if (const char* refusal = RequestRefusal(request))
+    return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" ? request.source : request.target + resBase);
   // Before anything changes, the rescan request included.
   platform::FileLock hostLock;
-  if (!LockHost(options.target, hostLock, error)) {
+  if (!LockHost(request.target, hostLock, error)) {
     std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
     return kExitRefused;
   }
@@ -157,18 +154,16 @@ int Run(int argc, char** argv) {
   // cannot be written does not stop the run.
   if (!options.noScan) RequestHostScan();
 
-  g_SourceRoot = options.source;
-  g_TargetRoot = options.target;
-  cli::TerminalView view(options.overwrite, !options.quiet && platform::StandardErrorIsTerminal(),
-                         cli::Text("CAPTION2"), cli::Text("CAPTION3"));
+  cli::TerminalView view(!options.quiet && platform::StandardErrorIsTerminal(), cli::Text("CAPTION2"),
+                         cli::Text("CAPTION3"));
   platform::CallOnStopRequest(RequestRunStop);
-  UpdateThread(&view);
+  const RunReport report = RunUpdate(request, view);
   std::fflush(stderr);
   // A language file without the completion text still gets a first line.
   std::string message = view.message();
   if (message.empty()) message = cli::Text("IDMSG1");
-  PrintSummary(message, g_RunReport);
-  return g_RunReport.failures().empty() ? kExitDone : kExitFailures;
+  PrintSummary(message, report);
+  return report.failures().empty() ? kExitDone : kExitFailures;
 }
 
 }  // namespace
@@ -178,8 +173,8 @@ int main(int argc, char** argv) {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
+    // The run itself reports this in its summary; this is anything around it.
     std::fprintf(stderr, "zetveltran-cli: not enough memory; the run stopped\n");
-    PrintSummary("", g_RunReport);
     return kExitFailures;
   }
 }

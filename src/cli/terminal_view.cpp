@@ -9,6 +9,7 @@ namespace zet::cli {
 namespace {
 
 constexpr int kBarWidth = 28;
+constexpr std::chrono::milliseconds kRedrawPeriod{100};
 
 std::string Duration(double seconds) {
   long s = static_cast<long>(seconds + 0.5);
@@ -22,58 +23,58 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-TerminalView::TerminalView(bool overwrite, bool showProgress, std::string countingLabel, std::string workingLabel)
-    : overwrite_(overwrite),
-      showProgress_(showProgress),
-      countingLabel_(std::move(countingLabel)),
-      workingLabel_(std::move(workingLabel)) {}
+TerminalView::TerminalView(bool showProgress, std::string countingLabel, std::string workingLabel)
+    : showProgress_(showProgress), countingLabel_(std::move(countingLabel)), workingLabel_(std::move(workingLabel)) {}
 
-TerminalView::~TerminalView() { StopTimer(phase_); }
+TerminalView::~TerminalView() { Stop(); }
 
-void TerminalView::StartTimer(int id, unsigned periodMs) {
-  StopTimer(phase_);
-  std::lock_guard<std::mutex> lock(mutex_);
-  phase_ = id;
-  if (id == kWorkingTimerId) workStart_ = std::chrono::steady_clock::now();
-  if (!showProgress_) return;
-  stop_ = false;
-  ticker_ = std::thread([this, periodMs] { Run(periodMs); });
+void TerminalView::WorkStarted(int total) {
+  total_ = total;
+  done_ = 0;
+  Start(Phase::kWorking);
 }
 
-void TerminalView::StopTimer(int id) {
+void TerminalView::RunEnded(const RunReport& report) {
+  Stop();
+  message_ = CompletionMessage(report);
+}
+
+void TerminalView::Start(Phase phase) {
+  Stop();
+  std::lock_guard<std::mutex> lock(mutex_);
+  phase_ = phase;
+  if (phase == Phase::kWorking) workStart_ = std::chrono::steady_clock::now();
+  if (!showProgress_) return;
+  stop_ = false;
+  ticker_ = std::thread([this] { Run(); });
+}
+
+void TerminalView::Stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (id != phase_ || phase_ == 0) return;
+    if (phase_ == Phase::kNone) return;
     stop_ = true;
   }
   wake_.notify_all();
   if (ticker_.joinable()) ticker_.join();
   std::lock_guard<std::mutex> lock(mutex_);
   Clear();
-  phase_ = 0;
+  phase_ = Phase::kNone;
 }
 
-void TerminalView::SetRangeAndStep(int lower, int upper, int step) {
-  lower_ = lower;
-  upper_ = upper;
-  step_ = step;
-}
-
-void TerminalView::ShowMessage(const std::string& text, const std::string&) { message_ = text; }
-
-void TerminalView::Run(unsigned periodMs) {
+void TerminalView::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (unsigned tick = 0; !stop_; ++tick) {
     Draw(tick);
-    wake_.wait_for(lock, std::chrono::milliseconds(periodMs), [this] { return stop_; });
+    wake_.wait_for(lock, kRedrawPeriod, [this] { return stop_; });
   }
 }
 
-std::string TerminalView::FormatLine(int phase, unsigned tick, const std::string& label, int done, int total,
+std::string TerminalView::FormatLine(Phase phase, unsigned tick, const std::string& label, int done, int total,
                                      double seconds) {
   static const char kSpinner[] = "|/-\\";
   char buffer[160];
-  if (phase == kCountingTimerId) {
+  if (phase == Phase::kCounting) {
     std::snprintf(buffer, sizeof buffer, " %c %d", kSpinner[tick % 4], done);
     return label + buffer;
   }
@@ -94,12 +95,11 @@ std::string TerminalView::FormatLine(int phase, unsigned tick, const std::string
 
 void TerminalView::Draw(unsigned tick) {
   std::string line;
-  if (phase_ == kCountingTimerId) {
-    line = FormatLine(phase_, tick, countingLabel_, g_ProgressCount.load(std::memory_order_relaxed), 0, 0);
+  if (phase_ == Phase::kCounting) {
+    line = FormatLine(phase_, tick, countingLabel_, found_.load(std::memory_order_relaxed), 0, 0);
   } else {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - workStart_).count();
-    line = FormatLine(phase_, tick, workingLabel_, position_.load(std::memory_order_relaxed) - lower_,
-                      upper_ - lower_, seconds);
+    line = FormatLine(phase_, tick, workingLabel_, done_.load(std::memory_order_relaxed), total_, seconds);
   }
   size_t length = line.size();
   if (length < drawn_) line.append(drawn_ - length, ' ');

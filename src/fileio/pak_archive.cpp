@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fileio/file_slots.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 
 namespace zet {
@@ -352,10 +353,7 @@ int LoadWholeArchive(int archive, const std::string& path) {
 }  // namespace
 
 std::string PakUpperCase(const std::string& name) {
-  std::string s = name;
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
+  return UpperAscii(name);
 }
 
 int OpenPak(const std::string& path, int flags) {

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/gui/update_app.h"
+#include "main/update_app.h"
 
 namespace {
 zet::CUpdateApp theApp;

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-namespace zet::platform::detail {
+#include "platform/ascii_text.h"
 
-namespace {
-unsigned char Upper(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
-}  // namespace
+namespace zet::platform::detail {
 
 void SortLikeNtfs(std::vector<DirEntry>& entries) {
   std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
@@ -14,8 +12,8 @@ void SortLikeNtfs(std::vector<DirEntry>& entries) {
     const std::string& y = b.name;
     size_t n = std::min(x.size(), y.size());
     for (size_t i = 0; i < n; ++i) {
-      unsigned char cx = Upper(static_cast<unsigned char>(x[i]));
-      unsigned char cy = Upper(static_cast<unsigned char>(y[i]));
+      const auto cx = static_cast<unsigned char>(UpperAscii(x[i]));
+      const auto cy = static_cast<unsigned char>(UpperAscii(y[i]));
       if (cx != cy) return cx < cy;
     }
     if (x.size() != y.size()) return x.size() < y.size();

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "platform/ascii_text.h"
+
 namespace zet {
 
 namespace {
@@ -22,9 +24,7 @@ bool IsResourceFolderPath(const std::string& path) {
   if (path.size() <= kResourceFolderLength) return false;
   const size_t start = path.size() - kResourceFolderLength;
   for (size_t i = 0; i < kResourceFolderLength; ++i) {
-    char c = path[start + i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != kResourceFolder[i]) return false;
+    if (UpperAscii(path[start + i]) != kResourceFolder[i]) return false;
   }
   return true;
 }

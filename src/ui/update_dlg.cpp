@@ -3,9 +3,8 @@
 #include <iterator>
 #include <utility>
 
-#include "app/host_lock.h"
-#include "app/host_registration.h"
-#include "fileio/file_slots.h"
+#include "host/host_lock.h"
+#include "host/host_registration.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
 #include "ui/browse_folder.h"
@@ -24,9 +23,13 @@ constexpr char kSection[] = "DLG_VELTRAN";
 constexpr UINT kRunTaskMessage = WM_APP + 1;
 constexpr COLORREF kBarColour = RGB(255, 0, 0);
 // The controls that could change a run or start another one, in the order
-// the dialog disables them and the run enables them again.
-constexpr int kRunControls[] = {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget,
-                                kIdOverwriteCheck};
+// the dialog disables them and enables them again.
+constexpr int kRunControls[] = {IDOK, IDCANCEL, IDC_SOURCE, IDC_TARGET, IDC_BROWSE_SOURCE, IDC_BROWSE_TARGET,
+                                IDC_OVERWRITE};
+// Timers of a run: one animates the title while it counts, one while it works.
+constexpr UINT_PTR kCountingTimerId = 188;
+constexpr UINT_PTR kWorkingTimerId = 199;
+constexpr UINT kTimerPeriodMs = 100;
 
 }  // namespace
 
@@ -91,8 +94,8 @@ bool CUpdateDlg::OnInitDialog() {
   for (const auto& text : texts) SetDlgItemText(text.id, GetLangText(kSection, text.key));
 
   // The host's resource base is the default target.
-  g_TargetRoot = ReadHostRegistration().resBase;
-  targetEdit_.SetWindowText(g_TargetRoot);
+  request_.target = ReadHostRegistration().resBase;
+  targetEdit_.SetWindowText(request_.target);
   targetEdit_.ScrollToEnd();
 
   if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
@@ -118,13 +121,12 @@ void CUpdateDlg::ShowInfo(const char* key) {
 
 void CUpdateDlg::OnOK() {
   if (running_) return DeferClick(IDOK);
-  g_SourceRoot = sourceEdit_.GetWindowText();
-  g_TargetRoot = targetEdit_.GetWindowText();
-  if (!FolderExists(g_SourceRoot, true)) return ShowInfo("IDMSG2");
-  if (!FolderExists(g_TargetRoot, true)) return ShowInfo("IDMSG3");
-  if (platform::SameFolder(g_SourceRoot, g_TargetRoot)) return ShowInfo("IDMSG4");
+  request_.source = sourceEdit_.GetWindowText();
+  request_.target = targetEdit_.GetWindowText();
+  request_.overwrite = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED;
+  if (const char* refusal = RequestRefusal(request_)) return ShowInfo(refusal);
   std::string busy;
-  if (!LockHost(g_TargetRoot, hostLock_, busy)) {
+  if (!LockHost(request_.target, hostLock_, busy)) {
     ::MessageBoxA(m_hWnd, busy.c_str(), GetLangString(kSection, "CAPTION").c_str(), MB_ICONINFORMATION | MB_OK);
     return;
   }
@@ -186,9 +188,9 @@ HANDLE CUpdateDlg::CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argu
 
 DWORD WINAPI CUpdateDlg::WorkerMain(void* argument) {
   auto* dialog = static_cast<CUpdateDlg*>(argument);
-  const int result = UpdateThread(dialog);
+  RunUpdate(dialog->request_, *dialog);
   dialog->OnDialogThread([dialog] { dialog->EndRun(); });
-  return static_cast<DWORD>(result);
+  return 0;
 }
 
 void CUpdateDlg::OnDialogThread(const std::function<void()>& task) {
@@ -206,42 +208,31 @@ bool CUpdateDlg::OnRunTask(WPARAM, LPARAM lParam, LRESULT& result) {
   return true;
 }
 
-bool CUpdateDlg::IsOverwriteChecked() {
-  bool checked = false;
-  OnDialogThread([&] { checked = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED; });
-  return checked;
+void CUpdateDlg::CountingStarted() {
+  OnDialogThread([&] { ::SetTimer(m_hWnd, kCountingTimerId, kTimerPeriodMs, nullptr); });
 }
 
-void CUpdateDlg::StartTimer(int id, unsigned periodMs) {
-  OnDialogThread([&] { ::SetTimer(m_hWnd, static_cast<UINT_PTR>(id), periodMs, nullptr); });
+void CUpdateDlg::WorkStarted(int total) {
+  OnDialogThread([&] {
+    ::KillTimer(m_hWnd, kCountingTimerId);
+    ::SetTimer(m_hWnd, kWorkingTimerId, kTimerPeriodMs, nullptr);
+    progressBar_.SetRangeAndStep(0, total, 1);
+  });
 }
 
-void CUpdateDlg::StopTimer(int id) {
-  OnDialogThread([&] { ::KillTimer(m_hWnd, static_cast<UINT_PTR>(id)); });
-}
-
-void CUpdateDlg::SetTitle(const std::string& title) {
-  OnDialogThread([&] { SetWindowText(title); });
-}
-
-void CUpdateDlg::SetRangeAndStep(int lower, int upper, int step) {
-  OnDialogThread([&] { progressBar_.SetRangeAndStep(lower, upper, step); });
-}
-
-void CUpdateDlg::StepIt() {
+void CUpdateDlg::Stepped() {
   OnDialogThread([&] { progressBar_.StepIt(); });
 }
 
-void CUpdateDlg::SetPos(int position) {
-  OnDialogThread([&] { progressBar_.SetPos(position); });
-}
-
-void CUpdateDlg::ShowMessage(const std::string& text, const std::string& caption) {
-  OnDialogThread([&] { ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK); });
-}
-
-void CUpdateDlg::EnableControl(int id) {
-  OnDialogThread([&] { ::EnableWindow(GetDlgItem(id), TRUE); });
+void CUpdateDlg::RunEnded(const RunReport& report) {
+  OnDialogThread([&] {
+    ::KillTimer(m_hWnd, kWorkingTimerId);
+    const std::string caption = GetLangText(kSection, "CAPTION");
+    SetWindowText(caption);
+    ::MessageBoxA(m_hWnd, CompletionMessage(report).c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+    progressBar_.SetPos(0);
+    EnableRunControls(true);
+  });
 }
 
 bool CUpdateDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT&) {
@@ -281,15 +272,14 @@ bool CUpdateDlg::OnQueryDragIcon(WPARAM, LPARAM, LRESULT& result) {
   return true;
 }
 
-void CUpdateDlg::OnBrowseSource() { Browse(g_SourceRoot, sourceEdit_); }
+void CUpdateDlg::OnBrowseSource() { Browse(sourceEdit_); }
 
-void CUpdateDlg::OnBrowseTarget() { Browse(g_TargetRoot, targetEdit_); }
+void CUpdateDlg::OnBrowseTarget() { Browse(targetEdit_); }
 
-void CUpdateDlg::Browse(std::string& root, CXPEdit& field) {
+void CUpdateDlg::Browse(CXPEdit& field) {
   std::string path;
   if (!BrowseForFolder(m_hWnd, path)) return;
-  root = path;
-  field.SetWindowText(root);
+  field.SetWindowText(path);
   field.ScrollToEnd();
 }
 

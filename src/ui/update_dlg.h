@@ -1,9 +1,11 @@
 #pragma once
 // CUpdateDlg: the main dialog (template 102). The user names the package's
 // resource folder and the host's; OK checks both, asks the host for a
-// rescan and starts the update run on a worker thread, which drives this
-// dialog through UpdateView and gives the controls back when it ends. The
-// dialog stays open for further runs until Cancel.
+// rescan and starts the update run on a worker thread, which tells this
+// dialog through UpdateView what happens: a timer animates the title while
+// the run counts and while it works, the bar steps, and when it ends a
+// message box tells the outcome and the controls come back. The dialog
+// stays open for further runs until Cancel.
 
 #include <windows.h>
 
@@ -15,6 +17,7 @@
 #include "ui/xp_button.h"
 #include "ui/xp_dialog.h"
 #include "ui/xp_edit.h"
+#include "update/run_request.h"
 #include "update/update_view.h"
 
 namespace zet {
@@ -35,15 +38,10 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
 
   // UpdateView. The run calls these on its own thread; each call is carried
   // out on the dialog's thread, and the caller waits until it is done.
-  bool IsOverwriteChecked() override;
-  void StartTimer(int id, unsigned periodMs) override;
-  void StopTimer(int id) override;
-  void SetTitle(const std::string& title) override;
-  void SetRangeAndStep(int lower, int upper, int step) override;
-  void StepIt() override;
-  void SetPos(int position) override;
-  void ShowMessage(const std::string& text, const std::string& caption) override;
-  void EnableControl(int id) override;
+  void CountingStarted() override;
+  void WorkStarted(int total) override;
+  void Stepped() override;
+  void RunEnded(const RunReport& report) override;
 
  protected:
   const MessageMap* GetMessageMap() const override;
@@ -64,7 +62,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   void OnBrowseSource();
   void OnBrowseTarget();
 
-  void Browse(std::string& root, CXPEdit& field);
+  void Browse(CXPEdit& field);
   // A message box of the dialog: text of the key, caption "CAPTION".
   void ShowInfo(const char* key);
   // Disables the controls that could change the run or start another one.
@@ -87,6 +85,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   HICON icon_;
   HICON smallIcon_;
 
+  RunRequest request_;  // of the run started last
   bool running_ = false;
   int deferredClick_ = 0;
   ScopedHandle worker_;

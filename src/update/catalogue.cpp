@@ -6,9 +6,8 @@
 #include "fileio/file_slots.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
-#include "update/run_report.h"
+#include "update/run_state.h"
 #include "update/tree_copy.h"
-#include "update/update_run.h"
 
 namespace zet {
 

@@ -6,12 +6,13 @@
 #include <unordered_set>
 
 #include "fileio/file_slots.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/index_merge.h"
 #include "update/refusals.h"
+#include "update/run_state.h"
 #include "update/tree_copy.h"
-#include "update/update_run.h"
 
 namespace zet {
 
@@ -35,13 +36,6 @@ constexpr std::string_view kFilterString = "FilterString";
 constexpr std::string_view kFilterValue = "FilterValue";
 
 std::string ScanPathKey(int n) { return "ScanPath" + std::to_string(n); }
-
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return upper;
-}
 
 // The first four value bytes of an entry as an int32, bytes beyond the
 // value reading as zero: how a number list, and anything else, reads as
@@ -275,7 +269,7 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     g_SourceFile = folder + "\\" + e.name;
     g_TargetDir = targetFolder;
     g_TargetFile = targetFolder + "\\" + e.name;
-    ++g_ProgressCount;
+    CountUnit(counting);
     if (counting) continue;
     StepProgress();
     if (!targetMade) {

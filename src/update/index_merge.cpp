@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 #include "update/catalogue.h"
-#include "update/update_run.h"
+#include "update/run_state.h"
 
 namespace zet {
 
@@ -158,7 +158,7 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
 }
 
 int MergeIndexFile(const std::string& folder, bool counting) {
-  ++g_ProgressCount;
+  CountUnit(counting);
   if (counting) return 0;
   const std::string packagePath = folder + "\\" + kIndexFile;
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;

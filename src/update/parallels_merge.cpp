@@ -11,10 +11,9 @@
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
-#include "update/run_report.h"
+#include "update/run_state.h"
 #include "update/texture_list.h"
 #include "update/tree_copy.h"
-#include "update/update_run.h"
 
 namespace zet {
 
@@ -59,11 +58,11 @@ const char* RefusedTextureName(const std::string& name) {
 
 class ListMerge {
  public:
-  ListMerge(bool overwrite, int list, bool counting)
+  ListMerge(bool overwrite, TextureListKind list, bool counting)
       : overwrite_(overwrite),
         counting_(counting),
-        listName_(list == 0 ? "Texturen.txt" : "Bodentexturen.txt"),
-        extension_(list == 0 ? ".dds" : ".bmp"),
+        listName_(list == TextureListKind::kTextures ? "Texturen.txt" : "Bodentexturen.txt"),
+        extension_(list == TextureListKind::kTextures ? ".dds" : ".bmp"),
         packageFolder_(g_SourceRoot + "\\Parallels\\"),
         hostFolder_(g_TargetRoot + "\\Parallels\\"),
         packagePath_(packageFolder_ + listName_),
@@ -101,7 +100,7 @@ class ListMerge {
     std::set<size_t> inserted;
     std::vector<std::pair<int32_t, std::string>> inserts;
     for (int32_t id : package.GetIds()) {
-      ++g_ProgressCount;
+      CountUnit(counting_);
       if (counting_) continue;
       StepProgress();
       const size_t block = package.BlockOf(id);
@@ -168,8 +167,8 @@ class ListMerge {
 
 }  // namespace
 
-int MergeParallels(bool overwrite, int list, bool counting) {
-  ListMerge merge(overwrite, list, counting);
+int MergeParallels(bool overwrite, TextureListKind list, RunPass pass) {
+  ListMerge merge(overwrite, list, pass == RunPass::kCounting);
   // Lists are held in memory whole: a package that asks for more than there
   // is costs this list's merge, not the run.
   try {

@@ -6,9 +6,15 @@
 
 namespace zet {
 
-// list 0: Texturen.txt with ".dds" files; list 1: Bodentexturen.txt with
-// ".bmp" files. One unit of work per id of the package's list. 0, or -1 when
-// the package has no such list or a list cannot be read or merged.
-int MergeParallels(bool overwrite, int list, bool counting);
+enum class TextureListKind {
+  kTextures,        // Texturen.txt, with ".dds" files
+  kGroundTextures,  // Bodentexturen.txt, with ".bmp" files
+};
+
+enum class RunPass { kCounting, kWorking };
+
+// One unit of work per id of the package's list. 0, or -1 when the package
+// has no such list or a list cannot be read or merged.
+int MergeParallels(bool overwrite, TextureListKind list, RunPass pass);
 
 }  // namespace zet

@@ -1,9 +1,7 @@
 #pragma once
 // What one update run did: the files it copied, the files it left to the
 // package's archive or to the host because they exist there, the lists it
-// merged, and every failure with its path. The steps record into g_RunReport
-// in the working pass; the run resets it when it starts and reports it at
-// the end.
+// merged, and every failure with its path.
 
 #include <string>
 #include <vector>
@@ -40,7 +38,5 @@ class RunReport {
   int listsMerged_ = 0;
   std::vector<RunFailure> failures_;
 };
-
-extern RunReport g_RunReport;
 
 }  // namespace zet

@@ -5,20 +5,15 @@
 
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
-#include "update/run_report.h"
+#include "update/run_state.h"
 #include "update/update_run.h"
 
 namespace zet {
 
 namespace {
-
-std::string LowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 // The target folders known to stand, so that each is created (or found)
 // once: a missing folder is made after its parent, one level at a time. The
@@ -151,7 +146,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       g_SourceFile = current + "\\" + e.name;
       g_TargetDir = g_TargetRoot + relative;
       g_TargetFile = g_TargetDir + "\\" + e.name;
-      ++g_ProgressCount;
+      CountUnit(counting);
       if (counting) continue;
 
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));

@@ -7,6 +7,7 @@
 #include "profile/lang_table.h"
 #include "update/category_merge.h"
 #include "update/parallels_merge.h"
+#include "update/run_state.h"
 #include "update/tree_copy.h"
 #include "update/user_category_merge.h"
 
@@ -23,9 +24,6 @@ std::string g_TargetFile;
 
 namespace {
 
-// Open flags of the archive: binary, sequential access, read-only.
-constexpr int kPakOpenFlags = 0x8020;
-
 const char kSection[] = "DLG_VELTRAN";
 // Shown when the language file has no text for a run with failures.
 const char kFailuresText[] =
@@ -33,10 +31,22 @@ const char kFailuresText[] =
 
 std::atomic<bool> g_stopRequested{false};
 
-// Each step of a pass, in order; a stop asked for skips those not begun.
+// Each step in order; a stop asked for skips those not begun.
 template <class... Steps>
-void RunSteps(Steps... steps) {
+void InOrder(Steps... steps) {
   ((RunStopRequested() ? void() : steps()), ...);
+}
+
+// Both passes of every step: counting changes nothing, working does the run.
+void RunSteps(bool overwrite, bool counting) {
+  const RunPass pass = counting ? RunPass::kCounting : RunPass::kWorking;
+  InOrder([&] { CopyResourceTree("", g_SourceRoot, overwrite, counting); },
+          [&] { MergeParallels(overwrite, TextureListKind::kTextures, pass); },
+          [&] { MergeParallels(overwrite, TextureListKind::kGroundTextures, pass); },
+          [&] {
+            if (!counting) MergeUserCategories();
+          },
+          [&] { MergeCategories(counting); });
 }
 
 }  // namespace
@@ -44,9 +54,13 @@ void RunSteps(Steps... steps) {
 void RequestRunStop() { g_stopRequested.store(true); }
 
 bool RunStopRequested() { return g_stopRequested.load(std::memory_order_relaxed); }
+void CountUnit(bool counting) {
+  const int found = ++g_ProgressCount;
+  if (counting && g_UpdateDialog != nullptr) g_UpdateDialog->Counted(found);
+}
 
 void StepProgress() {
-  if (g_UpdateDialog != nullptr) g_UpdateDialog->StepIt();
+  if (g_UpdateDialog != nullptr) g_UpdateDialog->Stepped();
 }
 
 std::string CompletionMessage(const RunReport& report) {
@@ -69,54 +83,43 @@ void ResetUpdateRunState() {
   g_RunReport.Reset();
 }
 
-int UpdateThread(UpdateView* view) {
-  g_UpdateDialog = view;
-  if (view == nullptr) return -1;
-  const bool overwrite = view->IsOverwriteChecked();
+RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
+  g_SourceRoot = request.source;
+  g_TargetRoot = request.target;
+  g_UpdateDialog = &view;
   g_RunReport.Reset();
   g_stopRequested = false;
 
   const std::string pakPath = g_SourceRoot + "\\..\\resourcen.pak";
-  g_PakHandle = OpenPak(pakPath, kPakOpenFlags);
+  g_PakHandle = OpenPak(pakPath, kPakFileFlags);
   // Without the archive every file is copied; that is a failure only when
   // an archive is there and cannot be read.
-  if (g_PakHandle < 0 && !overwrite && platform::GetPathKind(pakPath) != platform::PathKind::None)
+  if (g_PakHandle < 0 && !request.overwrite && platform::GetPathKind(pakPath) != platform::PathKind::None)
     g_RunReport.Failure(pakPath, "archive cannot be read; the files it holds were copied as well");
-  g_ProgressCount = 1;
 
   // The run clears what an earlier killed run left in the folders it writes.
   platform::TemporarySweep sweep;
   try {
-    view->StartTimer(kCountingTimerId, kTimerPeriodMs);
-    RunSteps([&] { CopyResourceTree("", g_SourceRoot, overwrite, true); },
-             [&] { MergeParallels(overwrite, 0, true); }, [&] { MergeParallels(overwrite, 1, true); },
-             [&] { MergeCategories(true); });
-
-    view->StopTimer(kCountingTimerId);
-    view->StartTimer(kWorkingTimerId, kTimerPeriodMs);
-    view->SetRangeAndStep(0, g_ProgressCount, 1);
+    // The bar's range is one unit longer than the work.
     g_ProgressCount = 0;
+    view.CountingStarted();
+    CountUnit(true);
+    RunSteps(request.overwrite, true);
 
-    RunSteps([&] { CopyResourceTree("", g_SourceRoot, overwrite, false); },
-             [&] { MergeParallels(overwrite, 0, false); }, [&] { MergeParallels(overwrite, 1, false); },
-             [&] { MergeUserCategories(); }, [&] { MergeCategories(false); });
+    view.WorkStarted(g_ProgressCount);
+    g_ProgressCount = 0;
+    RunSteps(request.overwrite, false);
   } catch (const std::bad_alloc&) {
     // Whatever ran out has been given back by now: the run ends as usual.
-    view->StopTimer(kCountingTimerId);
-    g_RunReport.Failure(g_SourceFile.empty() ? g_SourceRoot : g_SourceFile,
-                        "not enough memory; the run stopped here");
+    g_RunReport.Failure(g_SourceFile.empty() ? g_SourceRoot : g_SourceFile, "not enough memory; the run stopped here");
   }
   if (RunStopRequested()) g_RunReport.Failure(g_TargetRoot, "stopped by the user; the rest was not installed");
 
   ClosePak(g_PakHandle);
-  view->StopTimer(kWorkingTimerId);
-  const std::string caption = GetLangText(kSection, "CAPTION");
-  view->SetTitle(caption);
-  view->ShowMessage(CompletionMessage(g_RunReport), caption);
-  view->SetPos(0);
-  for (int id : {kIdOk, kIdCancel, kIdSourceEdit, kIdTargetEdit, kIdBrowseSource, kIdBrowseTarget, kIdOverwriteCheck})
-    view->EnableControl(id);
-  return 0;
+  g_UpdateDialog = nullptr;
+  const RunReport report = g_RunReport;
+  view.RunEnded(report);
+  return report;
 }
 
 }  // namespace zet

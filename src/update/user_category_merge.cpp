@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 #include "update/catalogue.h"
-#include "update/update_run.h"
+#include "update/run_state.h"
 
 namespace zet {
 

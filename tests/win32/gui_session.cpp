@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/gui/update_app.h"
+#include "main/update_app.h"
 #include "ui/about_dlg.h"
 #include "ui/framework/bitmap_pixels.h"
 #include "ui/framework/dialog.h"

@@ -2,7 +2,7 @@
 // (string_resources_test.rc): every block, text outside ASCII, the last id.
 // Their translation is the language table's test.
 
-#include "app/win32/string_resources.h"
+#include "host/win32/string_resources.h"
 
 #include <gtest/gtest.h>
 

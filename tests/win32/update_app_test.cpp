@@ -1,13 +1,13 @@
 // Start-up of the dialog program, each of its ends, driven through the real
 // windows: the language file, the host's registration, a running host.
 
-#include "app/gui/update_app.h"
+#include "main/update_app.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/find_process.h"
+#include "host/find_process.h"
 #include "gui_session.h"
 #include "test_support.h"
 #include "ui/menu_xp.h"

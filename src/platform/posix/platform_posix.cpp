@@ -24,19 +24,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "platform/platform_common.h"
 
 namespace zet::platform {
 
 namespace {
-
-std::string UpperAscii(const std::string& s) {
-  std::string u = s;
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return u;
-}
 
 bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_str(), &st) == 0; }
 

@@ -1,9 +1,9 @@
-#include "app/reg_file_document.h"
+#include "host/reg_file_document.h"
 
 #include <cstdio>
 #include <utility>
 
-#include "app/registry_backend.h"
+#include "host/registry_backend.h"
 
 namespace zet {
 

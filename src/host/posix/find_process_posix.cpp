@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/find_process.h"
+#include "host/find_process.h"
 
 namespace zet {
 

@@ -1,4 +1,4 @@
-#include "app/host_lock.h"
+#include "host/host_lock.h"
 
 #include "profile/lang_table.h"
 

@@ -31,8 +31,8 @@
 #include <map>
 #include <string>
 
-#include "app/reg_file_document.h"
-#include "app/registry_backend.h"
+#include "host/reg_file_document.h"
+#include "host/registry_backend.h"
 
 namespace zet {
 

@@ -1,4 +1,4 @@
-#include "app/gui/update_app.h"
+#include "main/update_app.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "app/find_process.h"
-#include "app/host_registration.h"
-#include "app/win32/string_resources.h"
+#include "host/find_process.h"
+#include "host/host_registration.h"
+#include "host/win32/string_resources.h"
 #include "profile/lang_table.h"
 #include "ui/menu_xp.h"
 #include "ui/update_dlg.h"

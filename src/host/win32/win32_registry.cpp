@@ -1,4 +1,4 @@
-#include "app/win32/win32_registry.h"
+#include "host/win32/win32_registry.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // 16(b-1)+15, each a 16-bit length followed by that many UTF-16 units; a
 // string of length 0 is absent.
 
-#include "app/win32/string_resources.h"
+#include "host/win32/string_resources.h"
 
 #include <cstdint>
 #include <cstring>

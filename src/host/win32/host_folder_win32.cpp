@@ -1,4 +1,4 @@
-#include "app/host_registration.h"
+#include "host/host_registration.h"
 
 namespace zet {
 

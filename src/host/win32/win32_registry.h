@@ -2,7 +2,7 @@
 // The Win32 registry behind RegistryBackend: the ANSI registry functions,
 // results passed through unchanged.
 
-#include "app/registry_backend.h"
+#include "host/registry_backend.h"
 
 namespace zet {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/registry_backend.h"
+#include "host/registry_backend.h"
 
 namespace zet {
 

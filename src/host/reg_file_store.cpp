@@ -1,4 +1,4 @@
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/registry_backend.h"
+#include "host/registry_backend.h"
 
 namespace zet {
 

@@ -1,8 +1,8 @@
-#include "app/host_registration.h"
+#include "host/host_registration.h"
 
 #include <vector>
 
-#include "app/registry_key.h"
+#include "host/registry_key.h"
 #include "platform/platform.h"
 
 namespace zet {

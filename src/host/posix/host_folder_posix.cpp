@@ -1,5 +1,5 @@
-#include "app/host_registration.h"
-#include "app/reg_file_store.h"
+#include "host/host_registration.h"
+#include "host/reg_file_store.h"
 
 namespace zet {
 

@@ -1,4 +1,4 @@
-#include "app/registry_key.h"
+#include "host/registry_key.h"
 
 #include <cstring>
 

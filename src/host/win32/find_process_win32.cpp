@@ -1,4 +1,4 @@
-#include "app/find_process.h"
+#include "host/find_process.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

@@ -1,7 +1,7 @@
 // On systems without a registry of their own, the host runs under Wine and
 // keeps its registration in the files of the user's prefix.
 
-#include "app/reg_file_store.h"
+#include "host/reg_file_store.h"
 
 namespace zet {
 

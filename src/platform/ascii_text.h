@@ -1,0 +1,25 @@
+#pragma once
+// Letter case and blanks as the host's files and Windows' file names know
+// them: only A-Z and a-z fold, whatever the code page's other letters are.
+
+#include <string>
+#include <string_view>
+
+namespace zet {
+
+constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+inline std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = UpperAscii(c);
+  return upper;
+}
+
+inline std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = LowerAscii(c);
+  return lower;
+}
+
+}  // namespace zet

@@ -1,0 +1,16 @@
+#include "update/run_request.h"
+
+#include "fileio/file_slots.h"
+#include "platform/platform.h"
+
+namespace zet {
+
+const char* RequestRefusal(const RunRequest& request) {
+  if (!FolderExists(request.source, true)) return "IDMSG2";
+  if (!FolderExists(request.target, true)) return "IDMSG3";
+  // One folder however spelled: its identity, not its letters, decides.
+  if (platform::SameFolder(request.source, request.target)) return "IDMSG4";
+  return nullptr;
+}
+
+}  // namespace zet
