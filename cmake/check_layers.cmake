@@ -2,10 +2,11 @@
 # runs up a layer or sideways between two layers of one rank (which could
 # close a circle). A layer is a folder of SOURCE_DIR; a backend folder
 # (posix/, win32/) and resources/ belong to their layer, and ui/framework is
-# a layer of its own below the rest of ui.
+# a layer of its own below the rest of ui; version/ (the version header and
+# resource) is below everything.
 #   cmake -DSOURCE_DIR=src -P cmake/check_layers.cmake
 
-set(ZET_LAYER_RANKS platform=0 fileio=1 profile=2 update=3 host=4 ui/framework=5 ui=6 cli=6 main=7)
+set(ZET_LAYER_RANKS version=0 platform=0 fileio=1 profile=2 update=3 host=4 ui/framework=5 ui=6 cli=6 main=7)
 
 function(zet_layer_of path out_layer out_rank)
   set(${out_layer} "" PARENT_SCOPE)

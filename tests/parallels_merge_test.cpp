@@ -201,7 +201,7 @@ TEST_F(ParallelsMerge, HostListsThatGetNothingOrAreNoTextureListsKeepTheirBytes)
     const std::string path = t / (std::string(side) + "/RESOURCEN/Parallels/Texturen.txt");
     test::WriteBytes(path, "Basis{ }");
     std::filesystem::resize_file(path, (65u << 20));
-    EXPECT_EQ(MergeParallels(false, 0, false), -1);
+    EXPECT_EQ(MergeParallels(false, TextureListKind::kTextures, RunPass::kWorking), -1);
     EXPECT_EQ(std::filesystem::file_size(path), 65u << 20);
     ASSERT_EQ(g_RunReport.failures().size(), 1u);
     EXPECT_NE(g_RunReport.failures()[0].reason.find("larger than 64 MB"), std::string::npos);
