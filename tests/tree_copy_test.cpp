@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
+#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -104,6 +107,88 @@ TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
   g_UpdateDialog = &view;
   CopyResourceTree("", g_SourceRoot, false, false);
   EXPECT_EQ(FilesBelow("pkg/RESOURCEN"), (Strings{"Out/a.txt", "Out/old.txt", "a.txt"}));
+}
+
+// The copies are made by several threads, but what a user sees is what one
+// thread gives: the same steps, counts and failures in the same order, the
+// same files with the same bytes and times, and a stop that leaves no file
+// half-made.
+TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
+  namespace fs = std::filesystem;
+  for (int folder = 0; folder < 12; ++folder)
+    for (int file = 0; file < 9; ++file) Package("F" + std::to_string(folder) + "/f" + std::to_string(file) + ".dat",
+                                                 std::string(100 + folder * 9 + file, 'a' + file));
+  Package("F1/CASE.dat", "upper");  // one target for two files, and for a file and a folder
+  Package("F1/case.dat", "lower");
+  Package("F2/x", "a file");
+  Package("F2/X/y.dat", "in a folder of the same name");
+  Package("F5/CON.txt", "refused");
+  const fs::file_time_type when = fs::last_write_time(fs::path(t / "pkg/RESOURCEN/F0/f0.dat")) - std::chrono::hours(50);
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(t / "pkg/RESOURCEN")))
+    if (e.is_regular_file()) fs::last_write_time(e.path(), when - std::chrono::minutes(e.path().filename().string()[1]));
+
+  struct Seen {
+    Strings stepped, failures, files;
+    std::vector<int> counts;
+  };
+  auto run = [&](int workers, int stopAfter) {
+    fs::remove_all(fs::path(t / "host"));
+    test::MakeFolders(t / "host/RESOURCEN/F3/f5.dat");  // a folder in the way
+    Host("F7/f2.dat", "read-only");
+    fs::last_write_time(fs::path(t / "host/RESOURCEN/F7/f2.dat"), when);
+    fs::permissions(fs::path(t / "host/RESOURCEN/F7/f2.dat"), fs::perms::owner_read);
+    Package("F9/f4.dat", "gone before the copy");
+    class View : public test::RecordingView {
+     public:
+      std::function<void()> onWork, onStep;
+      void WorkStarted(int units) override { onWork(); }
+      void Stepped() override {
+        RecordingView::Stepped();
+        onStep();
+      }
+    } view;
+    view.onWork = [&] { fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f4.dat")); };
+    view.onStep = [&] {
+      if (static_cast<int>(view.stepped.size()) == stopAfter) RequestRunStop();
+    };
+    RunRequest request{source, target, true};
+    request.copyWorkers = workers;
+    const RunReport report = RunUpdate(request, view);
+    Seen seen{view.stepped, {}, {}, {report.copied(), report.keptExisting()}};
+    for (const RunFailure& f : report.failures()) seen.failures.push_back(f.path + ": " + f.reason);
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(t / "host")))
+      if (e.is_regular_file())
+        seen.files.push_back(e.path().lexically_relative(t.path()).generic_string() + " " +
+                             std::to_string(test::ReadBytes(e.path().string()).size()) + " " +
+                             std::to_string(fs::last_write_time(e.path()).time_since_epoch().count()));
+    std::sort(seen.files.begin(), seen.files.end());
+    fs::permissions(fs::path(t / "host/RESOURCEN/F7/f2.dat"), fs::perms::owner_all);
+    return seen;
+  };
+
+  for (int stopAfter : {-1, 50}) {
+    const Seen one = run(1, stopAfter);
+    for (int round = 0; round < 3; ++round) {
+      const Seen four = run(4, stopAfter);
+      EXPECT_EQ(four.stepped, one.stepped);
+      EXPECT_EQ(four.failures, one.failures);
+      EXPECT_EQ(four.counts, one.counts);
+      EXPECT_EQ(four.files, one.files);
+    }
+    if (stopAfter > 0) {
+      EXPECT_EQ(one.counts[0], 50 - 1);  // the step of the folder in the way copied nothing
+      EXPECT_EQ(one.files.size(), 49u);  // and no temporary file is left
+      continue;
+    }
+    EXPECT_EQ(one.failures, (Strings{target + "\\F2\\X\\y.dat: its folder cannot be created",
+                                     target + "\\F3\\f5.dat: a folder of that name is in the way",
+                                     source + "\\F5\\CON.txt: name is a device on Windows (CON, NUL, COM1, ...), not a file",
+                                     target + "\\F7\\f2.dat: is read-only; left as it was",
+                                     source + "\\F9\\f4.dat: cannot be read"}));
+    EXPECT_EQ(HostBytes("F1/CASE.dat"), "lower");
+    EXPECT_EQ(fs::last_write_time(fs::path(t / "host/RESOURCEN/F8/f3.dat")),
+              fs::last_write_time(fs::path(t / "pkg/RESOURCEN/F8/f3.dat")));
+  }
 }
 
 #ifndef _WIN32

@@ -10,6 +10,9 @@ struct RunRequest {
   std::string target;  // the host's resource folder
   // Replace files the host has, and copy the files the archive holds as well.
   bool overwrite = false;
+  // The threads that copy the package's files: 0 for one per core (at least
+  // two); 1 copies each file on the run's own thread.
+  int copyWorkers = 0;
 };
 
 // The checks both programs make before a run. The language text that refuses

@@ -1,12 +1,14 @@
 #include "update/tree_copy.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/ascii_text.h"
 #include "platform/platform.h"
+#include "update/copy_pool.h"
 #include "update/refusals.h"
 #include "update/run_state.h"
 #include "update/update_run.h"
@@ -58,36 +60,82 @@ const char* SkipReason(const platform::DirEntry& e, const std::string& path) {
   return nullptr;
 }
 
+// The counting pass's listings, in the order it walked the folders, kept
+// for the working pass while they fit in the budget; the working pass walks
+// the same folders in the same order and lists again those not kept.
+class KeptListings {
+ public:
+  void Clear() {
+    kept_.clear();
+    kept_.shrink_to_fit();
+    next_ = 0;
+    bytes_ = 0;
+    full_ = false;
+  }
+  void Keep(const std::string& folder, std::vector<platform::DirEntry>&& entries) {
+    if (full_) return;
+    size_t bytes = sizeof(Listing) + folder.size();
+    for (const platform::DirEntry& e : entries) bytes += sizeof e + e.name.size();
+    // Only a first part of the walk is kept, so that the rest is found in order.
+    full_ = bytes_ + bytes > kListingBudget;
+    if (full_) return;
+    bytes_ += bytes;
+    kept_.push_back({folder, std::move(entries)});
+  }
+  bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
+    if (next_ == kept_.size() || kept_[next_].folder != folder) return false;
+    entries = std::move(kept_[next_++].entries);
+    return true;
+  }
+
+ private:
+  struct Listing {
+    std::string folder;
+    std::vector<platform::DirEntry> entries;
+  };
+  std::vector<Listing> kept_;
+  size_t next_ = 0;
+  size_t bytes_ = 0;
+  bool full_ = false;
+};
+
+KeptListings g_listings;
+
 }  // namespace
 
 bool NameHoldsSeparator(const std::string& name) {
   return std::any_of(name.begin(), name.end(), platform::IsPathSeparator);
 }
 
-CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
-  if (platform::CopyFileKeepingTime(from, to, !overwrite)) {
-    g_RunReport.Copied();
-    return CopyOutcome::Copied;
-  }
+int g_CopyWorkers = 0;
+
+CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite) {
+  if (platform::CopyFileKeepingTime(from, to, !overwrite)) return {CopyOutcome::Copied, {}, {}};
   platform::PathKind target = platform::GetPathKind(to);
-  if (!overwrite && target == platform::PathKind::File) {
-    g_RunReport.KeptExisting();
-    return CopyOutcome::KeptExisting;
+  if (!overwrite && target == platform::PathKind::File) return {CopyOutcome::KeptExisting, {}, {}};
+  if (target == platform::PathKind::Folder) return {CopyOutcome::Failed, to, "a folder of that name is in the way"};
+  if (target == platform::PathKind::File && !platform::CanWriteFile(to))
+    return {CopyOutcome::Failed, to, "is read-only; left as it was"};
+  if (platform::GetPathKind(from) != platform::PathKind::File) return {CopyOutcome::Failed, from, "cannot be read"};
+  size_t cut = to.find_last_of('\\');
+  if (cut != std::string::npos && cut > 0 && platform::GetPathKind(to.substr(0, cut)) != platform::PathKind::Folder)
+    return {CopyOutcome::Failed, to, "its folder cannot be created"};
+  return {CopyOutcome::Failed, to, "cannot be written"};
+}
+
+void RecordCopy(const CopyResult& result) {
+  switch (result.outcome) {
+    case CopyOutcome::Copied: g_RunReport.Copied(); break;
+    case CopyOutcome::KeptExisting: g_RunReport.KeptExisting(); break;
+    case CopyOutcome::LeftToArchive: g_RunReport.LeftToArchive(); break;
+    case CopyOutcome::Failed: g_RunReport.Failure(result.path, result.reason); break;
   }
-  if (target == platform::PathKind::Folder) {
-    g_RunReport.Failure(to, "a folder of that name is in the way");
-  } else if (target == platform::PathKind::File && !platform::CanWriteFile(to)) {
-    g_RunReport.Failure(to, "is read-only; left as it was");
-  } else if (platform::GetPathKind(from) != platform::PathKind::File) {
-    g_RunReport.Failure(from, "cannot be read");
-  } else {
-    size_t cut = to.find_last_of('\\');
-    if (cut != std::string::npos && cut > 0 && platform::GetPathKind(to.substr(0, cut)) != platform::PathKind::Folder)
-      g_RunReport.Failure(to, "its folder cannot be created");
-    else
-      g_RunReport.Failure(to, "cannot be written");
-  }
-  return CopyOutcome::Failed;
+}
+
+CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
+  const CopyResult result = CopyFileUnrecorded(from, to, overwrite);
+  RecordCopy(result);
+  return result.outcome;
 }
 
 int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
@@ -106,44 +154,55 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
   std::string madeDir;  // the target folder made (or found) for the last copy
   TargetFolders targetFolders;
   targetFolders.Reset(g_TargetRoot);
+  if (counting) g_listings.Clear();
+  CopyPool pool(counting ? 1 : g_CopyWorkers == 0 ? CopyPool::DefaultWorkers() : g_CopyWorkers);
+  // The names of the folder in hand, folded as the host's tree compares
+  // them: two that meet in one target are copied one after the other.
+  std::unordered_set<std::string> names;
   bool atTop = true;
   int result = 0;
 
   while (!pending.empty()) {
     const std::string current = std::move(pending.back());
     pending.pop_back();
-    // One folder's listing at a time: what the walk holds does not grow
-    // with the tree.
-    const bool listed = platform::ListFolder(current, entries);
+    // One folder's listing at a time, or the one the counting pass kept:
+    // what the walk holds is bounded, whatever the tree's size.
+    const bool listed = (!counting && g_listings.Take(current, entries)) || platform::ListFolder(current, entries);
     if (atTop && (!listed || entries.empty())) result = -1;
     atTop = false;
     if (!listed) {
-      if (!counting) g_RunReport.Failure(current, "folder cannot be read");
+      if (!counting) pool.Note({CopyOutcome::Failed, current, "folder cannot be read"});
       continue;
     }
 
     const std::string relative = current.size() > sourceRootLength ? current.substr(sourceRootLength) : "";
     subfolders.clear();
+    names.clear();
+    bool namesMeet = false;
     for (const platform::DirEntry& e : entries) {
-      if (RunStopRequested()) return result;
+      if (RunStopRequested()) {
+        pool.Finish();
+        return result;
+      }
       const std::string path = current + "\\" + e.name;
       const char* skipped = SkipReason(e, path);
+      if (skipped == nullptr) skipped = RefusedName(e.name);
       if (skipped != nullptr) {
-        if (!counting) g_RunReport.Failure(path, skipped);
-        continue;
-      }
-      if (const char* reason = RefusedName(e.name)) {
-        if (!counting) g_RunReport.Failure(current + "\\" + e.name, reason);
+        if (!counting) pool.Note({CopyOutcome::Failed, path, skipped});
         continue;
       }
       const std::string lower = LowerAscii(e.name);
       if (e.isFolder) {
-        if (lower != "parallels" && lower != "categories") subfolders.push_back(path);
+        if (lower != "parallels" && lower != "categories") {
+          subfolders.push_back(path);
+          // A file of the same name is copied before the folder is made.
+          if (!counting && !names.insert(lower).second) namesMeet = true;
+        }
         continue;
       }
       if (e.size == 0 || lower == "sounds.txt" || platform::IsOwnTemporaryName(e.name)) continue;
 
-      g_SourceFile = current + "\\" + e.name;
+      g_SourceFile = path;
       g_TargetDir = g_TargetRoot + relative;
       g_TargetFile = g_TargetDir + "\\" + e.name;
       CountUnit(counting);
@@ -152,21 +211,29 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
       StepProgress();
       if (inArchive) {
-        g_RunReport.LeftToArchive();
+        pool.Note({CopyOutcome::LeftToArchive, {}, {}});
         continue;
       }
       if (g_TargetDir != madeDir) {
         targetFolders.Ensure(g_TargetDir);
         madeDir = g_TargetDir;
       }
-      CopyFileRecorded(g_SourceFile, g_TargetFile, overwrite);
+      if (!names.insert(lower).second) {
+        namesMeet = true;
+        pool.Finish();
+      }
+      pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
+    if (counting) g_listings.Keep(current, std::move(entries));
+    if (namesMeet) pool.Finish();
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
       platform::FolderIdentity id;
       if (targetInside && platform::GetFolderIdentity(*it, id) && id == targetFolder) continue;
       pending.push_back(std::move(*it));
     }
   }
+  pool.Finish();
+  if (!counting) g_listings.Clear();
   return result;
 }
 

@@ -5,15 +5,18 @@
 // (left to the list merges) and, unless overwrite is set, the files that the
 // package's archive lists.
 
+#include <cstddef>
 #include <string>
 
 namespace zet {
 
 // Walks folder (below parentPath, or the absolute folder itself when
 // parentPath is empty) files first, then each subfolder in listing order.
-// Counting only counts the files it would handle; the working pass steps the
-// progress bar once for each of them and copies. 0 when the folder was
+// Counting only counts the files it would handle, and keeps the folders'
+// listings for the working pass while they fit in kListingBudget bytes; the
+// working pass steps the progress bar once for each file and copies it. 0 when the folder was
 // walked; -1 when it could not be listed or holds nothing.
+constexpr size_t kListingBudget = size_t{8} << 20;
 int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
 
 // True for a name from a listing that would not stay one name in a path:
@@ -21,10 +24,26 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
 // lead a copy out of the target tree.
 bool NameHoldsSeparator(const std::string& name);
 
-enum class CopyOutcome { Copied, KeptExisting, Failed };
+enum class CopyOutcome { Copied, KeptExisting, LeftToArchive, Failed };
+
+// What became of one file of the package; a failure names its path and why.
+struct CopyResult {
+  CopyOutcome outcome = CopyOutcome::Failed;
+  std::string path;
+  std::string reason;
+};
 
 // Copies one file into the host's tree, keeping its time. Without overwrite
-// an existing target stays as it is. Records the outcome in g_RunReport.
+// an existing target stays as it is. Safe on several threads at once; the
+// outcome is only returned.
+CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite);
+// Puts an outcome in g_RunReport.
+void RecordCopy(const CopyResult& result);
+// Both: copies and records.
 CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite);
+
+// The threads that copy the tree's files: 0 for one per core (at least
+// two), 1 for copies on the walk's own thread.
+extern int g_CopyWorkers;
 
 }  // namespace zet

@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include <future>
 #include <new>
 
 #include "fileio/pak_archive.h"
@@ -81,6 +82,7 @@ void ResetUpdateRunState() {
   g_TargetDir.clear();
   g_TargetFile.clear();
   g_RunReport.Reset();
+  g_stopRequested = false;
 }
 
 RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
@@ -90,12 +92,13 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   g_RunReport.Reset();
   g_stopRequested = false;
 
+  g_CopyWorkers = request.copyWorkers;
+
+  // The archive is first needed by the working pass: it is read while the
+  // counting pass walks the tree.
   const std::string pakPath = g_SourceRoot + "\\..\\resourcen.pak";
-  g_PakHandle = OpenPak(pakPath, kPakFileFlags);
-  // Without the archive every file is copied; that is a failure only when
-  // an archive is there and cannot be read.
-  if (g_PakHandle < 0 && !request.overwrite && platform::GetPathKind(pakPath) != platform::PathKind::None)
-    g_RunReport.Failure(pakPath, "archive cannot be read; the files it holds were copied as well");
+  std::future<int> pak = std::async(std::launch::async, [&pakPath] { return OpenPak(pakPath, kPakFileFlags); });
+  g_PakHandle = -4;
 
   // The run clears what an earlier killed run left in the folders it writes.
   platform::TemporarySweep sweep;
@@ -106,6 +109,11 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
     CountUnit(true);
     RunSteps(request.overwrite, true);
 
+    g_PakHandle = pak.get();
+    // Without the archive every file is copied; that is a failure only when
+    // an archive is there and cannot be read.
+    if (g_PakHandle < 0 && !request.overwrite && platform::GetPathKind(pakPath) != platform::PathKind::None)
+      g_RunReport.Failure(pakPath, "archive cannot be read; the files it holds were copied as well");
     view.WorkStarted(g_ProgressCount);
     g_ProgressCount = 0;
     RunSteps(request.overwrite, false);
@@ -115,6 +123,7 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   }
   if (RunStopRequested()) g_RunReport.Failure(g_TargetRoot, "stopped by the user; the rest was not installed");
 
+  if (pak.valid()) g_PakHandle = pak.get();  // the counting pass did not end
   ClosePak(g_PakHandle);
   g_UpdateDialog = nullptr;
   const RunReport report = g_RunReport;
