@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include <cstdlib>
 #include <future>
 #include <new>
 
@@ -92,7 +93,10 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   g_RunReport.Reset();
   g_stopRequested = false;
 
-  g_CopyWorkers = request.copyWorkers;
+  // ZETVELTRAN_COPY_WORKERS sets the number when the request leaves it open:
+  // a benchmark compares one thread with several.
+  const char* workers = std::getenv("ZETVELTRAN_COPY_WORKERS");
+  g_CopyWorkers = request.copyWorkers != 0 || workers == nullptr ? request.copyWorkers : std::atoi(workers);
 
   // The archive is first needed by the working pass: it is read while the
   // counting pass walks the tree.
