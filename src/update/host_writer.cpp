@@ -159,6 +159,7 @@ WriteResult PreviewWriter::Add(ChangeKind kind, const std::string& path, std::st
   PreviewChange change{kind, {}, std::move(note), {}, {}};
   Relative(path, change.path);
   changes_.push_back(std::move(change));
+  lastFailureOwn_ = kind == ChangeKind::Failed;
   switch (kind) {
     case ChangeKind::FolderCreated:
     case ChangeKind::FileCreated: return Result(WriteOutcome::Created);
@@ -226,6 +227,14 @@ void PreviewWriter::Note(ChangeKind kind, const std::string& path, const std::st
   Add(kind, path, note);
 }
 
+void PreviewWriter::NoteFailure(const std::string& shownPath, const std::string& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!lastFailureOwn_) changes_.push_back({ChangeKind::Failed, {}, {}, {}, {}});
+  changes_.back().path = shownPath;
+  changes_.back().note = reason;
+  lastFailureOwn_ = false;
+}
+
 std::vector<PreviewChange> PreviewWriter::changes() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return changes_;
@@ -251,7 +260,8 @@ std::string PreviewLine(const PreviewChange& change) {
     if (c == '\\') c = separator;
   if (change.kind == ChangeKind::FolderCreated) path += separator;
   std::string line = std::string(mark) + " " + path;
-  line += path.size() < kPathColumn ? std::string(kPathColumn - path.size(), ' ') : std::string(2, ' ');
+  // At least two blanks after the path, so that a script finds its end.
+  line += std::string(path.size() + 2 <= kPathColumn ? kPathColumn - path.size() : 2, ' ');
   return line + what;
 }
 

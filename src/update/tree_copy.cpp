@@ -31,10 +31,10 @@ class TargetFolders {
     if (Known(folder)) return;
     size_t cut = folder.find_last_of('\\');
     if (cut == std::string::npos || cut == 0 || cut < root_.size()) {
-      MakePath(folder);
+      RunWriter().MakeFolders(folder);
     } else {
       Ensure(folder.substr(0, cut));
-      platform::CreateFolder(folder);
+      RunWriter().MakeFolder(folder);
     }
     last_ = folder;
   }
@@ -110,24 +110,26 @@ bool NameHoldsSeparator(const std::string& name) {
 int g_CopyWorkers = 0;
 
 CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite) {
-  if (platform::CopyFileKeepingTime(from, to, !overwrite)) return {CopyOutcome::Copied, {}, {}};
-  platform::PathKind target = platform::GetPathKind(to);
-  if (!overwrite && target == platform::PathKind::File) return {CopyOutcome::KeptExisting, {}, {}};
+  const WriteResult result = RunWriter().CopyIn(from, to, overwrite);
+  if (result.ok()) return {CopyOutcome::Copied, {}, {}};
+  const platform::PathKind target = RunWriter().KindOf(to);
+  if (result.outcome == WriteOutcome::KeptExisting || (!overwrite && target == platform::PathKind::File))
+    return {CopyOutcome::KeptExisting, {}, {}};
   if (target == platform::PathKind::Folder) return {CopyOutcome::Failed, to, "a folder of that name is in the way"};
   if (target == platform::PathKind::File && !platform::CanWriteFile(to))
     return {CopyOutcome::Failed, to, "is read-only; left as it was"};
   if (platform::GetPathKind(from) != platform::PathKind::File) return {CopyOutcome::Failed, from, "cannot be read"};
   size_t cut = to.find_last_of('\\');
-  if (cut != std::string::npos && cut > 0 && platform::GetPathKind(to.substr(0, cut)) != platform::PathKind::Folder)
+  if (cut != std::string::npos && cut > 0 && RunWriter().KindOf(to.substr(0, cut)) != platform::PathKind::Folder)
     return {CopyOutcome::Failed, to, "its folder cannot be created"};
-  return {CopyOutcome::Failed, to, "cannot be written"};
+  return {CopyOutcome::Failed, to, result.reason.empty() ? "cannot be written" : result.reason};
 }
 
 void RecordCopy(const CopyResult& result) {
   switch (result.outcome) {
     case CopyOutcome::Copied: g_RunReport.Copied(); break;
     case CopyOutcome::KeptExisting: g_RunReport.KeptExisting(); break;
-    case CopyOutcome::LeftToArchive: g_RunReport.LeftToArchive(); break;
+    case CopyOutcome::LeftToArchive: LeftToArchive(result.path); break;
     case CopyOutcome::Failed: g_RunReport.Failure(result.path, result.reason); break;
   }
 }
@@ -211,7 +213,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
       StepProgress();
       if (inArchive) {
-        pool.Note({CopyOutcome::LeftToArchive, {}, {}});
+        pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});
         continue;
       }
       if (g_TargetDir != madeDir) {
