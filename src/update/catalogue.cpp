@@ -37,6 +37,7 @@ bool OnlyComments(const std::string& bytes) {
 }  // namespace
 
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
+  if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (!platform::GetFileLength(path, length)) return CatalogueLoad::Unreadable;
   if (length > kMergedFileLimit) return CatalogueLoad::TooBig;
@@ -55,7 +56,12 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
 
 int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
   std::string reason = what;
-  reason += load == CatalogueLoad::TooBig ? std::string(" is larger than ") + kMergedFileLimitText : " cannot be read";
+  if (load == CatalogueLoad::TooBig)
+    reason += std::string(" is larger than ") + kMergedFileLimitText;
+  else if (load == CatalogueLoad::OutOfThePackage)
+    reason += std::string(" is ") + kOutOfThePackage;
+  else
+    reason += " cannot be read";
   return CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));
 }
 
@@ -64,6 +70,10 @@ std::string HostPathOf(const std::string& packagePath) {
 }
 
 bool CopyCatalogueFile(const std::string& from, const std::string& to, bool overwrite) {
+  if (LeadsOutOfThePackage(from)) {
+    CatalogueFailure(from, std::string(kOutOfThePackage) + "; not copied");
+    return false;
+  }
   const size_t cut = to.find_last_of('\\');
   if (cut != std::string::npos && cut > 0) MakePath(to.substr(0, cut));
   return CopyFileRecorded(from, to, overwrite) == CopyOutcome::Copied;
