@@ -142,8 +142,8 @@ RECT MenuArea(HWND window) {
 // The icon strip and the light rest of the menu.
 void FillStrips(HDC dc, const RECT& area) {
   const RECT strip = {area.left, area.top, std::min(area.left + kMenuIconStripWidth, area.right), area.bottom};
-  FillSolidRect(dc, strip, FaceColour(20));
-  FillSolidRect(dc, {strip.right, area.top, area.right, area.bottom}, FaceColour(75));
+  FillSolidRect(dc, strip, palette::IconStrip());
+  FillSolidRect(dc, {strip.right, area.top, area.right, area.bottom}, palette::MenuBackground());
 }
 
 // The flat frame: a dark outer line and two light ones inside it.
@@ -152,7 +152,7 @@ void DrawFrame(HDC dc, const RECT& area) {
   RECT inner = area;
   for (int line = 0; line < 2; ++line) {
     ::InflateRect(&inner, -1, -1);
-    FrameSolidRect(dc, inner, FaceColour(75));
+    FrameSolidRect(dc, inner, palette::MenuBackground());
   }
 }
 
