@@ -96,11 +96,6 @@ void AppendEscaped(std::basic_string<Char>& out, std::basic_string_view<Char> te
 // ------------------------------------------------------------ number lists
 
 template <typename Char>
-bool IsCSpace(Char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-template <typename Char>
 int HexDigit(Char c) {
   if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
   if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
@@ -113,7 +108,7 @@ int HexDigit(Char c) {
 template <typename Char>
 int32_t ParseDecimal(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (Is(s[i], '+') || Is(s[i], '-'))) negative = Is(s[i++], '-');
   int64_t value = 0;
@@ -129,7 +124,7 @@ int32_t ParseDecimal(std::basic_string_view<Char> s) {
 template <typename Char>
 int32_t ParseHex(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (Is(s[i], '+') || Is(s[i], '-'))) negative = Is(s[i++], '-');
   if (i + 2 < s.size() && Is(s[i], '0') && (Is(s[i + 1], 'x') || Is(s[i + 1], 'X')) && HexDigit(s[i + 2]) >= 0)
@@ -150,7 +145,7 @@ int32_t ParseHex(std::basic_string_view<Char> s) {
 template <typename Char>
 float ParseFloat(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   std::string text;  // the element in 8-bit characters, up to its end
   if (i < s.size() && Is(s[i], '+')) ++i;
   for (; i < s.size() && !Is(s[i], ','); ++i) {
