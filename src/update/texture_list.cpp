@@ -325,65 +325,74 @@ bool TextureList::GetBlock(int32_t id, std::string& block) {
 }
 
 bool TextureList::ParseTexture(int32_t id, TextureRecord& record) {
-  std::string b;
-  if (!GetBlock(id, b)) return false;
+  std::string block;
+  if (!GetBlock(id, block)) return false;
+  constexpr std::string_view kName = "name(", kOpacity = "opacity(", kMagFilter = "magfilter(",
+                             kMinFilter = "minfilter(";
+  // A fallback search for the opacity starts 10 characters into the block,
+  // past its head "\n\tTextur{".
+  constexpr size_t kPastBlockHead = 10;
   TextureRecord rec;
-  size_t p = 0;
+  // The attributes are looked for in their usual order: each search starts
+  // where the last attribute found stands.
+  size_t cursor = 0;
   size_t end = npos;
 
-  size_t name = b.find("name(");
+  size_t name = block.find(kName);
   if (name != npos) {
-    rec.name = UpToCloseTab(b, name + 5, end);
-    p = end != npos ? end : name;
+    rec.name = UpToCloseTab(block, name + kName.size(), end);
+    cursor = end != npos ? end : name;
   }
 
   auto flag = [&](const char* attribute, size_t from, uint8_t& value) {
-    size_t at = b.find(attribute, from);
+    size_t at = block.find(attribute, from);
     value = at != npos;
-    if (at != npos) p = at;
+    if (at != npos) cursor = at;
   };
   flag("automipmap()", 0, rec.automipmap);
-  flag("billboarding()", p, rec.billboarding);
-  flag("repeat_s()", p, rec.repeat_s);
-  flag("repeat_t()", p, rec.repeat_t);
+  flag("billboarding()", cursor, rec.billboarding);
+  flag("repeat_s()", cursor, rec.repeat_s);
+  flag("repeat_t()", cursor, rec.repeat_t);
 
   // The value is the three characters after "opacity(", as 0.5 or 0.7.
   auto opacityAt = [&](size_t at) {
-    std::string digits = b.substr(at + 8, 3);
+    std::string digits = block.substr(at + kOpacity.size(), 3);
     return static_cast<float>(std::strtod(digits.c_str(), nullptr));
   };
-  size_t at = b.find("opacity(", p);
+  size_t at = block.find(kOpacity, cursor);
   if (at != npos) {
     rec.opacity = opacityAt(at);
-    p = at;
-  } else if ((at = b.find("opacity(", 10)) != npos) {
+    cursor = at;
+  } else if ((at = block.find(kOpacity, kPastBlockHead)) != npos) {
     rec.opacity = opacityAt(at);
   }
 
-  auto digitAfter = [&](size_t at, size_t length) {
-    return static_cast<int16_t>(std::atoi(b.substr(at + length, 1).c_str()));
+  auto digitAfter = [&](size_t at, std::string_view attribute) {
+    return static_cast<int16_t>(std::atoi(block.substr(at + attribute.size(), 1).c_str()));
   };
-  at = b.find("magfilter(", p);
+  at = block.find(kMagFilter, cursor);
   if (at != npos) {
-    rec.magfilter = digitAfter(at, 10);
-    p = at;
+    rec.magfilter = digitAfter(at, kMagFilter);
+    cursor = at;
   }
-  size_t q = p;
-  at = b.find("minfilter(", p);
+  // The mip levels count only after the last filter; their names are
+  // searched from the cursor before it.
+  size_t mipLevelsFrom = cursor;
+  at = block.find(kMinFilter, cursor);
   if (at != npos) {
-    rec.minfilter = digitAfter(at, 10);
-    q = at;
+    rec.minfilter = digitAfter(at, kMinFilter);
+    mipLevelsFrom = at;
   }
 
   rec.id = id;
-  if (b.find("MipMapLevel", q) != npos) {
+  if (block.find("MipMapLevel", mipLevelsFrom) != npos) {
     for (int level = 0; level < 8; ++level) {
-      size_t n = b.find("name(", p);
+      size_t n = block.find(kName, cursor);
       if (n == npos) break;
-      rec.mipLevelNames[level] = UpToCloseTab(b, n + 5, end);
+      rec.mipLevelNames[level] = UpToCloseTab(block, n + kName.size(), end);
       ++rec.mipLevelCount;
       if (end == npos) break;
-      p = end;
+      cursor = end;
     }
   }
   record = std::move(rec);
