@@ -17,7 +17,7 @@ int TitleDots = 0;
 
 namespace {
 
-constexpr char kSection[] = "DLG_VELTRAN";
+constexpr const char* kSection = kMainDialogSection;
 // A view call of the run, carried to the dialog's thread: lParam points to
 // the task, and the sending thread waits until it has run.
 constexpr UINT kRunTaskMessage = WM_APP + 1;

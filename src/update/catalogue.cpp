@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fileio/file_slots.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
 #include "update/run_state.h"
@@ -126,7 +127,7 @@ std::string_view ValueText(const ProfileNode* entry) {
 int64_t LeadingNumber(std::string_view text) {
   constexpr int64_t kLimit = 1000000000000000;
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   int64_t n = 0;

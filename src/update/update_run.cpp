@@ -24,7 +24,7 @@ std::string g_TargetFile;
 
 namespace {
 
-const char kSection[] = "DLG_VELTRAN";
+const char* const kSection = kMainDialogSection;
 // Shown when the language file has no text for a run with failures.
 const char kFailuresText[] =
     "The package has been installed, but some files could not be read or written. Failures:";
