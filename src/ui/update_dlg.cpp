@@ -8,6 +8,7 @@
 #include "host/host_lock.h"
 #include "host/host_registration.h"
 #include "host/journal.h"
+#include "host/run_journal.h"
 #include "platform/platform.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
@@ -153,9 +154,11 @@ bool CUpdateDlg::OnInitDialog() {
   return true;
 }
 
-void CUpdateDlg::ShowInfo(const char* key) {
-  const std::string caption = GetLangText(kSection, "CAPTION");
-  ::MessageBoxA(m_hWnd, GetLangText(kSection, key), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+void CUpdateDlg::ShowInfo(const char* key) { ShowText(GetLangString(kSection, key)); }
+
+void CUpdateDlg::ShowText(const std::string& text) {
+  const std::string caption = GetLangString(kSection, "CAPTION");
+  ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
 }
 
 const char* CUpdateDlg::ReadRequest() {
@@ -170,10 +173,7 @@ void CUpdateDlg::OnOK() {
   if (running_) return DeferClick(IDOK);
   if (const char* refusal = ReadRequest()) return ShowInfo(refusal);
   std::string busy;
-  if (!LockHost(request_.target, hostLock_, busy)) {
-    ::MessageBoxA(m_hWnd, busy.c_str(), GetLangString(kSection, "CAPTION").c_str(), MB_ICONINFORMATION | MB_OK);
-    return;
-  }
+  if (!LockHost(request_.target, hostLock_, busy)) return ShowText(busy);
   RequestHostScan();  // the run starts also when the host cannot be asked
   StartJob(Job::Install);
 }
@@ -196,10 +196,7 @@ void CUpdateDlg::StartUndo() {
   const std::string question = FilledText("IDMSG_UNDO_ASK", {JournalTimeText(run.started), run.package});
   if (::MessageBoxA(m_hWnd, question.c_str(), caption.c_str(), MB_ICONQUESTION | MB_YESNO) != IDYES) return;
   std::string busy;
-  if (!LockHost(request_.target, hostLock_, busy)) {
-    ::MessageBoxA(m_hWnd, busy.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
-    return;
-  }
+  if (!LockHost(request_.target, hostLock_, busy)) return ShowText(busy);
   RequestHostScan();  // as after a run: the host's resources change
   StartJob(Job::Undo);
 }
@@ -249,7 +246,7 @@ void CUpdateDlg::EndRun() {
   hostLock_.Release();
   UpdateSystemMenu();
   // Posted: the worker that reports its end waits until this returns.
-  if (job_ == Job::Preview) ::PostMessageA(m_hWnd, kShowPreviewMessage, 0, 0);
+  if (job_ == Job::Preview && !previewText_.empty()) ::PostMessageA(m_hWnd, kShowPreviewMessage, 0, 0);
   if (const int id = std::exchange(deferredClick_, 0))
     ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)));
 }
@@ -280,7 +277,14 @@ DWORD WINAPI CUpdateDlg::WorkerMain(void* argument) {
     dialog->undone_ = UndoLatestRun(JournalRoot(), dialog->request_.target);
     dialog->OnDialogThread([dialog] { dialog->ShowUndoResult(); });
   } else {
-    RunUpdate(dialog->request_, *dialog);
+    // An install keeps its journal; one that cannot be kept does not start.
+    RunReport report;
+    std::string error;
+    if (!RunWithJournal(dialog->request_, *dialog, report, error))
+      dialog->OnDialogThread([dialog, &error] {
+        dialog->ShowText(error);
+        dialog->EnableRunControls(true);
+      });
   }
   dialog->OnDialogThread([dialog] { dialog->EndRun(); });
   return 0;
@@ -320,12 +324,11 @@ void CUpdateDlg::Stepped() {
 void CUpdateDlg::RunEnded(const RunReport& report) {
   OnDialogThread([&] {
     ::KillTimer(m_hWnd, kWorkingTimerId);
-    const std::string caption = GetLangText(kSection, "CAPTION");
-    SetWindowText(caption);
+    SetWindowText(GetLangText(kSection, "CAPTION"));
     if (job_ == Job::Preview)
       previewText_ = PreviewWindowText(report);
     else
-      ::MessageBoxA(m_hWnd, CompletionMessage(report).c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+      ShowText(CompletionMessage(report));
     progressBar_.SetPos(0);
     EnableRunControls(true);
   });
@@ -380,8 +383,7 @@ void CUpdateDlg::ShowUndoResult() {
       text += "\n" + platform::NativePath(undone_.kept[i].path);
     if (undone_.kept.size() > kKeptNamed) text += "\n...";
   }
-  const std::string caption = GetLangString(kSection, "CAPTION");
-  ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+  ShowText(text);
   EnableRunControls(true);
 }
 

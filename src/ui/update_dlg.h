@@ -90,6 +90,7 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   bool OnShowPreview(WPARAM wParam, LPARAM lParam, LRESULT& result);
   // A message box of the dialog: text of the key, caption "CAPTION".
   void ShowInfo(const char* key);
+  void ShowText(const std::string& text);
   // Disables the controls that could change the run or start another one.
   void BeginRun();
   void EnableRunControls(bool enable);
