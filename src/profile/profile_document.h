@@ -182,10 +182,10 @@ class BasicProfileDocument {
   // -2 no memory.
   int AddEntryLine(const Char* line, int section);
 
-  // Writes the section's children, one line each, to an open file slot
-  // (opened "w" for 8-bit documents, "wb" for wide ones). 0; -1 when a
-  // write failed.
-  int WriteEntries(int slot, const ProfileNode* section);
+  // The bytes Save writes: 8-bit lines (up to a zero byte) each ended by
+  // CR LF, after a UTF-8 mark when the document has one; wide lines as
+  // UTF-16LE after the mark FF FE, each ended by 0D 00 0A 00.
+  std::string SaveBytes() const;
 
   // The path of the last Load or Save that named one; "" before that.
   const std::string& GetPath() const { return path_; }
@@ -285,7 +285,6 @@ class BasicProfileDocument {
   int AddCommentText(View line, int section);
   int AddEntryText(View line, int section);
   void ReadLines(int slot);
-  bool WriteLines(int slot);
   void NoteSection(int index);
 
   // Section names (their bytes) to the first index that carries each: built

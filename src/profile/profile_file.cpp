@@ -119,77 +119,64 @@ int BasicProfileDocument<Char>::Save(const char* path) {
   if (path_.empty()) return -1;
   // A complete file is written beside the target first; only that replaces
   // it, so a failed save leaves the old bytes.
-  platform::Replacement replacement;
-  if (!platform::BeginReplacement(path_, replacement)) return -1;
-  const int slot = OpenFile(replacement.temporary, kWide ? "wb" : "w");
-  bool written = slot >= 0 && WriteLines(slot);
-  if (slot >= 0) written = CloseFile(slot) == 0 && written;
-  return platform::FinishReplacement(replacement, written) ? 0 : -1;
+  return platform::WriteFileReplacing(path_, SaveBytes(), false) ? 0 : -1;
 }
 
 namespace {
 
-// One line and its line end: 8-bit lines through the text mode of the slot
-// (CR LF), wide lines as UTF-16LE units followed by 0D 00 0A 00.
-// An 8-bit line is written up to a zero byte, as a C string.
-bool WriteLine(int slot, const std::string& line) {
-  return WriteFile(slot, line.data(), static_cast<int64_t>(std::strlen(line.c_str()))) == 0 &&
-         WriteFile(slot, "\n", 1) == 0;
+// One line and its line end: an 8-bit line up to a zero byte, as a C
+// string, each LF of it (and its end) as CR LF, as text mode writes it; a
+// wide line as UTF-16LE units followed by 0D 00 0A 00.
+void AppendLine(std::string& out, const std::string& line) {
+  for (const char* c = line.c_str(); *c != '\0'; ++c) {
+    if (*c == '\n') out += '\r';
+    out += *c;
+  }
+  out += "\r\n";
 }
 
-bool WriteLine(int slot, const std::u16string& line) {
-  std::string bytes;
-  bytes.reserve(2 * line.size() + 4);
+void AppendLine(std::string& out, const std::u16string& line) {
   for (char16_t unit : line) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>(unit >> 8));
   }
-  bytes.append("\x0D\x00\x0A\x00", 4);
-  return WriteFile(slot, bytes.data(), static_cast<int64_t>(bytes.size())) == 0;
+  out.append("\x0D\x00\x0A\x00", 4);
 }
 
 }  // namespace
 
 template <typename Char>
-int BasicProfileDocument<Char>::WriteEntries(int slot, const ProfileNode* section) {
-  if (section == nullptr) return -1;
-  Text line;
-  for (int c = 0; c < section->children.count(); ++c) {
-    profile_text::BuildLine(*section->children[c], line);
-    if (!WriteLine(slot, line)) return -1;
-  }
-  return 0;
-}
-
-template <typename Char>
-bool BasicProfileDocument<Char>::WriteLines(int slot) {
+std::string BasicProfileDocument<Char>::SaveBytes() const {
+  std::string out;
   if constexpr (kWide) {
-    if (WriteFile(slot, "\xFF\xFE", 2) != 0) return false;
-  } else if (utf8Mark_ && WriteFile(slot, kUtf8Mark, 3) != 0) {
-    return false;
+    out = "\xFF\xFE";
+  } else if (utf8Mark_) {
+    out = kUtf8Mark;
   }
   Text line;
   for (int i = 0; i < nodes_.count(); ++i) {
     const ProfileNode& node = *nodes_[i];
     profile_text::BuildLine(node, line);
-    if (!WriteLine(slot, line)) return false;
+    AppendLine(out, line);
     if (node.type != ProfileValueType::Section) continue;
-    if (WriteEntries(slot, &node) != 0 || !WriteLine(slot, Text())) return false;
+    for (int c = 0; c < node.children.count(); ++c) {
+      profile_text::BuildLine(*node.children[c], line);
+      AppendLine(out, line);
+    }
+    AppendLine(out, Text());
   }
-  return true;
+  return out;
 }
 
 template int BasicProfileDocument<char>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char>::Save(const char*);
 template int BasicProfileDocument<char>::LoadBytes(std::string);
 template void BasicProfileDocument<char>::ReadLines(int);
-template bool BasicProfileDocument<char>::WriteLines(int);
-template int BasicProfileDocument<char>::WriteEntries(int, const ProfileNode*);
+template std::string BasicProfileDocument<char>::SaveBytes() const;
 template int BasicProfileDocument<char16_t>::Load(const char*, int64_t, int64_t);
 template int BasicProfileDocument<char16_t>::Save(const char*);
 template int BasicProfileDocument<char16_t>::LoadBytes(std::string);
 template void BasicProfileDocument<char16_t>::ReadLines(int);
-template bool BasicProfileDocument<char16_t>::WriteLines(int);
-template int BasicProfileDocument<char16_t>::WriteEntries(int, const ProfileNode*);
+template std::string BasicProfileDocument<char16_t>::SaveBytes() const;
 
 }  // namespace zet

@@ -40,14 +40,15 @@ bool OnlyComments(const std::string& bytes) {
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
-  if (!platform::GetFileLength(path, length)) return CatalogueLoad::Unreadable;
-  if (length > kMergedFileLimit) return CatalogueLoad::TooBig;
-  if (document.Load(path) != 0) return length == 0 ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
+  if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
+  // The file as this run left it so far (a preview writes nothing).
+  std::string bytes;
+  if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
+  if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
+  if (document.LoadBytes(bytes) != 0) return bytes.empty() ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
   // No section: an empty file, comments alone, or one the reader could make
   // nothing of.
-  std::string bytes;
-  if (LoadFile(path, bytes, 0, false) < 0) return CatalogueLoad::Unreadable;
   if (OnlyBlanks(bytes)) {
     document.Clear();
     return CatalogueLoad::Loaded;
@@ -76,18 +77,24 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
     return false;
   }
   const size_t cut = to.find_last_of('\\');
-  if (cut != std::string::npos && cut > 0) MakePath(to.substr(0, cut));
+  if (cut != std::string::npos && cut > 0) RunWriter().MakeFolders(to.substr(0, cut));
   return CopyFileRecorded(from, to, overwrite) == CopyOutcome::Copied;
 }
 
-bool SaveCatalogueFile(ProfileDocument& document, const std::string& path) {
-  if (document.Save(path) != 0) {
+bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary) {
+  if (!RunWriter().ReplaceBytes(path, document.SaveBytes(), false, summary).ok()) {
     CatalogueFailure(path, "cannot be written; left as it was");
     return false;
   }
   g_RunReport.ListMerged();
   return true;
 }
+
+std::string CountText(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+platform::PathKind HostKindOf(const std::string& path) { return RunWriter().KindOf(path); }
 
 int CatalogueFailure(const std::string& path, const std::string& reason) {
   g_RunReport.Failure(path, reason);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
 #include "profile/profile_document.h"
 
 namespace zet {
@@ -55,6 +56,9 @@ int WithinMemory(const std::string& path, Merge merge) {
 // same relative place below g_TargetRoot.
 std::string HostPathOf(const std::string& packagePath);
 
+// The kind of what stands at a host's path as the run has left it so far.
+platform::PathKind HostKindOf(const std::string& path);
+
 // Copies a package's file to the host's path, creating the host's folders
 // that are missing (an existing folder in another letter case is used as
 // it is). Records the outcome in the run report; true when copied.
@@ -62,7 +66,11 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 
 // Writes a merged document to its file. Recorded as a merged list, or as a
 // failure; a failed write leaves the file's old content. True when written.
-bool SaveCatalogueFile(ProfileDocument& document, const std::string& path);
+// summary says in a few words what the merge added (a preview shows it).
+bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary = {});
+
+// "1 <one>" or "n <many>".
+std::string CountText(int n, const char* one, const char* many);
 
 // ----------------------------------------------------------- loaded nodes
 

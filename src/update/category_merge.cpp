@@ -228,7 +228,7 @@ CategoryMergeResult MergeCategoryDocuments(const ProfileDocument& package, Profi
 
 int MergeInfFile(const std::string& source, const std::string& target) {
   if (platform::GetPathKind(source) != platform::PathKind::File) return -1;
-  if (platform::GetPathKind(target) == platform::PathKind::None) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+  if (HostKindOf(target) == platform::PathKind::None) return CopyCatalogueFile(source, target, true) ? 0 : -1;
 
   return WithinMemory(target, [&] {
     ProfileDocument package, host;
@@ -247,7 +247,11 @@ int MergeInfFile(const std::string& source, const std::string& target) {
       CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
     // Nothing new: the host's file keeps its bytes.
     if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
-    return SaveCatalogueFile(host, target) ? 0 : -1;
+    std::string summary;
+    if (result.sectionsAdded > 0) summary = CountText(result.sectionsAdded, "category added", "categories added");
+    if (result.scanPathsAdded > 0)
+      summary += (summary.empty() ? "" : ", ") + CountText(result.scanPathsAdded, "scan folder added", "scan folders added");
+    return SaveCatalogueFile(host, target, summary) ? 0 : -1;
   });
 }
 
@@ -273,7 +277,7 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     if (counting) continue;
     StepProgress();
     if (!targetMade) {
-      MakePath(targetFolder);
+      RunWriter().MakeFolders(targetFolder);
       targetMade = true;
     }
     const std::string source = g_SourceFile, target = g_TargetFile;

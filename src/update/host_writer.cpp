@@ -159,6 +159,7 @@ WriteResult PreviewWriter::Add(ChangeKind kind, const std::string& path, std::st
   PreviewChange change{kind, {}, std::move(note), {}, {}};
   Relative(path, change.path);
   changes_.push_back(std::move(change));
+  lastFailureOwn_ = kind == ChangeKind::Failed;
   switch (kind) {
     case ChangeKind::FolderCreated:
     case ChangeKind::FileCreated: return Result(WriteOutcome::Created);
@@ -224,6 +225,14 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
 void PreviewWriter::Note(ChangeKind kind, const std::string& path, const std::string& note) {
   std::lock_guard<std::mutex> lock(mutex_);
   Add(kind, path, note);
+}
+
+void PreviewWriter::NoteFailure(const std::string& shownPath, const std::string& reason) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!lastFailureOwn_) changes_.push_back({ChangeKind::Failed, {}, {}, {}, {}});
+  changes_.back().path = shownPath;
+  changes_.back().note = reason;
+  lastFailureOwn_ = false;
 }
 
 std::vector<PreviewChange> PreviewWriter::changes() const {

@@ -114,6 +114,12 @@ class PreviewWriter : public HostWriter {
   // A change the run decides without writing (a file left to the archive).
   void Note(ChangeKind kind, const std::string& path, const std::string& note = {});
 
+  // A failure the run reports, at a path as shown (relative to the root
+  // where it is below it). It takes the place of the failure this writer
+  // recorded last when no change came in between: the run's words for a
+  // failure are the ones shown.
+  void NoteFailure(const std::string& shownPath, const std::string& reason);
+
   std::vector<PreviewChange> changes() const;
 
  private:
@@ -129,6 +135,7 @@ class PreviewWriter : public HostWriter {
   mutable std::mutex mutex_;
   std::vector<PreviewChange> changes_;
   std::map<std::string, Pending> pending_;  // by path folded for comparison
+  bool lastFailureOwn_ = false;              // the last change is a failure this writer found
 };
 
 // A preview line: marker, path (native separators), what happens.

@@ -163,7 +163,7 @@ int MergeIndexFile(const std::string& folder, bool counting) {
   const std::string packagePath = folder + "\\" + kIndexFile;
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
   const std::string hostPath = HostPathOf(packagePath);
-  if (platform::GetPathKind(hostPath) == platform::PathKind::None)
+  if (HostKindOf(hostPath) == platform::PathKind::None)
     return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
 
   return WithinMemory(hostPath, [&] {
@@ -178,7 +178,7 @@ int MergeIndexFile(const std::string& folder, bool counting) {
     if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
     // Nothing new: the host's file keeps its bytes.
     if (added == 0) return 0;
-    return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+    return SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added")) ? 0 : -1;
   });
 }
 

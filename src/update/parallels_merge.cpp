@@ -85,9 +85,9 @@ class ListMerge {
     // Any file already there is the host's, readable or not: it is never
     // replaced by an empty list. A missing list starts as an empty outer
     // block in memory and reaches the disk only when a block is added.
-    const bool hostMissing = platform::GetPathKind(hostPath_) == platform::PathKind::None;
+    const bool hostMissing = RunWriter().KindOf(hostPath_) == platform::PathKind::None;
     if (!hostMissing && IsTooBigToMerge(hostPath_)) return Fail(hostPath_, TooBig("left as it is"));
-    TextureList host(hostPath_);
+    TextureList host(hostPath_, &RunWriter());
     if (hostMissing) host.LoadFromText(kNewList);
     if (!host.IsLoaded()) return Fail(hostPath_, "texture list cannot be read; left as it is");
     if (host.IsEmpty()) host.LoadFromText(kNewList);
@@ -124,8 +124,8 @@ class ListMerge {
     // A list that gets nothing is not written.
     if (counting_ || inserts.empty()) return 0;
     host.InsertTextures(inserts);
-    if (hostMissing) MakePath(hostFolder_.substr(0, hostFolder_.size() - 1));
-    if (!host.SaveList()) return Fail(hostPath_, "texture list cannot be written; left as it was");
+    if (hostMissing) RunWriter().MakeFolders(hostFolder_.substr(0, hostFolder_.size() - 1));
+    if (!host.SaveList(RunWriter(), std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added"))) return Fail(hostPath_, "texture list cannot be written; left as it was");
     g_RunReport.ListMerged();
     return 0;
   }
@@ -151,7 +151,7 @@ class ListMerge {
       return false;
     }
     if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + name)) {
-      g_RunReport.LeftToArchive();
+      LeftToArchive(hostFolder_ + name);
       return true;
     }
     if (LeadsOutOfThePackage(packageFolder_ + name)) {
@@ -159,7 +159,7 @@ class ListMerge {
       return false;
     }
     const size_t cut = name.find_last_of('\\');
-    MakePath(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
+    RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
     CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_);
     return true;
   }

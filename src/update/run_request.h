@@ -5,11 +5,27 @@
 
 namespace zet {
 
+class HostWriter;
+
+enum class RunMode {
+  Install,  // changes the host's tree
+  Preview,  // changes nothing; the report lists each change the run would make
+};
+
 struct RunRequest {
   std::string source;  // the package's resource folder, as the user gave it
   std::string target;  // the host's resource folder
   // Replace files the host has, and copy the files the archive holds as well.
   bool overwrite = false;
+  RunMode mode = RunMode::Install;
+  // Install only: keep a journal of the run that can take it back. The
+  // journal lives a layer above the run: RunWithJournal (host/run_journal.h)
+  // opens it and passes its writer; RunUpdate itself only reads writer.
+  bool journal = true;
+  std::string journalRoot;  // empty: JournalRoot()
+  // What makes the run's changes to the host's tree, rooted at target; null:
+  // the disk (Install) or a preview of its own (Preview). Not owned.
+  HostWriter* writer = nullptr;
 };
 
 // The checks both programs make before a run. The language text that refuses

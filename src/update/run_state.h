@@ -6,6 +6,7 @@
 #include <atomic>
 #include <string>
 
+#include "update/host_writer.h"
 #include "update/run_report.h"
 #include "update/update_view.h"
 
@@ -26,8 +27,18 @@ extern std::atomic<int> g_ProgressCount;
 extern std::string g_SourceFile;
 extern std::string g_TargetDir;
 extern std::string g_TargetFile;
+// What makes every change to the host's tree, and answers what the run
+// reads back of it (a preview's changes are not on the disk); null outside a
+// run.
+extern HostWriter* g_Writer;
+// g_Writer, or outside a run the disk below g_TargetRoot.
+HostWriter& RunWriter();
 // What the working pass did; reset when a run starts.
 extern RunReport g_RunReport;
+
+// A copy left undone because the package's archive holds the file at
+// hostPath: counted, and listed by a preview.
+void LeftToArchive(const std::string& hostPath);
 
 // One unit of work: counted in both passes; the counting pass tells the
 // view the number found so far.

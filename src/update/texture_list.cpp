@@ -162,6 +162,10 @@ std::string LayOut(const std::string& block, const Layout& l, const std::string&
 
 TextureList::TextureList(std::string path) : path_(std::move(path)) { loaded_ = LoadList(); }
 
+TextureList::TextureList(std::string path, HostWriter* reader) : path_(std::move(path)), reader_(reader) {
+  loaded_ = LoadList();
+}
+
 std::string TextureList::Normalize(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
@@ -184,7 +188,8 @@ std::string TextureList::Normalize(std::string_view bytes) {
 
 bool TextureList::LoadList() {
   std::string bytes;
-  if (IsTooBigToMerge(path_) || !platform::ReadWholeFile(path_, bytes)) return false;
+  if (IsTooBigToMerge(path_)) return false;
+  if (!(reader_ != nullptr ? reader_->ReadBack(path_, bytes) : platform::ReadWholeFile(path_, bytes))) return false;
   SetBytes(std::move(bytes));
   loaded_ = true;
   return true;
@@ -204,6 +209,10 @@ void TextureList::SetBytes(std::string bytes) {
 bool TextureList::SaveList() {
   if (!loaded_) return false;
   return platform::WriteFileReplacing(path_, bytes_, false);
+}
+
+bool TextureList::SaveList(HostWriter& writer, const std::string& summary) {
+  return loaded_ && writer.ReplaceBytes(path_, bytes_, false, summary).ok();
 }
 
 size_t TextureList::BlockOf(int32_t id) {

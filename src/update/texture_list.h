@@ -27,6 +27,8 @@
 #include <utility>
 #include <vector>
 
+#include "update/host_writer.h"
+
 namespace zet {
 
 struct TextureRecord {
@@ -49,6 +51,9 @@ class TextureList {
 
   // Loads the file at path; IsLoaded tells whether that worked.
   explicit TextureList(std::string path);
+  // The same, reading the file as the run's writer sees it (a preview's
+  // earlier changes included).
+  TextureList(std::string path, HostWriter* reader);
   // Writes nothing: a list reaches its file only through SaveList.
   ~TextureList() = default;
   TextureList(const TextureList&) = delete;
@@ -70,6 +75,8 @@ class TextureList {
   // all of them are written; a list that never loaded is not written at
   // all. False when nothing was written.
   bool SaveList();
+  // The same through the run's writer; summary says what was added.
+  bool SaveList(HostWriter& writer, const std::string& summary = {});
 
   // The highest id the list holds; 0 when it holds none.
   int32_t GetMaxId();
@@ -143,6 +150,7 @@ class TextureList {
   void SetBytes(std::string bytes);
 
   std::string path_;
+  HostWriter* reader_ = nullptr;
   std::string bytes_;
   std::string text_;
   bool loaded_ = false;

@@ -29,10 +29,10 @@ class TargetFolders {
     if (Known(folder)) return;
     size_t cut = folder.find_last_of('\\');
     if (cut == std::string::npos || cut == 0 || cut < root_.size()) {
-      MakePath(folder);
+      RunWriter().MakeFolders(folder);
     } else {
       Ensure(folder.substr(0, cut));
-      platform::CreateFolder(folder);
+      RunWriter().MakeFolder(folder);
     }
     last_ = folder;
   }
@@ -65,12 +65,13 @@ bool NameHoldsSeparator(const std::string& name) {
 }
 
 CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, bool overwrite) {
-  if (platform::CopyFileKeepingTime(from, to, !overwrite)) {
+  const WriteResult result = RunWriter().CopyIn(from, to, overwrite);
+  if (result.ok()) {
     g_RunReport.Copied();
     return CopyOutcome::Copied;
   }
-  platform::PathKind target = platform::GetPathKind(to);
-  if (!overwrite && target == platform::PathKind::File) {
+  platform::PathKind target = RunWriter().KindOf(to);
+  if (result.outcome == WriteOutcome::KeptExisting || (!overwrite && target == platform::PathKind::File)) {
     g_RunReport.KeptExisting();
     return CopyOutcome::KeptExisting;
   }
@@ -82,10 +83,10 @@ CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, boo
     g_RunReport.Failure(from, "cannot be read");
   } else {
     size_t cut = to.find_last_of('\\');
-    if (cut != std::string::npos && cut > 0 && platform::GetPathKind(to.substr(0, cut)) != platform::PathKind::Folder)
+    if (cut != std::string::npos && cut > 0 && RunWriter().KindOf(to.substr(0, cut)) != platform::PathKind::Folder)
       g_RunReport.Failure(to, "its folder cannot be created");
     else
-      g_RunReport.Failure(to, "cannot be written");
+      g_RunReport.Failure(to, result.reason.empty() ? "cannot be written" : result.reason);
   }
   return CopyOutcome::Failed;
 }
@@ -152,7 +153,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
       StepProgress();
       if (inArchive) {
-        g_RunReport.LeftToArchive();
+        LeftToArchive(g_TargetFile);
         continue;
       }
       if (g_TargetDir != madeDir) {

@@ -1,5 +1,6 @@
 #include "update/update_run.h"
 
+#include <memory>
 #include <new>
 
 #include "fileio/pak_archive.h"
@@ -21,6 +22,7 @@ std::atomic<int> g_ProgressCount{0};
 std::string g_SourceFile;
 std::string g_TargetDir;
 std::string g_TargetFile;
+HostWriter* g_Writer = nullptr;
 
 namespace {
 
@@ -49,7 +51,31 @@ void RunSteps(bool overwrite, bool counting) {
           [&] { MergeCategories(counting); });
 }
 
+PreviewWriter* Preview() { return dynamic_cast<PreviewWriter*>(g_Writer); }
+
+// A preview lists every failure where it happens: below the host's folder
+// by its relative path, elsewhere (the package) in full.
+void ListFailure(const RunFailure& failure) {
+  PreviewWriter* preview = Preview();
+  if (preview == nullptr) return;
+  std::string shown;
+  if (!preview->Relative(failure.path, shown) || shown.empty()) shown = failure.path;
+  preview->NoteFailure(shown, failure.reason);
+}
+
 }  // namespace
+
+HostWriter& RunWriter() {
+  if (g_Writer != nullptr) return *g_Writer;
+  static thread_local std::unique_ptr<DiskWriter> disk;
+  if (disk == nullptr || disk->root() != g_TargetRoot) disk = std::make_unique<DiskWriter>(g_TargetRoot);
+  return *disk;
+}
+
+void LeftToArchive(const std::string& hostPath) {
+  g_RunReport.LeftToArchive();
+  if (PreviewWriter* preview = Preview()) preview->Note(ChangeKind::LeftToArchive, hostPath);
+}
 
 void RequestRunStop() { g_stopRequested.store(true); }
 
@@ -80,6 +106,7 @@ void ResetUpdateRunState() {
   g_SourceFile.clear();
   g_TargetDir.clear();
   g_TargetFile.clear();
+  g_Writer = nullptr;
   g_RunReport.Reset();
 }
 
@@ -89,6 +116,17 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   g_UpdateDialog = &view;
   g_RunReport.Reset();
   g_stopRequested = false;
+  // The disk, a preview of this run's own, or the caller's (a journal).
+  std::unique_ptr<HostWriter> ownWriter;
+  g_Writer = request.writer;
+  g_RunReport.SetFailureHook(ListFailure);
+  if (g_Writer == nullptr) {
+    if (request.mode == RunMode::Preview)
+      ownWriter = std::make_unique<PreviewWriter>(request.target);
+    else
+      ownWriter = std::make_unique<DiskWriter>(request.target);
+    g_Writer = ownWriter.get();
+  }
 
   const std::string pakPath = g_SourceRoot + "\\..\\resourcen.pak";
   g_PakHandle = OpenPak(pakPath, kPakFileFlags);
@@ -117,6 +155,9 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
 
   ClosePak(g_PakHandle);
   g_UpdateDialog = nullptr;
+  g_RunReport.SetFailureHook(nullptr);
+  if (PreviewWriter* preview = Preview()) g_RunReport.SetChanges(preview->changes());
+  g_Writer = nullptr;
   const RunReport report = g_RunReport;
   view.RunEnded(report);
   return report;

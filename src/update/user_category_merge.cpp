@@ -121,7 +121,7 @@ int MergeUserCategories() {
   const std::string packagePath = g_SourceRoot + kUserFile;
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
   const std::string hostPath = g_TargetRoot + kUserFile;
-  if (platform::GetPathKind(hostPath) == platform::PathKind::None)
+  if (HostKindOf(hostPath) == platform::PathKind::None)
     return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
 
   return WithinMemory(hostPath, [&] {
@@ -131,8 +131,9 @@ int MergeUserCategories() {
     load = LoadCatalogueFile(host, hostPath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
     // Nothing new: the host's file keeps its bytes.
-    if (MergeUserCategoryDocuments(package, host) == 0) return 0;
-    return SaveCatalogueFile(host, hostPath) ? 0 : -1;
+    const int added = MergeUserCategoryDocuments(package, host);
+    if (added == 0) return 0;
+    return SaveCatalogueFile(host, hostPath, CountText(added, "category added", "categories added")) ? 0 : -1;
   });
 }
 
