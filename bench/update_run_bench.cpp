@@ -7,7 +7,9 @@
 //   - with the run of the same package with a large archive beside it (no
 //     name of the package listed, so only the lookups differ; the archive
 //     is moved aside for the other runs, so that all read the same tree),
-//   - with the run with its journal on, when the program has one,
+//   - with the run with its journal, as a user's run is, when the program
+//     can run without one (the other runs then run without it; the journal
+//     is kept in the scratch folder, on the same file system as the host),
 // each into a fresh folder, in an order that turns by one every round so
 // that every kind meets every position alike. The figures are the medians
 // of the rounds' ratios (each against its reference of the same round),
@@ -25,7 +27,7 @@
 //   ZET_BENCH_FILES    files in the package (default 20000)
 //   ZET_BENCH_ENTRIES  entries in the archive (default 50000)
 //   ZET_BENCH_DIR      where the trees are made without a FOLDER (default: the temporary folder)
-//   ZET_BENCH_JOURNAL  the console program's arguments that switch its journal on (unset: no journal row)
+//   ZET_BENCH_NO_JOURNAL  the console program's arguments that switch its journal off (unset: no journal row)
 
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -158,21 +160,24 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
       return RunChild(args);
     };
   };
-  const char* journalSwitch = std::getenv("ZET_BENCH_JOURNAL");
-  const bool journal = journalSwitch != nullptr && *journalSwitch != '\0';
+  const char* noJournalSwitch = std::getenv("ZET_BENCH_NO_JOURNAL");
+  const bool journal = noJournalSwitch != nullptr && *noJournalSwitch != '\0';
+  const std::vector<std::string> plain = journal ? Words(noJournalSwitch) : std::vector<std::string>{};
+  const fs::path journalFolder = scratch / "journal";
+  ::setenv("ZETVELTRAN_JOURNAL_DIR", journalFolder.c_str(), 1);
   std::vector<Kind> kinds{
       {"cp", [&](const fs::path& t) {
          return RunChild({cpPath, "-r", "--preserve=timestamps", package.string(), t.string()});
        }},
-      {"run", runOf(package, {})},
-      {"archive", [&, run = runOf(package, {})](const fs::path& t) {
+      {"run", runOf(package, plain)},
+      {"archive", [&, run = runOf(package, plain)](const fs::path& t) {
          fs::rename(aside, beside);
          const ChildRun r = run(t);
          fs::rename(beside, aside);
          return r;
        }},
   };
-  if (journal) kinds.emplace_back("journal", runOf(package, Words(journalSwitch)));
+  if (journal) kinds.emplace_back("journal", runOf(package, {}));
 
   std::vector<double> countingShares;
   // Round 0 is not counted: it brings the source trees into the page cache.
@@ -202,6 +207,7 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
     if (round > 0) countingShares.push_back(share);
     std::fprintf(stderr, "%s [%s]; counting %.1f %%\n", line.c_str(), place.label.c_str(), share * 100);
     fs::remove_all(copies);
+    fs::remove_all(journalFolder);
   }
   fs::remove_all(scratch);
 

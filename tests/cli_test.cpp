@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -187,7 +188,27 @@ class Cli : public ::testing::Test {
   const std::string source = t / "pkg/RESOURCEN";
   const std::string target = t / "host/RESOURCEN";
   const std::string lang = t / "test.lng";
+  const test::JournalIn journal{t / "journal"};
 };
+
+// A path as the program prints it: the system's separators.
+std::string Shown(std::string path) {
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
+}
+
+// The lines of a text.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < text.size(); at = end + 1) {
+    end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
 
 TEST_F(Cli, HelpVersionAndRefusals) {
   Result help = Run({"--help"});
@@ -410,9 +431,34 @@ TEST_F(Cli, ARunningHostIsWarnedAboutAndTheRunGoesOn) {
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
 }
 
+// The journal keeps the newest ten runs of a host. A run whose journal
+// cannot be opened changes nothing, unless it is asked to run without one.
+TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
+  for (int i = 0; i < 12; ++i) {
+    WriteBytes(source + "/a.txt", "A" + std::to_string(i));
+    ASSERT_EQ(Run({"-oq", "--no-scan", source, target}).status, 0);
+  }
+  const std::vector<std::string> runs = LinesOf(Run({"--list-runs", target}).out);
+  EXPECT_EQ(runs.size(), 10u);
+  EXPECT_NE(runs.back().find("0 new, 1 replaced"), std::string::npos) << runs.back();
+
+  WriteBytes(t / "not-a-folder", "");
+  const test::JournalIn nowhere(t / "not-a-folder");
+  Result refused = Run({"-oq", "--no-scan", t / "pkg/RESOURCEN", target});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("the run journal cannot be opened"), std::string::npos) << refused.err;
+  WriteBytes(source + "/a.txt", "B");
+  EXPECT_EQ(Run({"-oq", "--no-scan", source, target}).status, 2);
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A11");
+  EXPECT_EQ(Run({"-oq", "--no-scan", "--no-journal", source, target}).status, 0);
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "B");
+}
+
 // The sample package of examples/ (files, archive, category files, index
-// trees, user categories, both texture lists) into the sample host, twice.
-TEST_F(Cli, InstallsTheSamplePackageAndASecondRunChangesNothing) {
+// trees, user categories, both texture lists) into the sample host: first a
+// preview, which changes nothing and lists what the run then does; the run;
+// a second run, which changes nothing; then both are undone.
+TEST_F(Cli, PreviewsInstallsAndUndoesTheSamplePackage) {
   namespace fs = std::filesystem;
   const fs::path examples = fs::path(test::DataPath("")) / ".." / ".." / "examples";
   fs::remove_all(fs::path(t / "pkg"));
@@ -420,6 +466,28 @@ TEST_F(Cli, InstallsTheSamplePackageAndASecondRunChangesNothing) {
   fs::copy(examples / "package", fs::path(t / "pkg"), fs::copy_options::recursive);
   fs::copy(examples / "host", fs::path(t / "host"), fs::copy_options::recursive);
   const auto package = TreeBytes(t / "pkg");
+#ifndef _WIN32
+  // Undo gives a merged file its permission bits back too.
+  fs::permissions(fs::path(target + "/Categories/User.ini"), fs::perms::group_write, fs::perm_options::add);
+#endif
+  const auto before = TreeBytes(target);
+  const std::string beforeTree = test::TreeState(target, false);
+  // The host's folder with its parent, where the lock file would go.
+  const std::string pristine = test::TreeState(t / "host", true);
+
+  Result preview = Run({"-n", "--lang", lang, source, target});
+  EXPECT_EQ(preview.status, 0) << preview.out << preview.err;
+  Result diffs = Run({"--dry-run", "--verbose", "--no-scan", source, target});
+  EXPECT_EQ(test::TreeState(t / "host", true), pristine) << "a preview changed the host";
+  EXPECT_FALSE(test::Exists(t / "journal")) << "a preview kept a journal";
+  for (const char* line : {"+ Modelle/Loks/BR218.mdl            new file\n",
+                           "= Texturen/Rungenwagen.bmp          left to the archive\n",
+                           ". Modelle/Wagen/Kesselwagen.mdl     kept, the host has it\n",
+                           "~ Parallels/Texturen.txt            merged: 2 textures added\n",
+                           "~ Categories/User.ini               merged: 2 categories added\n"})
+    EXPECT_NE(preview.out.find(Shown(line)), std::string::npos) << line << preview.out;
+  EXPECT_NE(diffs.out.find("@@ -"), std::string::npos) << diffs.out;
+  EXPECT_NE(diffs.out.find("+[User_004_Rungenzug]"), std::string::npos) << diffs.out;
 
   Result first = Run({"--no-scan", "--lang", lang, source, target});
   EXPECT_EQ(first.status, 0) << first.out << first.err;
@@ -435,10 +503,45 @@ TEST_F(Cli, InstallsTheSamplePackageAndASecondRunChangesNothing) {
   EXPECT_EQ(installed.count("Categories/Landscape_elements/Zaeune.inf"), 1u);
   EXPECT_NE(installed.at("Parallels/Texturen.txt").find("name(Schotter)"), std::string::npos);
 
+  // The preview's summary is the run's, and its lines name each file the
+  // run wrote and no other.
+  const std::string summary = "Files copied:";
+  EXPECT_EQ(preview.out.substr(preview.out.find(summary)), first.out.substr(first.out.find(summary)));
+  std::set<std::string> listed, written;
+  for (const std::string& line : LinesOf(preview.out))
+    if (line.size() > 2 && std::string("+>~").find(line[0]) != std::string::npos && line[1] == ' ' &&
+        line.find("new folder") == std::string::npos)
+      listed.insert(Shown(line.substr(2, line.find("  ", 2) - 2)));
+  for (const auto& [path, bytes] : installed)
+    if (before.count(path) == 0 || before.at(path) != bytes) written.insert(Shown(path));
+  EXPECT_EQ(listed, written);
+
   Result second = Run({"--no-scan", "--lang", lang, source, target});
   EXPECT_EQ(second.status, 0) << second.out << second.err;
   EXPECT_TRUE(TreeBytes(target) == installed) << "the second run changed the host tree";
   EXPECT_TRUE(TreeBytes(t / "pkg") == package) << "the package tree changed";
+
+  // The journal, newest first; undo takes back one run at a time, keeps and
+  // names a file changed since, and then has nothing left to undo.
+  const std::vector<std::string> runs = LinesOf(Run({"--list-runs", target}).out);
+  ASSERT_EQ(runs.size(), 2u);
+  EXPECT_NE(runs[0].find("completed    0 new, 0 replaced, 0 merged, 0 folders  " + source), std::string::npos);
+  EXPECT_NE(runs[1].find("completed    11 new, 0 replaced, 7 merged, 5 folders  " + source), std::string::npos);
+  EXPECT_EQ(Run({"--undo", "--no-scan", target}).status, 0);
+  EXPECT_TRUE(TreeBytes(target) == installed);
+  WriteBytes(target + "/Readme_BR218.txt", "my notes");
+  Result undo = Run({"--undo", "--no-scan", target});
+  EXPECT_EQ(undo.status, 1) << undo.out << undo.err;
+  EXPECT_NE(undo.out.find("Kept, changed since the run:   1\n  Readme_BR218.txt: changed since the run\n"),
+            std::string::npos)
+      << undo.out;
+  EXPECT_EQ(ReadBytes(target + "/Readme_BR218.txt"), "my notes");
+  fs::remove(fs::path(target + "/Readme_BR218.txt"));
+  EXPECT_EQ(test::TreeState(target, false), beforeTree);
+  Result none = Run({"--undo", "--no-scan", target});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("nothing to undo"), std::string::npos) << none.err;
+  EXPECT_NE(Run({"--list-runs", target}).out.find("undone"), std::string::npos);
 }
 
 }  // namespace

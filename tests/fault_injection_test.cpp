@@ -10,8 +10,9 @@
 //
 // Then the program is ended from outside at many points of a large run: by
 // SIGKILL, by SIGINT (a stop between files, with the summary), and by SIGXFSZ
-// at its default action. No name may ever hold part of a file, and the next
-// run clears what the killed one left and completes the install.
+// at its default action. No name may ever hold part of a file; an undo then
+// gives the host tree back as it was (files, folders, permission bits), and
+// the next run completes the install.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -130,7 +131,8 @@ TEST(FaultInjection, EveryHostFileIsOldOrNewWhereverWritesFail) {
   // What a run without a limit makes of the host.
   const std::string full = t / "full/RESOURCEN";
   CopyTree(pristine, full);
-  Outcome unlimited = RunLimited({"--quiet", "--no-scan", package, full}, -1);
+  // The journal's own writes are not the subject here.
+  Outcome unlimited = RunLimited({"--quiet", "--no-scan", "--no-journal", package, full}, -1);
   ASSERT_EQ(unlimited.status, 0) << unlimited.output;
   const Snapshot done = TreeBytes(full);
   const std::set<long> limits = Limits(before, done);
@@ -141,7 +143,7 @@ TEST(FaultInjection, EveryHostFileIsOldOrNewWhereverWritesFail) {
     SCOPED_TRACE("file size limit " + std::to_string(limit));
     const std::string host = t / ("run" + std::to_string(limit) + "/RESOURCEN");
     CopyTree(pristine, host);
-    Outcome run = RunLimited({"--quiet", "--no-scan", package, host}, limit);
+    Outcome run = RunLimited({"--quiet", "--no-scan", "--no-journal", package, host}, limit);
     ASSERT_TRUE(run.status == 0 || run.status == 1) << run.output;
     EXPECT_NE(run.output.find("Failures:"), std::string::npos) << run.output;
 
@@ -179,13 +181,14 @@ std::vector<std::string> Temporaries(const Snapshot& tree) {
   return found;
 }
 
-TEST(FaultInjection, ARunEndedAtAnyPointLeavesOldOrWholeFilesAndTheNextRunCompletesIt) {
+TEST(FaultInjection, ARunEndedAtAnyPointLeavesWholeFilesIsUndoneAndTheNextRunCompletesIt) {
   test::TempDir t;
   const std::string package = t / "package/RESOURCEN";
   const std::string pristine = t / "pristine/RESOURCEN";
   MakeTrees(package, pristine);
-  // A thousand small files, and big ones among them.
-  for (int i = 0; i < 1000; ++i) {
+  const test::JournalIn journal(t / "journal");
+  // A few thousand small files, and big ones among them.
+  for (int i = 0; i < 2000; ++i) {
     const std::string folder = package + "/Mass/F" + std::to_string(i % 10);
     if (i < 10) fs::create_directories(folder);
     std::ofstream(folder + "/file" + std::to_string(i) + ".txt") << "file " << i;
@@ -207,8 +210,8 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesOldOrWholeFilesAndTheNextRunComple
     long limit;
   };
   std::vector<Case> cases;
-  for (int k = 0; k < 3; ++k)
-    for (int signal : {SIGKILL, SIGINT}) cases.push_back({{signal, whole * (2 * k + 1) / 6}, -1});
+  for (int k = 0; k < 6; ++k) cases.push_back({{SIGKILL, whole * (2 * k + 1) / 12}, -1});
+  for (int k = 0; k < 3; ++k) cases.push_back({{SIGINT, whole * (2 * k + 1) / 6}, -1});
   cases.push_back({{0, {}, true}, 2 << 20});
   int n = 0;
   for (const Case& c : cases) {
@@ -216,6 +219,7 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesOldOrWholeFilesAndTheNextRunComple
                  " us, file size limit " + std::to_string(c.limit));
     const std::string host = t / ("run" + std::to_string(n++) + "/RESOURCEN");
     CopyTree(pristine, host);
+    const std::string start = test::TreeState(host, false);
     Outcome ended = RunLimited({"--quiet", "--no-scan", package, host}, c.limit, c.ending);
     const Snapshot after = TreeBytes(host);
     for (const auto& [path, bytes] : after) {
@@ -231,6 +235,12 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesOldOrWholeFilesAndTheNextRunComple
       if (c.ending.signal == SIGINT && ended.status == 1)
         EXPECT_NE(ended.output.find("stopped by the user"), std::string::npos) << ended.output;
     }
+    // Nothing to undo only when the run ended before it changed anything.
+    Outcome undo = RunLimited({"--undo", "--no-scan", host}, -1);
+    EXPECT_TRUE(undo.status == 0 || undo.status == 2) << undo.output;
+    if (undo.status == 0 && ended.status < 0)
+      EXPECT_NE(undo.output.find("An earlier run on this host was interrupted at"), std::string::npos) << undo.output;
+    EXPECT_EQ(test::TreeState(host, false), start) << "the undo did not give the host back\n" << undo.output;
     Outcome next = RunLimited({"--quiet", "--no-scan", package, host}, -1);
     EXPECT_EQ(next.status, 0) << next.output;
     EXPECT_TRUE(TreeBytes(host) == done) << "the next run did not complete the install";

@@ -131,7 +131,9 @@ TEST_P(ShippedLanguageFile, HoldsEveryTextQuotedAndInOurLayout) {
       {"CLI",
        {"FILES_COPIED", "LEFT_TO_ARCHIVE", "KEPT_EXISTING", "LISTS_MERGED", "FAILURES", "LANG_NOT_LOADED",
         "TARGET_NEEDED", "NO_RESOURCE_BASE", "NOT_ON_A_DRIVE", "RESOURCE_BASE", "WINE_PREFIX", "VERSION_MISSING",
-        "VERSION_FOUND"}},
+        "VERSION_FOUND", "INTERRUPTED", "PREVIEW_DONE", "JOURNAL_FAILED", "NO_JOURNAL_PLACE", "NO_RUNS",
+        "RUN_COMPLETED", "RUN_INTERRUPTED", "RUN_UNDONE", "RUN_COUNTS", "NOTHING_TO_UNDO", "UNDONE", "FILES_REMOVED",
+        "FILES_RESTORED", "FOLDERS_REMOVED", "KEPT_CHANGED"}},
   };
   for (const auto& [section, names] : keys) {
     for (const char* key : names) {

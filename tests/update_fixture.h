@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -31,6 +32,50 @@ inline std::map<std::string, std::string> TreeBytes(const std::string& root) {
     if (it->is_regular_file(ec)) files[it->path().lexically_relative(root).generic_string()] = ReadBytes(it->path().string());
   return files;
 }
+
+// Everything below root a run or an undo may change, one line per entry:
+// each folder, each file with its permission bits and bytes, and with
+// withTimes the time stamps of both.
+inline std::string TreeState(const std::string& root, bool withTimes) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> entries;
+  for (fs::recursive_directory_iterator it{fs::path(root)}, end; it != end; ++it) {
+    const fs::file_status status = it->symlink_status();
+    std::string line = std::to_string(static_cast<int>(status.type())) + " " +
+                       std::to_string(static_cast<unsigned>(status.permissions()));
+    if (withTimes) line += " " + std::to_string(fs::last_write_time(it->path()).time_since_epoch().count());
+    if (fs::is_regular_file(status)) line += " " + ReadBytes(it->path().string());
+    entries[it->path().lexically_relative(root).generic_string()] = line;
+  }
+  std::string state;
+  for (const auto& [path, line] : entries) state += path + " " + line + "\n";
+  return state;
+}
+
+// The run journal in a folder of the test's own while it lives: tests never
+// write to the user's.
+class JournalIn {
+ public:
+  explicit JournalIn(const std::string& folder) {
+    if (const char* saved = std::getenv(kName)) saved_ = saved, had_ = true;
+    Set(folder.c_str());
+  }
+  ~JournalIn() { had_ ? Set(saved_.c_str()) : Set(nullptr); }
+  JournalIn(const JournalIn&) = delete;
+  JournalIn& operator=(const JournalIn&) = delete;
+
+ private:
+  static constexpr const char* kName = "ZETVELTRAN_JOURNAL_DIR";
+  static void Set(const char* value) {
+#ifdef _WIN32
+    ::_putenv_s(kName, value != nullptr ? value : "");
+#else
+    value != nullptr ? ::setenv(kName, value, 1) : ::unsetenv(kName);
+#endif
+  }
+  std::string saved_;
+  bool had_ = false;
+};
 
 // Lines joined with CR LF, each line ended.
 inline std::string Lines(const Strings& lines) {

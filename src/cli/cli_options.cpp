@@ -10,6 +10,7 @@ namespace zet::cli {
 
 const char kUsage[] =
     "Usage: zetveltran-cli [options] SOURCE [TARGET]\n"
+    "       zetveltran-cli --undo [TARGET] | --list-runs [TARGET]\n"
     "       zetveltran-cli --help | --version\n"
     "\n"
     "Installs the resource package in SOURCE into the host's resource tree TARGET:\n"
@@ -32,11 +33,28 @@ const char kUsage[] =
     "Before the run the host is asked to rescan its resources (the registry\n"
     "value Scan = 2), and a running host is warned about.\n"
     "\n"
+    "Each run keeps a journal outside the host's tree, with the old bytes of\n"
+    "every file it replaces, so that --undo can take the run back; the last 10\n"
+    "runs of a host are kept. Its place: $ZETVELTRAN_JOURNAL_DIR, else\n"
+#ifdef _WIN32
+    "%LOCALAPPDATA%\\ZetVeltran\\journal.\n"
+#else
+    "$XDG_STATE_HOME/zetveltran/journal (by default under ~/.local/state).\n"
+#endif
+    "A run whose journal cannot be opened is refused.\n"
+    "\n"
     "Options:\n"
     "  -o, --overwrite  replace files the host already has, and copy files the\n"
     "                   archive holds as well\n"
+    "  -n, --dry-run    change nothing: list each change the run would make,\n"
+    "                   one a line (+ new, > replaced, ~ merged, = left to the\n"
+    "                   archive, . kept, ! would fail), then its summary\n"
+    "  -v, --verbose    with --dry-run: a unified diff of each merged file\n"
+    "      --undo       take back the latest run on TARGET not yet undone\n"
+    "      --list-runs  list the runs in the journal of TARGET\n"
+    "      --no-journal run without a journal: the run cannot be undone\n"
     "  -q, --quiet      no progress display\n"
-    "      --no-scan    do not ask the host to rescan its resources\n"
+    "      --no-scan    do not ask the host to rescan its resources (run, undo)\n"
     "      --lang FILE  language file for the messages (default: zetveltran.lng\n"
     "                   in the current folder, then beside the program, then in\n"
     "                   ../share/zetveltran beside it, then built-in English)\n"
@@ -44,7 +62,9 @@ const char kUsage[] =
     "      --version    the program's version\n"
     "\n"
     "Exit status: 0 done, 1 done with failures (listed at the end),\n"
-    "2 refused before any change.\n";
+    "2 refused before any change; --dry-run: as the run would end. --undo:\n"
+    "0 all undone, 1 files changed since the run were kept (listed), 2 nothing\n"
+    "to undo or another run holds the host.\n";
 
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error) {
   // The help text is ours (kUsage); the parser only reads the command line.
@@ -55,6 +75,11 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
   app.add_flag("--version", options.version);
   app.add_flag("-o,--overwrite", options.overwrite);
   app.add_flag("-q,--quiet", options.quiet);
+  app.add_flag("-n,--dry-run", options.dryRun);
+  app.add_flag("-v,--verbose", options.verbose);
+  app.add_flag("--undo", options.undo);
+  app.add_flag("--list-runs", options.listRuns);
+  app.add_flag("--no-journal", options.noJournal);
   app.add_flag("--no-scan", options.noScan);
   app.add_option("--lang", options.langFile)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   std::vector<std::string> folders;
@@ -77,11 +102,26 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     error = "--lang needs a file";
     return false;
   }
-  if (folders.empty() || folders.size() > 2) {
+  if (options.undo || options.listRuns) {
+    if (options.undo && options.listRuns) {
+      error = "--undo and --list-runs do not go together";
+      return false;
+    }
+    if (options.dryRun || options.overwrite) {
+      error = std::string(options.dryRun ? "--dry-run" : "--overwrite") + " is for a run, not " +
+              (options.undo ? "--undo" : "--list-runs");
+      return false;
+    }
+    if (folders.size() > 1) {
+      error = "too many arguments: " + folders[1];
+      return false;
+    }
+    folders.insert(folders.begin(), std::string());
+  } else if (folders.empty() || folders.size() > 2) {
     error = folders.empty() ? "SOURCE is needed" : "too many arguments: " + folders[2];
     return false;
   }
-  options.source = TrimFolderArgument(folders[0]);
+  if (!folders[0].empty()) options.source = TrimFolderArgument(folders[0]);
   if (folders.size() == 2) {
     options.target = TrimFolderArgument(folders[1]);
     options.targetGiven = true;

@@ -11,8 +11,13 @@ struct CliOptions {
   bool noScan = false;
   bool help = false;
   bool version = false;
+  bool dryRun = false;     // a preview: list the changes, make none
+  bool verbose = false;    // with dryRun: a diff of each merged file
+  bool undo = false;       // take back the host's latest run
+  bool listRuns = false;   // list the host's journal
+  bool noJournal = false;  // a run without a journal (cannot be undone)
   std::string langFile;  // empty: look for the language file as usual
-  std::string source;
+  std::string source;  // empty with undo or listRuns
   std::string target;  // empty when not given: the host's resource base
   bool targetGiven = false;
 };

@@ -11,12 +11,16 @@
 #include "host/find_process.h"
 #include "host/host_lock.h"
 #include "host/host_registration.h"
+#include "host/journal.h"
+#include "host/run_journal.h"
+#include "host/undo.h"
 #ifndef _WIN32
 #include "host/reg_file_store.h"
 #endif
 #include "cli/cli_language.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
+#include "fileio/file_slots.h"
 #include "platform/platform.h"
 #include "update/update_run.h"
 
@@ -33,25 +37,24 @@ int Refuse(const std::string& text, const std::string& path) {
   return kExitRefused;
 }
 
-void PrintSummary(const std::string& message, const RunReport& report) {
-  const std::pair<const char*, size_t> lines[] = {
-      {"FILES_COPIED", static_cast<size_t>(report.copied())},
-      {"LEFT_TO_ARCHIVE", static_cast<size_t>(report.leftToArchive())},
-      {"KEPT_EXISTING", static_cast<size_t>(report.keptExisting())},
-      {"LISTS_MERGED", static_cast<size_t>(report.listsMerged())},
-      {"FAILURES", report.failures().size()},
-  };
-  std::printf("%s\n\n", message.c_str());
+
+void PrintCounts(const std::vector<std::pair<std::string, size_t>>& lines) {
   // The numbers in one column, behind the longest label.
-  std::vector<std::string> labels;
   size_t width = 0;
-  for (const auto& line : lines) {
-    labels.push_back(cli::ConsoleText(line.first) + ":");
-    width = std::max(width, cli::DisplayWidth(labels.back()));
-  }
-  for (size_t i = 0; i < labels.size(); ++i)
-    std::printf("%s%*s%zu\n", labels[i].c_str(), static_cast<int>(width + 3 - cli::DisplayWidth(labels[i])), "",
-                lines[i].second);
+  for (const auto& line : lines) width = std::max(width, cli::DisplayWidth(line.first));
+  for (const auto& [label, count] : lines)
+    std::printf("%s%*s%zu\n", label.c_str(), static_cast<int>(width + 3 - cli::DisplayWidth(label)), "", count);
+}
+
+std::string Label(const char* key) { return cli::ConsoleText(key) + ":"; }
+
+void PrintSummary(const std::string& message, const RunReport& report) {
+  std::printf("%s\n\n", message.c_str());
+  PrintCounts({{Label("FILES_COPIED"), static_cast<size_t>(report.copied())},
+               {Label("LEFT_TO_ARCHIVE"), static_cast<size_t>(report.leftToArchive())},
+               {Label("KEPT_EXISTING"), static_cast<size_t>(report.keptExisting())},
+               {Label("LISTS_MERGED"), static_cast<size_t>(report.listsMerged())},
+               {Label("FAILURES"), report.failures().size()}});
   for (const RunFailure& f : report.failures())
     std::printf("  %s: %s\n", platform::NativePath(f.path).c_str(), f.reason.c_str());
 }
@@ -102,6 +105,60 @@ bool DefaultTarget(const HostRegistration& host, std::string& target, std::strin
   return true;
 }
 
+void Warn(const std::string& text) { std::fprintf(stderr, "zetveltran-cli: %s\n", text.c_str()); }
+
+// Names a run on the host that ended without its end mark. The caller
+// holds the host's lock, so it is no run under way.
+void NoteInterruptedRun(const std::string& journalRoot, const std::string& target) {
+  RunRecord run;
+  if (!journalRoot.empty() && FindInterruptedRun(journalRoot, target, run))
+    Warn(cli::ConsoleText("INTERRUPTED", {JournalTimeText(run.lastWritten > 0 ? run.lastWritten : run.started)}));
+}
+
+int ListJournal(const std::string& journalRoot, const std::string& target) {
+  const std::vector<RunRecord> runs = ListRuns(journalRoot, target);
+  if (runs.empty()) {
+    std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::NativePath(target)}).c_str());
+    return kExitDone;
+  }
+  for (const RunRecord& run : runs) {
+    const char* state = run.state == RunState::Completed     ? "RUN_COMPLETED"
+                        : run.state == RunState::Interrupted ? "RUN_INTERRUPTED"
+                                                             : "RUN_UNDONE";
+    const std::string counts = cli::ConsoleText(
+        "RUN_COUNTS", {std::to_string(run.Count(ChangeKind::FileCreated)), std::to_string(run.Count(ChangeKind::FileReplaced)),
+                       std::to_string(run.Count(ChangeKind::FileMerged)), std::to_string(run.Count(ChangeKind::FolderCreated))});
+    std::printf("%s  %-11s  %s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText(state).c_str(),
+                counts.c_str(), platform::NativePath(run.package).c_str());
+  }
+  return kExitDone;
+}
+
+int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
+  platform::FileLock hostLock;
+  std::string error;
+  if (!LockHost(target, hostLock, error)) {
+    Warn(error);
+    return kExitRefused;
+  }
+  NoteInterruptedRun(journalRoot, target);
+  const UndoResult result = UndoLatestRun(journalRoot, target);
+  if (result.status == 2) {
+    Warn(cli::ConsoleText("NOTHING_TO_UNDO", {platform::NativePath(target)}));
+    return kExitRefused;
+  }
+  if (scan) RequestHostScan();
+  std::printf("%s\n\n", cli::ConsoleText("UNDONE", {JournalTimeText(result.run.started),
+                                                      platform::NativePath(result.run.package)}).c_str());
+  PrintCounts({{Label("FILES_REMOVED"), static_cast<size_t>(result.filesRemoved)},
+               {Label("FILES_RESTORED"), static_cast<size_t>(result.filesRestored)},
+               {Label("FOLDERS_REMOVED"), static_cast<size_t>(result.foldersRemoved)},
+               {Label("KEPT_CHANGED"), result.kept.size()}});
+  for (const UndoKept& kept : result.kept)
+    std::printf("  %s: %s\n", platform::NativePath(kept.path).c_str(), kept.reason.c_str());
+  return result.status;
+}
+
 int Run(int argc, char** argv) {
   cli::CliOptions options;
   std::string error;
@@ -137,31 +194,58 @@ int Run(int argc, char** argv) {
 
   // Folders relative to the current folder are made absolute; then the same
   // checks as the dialog's OK.
-  const RunRequest request{platform::AbsolutePath(options.source), platform::AbsolutePath(options.target),
-                           options.overwrite};
+  RunRequest request;
+  request.source = options.source.empty() ? std::string() : platform::AbsolutePath(options.source);
+  request.target = platform::AbsolutePath(options.target);
+  request.overwrite = options.overwrite;
+  request.mode = options.dryRun ? RunMode::Preview : RunMode::Install;
+  request.journal = !options.noJournal;
+  const std::string journalRoot = JournalRoot();
+  if (options.undo || options.listRuns) {
+    if (!FolderExists(request.target, true)) return Refuse(cli::Text("IDMSG3"), request.target + resBase);
+    if (journalRoot.empty()) return Refuse(cli::ConsoleText("NO_JOURNAL_PLACE"), request.target);
+    return options.listRuns ? ListJournal(journalRoot, request.target)
+                            : Undo(journalRoot, request.target, !options.noScan);
+  }
   if (const char* refusal = RequestRefusal(request))
     return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" ? request.source : request.target + resBase);
-  // Before anything changes, the rescan request included.
+  // Before anything changes, the rescan request included. A preview adds
+  // no lock file to the host's parent folder: it takes the lock only where
+  // its file stands already (a run has been there), so that it does not
+  // look at a tree another run is changing.
   platform::FileLock hostLock;
-  if (!LockHost(request.target, hostLock, error)) {
-    std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
+  const bool lock = !options.dryRun || platform::GetPathKind(platform::HostLockPath(request.target)) ==
+                                           platform::PathKind::File;
+  if (lock && !LockHost(request.target, hostLock, error)) {
+    Warn(error);
     return kExitRefused;
   }
+  NoteInterruptedRun(journalRoot, request.target);
 
-  if (FindProcessId(kHostProcessName) > 0)
-    std::fprintf(stderr, "zetveltran-cli: %s\n", cli::MessageText("IDS_ZETRUNNING").c_str());
-  // The host rescans its resources when it next looks; a registry that
-  // cannot be written does not stop the run.
-  if (!options.noScan) RequestHostScan();
+  if (FindProcessId(kHostProcessName) > 0 && !options.dryRun) Warn(cli::MessageText("IDS_ZETRUNNING"));
 
   cli::TerminalView view(!options.quiet && platform::StandardErrorIsTerminal(), cli::Text("CAPTION2"),
                          cli::Text("CAPTION3"));
   platform::CallOnStopRequest(RequestRunStop);
-  const RunReport report = RunUpdate(request, view);
+  RunReport report;
+  // The host rescans its resources when it next looks; a registry that
+  // cannot be written does not stop the run.
+  if (!RunWithJournal(request, view, report, error, [&] {
+        if (!options.noScan && !options.dryRun) RequestHostScan();
+      })) {
+    Warn(cli::ConsoleText("JOURNAL_FAILED", {error}));
+    return kExitRefused;
+  }
   std::fflush(stderr);
-  // A language file without the completion text still gets a first line.
-  std::string message = view.message();
-  if (message.empty()) message = cli::Text("IDMSG1");
+  std::string message;
+  if (options.dryRun) {
+    std::fputs(PreviewListing(report, options.verbose).c_str(), stdout);
+    message = "\n" + cli::ConsoleText("PREVIEW_DONE");
+  } else {
+    // A language file without the completion text still gets a first line.
+    message = view.message();
+    if (message.empty()) message = cli::Text("IDMSG1");
+  }
   PrintSummary(message, report);
   return report.failures().empty() ? kExitDone : kExitFailures;
 }

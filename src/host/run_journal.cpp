@@ -5,8 +5,10 @@
 
 namespace zet {
 
-bool RunWithJournal(const RunRequest& request, UpdateView& view, RunReport& report, std::string& error) {
+bool RunWithJournal(const RunRequest& request, UpdateView& view, RunReport& report, std::string& error,
+                    const std::function<void()>& beforeChanges) {
   if (request.mode != RunMode::Install || !request.journal || request.writer != nullptr) {
+    if (beforeChanges) beforeChanges();
     report = RunUpdate(request, view);
     return true;
   }
@@ -17,6 +19,7 @@ bool RunWithJournal(const RunRequest& request, UpdateView& view, RunReport& repo
   start.package = request.source;
   start.version = ZET_VELTRAN_VERSION;
   if (!journal.Begin(start, error)) return false;
+  if (beforeChanges) beforeChanges();
   JournalWriter writer(journal, request.target);
   RunRequest journalled = request;
   journalled.writer = &writer;

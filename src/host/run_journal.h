@@ -3,6 +3,7 @@
 // journal before anything in the host changes and makes each change through
 // it; a preview, or an install without a journal, runs as asked.
 
+#include <functional>
 #include <string>
 
 #include "update/update_run.h"
@@ -11,6 +12,9 @@ namespace zet {
 
 // False, with a message in error and nothing changed, when the journal the
 // request asks for cannot be opened; report then stays as it was.
-bool RunWithJournal(const RunRequest& request, UpdateView& view, RunReport& report, std::string& error);
+// beforeChanges, when given, is called once the journal is open and before
+// the run starts (the rescan request belongs there).
+bool RunWithJournal(const RunRequest& request, UpdateView& view, RunReport& report, std::string& error,
+                    const std::function<void()>& beforeChanges = {});
 
 }  // namespace zet

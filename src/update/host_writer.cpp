@@ -260,7 +260,8 @@ std::string PreviewLine(const PreviewChange& change) {
     if (c == '\\') c = separator;
   if (change.kind == ChangeKind::FolderCreated) path += separator;
   std::string line = std::string(mark) + " " + path;
-  line += path.size() < kPathColumn ? std::string(kPathColumn - path.size(), ' ') : std::string(2, ' ');
+  // At least two blanks after the path, so that a script finds its end.
+  line += std::string(path.size() + 2 <= kPathColumn ? kPathColumn - path.size() : 2, ' ');
   return line + what;
 }
 
