@@ -104,5 +104,31 @@ TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {
                 platform::NativePath(HostPath("a.txt")));
 }
 
+#ifndef _WIN32
+// The merges read and copy only the package's own files: a link that puts a
+// catalogue folder, a list or a texture outside the package is reported, and
+// nothing of what it leads to reaches the host.
+TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
+  namespace fs = std::filesystem;
+  test::WriteBytes(t / "outside/User.ini", "[User_1_Secret]\r\nText = \"x\"\r\n");
+  test::WriteBytes(t / "outside/Texturen.txt", "Basis{ Textur{ id(5) name(s) } }");
+  test::WriteBytes(t / "outside/s.bmp", "S");
+  Package("Parallels/Bodentexturen.txt", "Basis{ Textur{ id(7) name(far) } }");
+  const std::string pkg = t / "pkg/RESOURCEN";
+  fs::create_directory_symlink(t / "outside", pkg + "/Categories");
+  fs::create_symlink(t / "outside/Texturen.txt", pkg + "/Parallels/Texturen.txt");
+  fs::create_symlink(t / "outside/s.bmp", pkg + "/Parallels/far.bmp");
+
+  const RunReport report = Run();
+  EXPECT_EQ(HostFiles(), Strings{});
+  Strings reported;
+  for (const RunFailure& f : report.failures()) reported.push_back(f.path.substr(source.size() + 1) + ": " + f.reason);
+  EXPECT_EQ(reported, (Strings{"Categories: a link to a folder; not followed",
+                               "Parallels\\Texturen.txt: a link that leads out of the package; not merged",
+                               "Parallels\\far.bmp: a link that leads out of the package; not copied",
+                               "Categories\\User.ini: a link that leads out of the package; not copied"}));
+}
+#endif
+
 }  // namespace
 }  // namespace zet

@@ -13,8 +13,6 @@ namespace zet::cli {
 
 namespace {
 
-const char kDialogSection[] = "DLG_VELTRAN";
-const char kMessageSection[] = "DLG_STANDARD_MESSAGE";
 const char kConsoleSection[] = "CLI";
 
 // The English language file built into the program.
@@ -89,7 +87,7 @@ std::string Text(const char* section, const char* key) {
   return ForTerminal(text);
 }
 
-std::string Text(const char* key) { return Text(kDialogSection, key); }
+std::string Text(const char* key) { return Text(kMainDialogSection, key); }
 
 std::string MessageText(const char* key) { return Text(kMessageSection, key); }
 

@@ -8,7 +8,7 @@ namespace {
 
 // The language file's text, or the built-in one when it has none.
 std::string TextOr(const char* key, const char* builtin) {
-  std::string text = GetLangString("DLG_VELTRAN", key);
+  std::string text = GetLangString(kMainDialogSection, key);
   return text.empty() ? builtin : text;
 }
 

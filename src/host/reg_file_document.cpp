@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/registry_backend.h"
+#include "platform/ascii_text.h"
 
 namespace zet {
 
@@ -17,7 +18,8 @@ int HexValue(char c) {
   return c - 'A' + 10;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Blanks of a line, its line end included.
+bool IsBlank(char c) { return IsSpaceOrTab(c) || c == '\r' || c == '\n'; }
 
 // One code point of UTF-8 text at pos; a byte that does not start a valid
 // sequence stands for itself (Latin-1).
@@ -240,10 +242,10 @@ bool ParseValueName(const std::string& line, size_t& pos, std::string& name) {
   } else {
     return false;
   }
-  while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+  while (pos < line.size() && IsSpaceOrTab(line[pos])) ++pos;
   if (pos >= line.size() || line[pos] != '=') return false;
   ++pos;
-  while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+  while (pos < line.size() && IsSpaceOrTab(line[pos])) ++pos;
   return true;
 }
 
@@ -314,13 +316,13 @@ bool ParseValueData(const std::string& data, RegFileValue& out) {
   }
   std::string bytes;
   for (;;) {
-    while (pos < data.size() && (data[pos] == ' ' || data[pos] == '\t')) ++pos;
+    while (pos < data.size() && IsSpaceOrTab(data[pos])) ++pos;
     if (pos >= data.size() || IsBlank(data[pos])) break;
     if (!IsHexDigit(data[pos])) return false;
     int value = HexValue(data[pos++]);
     if (pos < data.size() && IsHexDigit(data[pos])) value = value * 16 + HexValue(data[pos++]);
     bytes.push_back(static_cast<char>(value));
-    while (pos < data.size() && (data[pos] == ' ' || data[pos] == '\t')) ++pos;
+    while (pos < data.size() && IsSpaceOrTab(data[pos])) ++pos;
     if (pos < data.size() && data[pos] == ',') ++pos;
     else break;
   }

@@ -20,7 +20,6 @@ namespace {
 // The only texts that do not come from the language file: it is missing.
 constexpr char kNoLanguageText[] = "Can't load language file !";
 constexpr char kProgramName[] = "ZET Veltran";
-constexpr char kMessageSection[] = "DLG_STANDARD_MESSAGE";
 
 // A start-up message: no owner window, caption "IDS_WARNING".
 void ShowStartupMessage(const char* key, UINT icon) {

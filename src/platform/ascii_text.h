@@ -10,6 +10,19 @@ namespace zet {
 constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 constexpr char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The blanks of C's isspace in the "C" locale: space, tab, line feed,
+// vertical tab, form feed, carriage return. For 8-bit and 16-bit text alike.
+template <typename Char>
+constexpr bool IsAsciiSpace(Char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The blanks within a line: space and tab.
+template <typename Char>
+constexpr bool IsSpaceOrTab(Char c) {
+  return c == ' ' || c == '\t';
+}
+
 inline std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) c = UpperAscii(c);

@@ -252,7 +252,6 @@ class Stream {
   int64_t Tell();
   // Length of the file now (pending writes included); -1 on error.
   int64_t Length();
-  bool Flush();
   // Flushes and closes; false when a pending write or the close failed.
   bool Close();
   // True once a write has failed since Open.

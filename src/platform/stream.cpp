@@ -227,11 +227,6 @@ int64_t Stream::Length() {
   return detail::RawLength(handle_);
 }
 
-bool Stream::Flush() {
-  if (!IsOpen()) return false;
-  return FlushWrites();
-}
-
 bool Stream::Close() {
   if (!IsOpen()) return true;
   bool ok = FlushWrites();

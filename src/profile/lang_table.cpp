@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 
 namespace zet {
@@ -32,7 +33,6 @@ StringTable& Strings() {
   return g_StringTable;
 }
 
-bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 }  // namespace
 
@@ -48,11 +48,6 @@ int LoadLangTable(const char* path) {
   if (table->Load(path) != 0) return -1;
   SetLangTable(std::move(table));
   return 0;
-}
-
-bool HasLangTable() {
-  std::lock_guard<std::mutex> lock(g_LangMutex);
-  return g_LangTable != nullptr;
 }
 
 const char* GetLangText(const char* section, const char* key) {
@@ -95,10 +90,10 @@ void ApplyLangStringTable() {
     std::string key = platform::Utf16ToAnsi(text);
     size_t begin = 0;
     size_t end = key.size();
-    while (begin < end && IsWhiteSpace(key[begin])) ++begin;
-    while (end > begin && IsWhiteSpace(key[end - 1])) --end;
+    while (begin < end && IsAsciiSpace(key[begin])) ++begin;
+    while (end > begin && IsAsciiSpace(key[end - 1])) --end;
     key = key.substr(begin, end - begin);
-    const char* translation = g_LangTable->GetString("DLG_STANDARD_MESSAGE", key.c_str());
+    const char* translation = g_LangTable->GetString(kMessageSection, key.c_str());
     if (*translation == '\0') continue;
     std::u16string replaced = platform::AnsiToUtf16(translation);
     if (replaced.size() > text.size()) {

@@ -41,8 +41,6 @@ void SetLangTable(std::unique_ptr<ProfileDocument> table);
 // A table that cannot be loaded is not installed.
 int LoadLangTable(const char* path = kLangFileName);
 
-bool HasLangTable();
-
 // The text of the key in the section: "" when the table, the section, the
 // key or a text value is missing (an unquoted value is no text). The result
 // lives in a buffer of the calling thread that its next lookup overwrites;
@@ -51,6 +49,12 @@ const char* GetLangText(const char* section, const char* key);
 
 // The same text as a copy of its own.
 std::string GetLangString(const char* section, const char* key);
+
+// The sections every program reads: the main dialog's texts (which the
+// console program shares), and the messages of the start-up checks, whose
+// keys the built-in string table names.
+constexpr char kMainDialogSection[] = "DLG_VELTRAN";
+constexpr char kMessageSection[] = "DLG_STANDARD_MESSAGE";
 
 // ---------------------------------------------------- built-in string table
 

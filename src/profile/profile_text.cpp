@@ -96,11 +96,6 @@ void AppendEscaped(std::basic_string<Char>& out, std::basic_string_view<Char> te
 // ------------------------------------------------------------ number lists
 
 template <typename Char>
-bool IsCSpace(Char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-template <typename Char>
 int HexDigit(Char c) {
   if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
   if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
@@ -113,7 +108,7 @@ int HexDigit(Char c) {
 template <typename Char>
 int32_t ParseDecimal(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (Is(s[i], '+') || Is(s[i], '-'))) negative = Is(s[i++], '-');
   int64_t value = 0;
@@ -129,7 +124,7 @@ int32_t ParseDecimal(std::basic_string_view<Char> s) {
 template <typename Char>
 int32_t ParseHex(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (Is(s[i], '+') || Is(s[i], '-'))) negative = Is(s[i++], '-');
   if (i + 2 < s.size() && Is(s[i], '0') && (Is(s[i + 1], 'x') || Is(s[i + 1], 'X')) && HexDigit(s[i + 2]) >= 0)
@@ -150,7 +145,7 @@ int32_t ParseHex(std::basic_string_view<Char> s) {
 template <typename Char>
 float ParseFloat(std::basic_string_view<Char> s) {
   size_t i = 0;
-  while (i < s.size() && IsCSpace(s[i])) ++i;
+  while (i < s.size() && IsAsciiSpace(s[i])) ++i;
   std::string text;  // the element in 8-bit characters, up to its end
   if (i < s.size() && Is(s[i], '+')) ++i;
   for (; i < s.size() && !Is(s[i], ','); ++i) {
@@ -275,6 +270,130 @@ int32_t ByteLength(size_t units) {
   return bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? -1 : static_cast<int32_t>(bytes);
 }
 
+// The parts of an entry line "key = value ;comment". Quotes switch commas
+// and semicolons off; outside them the first ";" begins the comment and
+// each "," adds an element.
+template <typename Char>
+struct EntryParts {
+  std::basic_string_view<Char> key, value, comment;
+  bool hasComment = false;
+  int32_t elements = 1;
+};
+
+template <typename Char>
+bool SplitEntryLine(std::basic_string_view<Char> line, EntryParts<Char>& parts) {
+  using View = std::basic_string_view<Char>;
+  const size_t equals = line.find(static_cast<Char>('='));
+  if (equals == View::npos || equals == 0) return false;
+  parts.key = TrimBlanks(line.substr(0, equals));
+  const View rest = TrimBlanks(line.substr(equals + 1));
+  bool quoted = false;
+  size_t commentAt = View::npos;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (Is(rest[i], '"')) {
+      quoted = !quoted;
+    } else if (!quoted && Is(rest[i], ';')) {
+      commentAt = i;
+      break;
+    } else if (!quoted && Is(rest[i], ',')) {
+      ++parts.elements;
+    }
+  }
+  parts.hasComment = commentAt != View::npos;
+  if (parts.hasComment) parts.comment = rest.substr(commentAt);
+  parts.value = TrimBlanks(rest.substr(0, commentAt));
+  return true;
+}
+
+// The value encoders: each sets the node's type and stores the value,
+// giving the store's result (0, or -2 without memory); count comes in as
+// the line's element count and goes out as the count of what is stored.
+
+// "text" up to the next quote, its escapes decoded.
+template <typename Char>
+int StoreString(ProfileArena& arena, ProfileNode& node, std::basic_string_view<Char> value, int32_t& count) {
+  std::basic_string_view<Char> text = value.substr(1);
+  text = text.substr(0, text.find(static_cast<Char>('"')));
+  node.type = ProfileValueType::String;
+  if (text.find(static_cast<Char>('[')) == std::basic_string_view<Char>::npos) {
+    count = static_cast<int32_t>(text.size());
+    return node.value.Set(arena, text.data(), ByteLength<Char>(text.size()));
+  }
+  std::basic_string<Char> decoded;
+  DecodeEscapes(text, decoded);
+  count = static_cast<int32_t>(decoded.size());
+  return node.value.Set(arena, decoded.data(), ByteLength<Char>(decoded.size()));
+}
+
+// #0aff: two hex digits a byte; a digit that is none ends its byte.
+template <typename Char>
+int StoreBytes(ProfileArena& arena, ProfileNode& node, std::basic_string_view<Char> value, int32_t& count) {
+  node.type = ProfileValueType::Bytes;
+  count = static_cast<int32_t>((value.size() - 1) / 2);
+  const int stored = node.value.Set(arena, nullptr, count);
+  if (stored != 0) return stored;
+  unsigned char* out = reinterpret_cast<unsigned char*>(node.value.data());
+  for (int32_t j = 0; j < count; ++j) {
+    int v = 0;
+    for (size_t k = 1 + 2 * static_cast<size_t>(j); k < 3 + 2 * static_cast<size_t>(j); ++k) {
+      int d = HexDigit(value[k]);
+      if (d < 0) break;
+      v = v * 16 + d;
+    }
+    out[j] = static_cast<unsigned char>(v);
+  }
+  return 0;
+}
+
+// Y,N,y: one letter every second character.
+template <typename Char>
+int StoreYesNo(ProfileArena& arena, ProfileNode& node, std::basic_string_view<Char> value, int32_t count) {
+  node.type = ProfileValueType::YesNo;
+  const int stored = node.value.Set(arena, nullptr, count);
+  if (stored != 0) return stored;
+  char* out = node.value.data();
+  for (int32_t j = 0; j < count; ++j) {
+    size_t at = 2 * static_cast<size_t>(j);
+    out[j] = at < value.size() && (Is(value[at], 'Y') || Is(value[at], 'y')) ? 1 : 0;
+  }
+  return 0;
+}
+
+// 0x10,0x20 / 1.5,2 / -5,6: four bytes an element.
+template <typename Char>
+int StoreNumbers(ProfileArena& arena, ProfileNode& node, std::basic_string_view<Char> value, int32_t count,
+                 ProfileValueType type) {
+  node.type = type;
+  const int stored = node.value.Set(arena, nullptr, count * 4);
+  if (stored != 0) return stored;
+  if (type == ProfileValueType::HexInt)
+    ParseList(value, count, reinterpret_cast<int32_t*>(node.value.data()), ParseHex<Char>);
+  else if (type == ProfileValueType::Float)
+    ParseList(value, count, reinterpret_cast<float*>(node.value.data()), ParseFloat<Char>);
+  else
+    ParseList(value, count, reinterpret_cast<int32_t*>(node.value.data()), ParseDecimal<Char>);
+  return 0;
+}
+
+// The value's form is decided by its first characters, in this order.
+template <typename Char>
+int StoreValue(ProfileArena& arena, ProfileNode& node, std::basic_string_view<Char> value, int32_t& count) {
+  const Char first = value.empty() ? Char(0) : value[0];
+  if (Is(first, '"')) return StoreString(arena, node, value, count);
+  if (Is(first, '#')) return StoreBytes(arena, node, value, count);
+  if (Is(first, 'Y') || Is(first, 'N') || Is(first, 'y') || Is(first, 'n'))
+    return StoreYesNo(arena, node, value, count);
+  if (StartsWithAscii(value, "0x") || StartsWithAscii(value, "0X"))
+    return StoreNumbers(arena, node, value, count, ProfileValueType::HexInt);
+  if (Is(first, '.') || Is(first, '-') || (first >= '0' && first <= '9')) {
+    const bool isFloat = value.find(static_cast<Char>('.')) != std::basic_string_view<Char>::npos;
+    return StoreNumbers(arena, node, value, count, isFloat ? ProfileValueType::Float : ProfileValueType::Int);
+  }
+  // No recognised form: no value, but the text is kept for the writer.
+  node.type = ProfileValueType::None;
+  return node.value.Set(arena, value.data(), ByteLength<Char>(value.size()));
+}
+
 }  // namespace
 
 namespace profile_text {
@@ -376,97 +495,17 @@ int BasicProfileDocument<Char>::AddEntryText(View line, int section) {
   line = TrimBlanks(line);
   // Element counts and value sizes stay well inside int32.
   if (line.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() / 8)) return -1;
-
-  const size_t equals = line.find(static_cast<Char>('='));
-  if (equals == View::npos || equals == 0) return -1;
-  View key = TrimBlanks(line.substr(0, equals));
-  View part = TrimBlanks(line.substr(equals + 1));
-
-  // Quotes switch commas and semicolons off; outside them the first ";"
-  // begins the comment and each "," adds an element.
-  bool quoted = false;
-  int32_t elements = 1;
-  size_t commentAt = View::npos;
-  for (size_t i = 0; i < part.size(); ++i) {
-    if (Is(part[i], '"')) {
-      quoted = !quoted;
-    } else if (!quoted && Is(part[i], ';')) {
-      commentAt = i;
-      break;
-    } else if (!quoted && Is(part[i], ',')) {
-      ++elements;
-    }
-  }
-  View comment = commentAt == View::npos ? View() : part.substr(commentAt);
-  View value = TrimBlanks(part.substr(0, commentAt));
+  EntryParts<Char> parts;
+  if (!SplitEntryLine(line, parts)) return -1;
 
   ProfileNode* node = ProfileNode::Create(arena_);
   if (node == nullptr) return -2;
-  if (node->name.Set(arena_, key.data(), ByteLength<Char>(key.size())) != 0) return -2;
-  if (commentAt != View::npos && node->comment.Set(arena_, comment.data(), ByteLength<Char>(comment.size())) != 0)
+  if (node->name.Set(arena_, parts.key.data(), ByteLength<Char>(parts.key.size())) != 0) return -2;
+  if (parts.hasComment &&
+      node->comment.Set(arena_, parts.comment.data(), ByteLength<Char>(parts.comment.size())) != 0)
     return -2;
-
-  const Char first = value.empty() ? Char(0) : value[0];
-  int32_t count = elements;
-  int stored = 0;
-  if (Is(first, '"')) {
-    View text = value.substr(1);
-    text = text.substr(0, text.find(static_cast<Char>('"')));
-    node->type = ProfileValueType::String;
-    if (text.find(static_cast<Char>('[')) == View::npos) {
-      stored = node->value.Set(arena_, text.data(), ByteLength<Char>(text.size()));
-      count = static_cast<int32_t>(text.size());
-    } else {
-      Text decoded;
-      DecodeEscapes(text, decoded);
-      stored = node->value.Set(arena_, decoded.data(), ByteLength<Char>(decoded.size()));
-      count = static_cast<int32_t>(decoded.size());
-    }
-  } else if (Is(first, '#')) {
-    node->type = ProfileValueType::Bytes;
-    count = static_cast<int32_t>((value.size() - 1) / 2);
-    stored = node->value.Set(arena_, nullptr, count);
-    if (stored == 0) {
-      unsigned char* out = reinterpret_cast<unsigned char*>(node->value.data());
-      for (int32_t j = 0; j < count; ++j) {
-        int v = 0;
-        for (size_t k = 1 + 2 * static_cast<size_t>(j); k < 3 + 2 * static_cast<size_t>(j); ++k) {
-          int d = HexDigit(value[k]);
-          if (d < 0) break;
-          v = v * 16 + d;
-        }
-        out[j] = static_cast<unsigned char>(v);
-      }
-    }
-  } else if (Is(first, 'Y') || Is(first, 'N') || Is(first, 'y') || Is(first, 'n')) {
-    node->type = ProfileValueType::YesNo;
-    stored = node->value.Set(arena_, nullptr, count);
-    if (stored == 0) {
-      char* out = node->value.data();
-      for (int32_t j = 0; j < count; ++j) {
-        size_t at = 2 * static_cast<size_t>(j);
-        out[j] = at < value.size() && (Is(value[at], 'Y') || Is(value[at], 'y')) ? 1 : 0;
-      }
-    }
-  } else if (StartsWithAscii(value, "0x") || StartsWithAscii(value, "0X")) {
-    node->type = ProfileValueType::HexInt;
-    stored = node->value.Set(arena_, nullptr, count * 4);
-    if (stored == 0)
-      ParseList(value, count, reinterpret_cast<int32_t*>(node->value.data()), ParseHex<Char>);
-  } else if (Is(first, '.') || Is(first, '-') || (first >= '0' && first <= '9')) {
-    const bool isFloat = value.find(static_cast<Char>('.')) != View::npos;
-    node->type = isFloat ? ProfileValueType::Float : ProfileValueType::Int;
-    stored = node->value.Set(arena_, nullptr, count * 4);
-    if (stored == 0 && isFloat)
-      ParseList(value, count, reinterpret_cast<float*>(node->value.data()), ParseFloat<Char>);
-    else if (stored == 0)
-      ParseList(value, count, reinterpret_cast<int32_t*>(node->value.data()), ParseDecimal<Char>);
-  } else {
-    // No recognised form: no value, but the text is kept for the writer.
-    node->type = ProfileValueType::None;
-    stored = node->value.Set(arena_, value.data(), ByteLength<Char>(value.size()));
-  }
-  if (stored != 0) return -2;
+  int32_t count = parts.elements;
+  if (StoreValue(arena_, *node, parts.value, count) != 0) return -2;
   node->count = count;
   if (owner->children.Append(arena_, node) != 0) return -2;
   return count;

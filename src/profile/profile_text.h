@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii_text.h"
 #include "profile/profile_document.h"
 
 namespace zet::profile_text {
@@ -13,8 +14,8 @@ template <typename Char>
 std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> line) {
   size_t begin = 0;
   size_t end = line.size();
-  while (begin < end && (line[begin] == ' ' || line[begin] == '\t')) ++begin;
-  while (end > begin && (line[end - 1] == ' ' || line[end - 1] == '\t')) --end;
+  while (begin < end && IsSpaceOrTab(line[begin])) ++begin;
+  while (end > begin && IsSpaceOrTab(line[end - 1])) --end;
   return line.substr(begin, end - begin);
 }
 

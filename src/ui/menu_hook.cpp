@@ -142,8 +142,8 @@ RECT MenuArea(HWND window) {
 // The icon strip and the light rest of the menu.
 void FillStrips(HDC dc, const RECT& area) {
   const RECT strip = {area.left, area.top, std::min(area.left + kMenuIconStripWidth, area.right), area.bottom};
-  FillSolidRect(dc, strip, FaceColour(20));
-  FillSolidRect(dc, {strip.right, area.top, area.right, area.bottom}, FaceColour(75));
+  FillSolidRect(dc, strip, palette::IconStrip());
+  FillSolidRect(dc, {strip.right, area.top, area.right, area.bottom}, palette::MenuBackground());
 }
 
 // The flat frame: a dark outer line and two light ones inside it.
@@ -152,7 +152,7 @@ void DrawFrame(HDC dc, const RECT& area) {
   RECT inner = area;
   for (int line = 0; line < 2; ++line) {
     ::InflateRect(&inner, -1, -1);
-    FrameSolidRect(dc, inner, FaceColour(75));
+    FrameSolidRect(dc, inner, palette::MenuBackground());
   }
 }
 
@@ -221,6 +221,34 @@ LRESULT CALLBACK MenuHookProc(int code, WPARAM wParam, LPARAM lParam) {
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+namespace {
+
+// Makes room for the shadow, keeps the menu's place, and keeps what a
+// menu about to be shown will cover.
+void BeforePositionChange(HWND window, MenuWindowRecord& record, WINDOWPOS& position) {
+  if (!(position.flags & SWP_NOSIZE)) {
+    if (DrawsShadow()) {
+      position.cx += kMenuShadowSize;
+      position.cy += kMenuShadowSize;
+    }
+    if (!(position.flags & SWP_NOMOVE)) position.y -= 1;
+  }
+  if (!(position.flags & SWP_NOMOVE)) record.position = {position.x, position.y};
+  if (position.flags & SWP_SHOWWINDOW) {
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    if (!(position.flags & SWP_NOMOVE)) ::OffsetRect(&rect, position.x - rect.left, position.y - rect.top);
+    if (!(position.flags & SWP_NOSIZE)) {
+      rect.right = rect.left + position.cx;
+      rect.bottom = rect.top + position.cy;
+    }
+    if (DrawsShadow()) SaveBackground(record, rect);
+  }
+  if (position.flags & SWP_HIDEWINDOW) record.background.Reset();
+}
+
+}  // namespace
+
 LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto previous = reinterpret_cast<WNDPROC>(::GetPropA(window, kMenuOldProcProperty));
   if (previous == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
@@ -232,30 +260,9 @@ LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   }
 
   switch (message) {
-    case WM_WINDOWPOSCHANGING: {
-      auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
-      if (!(position->flags & SWP_NOSIZE)) {
-        if (DrawsShadow()) {
-          position->cx += kMenuShadowSize;
-          position->cy += kMenuShadowSize;
-        }
-        if (!(position->flags & SWP_NOMOVE)) position->y -= 1;
-      }
-      if (!(position->flags & SWP_NOMOVE)) record->position = {position->x, position->y};
-      if (position->flags & SWP_SHOWWINDOW) {
-        // The window is about to cover the screen: keep what it covers.
-        RECT rect;
-        ::GetWindowRect(window, &rect);
-        if (!(position->flags & SWP_NOMOVE)) ::OffsetRect(&rect, position->x - rect.left, position->y - rect.top);
-        if (!(position->flags & SWP_NOSIZE)) {
-          rect.right = rect.left + position->cx;
-          rect.bottom = rect.top + position->cy;
-        }
-        if (DrawsShadow()) SaveBackground(*record, rect);
-      }
-      if (position->flags & SWP_HIDEWINDOW) record->background.Reset();
+    case WM_WINDOWPOSCHANGING:
+      BeforePositionChange(window, *record, *reinterpret_cast<WINDOWPOS*>(lParam));
       break;
-    }
     case WM_WINDOWPOSCHANGED: {
       const auto* position = reinterpret_cast<const WINDOWPOS*>(lParam);
       // Moved or resized while shown: what lies under it now is unknown.

@@ -25,8 +25,6 @@ LRESULT CALLBACK MenuWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Width of the shadow along the right and the bottom edge of a menu.
 constexpr int kMenuShadowSize = 4;
-// Width of the icon strip, measured from the menu's outer edge.
-constexpr int kMenuIconStripWidth = 25;
 
 // The brightness, in percent, that the shadow leaves at its line k (0 the
 // outermost, 3 the one next to the menu).

@@ -24,7 +24,6 @@ std::map<UINT, CommandLabel> g_CommandLabels;
 std::map<HMENU, std::wstring> g_SubmenuLabels;
 
 // Layout of a popup item, in pixels from its left edge.
-constexpr int kIconStripWidth = 22;
 constexpr int kLabelLeft = 30;
 constexpr int kShortcutRightMargin = 12;
 constexpr int kCheckBoxLeft = 1;
@@ -120,8 +119,8 @@ void DrawCheck(HDC dc, const RECT& itemRect, const ItemInfo& item, UINT state) {
   const RECT box = {itemRect.left + kCheckBoxLeft, itemRect.top + 1, itemRect.left + kCheckBoxRight,
                     itemRect.bottom - 1};
   const COLORREF fill = disabled   ? FaceColour(73)
-                        : selected ? SystemColour(COLOR_HIGHLIGHT, 50, -50)
-                                   : SystemColour(COLOR_HIGHLIGHT, 70, -57);
+                        : selected ? palette::Pressed()
+                                   : palette::SelectedItem();
   FramedFill(dc, box, ::GetSysColor(COLOR_HIGHLIGHT), fill);
   const COLORREF mark = disabled ? FaceColour(-27) : ::GetSysColor(COLOR_MENUTEXT);
   const int cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
@@ -274,17 +273,17 @@ bool DrawMenuItem(DRAWITEMSTRUCT* draw, HWND) {
   HDC dc = canvas.dc();
 
   if ((state & ODS_SELECTED) && !disabled && !(item.type & MFT_SEPARATOR)) {
-    FramedFill(dc, rect, ::GetSysColor(COLOR_HIGHLIGHT), SystemColour(COLOR_HIGHLIGHT, 70, -57));
+    FramedFill(dc, rect, ::GetSysColor(COLOR_HIGHLIGHT), palette::SelectedItem());
   } else {
-    const RECT strip = {rect.left, rect.top, std::min(rect.left + kIconStripWidth, rect.right), rect.bottom};
+    const RECT strip = {rect.left, rect.top, std::min(rect.left + kItemIconStripWidth, rect.right), rect.bottom};
     const RECT rest = {strip.right, rect.top, rect.right, rect.bottom};
-    FillSolidRect(dc, strip, FaceColour(20));
-    FillSolidRect(dc, rest, FaceColour(75));
+    FillSolidRect(dc, strip, palette::IconStrip());
+    FillSolidRect(dc, rest, palette::MenuBackground());
   }
 
   if (item.type & MFT_SEPARATOR) {
     const int y = (rect.top + rect.bottom) / 2;
-    FillSolidRect(dc, {rect.left + kLabelLeft, y, rect.right, y + 1}, FaceColour(-18));
+    FillSolidRect(dc, {rect.left + kLabelLeft, y, rect.right, y + 1}, palette::DisabledText());
     canvas.Show();
     return true;
   }
@@ -298,7 +297,7 @@ bool DrawMenuItem(DRAWITEMSTRUCT* draw, HWND) {
   ScopedSelectObject font(dc, bold ? bold.get() : ::GetStockObject(DEFAULT_GUI_FONT));
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, (state & ODS_INACTIVE) ? ::GetSysColor(COLOR_BTNSHADOW)
-                     : disabled             ? FaceColour(-18)
+                     : disabled             ? palette::DisabledText()
                                             : ::GetSysColor(COLOR_MENUTEXT));
   UINT format = DT_SINGLELINE | DT_VCENTER;
   BOOL cues = TRUE;

@@ -1,13 +1,19 @@
 #include "ui/update_dlg.h"
 
+#include <initializer_list>
 #include <iterator>
+#include <string>
 #include <utility>
 
 #include "host/host_lock.h"
 #include "host/host_registration.h"
+#include "host/journal.h"
+#include "host/run_journal.h"
+#include "platform/platform.h"
 #include "profile/lang_table.h"
 #include "ui/about_dlg.h"
 #include "ui/browse_folder.h"
+#include "ui/preview_window.h"
 #include "ui/resources/resource.h"
 #include "update/update_run.h"
 
@@ -17,10 +23,12 @@ int TitleDots = 0;
 
 namespace {
 
-constexpr char kSection[] = "DLG_VELTRAN";
+constexpr const char* kSection = kMainDialogSection;
 // A view call of the run, carried to the dialog's thread: lParam points to
 // the task, and the sending thread waits until it has run.
 constexpr UINT kRunTaskMessage = WM_APP + 1;
+// Posted when a preview has ended: opens its window.
+constexpr UINT kShowPreviewMessage = WM_APP + 2;
 constexpr COLORREF kBarColour = RGB(255, 0, 0);
 // The controls that could change a run or start another one, in the order
 // the dialog disables them and enables them again.
@@ -30,6 +38,32 @@ constexpr int kRunControls[] = {IDOK, IDCANCEL, IDC_SOURCE, IDC_TARGET, IDC_BROW
 constexpr UINT_PTR kCountingTimerId = 188;
 constexpr UINT_PTR kWorkingTimerId = 199;
 constexpr UINT kTimerPeriodMs = 100;
+// The most files an undo's message names of those it kept.
+constexpr size_t kKeptNamed = 10;
+
+// The text of a key with %1, %2, ... replaced by the values.
+std::string FilledText(const char* key, std::initializer_list<std::string> values) {
+  std::string text = GetLangString(kSection, key);
+  int number = 1;
+  for (const std::string& value : values) {
+    const std::string mark = "%" + std::to_string(number++);
+    const size_t at = text.find(mark);
+    if (at != std::string::npos) text.replace(at, mark.size(), value);
+  }
+  return text;
+}
+
+// The host's latest installation that is not yet taken back.
+bool FindRunToUndo(const std::string& target, RunRecord& run) {
+  const std::string root = JournalRoot();
+  if (root.empty() || target.empty()) return false;
+  for (RunRecord& candidate : ListRuns(root, target)) {
+    if (candidate.state == RunState::Undone) continue;
+    run = std::move(candidate);
+    return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -58,6 +92,7 @@ const MessageMap* CUpdateDlg::GetMessageMap() const {
       OnCommandEntry(BN_CLICKED, IDC_BROWSE_SOURCE, &CUpdateDlg::OnBrowseSource),
       OnCommandEntry(BN_CLICKED, IDC_BROWSE_TARGET, &CUpdateDlg::OnBrowseTarget),
       OnMessageEntry(kRunTaskMessage, &CUpdateDlg::OnRunTask),
+      OnMessageEntry(kShowPreviewMessage, &CUpdateDlg::OnShowPreview),
   };
   static const MessageMap map = {CXPDialog::GetMessageMap(), entries, std::size(entries)};
   return &map;
@@ -99,11 +134,16 @@ bool CUpdateDlg::OnInitDialog() {
   targetEdit_.ScrollToEnd();
 
   if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE)) {
+    ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
     const std::u16string about = GetBuiltinString(kAboutBoxStringId);
-    if (!about.empty()) {
-      ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    if (!about.empty())
       ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, reinterpret_cast<const wchar_t*>(about.c_str()));
+    // Without a text in the language file an entry shows its key, as About does.
+    for (const auto& [id, key] : {std::make_pair(IDM_PREVIEW, "IDM_PREVIEW"), std::make_pair(IDM_UNDO, "IDM_UNDO")}) {
+      const std::string text = GetLangString(kSection, key);
+      ::AppendMenuA(systemMenu, MF_STRING, static_cast<UINT_PTR>(id), text.empty() ? key : text.c_str());
     }
+    UpdateSystemMenu();
   }
 
   SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -114,27 +154,57 @@ bool CUpdateDlg::OnInitDialog() {
   return true;
 }
 
-void CUpdateDlg::ShowInfo(const char* key) {
-  const std::string caption = GetLangText(kSection, "CAPTION");
-  ::MessageBoxA(m_hWnd, GetLangText(kSection, key), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+void CUpdateDlg::ShowInfo(const char* key) { ShowText(GetLangString(kSection, key)); }
+
+void CUpdateDlg::ShowText(const std::string& text) {
+  const std::string caption = GetLangString(kSection, "CAPTION");
+  ::MessageBoxA(m_hWnd, text.c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+}
+
+const char* CUpdateDlg::ReadRequest() {
+  request_ = RunRequest();
+  request_.source = sourceEdit_.GetWindowText();
+  request_.target = targetEdit_.GetWindowText();
+  request_.overwrite = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED;
+  return RequestRefusal(request_);
 }
 
 void CUpdateDlg::OnOK() {
   if (running_) return DeferClick(IDOK);
-  request_.source = sourceEdit_.GetWindowText();
-  request_.target = targetEdit_.GetWindowText();
-  request_.overwrite = ::IsDlgButtonChecked(m_hWnd, IDC_OVERWRITE) == BST_CHECKED;
-  if (const char* refusal = RequestRefusal(request_)) return ShowInfo(refusal);
+  if (const char* refusal = ReadRequest()) return ShowInfo(refusal);
   std::string busy;
-  if (!LockHost(request_.target, hostLock_, busy)) {
-    ::MessageBoxA(m_hWnd, busy.c_str(), GetLangString(kSection, "CAPTION").c_str(), MB_ICONINFORMATION | MB_OK);
-    return;
-  }
-
-  BeginRun();
+  if (!LockHost(request_.target, hostLock_, busy)) return ShowText(busy);
   RequestHostScan();  // the run starts also when the host cannot be asked
+  StartJob(Job::Install);
+}
 
-  // The last run's thread has given the dialog back already and only
+void CUpdateDlg::StartPreview() {
+  // Nothing changes: no lock, no rescan.
+  if (running_) return;
+  if (const char* refusal = ReadRequest()) return ShowInfo(refusal);
+  request_.mode = RunMode::Preview;
+  StartJob(Job::Preview);
+}
+
+void CUpdateDlg::StartUndo() {
+  if (running_) return;
+  request_ = RunRequest();
+  request_.target = targetEdit_.GetWindowText();
+  RunRecord run;
+  if (!FindRunToUndo(request_.target, run)) return ShowInfo("IDMSG_UNDO_NONE");
+  const std::string caption = GetLangString(kSection, "CAPTION");
+  const std::string question = FilledText("IDMSG_UNDO_ASK", {JournalTimeText(run.started), run.package});
+  if (::MessageBoxA(m_hWnd, question.c_str(), caption.c_str(), MB_ICONQUESTION | MB_YESNO) != IDYES) return;
+  std::string busy;
+  if (!LockHost(request_.target, hostLock_, busy)) return ShowText(busy);
+  RequestHostScan();  // as after a run: the host's resources change
+  StartJob(Job::Undo);
+}
+
+void CUpdateDlg::StartJob(Job job) {
+  job_ = job;
+  BeginRun();
+  // The last job's thread has given the dialog back already and only
   // returns; it is collected here, never waited for while it runs.
   if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
   worker_.Reset(CreateWorkerThread(&CUpdateDlg::WorkerMain, this));
@@ -168,18 +238,33 @@ void CUpdateDlg::EnableRunControls(bool enable) {
 void CUpdateDlg::BeginRun() {
   running_ = true;
   EnableRunControls(false);
-  if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
-    ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+  UpdateSystemMenu();
 }
 
 void CUpdateDlg::EndRun() {
   running_ = false;
   hostLock_.Release();
-  if (HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE))
-    ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+  UpdateSystemMenu();
   // Posted: the worker that reports its end waits until this returns.
+  if (job_ == Job::Preview && !previewText_.empty()) ::PostMessageA(m_hWnd, kShowPreviewMessage, 0, 0);
   if (const int id = std::exchange(deferredClick_, 0))
     ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)));
+}
+
+void CUpdateDlg::UpdateSystemMenu() {
+  HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+  if (systemMenu == nullptr) return;
+  RunRecord run;
+  const bool undoable = !running_ && FindRunToUndo(targetEdit_.GetWindowText(), run);
+  const UINT idle = running_ ? MF_GRAYED : MF_ENABLED;
+  ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | idle);
+  ::EnableMenuItem(systemMenu, IDM_PREVIEW, MF_BYCOMMAND | idle);
+  ::EnableMenuItem(systemMenu, IDM_UNDO, MF_BYCOMMAND | (undoable ? MF_ENABLED : MF_GRAYED));
+}
+
+void CUpdateDlg::OnMenuOpening(HMENU, bool systemMenu) {
+  // The target field may have changed since the last look at its journal.
+  if (systemMenu) UpdateSystemMenu();
 }
 
 HANDLE CUpdateDlg::CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argument) {
@@ -188,7 +273,19 @@ HANDLE CUpdateDlg::CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argu
 
 DWORD WINAPI CUpdateDlg::WorkerMain(void* argument) {
   auto* dialog = static_cast<CUpdateDlg*>(argument);
-  RunUpdate(dialog->request_, *dialog);
+  if (dialog->job_ == Job::Undo) {
+    dialog->undone_ = UndoLatestRun(JournalRoot(), dialog->request_.target);
+    dialog->OnDialogThread([dialog] { dialog->ShowUndoResult(); });
+  } else {
+    // An install keeps its journal; one that cannot be kept does not start.
+    RunReport report;
+    std::string error;
+    if (!RunWithJournal(dialog->request_, *dialog, report, error))
+      dialog->OnDialogThread([dialog, &error] {
+        dialog->ShowText(error);
+        dialog->EnableRunControls(true);
+      });
+  }
   dialog->OnDialogThread([dialog] { dialog->EndRun(); });
   return 0;
 }
@@ -227,9 +324,11 @@ void CUpdateDlg::Stepped() {
 void CUpdateDlg::RunEnded(const RunReport& report) {
   OnDialogThread([&] {
     ::KillTimer(m_hWnd, kWorkingTimerId);
-    const std::string caption = GetLangText(kSection, "CAPTION");
-    SetWindowText(caption);
-    ::MessageBoxA(m_hWnd, CompletionMessage(report).c_str(), caption.c_str(), MB_ICONINFORMATION | MB_OK);
+    SetWindowText(GetLangText(kSection, "CAPTION"));
+    if (job_ == Job::Preview)
+      previewText_ = PreviewWindowText(report);
+    else
+      ShowText(CompletionMessage(report));
     progressBar_.SetPos(0);
     EnableRunControls(true);
   });
@@ -238,18 +337,54 @@ void CUpdateDlg::RunEnded(const RunReport& report) {
 bool CUpdateDlg::OnTimer(WPARAM wParam, LPARAM, LRESULT&) {
   const char* key = nullptr;
   if (wParam == kCountingTimerId) key = "CAPTION2";
-  if (wParam == kWorkingTimerId) key = "CAPTION3";
+  if (wParam == kWorkingTimerId) key = job_ == Job::Preview ? "CAPTION4" : "CAPTION3";
   if (key != nullptr) SetWindowText(GetLangText(kSection, key) + std::string(static_cast<size_t>(TitleDots) + 1, '.'));
   TitleDots = (TitleDots + 1) % 4;
   return false;
 }
 
 bool CUpdateDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result) {
-  if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return false;
-  CAboutDlg about(m_hWnd);
-  about.DoModal();
+  switch (wParam & 0xFFF0) {
+    case IDM_ABOUTBOX: {
+      CAboutDlg about(m_hWnd);
+      about.DoModal();
+      break;
+    }
+    case IDM_PREVIEW:
+      StartPreview();
+      break;
+    case IDM_UNDO:
+      StartUndo();
+      break;
+    default:
+      return false;
+  }
   result = 0;
   return true;
+}
+
+bool CUpdateDlg::OnShowPreview(WPARAM, LPARAM, LRESULT& result) {
+  CPreviewWindow preview(m_hWnd, std::exchange(previewText_, std::string()));
+  preview.DoModal();
+  result = 0;
+  return true;
+}
+
+void CUpdateDlg::ShowUndoResult() {
+  std::string text;
+  if (undone_.status == 2) {
+    text = GetLangString(kSection, "IDMSG_UNDO_NONE");
+  } else if (undone_.kept.empty()) {
+    text = GetLangString(kSection, "IDMSG_UNDO_DONE");
+  } else {
+    // The files the user changed since the run, by their paths below the target.
+    text = FilledText("IDMSG_UNDO_KEPT", {std::to_string(undone_.kept.size())});
+    for (size_t i = 0; i < undone_.kept.size() && i < kKeptNamed; ++i)
+      text += "\n" + platform::NativePath(undone_.kept[i].path);
+    if (undone_.kept.size() > kKeptNamed) text += "\n...";
+  }
+  ShowText(text);
+  EnableRunControls(true);
 }
 
 bool CUpdateDlg::OnPaint(WPARAM, LPARAM, LRESULT& result) {

@@ -6,11 +6,19 @@
 // the run counts and while it works, the bar steps, and when it ends a
 // message box tells the outcome and the controls come back. The dialog
 // stays open for further runs until Cancel.
+//
+// Two entries of the system menu, below About, work the same way: Preview
+// runs the update without changing anything and shows what it would change
+// in a window of its own; Undo takes the host's latest installation back
+// from its journal, after the user has said yes to it, and tells what it
+// had to keep. Both are greyed while a run works; Undo also when the host
+// in the target field has nothing to take back.
 
 #include <windows.h>
 
 #include <functional>
 
+#include "host/undo.h"
 #include "platform/platform.h"
 #include "ui/framework/scoped_handles.h"
 #include "ui/sp_progress_bar.h"
@@ -50,10 +58,15 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   void OnOK() override;
   void OnCancel() override;
 
+  void OnMenuOpening(HMENU menu, bool systemMenu) override;
+
   // Creates the worker thread suspended; null when it cannot be created.
   virtual HANDLE CreateWorkerThread(LPTHREAD_START_ROUTINE routine, void* argument);
 
  private:
+  // What the worker thread does.
+  enum class Job { Install, Preview, Undo };
+
   bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& result);
   bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -63,8 +76,21 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   void OnBrowseTarget();
 
   void Browse(CXPEdit& field);
+  // The request of the dialog's fields and option; the language key of the
+  // message that refuses it, or nullptr.
+  const char* ReadRequest();
+  void StartPreview();
+  void StartUndo();
+  // Starts the job on the worker thread, the run's controls disabled.
+  void StartJob(Job job);
+  // Preview and Undo greyed while a run works, Undo also while the host in
+  // the target field has no installation to take back; Close with them.
+  void UpdateSystemMenu();
+  void ShowUndoResult();
+  bool OnShowPreview(WPARAM wParam, LPARAM lParam, LRESULT& result);
   // A message box of the dialog: text of the key, caption "CAPTION".
   void ShowInfo(const char* key);
+  void ShowText(const std::string& text);
   // Disables the controls that could change the run or start another one.
   void BeginRun();
   void EnableRunControls(bool enable);
@@ -86,6 +112,9 @@ class CUpdateDlg : public CXPDialog, public UpdateView {
   HICON smallIcon_;
 
   RunRequest request_;  // of the run started last
+  Job job_ = Job::Install;
+  std::string previewText_;  // of the preview that ended last
+  UndoResult undone_;        // of the undo that ended last
   bool running_ = false;
   int deferredClick_ = 0;
   ScopedHandle worker_;

@@ -19,9 +19,9 @@ ButtonColours ColoursOf(UINT state, bool hot, bool emphasised) {
   const bool disabled = (state & ODS_DISABLED) != 0;
   const bool pressed = !disabled && (state & ODS_SELECTED) != 0;
   hot = hot && !disabled;
-  if (pressed) return {::GetSysColor(COLOR_HIGHLIGHT), SystemColour(COLOR_HIGHLIGHT, 50, -50), RGB(240, 240, 240)};
-  if (hot) return {::GetSysColor(COLOR_HIGHLIGHT), SystemColour(COLOR_HIGHLIGHT, 80, -66), RGB(0, 0, 0)};
-  return {::GetSysColor(emphasised ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW), FaceColour(15),
+  if (pressed) return {::GetSysColor(COLOR_HIGHLIGHT), palette::Pressed(), ::GetSysColor(COLOR_BTNFACE)};
+  if (hot) return {::GetSysColor(COLOR_HIGHLIGHT), palette::HotButton(), ::GetSysColor(COLOR_BTNTEXT)};
+  return {::GetSysColor(emphasised ? COLOR_3DDKSHADOW : COLOR_BTNSHADOW), palette::ButtonFace(),
           ::GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT)};
 }
 
@@ -77,8 +77,8 @@ void CXPButton::DrawItem(const DRAWITEMSTRUCT& draw) {
   if (focused) {
     RECT focus = draw.rcItem;
     ::InflateRect(&focus, -2, -2);
-    ::SetTextColor(dc, RGB(0, 0, 0));
-    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+    ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
     ::DrawFocusRect(dc, &focus);
   }
   canvas.Show();

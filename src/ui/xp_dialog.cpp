@@ -22,9 +22,10 @@ void CXPDialog::EnableMenuXP() {
   ConvertWindowMenu(m_hWnd);
 }
 
-bool CXPDialog::OnInitMenuPopup(WPARAM wParam, LPARAM, LRESULT&) {
+bool CXPDialog::OnInitMenuPopup(WPARAM wParam, LPARAM lParam, LRESULT&) {
   // The system's own handling has nothing to do for a dialog; convert, then
   // let it run.
+  OnMenuOpening(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != 0);
   ConvertMenuItems(m_hWnd, reinterpret_cast<HMENU>(wParam), IsMenuXP(m_hWnd), false);
   return false;
 }

@@ -15,6 +15,10 @@ class CXPDialog : public CDialog {
   const MessageMap* GetMessageMap() const override;
   // Marks the window for the menu look and converts its menu bar.
   void EnableMenuXP();
+  // A popup menu of the window is about to open (the system menu or
+  // another): the place to enable and grey its items, before the look
+  // converts them.
+  virtual void OnMenuOpening(HMENU, bool /*systemMenu*/) {}
 
  private:
   bool OnInitMenuPopup(WPARAM wParam, LPARAM lParam, LRESULT& result);

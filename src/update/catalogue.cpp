@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fileio/file_slots.h"
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
 #include "update/run_state.h"
@@ -37,6 +38,7 @@ bool OnlyComments(const std::string& bytes) {
 }  // namespace
 
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
+  if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
   // The file as this run left it so far (a preview writes nothing).
@@ -56,7 +58,12 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
 
 int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
   std::string reason = what;
-  reason += load == CatalogueLoad::TooBig ? std::string(" is larger than ") + kMergedFileLimitText : " cannot be read";
+  if (load == CatalogueLoad::TooBig)
+    reason += std::string(" is larger than ") + kMergedFileLimitText;
+  else if (load == CatalogueLoad::OutOfThePackage)
+    reason += std::string(" is ") + kOutOfThePackage;
+  else
+    reason += " cannot be read";
   return CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));
 }
 
@@ -65,6 +72,10 @@ std::string HostPathOf(const std::string& packagePath) {
 }
 
 bool CopyCatalogueFile(const std::string& from, const std::string& to, bool overwrite) {
+  if (LeadsOutOfThePackage(from)) {
+    CatalogueFailure(from, std::string(kOutOfThePackage) + "; not copied");
+    return false;
+  }
   const size_t cut = to.find_last_of('\\');
   if (cut != std::string::npos && cut > 0) RunWriter().MakeFolders(to.substr(0, cut));
   return CopyFileRecorded(from, to, overwrite) == CopyOutcome::Copied;
@@ -123,7 +134,7 @@ std::string_view ValueText(const ProfileNode* entry) {
 int64_t LeadingNumber(std::string_view text) {
   constexpr int64_t kLimit = 1000000000000000;
   size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  while (i < text.size() && IsAsciiSpace(text[i])) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   int64_t n = 0;

@@ -25,6 +25,8 @@ enum class CatalogueLoad {
   Unreadable,
   // Larger than kMergedFileLimit: not read at all, left alone.
   TooBig,
+  // A package file that a link puts outside the package: not read.
+  OutOfThePackage,
 };
 
 // Loads the file into an empty document. A file of nothing but comment

@@ -286,13 +286,12 @@ int ScanInfFiles(const std::string& folder, bool counting) {
   return matched ? 0 : -1;
 }
 
-int MergeCategories(bool counting) {
+void MergeCategories(bool counting) {
   for (const char* folder : kCategoryFolders) {
     const std::string path = g_SourceRoot + folder;
     ScanInfFiles(path, counting);
     MergeIndexFile(path, counting);
   }
-  return 0;
 }
 
 }  // namespace zet

@@ -31,8 +31,9 @@ struct CategoryMergeResult {
   std::vector<std::string> scanPathsDropped;
 };
 
-// For each category folder: ScanInfFiles, then MergeIndexFile. Returns 0.
-int MergeCategories(bool counting);
+// For each category folder: ScanInfFiles, then MergeIndexFile. What fails
+// goes to the run's report.
+void MergeCategories(bool counting);
 
 // Counts every non-empty ".inf" file of the folder (a folder below
 // g_SourceRoot), and in the working pass steps the progress bar for each and

@@ -72,6 +72,8 @@ class ListMerge {
 
   int Run() {
     if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return -1;
+    if (LeadsOutOfThePackage(packagePath_))
+      return Fail(packagePath_, std::string(kOutOfThePackage) + "; not merged");
     if (IsTooBigToMerge(packagePath_)) return Fail(packagePath_, TooBig("not merged"));
     TextureList package(packagePath_);
     if (!package.IsLoaded()) return Fail(packagePath_, "texture list cannot be read");
@@ -151,6 +153,10 @@ class ListMerge {
     if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + name)) {
       LeftToArchive(hostFolder_ + name);
       return true;
+    }
+    if (LeadsOutOfThePackage(packageFolder_ + name)) {
+      g_RunReport.Failure(packageFolder_ + name, std::string(kOutOfThePackage) + "; not copied");
+      return false;
     }
     const size_t cut = name.find_last_of('\\');
     RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));

@@ -1,6 +1,7 @@
 #include "update/refusals.h"
 
 #include "platform/platform.h"
+#include "update/run_state.h"
 
 namespace zet {
 
@@ -33,6 +34,13 @@ const char* RefusedName(std::string_view name) {
   if (!name.empty() && (name.back() == '.' || name.back() == ' '))
     return "name ends in a dot or blank, which Windows drops";
   return nullptr;
+}
+
+bool LeadsOutOfThePackage(const std::string& path) {
+  if (g_SourceRoot.empty() || path.size() <= g_SourceRoot.size() ||
+      path.compare(0, g_SourceRoot.size(), g_SourceRoot) != 0 || !platform::IsPathSeparator(path[g_SourceRoot.size()]))
+    return false;  // not a package file: the host's own files are the user's business
+  return platform::GetPathKind(path) != platform::PathKind::None && !platform::IsInsideFolder(path, g_SourceRoot);
 }
 
 }  // namespace zet

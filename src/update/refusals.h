@@ -25,4 +25,11 @@ bool IsTooBigToMerge(const std::string& path);
 // a dot or blank at its end, which Windows drops.
 const char* RefusedName(std::string_view name);
 
+// True when path names a file of the package (it is spelled below the
+// package's folder) that is really somewhere else: a link, or a folder link
+// on its way, leads out of the package. The merges neither read nor copy
+// such a file, as the tree walk copies no such link.
+bool LeadsOutOfThePackage(const std::string& path);
+constexpr const char kOutOfThePackage[] = "a link that leads out of the package";
+
 }  // namespace zet

