@@ -31,7 +31,7 @@ class CopyPool {
   // Waits for every copy queued and records the outcomes still pending.
   void Finish();
 
-  // One worker for each core, at least two.
+  // One worker for each core, at least two; one (no pool) on Windows.
   static int DefaultWorkers();
 
  private:
