@@ -7,12 +7,6 @@
 #include <map>
 #include <thread>
 
-#ifndef _WIN32
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include "host/journal.h"
 #include "host/undo.h"
 #include "test_support.h"
@@ -207,33 +201,6 @@ TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Turm.mdl"), "the user's tower");
 }
 
-TEST_F(HostWriterTest, EachUndoTakesBackTheRunBefore) {
-  JournalRun();
-  const std::string afterFirst = Tree(t / "host", false);
-  JournalRun([this](HostWriter& w) {
-    return Outcomes{w.ReplaceBytes(Host("Index.ini"), "[C]\n", true).outcome,
-                    w.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true).outcome,
-                    w.ReplaceBytes(Host("Neu\\Liste.txt"), "c\n", true).outcome};
-  });
-  EXPECT_EQ(Undo().status, 0);
-  EXPECT_EQ(Tree(t / "host", false), afterFirst);
-  EXPECT_EQ(Undo().status, 0);
-  EXPECT_EQ(Tree(t / "host", false), original);
-  EXPECT_EQ(Undo().status, 2);
-}
-
-TEST_F(HostWriterTest, OnlyTheLastTenRunsAreKept) {
-  for (int i = 1; i <= 12; ++i)
-    JournalRun([&](HostWriter& w) {
-      return Outcomes{w.ReplaceBytes(Host("Index.ini"), "run " + std::to_string(i) + "\n", true).outcome};
-    });
-  EXPECT_EQ(Runs().size(), 10u);
-  EXPECT_EQ(Listing(ProgramPath(t, "journal")).size(), 1u) << "one folder for the host";
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(Undo().status, 0);
-  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "run 2\r\n");
-  EXPECT_EQ(Undo().status, 2);
-}
-
 TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   // Killed after its changes, with a copy and a save under way.
   JournalRun(true, false);
@@ -291,41 +258,6 @@ TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {
   EXPECT_EQ(Undo().status, 0);
   EXPECT_EQ(Tree(t / "host", false), original);
 }
-
-#ifndef _WIN32
-TEST_F(HostWriterTest, ARunKilledAtAnyInstantIsUndone) {
-  constexpr int kFiles = 200;
-  for (int i = 0; i < kFiles; ++i) {
-    const std::string name = "Viele/" + std::to_string(i);
-    WriteBytes(t / ("pkg/RESOURCEN/" + name), "new " + std::to_string(i));
-    WriteBytes(t / ("host/RESOURCEN/" + name), "old " + std::to_string(i));
-  }
-  const std::string before = Tree(t / "host", false);
-  auto run = [&](HostWriter& w) {
-    w.MakeFolders(Host("Neu\\Tief"));
-    for (int i = 0; i < kFiles; ++i) {
-      const std::string name = "Viele\\" + std::to_string(i);
-      w.CopyIn(Package(name), Host(name), true);
-      if (i % 20 == 0) w.ReplaceBytes(Host("Index.ini"), "[A]\nrun=" + std::to_string(i) + "\n", true, {});
-    }
-    return Outcomes{};
-  };
-  for (int delay = 0; delay <= 60000; delay += 4000) {
-    SCOPED_TRACE("killed after " + std::to_string(delay) + " microseconds");
-    const pid_t child = fork();
-    if (child == 0) {
-      JournalRun(run);
-      _exit(0);
-    }
-    ASSERT_GT(child, 0);
-    usleep(static_cast<useconds_t>(delay));
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    EXPECT_NE(Undo().status, 1);
-    EXPECT_EQ(Tree(t / "host", false), before);
-  }
-}
-#endif
 
 TEST(UnifiedDiffTest, HunksWithContext) {
   struct Case {
