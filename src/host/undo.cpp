@@ -64,7 +64,7 @@ class Undoer {
       std::vector<platform::DirEntry> entries;
       platform::ListFolder(Join(target_, folder), entries);
       for (const platform::DirEntry& entry : entries)
-        if (!entry.isFolder && IsLeftoverTemporaryName(entry.name) &&
+        if (!entry.isFolder && platform::IsOwnTemporaryName(entry.name) &&
             platform::RemoveFile(Join(Join(target_, folder), entry.name)))
           ++result_.temporariesRemoved;
     }
@@ -98,20 +98,6 @@ class Undoer {
 
 }  // namespace
 
-bool IsLeftoverTemporaryName(const std::string& name) {
-  // ~zvt + 8 hex digits + .tmp
-  static constexpr char kHead[] = "~zvt", kTail[] = ".tmp";
-  if (name.size() == 4 + 8 + 4 && name.compare(0, 4, kHead) == 0 && name.compare(12, 4, kTail) == 0)
-    return name.find_first_not_of("0123456789abcdefABCDEF", 4) == 12;
-  // The older form: the target's name + ".~zv" + process + "-" + count + ".tmp".
-  const size_t mark = name.rfind(".~zv");
-  if (mark == std::string::npos || name.size() < mark + 9 || name.compare(name.size() - 4, 4, kTail) != 0)
-    return false;
-  const std::string middle = name.substr(mark + 4, name.size() - 4 - mark - 4);
-  const size_t dash = middle.find('-');
-  return dash != std::string::npos && dash > 0 && dash + 1 < middle.size() &&
-         middle.find_first_not_of("0123456789-") == std::string::npos && middle.find('-', dash + 1) == std::string::npos;
-}
 
 UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   UndoResult result;

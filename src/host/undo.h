@@ -31,8 +31,4 @@ struct UndoResult {
 
 UndoResult UndoLatestRun(const std::string& root, const std::string& target);
 
-// True for the name of a temporary file the program writes before it puts
-// the file in place.
-bool IsLeftoverTemporaryName(const std::string& name);
-
 }  // namespace zet
