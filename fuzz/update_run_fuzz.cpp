@@ -58,7 +58,10 @@ const fs::path& Root() {
   return root;
 }
 
+// Made before Root()'s path, so that the path is still there when this is
+// destroyed at exit.
 struct RemoveRoot {
+  RemoveRoot() { Root(); }
   ~RemoveRoot() {
     std::error_code ec;
     fs::remove_all(Root(), ec);

@@ -19,4 +19,11 @@ zet_wine_prefix() {
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
     wineserver -w || true
   fi
+  # A program that crashes ends with its backtrace on the console: no crash
+  # dialog that waits on the virtual display for a click until a test's time
+  # is up.
+  if ! grep -qs '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg"; then
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
 }
