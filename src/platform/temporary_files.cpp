@@ -36,7 +36,18 @@ struct SweepState {
   std::mutex mutex;
   bool active = false;
   std::set<std::pair<uint64_t, uint64_t>> swept;
+  // Counts the sweeps begun and ended: a thread's note of the folder it
+  // last saw swept holds for one sweep only.
+  std::atomic<uint64_t> generation{0};
 };
+
+// The folder, as spelled, that this thread last saw swept, and in which
+// sweep: a copy into one folder after another asks for each folder once.
+struct LastSwept {
+  uint64_t generation = 0;
+  std::string folder;
+};
+thread_local LastSwept t_lastSwept;
 
 SweepState& Sweep() {
   static SweepState state;
@@ -65,12 +76,14 @@ TemporarySweep::TemporarySweep() {
   std::lock_guard<std::mutex> lock(Sweep().mutex);
   Sweep().active = true;
   Sweep().swept.clear();
+  ++Sweep().generation;
 }
 
 TemporarySweep::~TemporarySweep() {
   std::lock_guard<std::mutex> lock(Sweep().mutex);
   Sweep().active = false;
   Sweep().swept.clear();
+  ++Sweep().generation;
 }
 
 namespace detail {
@@ -94,10 +107,14 @@ std::string NewTemporaryName() {
 
 void SweepBeforeFirstTemporary(const std::string& folder) {
   SweepState& state = Sweep();
+  const uint64_t generation = state.generation.load();
+  if (t_lastSwept.generation == generation && t_lastSwept.folder == folder) return;
   std::lock_guard<std::mutex> lock(state.mutex);
   if (!state.active) return;
   FolderIdentity id;
   if (!GetFolderIdentity(folder.empty() ? "." : folder, id)) return;
+  t_lastSwept.generation = state.generation.load();
+  t_lastSwept.folder = folder;
   if (!state.swept.insert({id.volume, id.index}).second) return;
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }

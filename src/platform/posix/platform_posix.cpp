@@ -281,12 +281,13 @@ namespace {
 // A name in a folder whose names are known and watched needs no look at
 // the disk: most names asked for are of files about to be made in the
 // folder that a copy is working in. True with the path in native when the
-// cache knows the answer.
-bool NativePathFromCache(const std::string& p, std::string& native) {
+// cache knows the answer; missing tells that the folder holds no such name.
+bool NativePathFromCache(const std::string& p, std::string& native, bool& missing) {
   const size_t lastSlash = p.find_last_of('/');
   if (lastSlash == std::string::npos || lastSlash == 0 || lastSlash + 1 >= p.size()) return false;
   std::string dir = p.substr(0, lastSlash), name = p.substr(lastSlash + 1), actual;
   if (name == "." || name == ".." || !NameCache().FindKnown(dir, name, actual)) return false;
+  missing = actual.empty();
   native = actual.empty() || actual == name ? p : Join(dir, actual);
   return true;
 }
@@ -321,13 +322,13 @@ ExistingPrefix LongestExistingPrefix(const std::string& p) {
   }
 }
 
-}  // namespace
-
-std::string NativePath(const std::string& path) {
+// NativePath; missing is set when the name is known not to be there.
+std::string NativePathOrMissing(const std::string& path, bool& missing) {
+  missing = false;
   std::string p = Slashed(path);
   if (p.empty()) return p;
   std::string cached;
-  if (NativePathFromCache(p, cached)) return cached;
+  if (NativePathFromCache(p, cached, missing)) return cached;
   struct stat st;
   if (::lstat(p.c_str(), &st) == 0) return p;
 
@@ -366,6 +367,13 @@ std::string NativePath(const std::string& path) {
   }
   if (p.back() == '/' && (resolved.empty() || resolved.back() != '/')) resolved += '/';
   return resolved;
+}
+
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+  bool missing;
+  return NativePathOrMissing(path, missing);
 }
 
 PathKind GetPathKind(const std::string& path) {
@@ -440,19 +448,29 @@ namespace {
 
 // Opens a file without waiting on a pipe or a device to get there; for
 // reading only a regular file, for writing alone anything but a folder.
-int OpenRegular(const std::string& native, int flags) {
+// With st, gives the open file's stat.
+int OpenRegular(const std::string& native, int flags, struct stat* st = nullptr) {
   int fd = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
-  struct stat st;
+  struct stat own;
+  if (st == nullptr) st = &own;
   const bool reads = (flags & O_ACCMODE) != O_WRONLY;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || (reads && !S_ISREG(st.st_mode))) {
+  if (::fstat(fd, st) != 0 || S_ISDIR(st->st_mode) || (reads && !S_ISREG(st->st_mode))) {
     ::close(fd);
     errno = EISDIR;
     return -1;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // A regular file never blocks; anything else is used as it waits.
+  if (!S_ISREG(st->st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
+
+// The process's file mode mask, read before any thread can make a file.
+const mode_t g_umask = [] {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}();
 
 bool WriteAll(int out, const char* data, size_t n) {
   while (n > 0) {
@@ -502,7 +520,10 @@ bool CopyRun(int in, int out, int64_t limit, bool useRange) {
 // A file with fewer blocks than its length has holes: only its runs of data
 // are copied, and the length set at the end, so the copy has the same holes.
 bool CopyData(int in, int out, const struct stat& st) {
-  if (static_cast<int64_t>(st.st_blocks) * 512 >= static_cast<int64_t>(st.st_size)) return CopyRun(in, out, -1, true);
+  // The length seen at the open: a file that grows meanwhile is copied as
+  // it was then, without a last call to find its end.
+  if (static_cast<int64_t>(st.st_blocks) * 512 >= static_cast<int64_t>(st.st_size))
+    return CopyRun(in, out, st.st_size, true);
   off_t at = 0;
   while (at < st.st_size) {
     off_t data = ::lseek(in, at, SEEK_DATA);
@@ -527,20 +548,22 @@ void KeepOwnerAndMode(int fd, const struct stat& st) {
   (void)::fchmod(fd, st.st_mode & 07777);
 }
 
+// The permission bits of a new file copied from one with the bits mode:
+// the source's as far as the umask lets a new file have them, execute bits
+// kept; never set-user-id or set-group-id from a package.
+mode_t NewFileMode(mode_t mode) { return (mode & 0777) & ((0666 & ~g_umask) | 0111); }
+
 // Writes the open source into the empty temporary file open as out: its
 // bytes, then its time stamps and the permission bits (and owner) the target
-// is to have. Closes out.
-bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced) {
+// is to have. Closes out. created: the bits the temporary file was made with.
+bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced, mode_t created) {
   if (out < 0) return false;
   bool ok = CopyData(in, out, source);
   if (ok) {
     if (replaced != nullptr) {
       KeepOwnerAndMode(out, *replaced);
-    } else {
-      // A new file: the source's bits as far as the umask let the temporary
-      // file have them; never set-user-id or set-group-id from a package.
-      struct stat made;
-      if (::fstat(out, &made) == 0) (void)::fchmod(out, (source.st_mode & 0777) & (made.st_mode | 0111));
+    } else if (NewFileMode(source.st_mode) != created) {
+      (void)::fchmod(out, NewFileMode(source.st_mode));
     }
     struct timespec times[2] = {source.st_atim, source.st_mtim};
     ok = ::futimens(out, times) == 0;
@@ -549,24 +572,31 @@ bool FillTemporary(int in, const struct stat& source, int out, const struct stat
   return ok;
 }
 
-// Makes a temporary file beside path (see TemporaryPathBeside) and returns
-// it open for writing; -1 when none could be made.
-int MakeTemporary(const std::string& path, std::string& temporary) {
+// Makes a temporary file (see TemporaryPathBeside) in the folder spelled as
+// on disk and returns it open for writing, with its native path in
+// temporary; -1 when none could be made. mode: its permission bits, less
+// the umask's.
+int MakeTemporaryIn(const std::string& nativeFolder, std::string& temporary, mode_t mode = 0666) {
   static constexpr int kTries = 64;
-  const std::string folder = detail::FolderOf(path);
-  detail::SweepBeforeFirstTemporary(folder);
+  detail::SweepBeforeFirstTemporary(nativeFolder);
   for (int i = 0; i < kTries; ++i) {
-    temporary = folder.empty() ? detail::NewTemporaryName() : folder + "\\" + detail::NewTemporaryName();
-    std::string native = NativePath(temporary);
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temporary = nativeFolder.empty() ? detail::NewTemporaryName() : Join(nativeFolder, detail::NewTemporaryName());
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
-      NoteCreated(native);
+      NoteCreated(temporary);
       return fd;
     }
     if (errno != EEXIST) break;
   }
   temporary.clear();
   return -1;
+}
+
+// The folder part of a native path; "" for a bare name.
+std::string NativeFolderOf(const std::string& native) {
+  const size_t slash = native.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : native.substr(0, slash);
 }
 
 // Gives the complete temporary file the target's name unless something
@@ -585,31 +615,37 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
   // A source named as it is spelled on disk needs no case lookup.
-  int in = OpenRegular(Slashed(from), O_RDONLY);
-  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(NativePath(from), O_RDONLY);
-  if (in < 0) return false;
   struct stat source;
-  bool ok = ::fstat(in, &source) == 0;
+  int in = OpenRegular(Slashed(from), O_RDONLY, &source);
+  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(NativePath(from), O_RDONLY, &source);
+  if (in < 0) return false;
+  bool ok = true;
   std::string temporary, target;
   struct stat replaced;
   bool replacing = false;
   int out = -1;
-  if (ok && failIfExists) {
-    target = NativePath(to);
-    ok = ::lstat(target.c_str(), &replaced) != 0 && errno == ENOENT;
-    if (ok) out = MakeTemporary(to, temporary);
-  } else if (ok) {
+  mode_t created = 0666 & ~g_umask;
+  if (failIfExists) {
+    // A name the watched folder does not hold needs no look at the disk; a
+    // file made there meanwhile is still never replaced (see the rename).
+    bool missing;
+    target = NativePathOrMissing(to, missing);
+    ok = missing || (::lstat(target.c_str(), &replaced) != 0 && errno == ENOENT);
+    if (ok) {
+      out = MakeTemporaryIn(NativeFolderOf(target), temporary, NewFileMode(source.st_mode));
+      created = NewFileMode(source.st_mode) & ~g_umask;
+    }
+  } else {
     Replacement replacement;
     ok = BeginReplacement(to, replacement);
     target = NativePath(replacement.target);
-    temporary = replacement.temporary;
+    temporary = NativePath(replacement.temporary);
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
-    if (ok) out = ::open(NativePath(temporary).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (ok) out = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
   }
   ok = ok && !temporary.empty();
   if (ok) {
-    temporary = NativePath(temporary);
-    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr);
+    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr, created);
     if (ok) ok = failIfExists ? RenameNoReplace(temporary, target) : ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());
   }
@@ -628,11 +664,14 @@ bool MoveFileReplacing(const std::string& from, const std::string& to) {
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
 
 std::string TemporaryPathBeside(const std::string& path) {
+  const std::string folder = detail::FolderOf(path);
   std::string temporary;
-  int fd = MakeTemporary(path, temporary);
+  int fd = MakeTemporaryIn(folder.empty() ? folder : NativePath(folder), temporary);
   if (fd < 0) return {};
   ::close(fd);
-  return temporary;
+  // Named as the caller spelled the folder.
+  const std::string name = temporary.substr(temporary.find_last_of('/') + 1);
+  return folder.empty() ? name : folder + "\\" + name;
 }
 
 bool GetFolderIdentity(const std::string& path, FolderIdentity& identity) {
