@@ -502,19 +502,54 @@ bool JournalWriter::RecordReplacement(ChangeKind kind, const std::string& path, 
   return journal_.Record(entry);
 }
 
+namespace {
+
+// Records a new file's copy once its bytes are whole under the temporary
+// name, before it takes its own: the digest is of the bytes written, and
+// the source is read once.
+class CreationRecorder : public platform::CopyWatcher {
+ public:
+  CreationRecorder(Journal& journal, const std::string& relative) : journal_(journal), relative_(relative) {}
+  void Bytes(const char* data, size_t n) override { digest_.Add(data, n); }
+  bool Placing() override {
+    JournalEntry entry;
+    entry.kind = ChangeKind::FileCreated;
+    entry.path = relative_;
+    entry.written = digest_.Digest();
+    recorded_ = journal_.Record(entry);
+    refused_ = !recorded_;
+    return recorded_;
+  }
+  bool recorded() const { return recorded_; }
+  bool refused() const { return refused_; }
+
+ private:
+  Journal& journal_;
+  const std::string& relative_;
+  DigestBuilder digest_;
+  bool recorded_ = false, refused_ = false;
+};
+
+}  // namespace
+
 WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
   std::string relative;
-  const platform::PathKind before = platform::GetPathKind(path);
+  if (!Relative(path, relative) || relative.empty()) return disk_.CopyIn(from, path, overwrite);
+  // Without overwrite a file the host has stays, unrecorded, as the disk
+  // finds it; nothing else is asked of the disk first.
+  const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
+  if (before == platform::PathKind::None) {
+    CreationRecorder recorder(journal_, relative);
+    WriteResult result = disk_.CopyIn(from, path, false, &recorder);
+    if (recorder.refused()) return Unrecorded();
+    if (!result.ok() && recorder.recorded()) journal_.RecordFailed(relative);
+    return result;
+  }
   FileDigest written;
-  // What the disk would refuse or leave is not recorded.
-  if (!Relative(path, relative) || relative.empty() || before == platform::PathKind::Folder ||
-      (before == platform::PathKind::File && !overwrite) || !DigestFile(from, written))
-    return disk_.CopyIn(from, path, overwrite);
-  const bool replacing = before == platform::PathKind::File;
-  if (!RecordReplacement(replacing ? ChangeKind::FileReplaced : ChangeKind::FileCreated, path, relative, written))
-    return Unrecorded();
-  // A file that appears after the look stays: its old bytes were not kept.
-  WriteResult result = disk_.CopyIn(from, path, replacing);
+  // What the disk would refuse is not recorded.
+  if (before == platform::PathKind::Folder || !DigestFile(from, written)) return disk_.CopyIn(from, path, overwrite);
+  if (!RecordReplacement(ChangeKind::FileReplaced, path, relative, written)) return Unrecorded();
+  WriteResult result = disk_.CopyIn(from, path, true);
   if (!result.ok()) journal_.RecordFailed(relative);
   return result;
 }

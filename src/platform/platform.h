@@ -105,7 +105,21 @@ bool CreateFolder(const std::string& path);
 // file keeps its permission bits, and on POSIX its owner and group where
 // the process may set them. Only a regular file is read, and holes of a
 // sparse file stay holes where the file system keeps them.
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists);
+//
+// A watcher sees the copy's bytes and is asked, once the copy is whole
+// under its temporary name, whether it may take the target's name: a
+// journal records the copy in between, so that no copy stands in place
+// unrecorded.
+class CopyWatcher {
+ public:
+  virtual ~CopyWatcher() = default;
+  // The copy's bytes in order, holes as zeros.
+  virtual void Bytes(const char* data, size_t n) = 0;
+  // False leaves the target as it was; the temporary file goes.
+  virtual bool Placing() = 0;
+};
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists,
+                         CopyWatcher* watcher = nullptr);
 
 // Renames from over to, replacing an existing file in one step.
 bool MoveFileReplacing(const std::string& from, const std::string& to);

@@ -7,7 +7,7 @@ namespace zet {
 
 CopyPool::CopyPool(int workers) {
   if (workers < 2) return;
-  ring_.resize(static_cast<size_t>(workers) * 16);
+  ring_.resize(static_cast<size_t>(workers) * 4);
   for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
 }
 
@@ -35,12 +35,12 @@ void CopyPool::Copy(const std::string& from, const std::string& to, bool overwri
     RecordCopy(CopyFileUnrecorded(from, to, overwrite));
     return;
   }
-  Slot slot;
-  slot.from = from;
-  slot.to = to;
-  slot.overwrite = overwrite;
-  Add(std::move(slot));
-  queued_.notify_one();
+  Job job;
+  job.from = from;
+  job.to = to;
+  job.overwrite = overwrite;
+  open_.jobs.push_back(std::move(job));
+  if (++openCopies_ == kBatchCopies) Submit();
 }
 
 void CopyPool::Note(CopyResult result) {
@@ -48,25 +48,35 @@ void CopyPool::Note(CopyResult result) {
     RecordCopy(result);
     return;
   }
-  Slot slot;
-  slot.done = true;
-  slot.result = std::move(result);
-  Add(std::move(slot));
+  Job job;
+  job.done = true;
+  job.result = std::move(result);
+  open_.jobs.push_back(std::move(job));
+  if (open_.jobs.size() >= 2 * kBatchCopies) Submit();
 }
 
-void CopyPool::Add(Slot slot) {
+// Hands the open batch to the workers, waiting for room in the ring.
+void CopyPool::Submit() {
+  if (open_.jobs.empty()) return;
+  open_.done = openCopies_ == 0;
+  openCopies_ = 0;
   std::unique_lock<std::mutex> lock(mutex_);
-  if (added_ - recorded_ == ring_.size()) {
+  while (added_ - recorded_ == ring_.size()) {
     lock.unlock();
     RecordReady(true);
     lock.lock();
   }
-  ring_[added_++ % ring_.size()] = std::move(slot);
+  ring_[added_++ % ring_.size()] = std::move(open_);
+  open_ = Batch();
+  const bool wake = idle_ > 0;
   lock.unlock();
+  if (wake) queued_.notify_one();
   RecordReady(false);
 }
 
 void CopyPool::Finish() {
+  if (threads_.empty()) return;
+  Submit();
   while (true) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -76,16 +86,19 @@ void CopyPool::Finish() {
   }
 }
 
-// Records the outcomes at the front of the ring that are ready; with wait,
-// waits for the first one at least.
+// Records the outcomes of the batches at the front of the ring that are
+// done; with wait, waits for the first one at least.
 void CopyPool::RecordReady(bool wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (wait) finished_.wait(lock, [this] { return recorded_ == added_ || ring_[recorded_ % ring_.size()].done; });
+  if (wait) {
+    walkWaits_ = true;
+    finished_.wait(lock, [this] { return recorded_ == added_ || ring_[recorded_ % ring_.size()].done; });
+    walkWaits_ = false;
+  }
   while (recorded_ < added_ && ring_[recorded_ % ring_.size()].done) {
-    CopyResult result = std::move(ring_[recorded_ % ring_.size()].result);
-    ++recorded_;
+    const std::vector<Job> jobs = std::move(ring_[recorded_++ % ring_.size()].jobs);
     lock.unlock();
-    RecordCopy(result);
+    for (const Job& job : jobs) RecordCopy(job.result);
     lock.lock();
   }
 }
@@ -93,21 +106,26 @@ void CopyPool::RecordReady(bool wait) {
 void CopyPool::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
+    ++idle_;
     queued_.wait(lock, [this] { return quit_ || taken_ < added_; });
+    --idle_;
     if (quit_) return;
-    Slot& slot = ring_[taken_++ % ring_.size()];
-    if (slot.done) continue;
+    Batch& batch = ring_[taken_++ % ring_.size()];
+    if (batch.done) continue;
+    // More waiting: another worker takes it while this one copies.
+    if (taken_ < added_ && idle_ > 0) queued_.notify_one();
     lock.unlock();
-    CopyResult result;
-    try {
-      result = CopyFileUnrecorded(slot.from, slot.to, slot.overwrite);
-    } catch (const std::bad_alloc&) {
-      result = {CopyOutcome::Failed, slot.to, "not enough memory; not copied"};
+    for (Job& job : batch.jobs) {
+      if (job.done) continue;
+      try {
+        job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite);
+      } catch (const std::bad_alloc&) {
+        job.result = {CopyOutcome::Failed, job.to, "not enough memory; not copied"};
+      }
     }
     lock.lock();
-    slot.result = std::move(result);
-    slot.done = true;
-    finished_.notify_one();
+    batch.done = true;
+    if (walkWaits_) finished_.notify_one();
   }
 }
 

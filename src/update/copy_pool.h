@@ -2,8 +2,9 @@
 // The tree walk's copies, made by a few worker threads while the walk goes
 // on, and their outcomes recorded on the walk's thread in the order the walk
 // queued them: progress, the report's counts and its failures are those of
-// a walk that copies each file itself. The queue is bounded, so what waits
-// does not grow with the tree.
+// a walk that copies each file itself. Copies go to the workers in batches,
+// so that handing them over costs little beside the copies; the queue is
+// bounded, so what waits does not grow with the tree.
 
 #include <condition_variable>
 #include <cstdint>
@@ -35,19 +36,29 @@ class CopyPool {
   static int DefaultWorkers();
 
  private:
-  struct Slot {
+  struct Job {
     std::string from, to;
     bool overwrite = false;
-    bool done = false;
+    bool done = false;  // result holds the outcome
     CopyResult result;
   };
-  void Add(Slot slot);
+  struct Batch {
+    std::vector<Job> jobs;
+    bool done = false;
+  };
+  static constexpr size_t kBatchCopies = 32;
+
+  void Submit();
   void RecordReady(bool wait);
   void Work();
 
-  std::vector<Slot> ring_;
-  uint64_t recorded_ = 0, taken_ = 0, added_ = 0;  // counters of slots; each index modulo the ring's size
+  Batch open_;           // the walk's batch being filled
+  size_t openCopies_ = 0;
+  std::vector<Batch> ring_;
+  uint64_t recorded_ = 0, taken_ = 0, added_ = 0;  // counters of batches; each index modulo the ring's size
   bool quit_ = false;
+  bool walkWaits_ = false;
+  int idle_ = 0;  // workers waiting for a batch
   std::mutex mutex_;
   std::condition_variable queued_, finished_;
   std::vector<std::thread> threads_;

@@ -106,10 +106,15 @@ bool DiskWriter::MakeFolder(const std::string& path) {
 }
 
 WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+  return CopyIn(from, path, overwrite, nullptr);
+}
+
+WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                               platform::CopyWatcher* watcher) {
   std::string relative;
   if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
-  if (platform::CopyFileKeepingTime(from, path, !overwrite))
+  if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
   return CopyNotMade(overwrite, platform::GetPathKind(path), platform::GetPathKind(from) == platform::PathKind::File,
                      platform::GetPathKind(ParentOf(path)));

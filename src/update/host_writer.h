@@ -84,6 +84,9 @@ class DiskWriter : public HostWriter {
   using HostWriter::HostWriter;
   bool MakeFolder(const std::string& path) override;
   WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
+  // The same, with a watcher of the copy (see platform::CopyFileKeepingTime).
+  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                     platform::CopyWatcher* watcher);
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
                            const std::string& summary) override;
 };

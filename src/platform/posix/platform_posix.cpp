@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -485,13 +486,30 @@ bool WriteAll(int out, const char* data, size_t n) {
   return true;
 }
 
-// Copies up to limit bytes (all when negative) from the files' positions.
-bool CopyRun(int in, int out, int64_t limit, bool useRange) {
-  static constexpr size_t kChunk = 1 << 20;
+constexpr size_t kChunk = 1 << 20;
+
+// This thread's buffer for copies through the process, made at first use.
+char* CopyBuffer() {
+  thread_local std::unique_ptr<char[]> buffer(new char[kChunk]);
+  return buffer.get();
+}
+
+// Shows the watcher n zero bytes: a hole of a sparse file.
+void ShowZeros(CopyWatcher* watcher, int64_t n) {
+  if (watcher == nullptr || n <= 0) return;
+  static const std::vector<char> zeros(64 * 1024);
+  for (; n > 0; n -= static_cast<int64_t>(zeros.size()))
+    watcher->Bytes(zeros.data(), static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(zeros.size()))));
+}
+
+// Copies up to limit bytes (all when negative) from the files' positions,
+// in the kernel where it can, through the process when a watcher is to see
+// the bytes.
+bool CopyRun(int in, int out, int64_t limit, bool useRange, CopyWatcher* watcher) {
   for (;;) {
     const size_t want = limit < 0 ? kChunk : static_cast<size_t>(std::min<int64_t>(limit, kChunk));
     if (want == 0) return true;
-    if (!useRange) break;
+    if (!useRange || watcher != nullptr) break;
     ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, want, 0);
     if (n > 0) {
       if (limit > 0) limit -= n;
@@ -502,28 +520,29 @@ bool CopyRun(int in, int out, int64_t limit, bool useRange) {
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM) return false;
     break;
   }
-  std::vector<char> buffer(kChunk);
+  char* buffer = CopyBuffer();
   for (;;) {
     const size_t want = limit < 0 ? kChunk : static_cast<size_t>(std::min<int64_t>(limit, kChunk));
     if (want == 0) return true;
-    ssize_t n = ::read(in, buffer.data(), want);
+    ssize_t n = ::read(in, buffer, want);
     if (n == 0) return true;
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (!WriteAll(out, buffer.data(), static_cast<size_t>(n))) return false;
+    if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
+    if (watcher != nullptr) watcher->Bytes(buffer, static_cast<size_t>(n));
     if (limit > 0) limit -= n;
   }
 }
 
 // A file with fewer blocks than its length has holes: only its runs of data
 // are copied, and the length set at the end, so the copy has the same holes.
-bool CopyData(int in, int out, const struct stat& st) {
+bool CopyData(int in, int out, const struct stat& st, CopyWatcher* watcher) {
   // The length seen at the open: a file that grows meanwhile is copied as
   // it was then, without a last call to find its end.
   if (static_cast<int64_t>(st.st_blocks) * 512 >= static_cast<int64_t>(st.st_size))
-    return CopyRun(in, out, st.st_size, true);
+    return CopyRun(in, out, st.st_size, true, watcher);
   off_t at = 0;
   while (at < st.st_size) {
     off_t data = ::lseek(in, at, SEEK_DATA);
@@ -531,13 +550,15 @@ bool CopyData(int in, int out, const struct stat& st) {
       if (errno == ENXIO) break;  // nothing but a hole up to the end
       if (at != 0) return false;
       // The file system cannot tell: copy every byte.
-      return ::lseek(in, 0, SEEK_SET) == 0 && CopyRun(in, out, -1, true);
+      return ::lseek(in, 0, SEEK_SET) == 0 && CopyRun(in, out, -1, true, watcher);
     }
     off_t hole = ::lseek(in, data, SEEK_HOLE);
     if (hole < 0 || ::lseek(in, data, SEEK_SET) != data || ::lseek(out, data, SEEK_SET) != data) return false;
-    if (!CopyRun(in, out, hole - data, false)) return false;
+    ShowZeros(watcher, data - at);
+    if (!CopyRun(in, out, hole - data, false, watcher)) return false;
     at = hole;
   }
+  ShowZeros(watcher, st.st_size - at);
   return ::ftruncate(out, st.st_size) == 0;
 }
 
@@ -556,9 +577,10 @@ mode_t NewFileMode(mode_t mode) { return (mode & 0777) & ((0666 & ~g_umask) | 01
 // Writes the open source into the empty temporary file open as out: its
 // bytes, then its time stamps and the permission bits (and owner) the target
 // is to have. Closes out. created: the bits the temporary file was made with.
-bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced, mode_t created) {
+bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced, mode_t created,
+                   CopyWatcher* watcher) {
   if (out < 0) return false;
-  bool ok = CopyData(in, out, source);
+  bool ok = CopyData(in, out, source, watcher);
   if (ok) {
     if (replaced != nullptr) {
       KeepOwnerAndMode(out, *replaced);
@@ -613,7 +635,7 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;
   int in = OpenRegular(Slashed(from), O_RDONLY, &source);
@@ -645,7 +667,8 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   }
   ok = ok && !temporary.empty();
   if (ok) {
-    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr, created);
+    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr, created, watcher);
+    if (ok && watcher != nullptr) ok = watcher->Placing();
     if (ok) ok = failIfExists ? RenameNoReplace(temporary, target) : ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());
   }

@@ -122,7 +122,25 @@ bool IsPlainFile(const std::string& path) {
 
 }  // namespace
 
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists) {
+namespace {
+
+// Shows the watcher the bytes of the file at path.
+bool ShowFile(const std::string& path, CopyWatcher& watcher) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> buffer(1 << 16);
+  DWORD n = 0;
+  bool ok;
+  while ((ok = ::ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr) != 0) && n > 0)
+    watcher.Bytes(buffer.data(), n);
+  ::CloseHandle(h);
+  return ok;
+}
+
+}  // namespace
+
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   if (!IsPlainFile(from)) return false;
   std::string temporary, target = to;
   if (failIfExists) {
@@ -136,6 +154,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   }
   if (temporary.empty()) return false;
   bool ok = ::CopyFileA(from.c_str(), temporary.c_str(), FALSE) != 0;
+  if (ok && watcher != nullptr) ok = ShowFile(temporary, *watcher) && watcher->Placing();
   if (ok) ok = ::MoveFileExA(temporary.c_str(), target.c_str(), failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING) != 0;
   if (!ok) {
     ::SetFileAttributesA(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
