@@ -321,6 +321,10 @@ std::string NewTemporaryName();
 // Called by TemporaryPathBeside before it makes a file in folder.
 void SweepBeforeFirstTemporary(const std::string& folder);
 
+// Nonzero while a TemporarySweep lives, and different for each: what a
+// thread keeps of the folders a run works in holds while it is the same.
+uint64_t SweepGeneration();
+
 // The folder part of a path in the program's spelling ("" for a bare name).
 std::string FolderOf(const std::string& path);
 

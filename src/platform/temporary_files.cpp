@@ -39,6 +39,7 @@ struct SweepState {
   // Counts the sweeps begun and ended: a thread's note of the folder it
   // last saw swept holds for one sweep only.
   std::atomic<uint64_t> generation{0};
+  std::atomic<uint64_t> activeGeneration{0};  // generation while a sweep lives, else 0
 };
 
 // The folder, as spelled, that this thread last saw swept, and in which
@@ -76,7 +77,7 @@ TemporarySweep::TemporarySweep() {
   std::lock_guard<std::mutex> lock(Sweep().mutex);
   Sweep().active = true;
   Sweep().swept.clear();
-  ++Sweep().generation;
+  Sweep().activeGeneration = ++Sweep().generation;
 }
 
 TemporarySweep::~TemporarySweep() {
@@ -84,6 +85,7 @@ TemporarySweep::~TemporarySweep() {
   Sweep().active = false;
   Sweep().swept.clear();
   ++Sweep().generation;
+  Sweep().activeGeneration = 0;
 }
 
 namespace detail {
@@ -118,6 +120,8 @@ void SweepBeforeFirstTemporary(const std::string& folder) {
   if (!state.swept.insert({id.volume, id.index}).second) return;
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }
+
+uint64_t SweepGeneration() { return Sweep().activeGeneration.load(); }
 
 std::string FolderOf(const std::string& path) {
   for (size_t i = path.size(); i > 0; --i)

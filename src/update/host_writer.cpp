@@ -56,12 +56,16 @@ std::string OnDiskBytes(const std::string& bytes, bool text) {
 
 HostWriter::HostWriter(std::string root) : root_(std::move(root)) {
   while (root_.size() > 1 && IsSeparator(root_.back())) root_.pop_back();
+  foldedRoot_ = Folded(root_);
 }
 
 bool HostWriter::Relative(const std::string& path, std::string& relative) const {
-  const std::string folded = Folded(path), root = Folded(root_);
-  if (folded.compare(0, root.size(), root) != 0) return false;
-  if (folded.size() > root.size() && folded[root.size()] != '\\' && root.back() != '\\') return false;
+  // path begins with the root, letter case and separator kind folded.
+  const std::string& root = foldedRoot_;
+  if (path.size() < root.size()) return false;
+  for (size_t i = 0; i < root.size(); ++i)
+    if ((IsSeparator(path[i]) ? '\\' : UpperAscii(path[i])) != root[i]) return false;
+  if (path.size() > root.size() && !IsSeparator(path[root.size()]) && root.back() != '\\') return false;
   size_t start = root.size();
   while (start < path.size() && IsSeparator(path[start])) ++start;
   relative = path.substr(start);

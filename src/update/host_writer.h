@@ -76,6 +76,7 @@ class HostWriter {
 
  private:
   std::string root_;
+  std::string foldedRoot_;  // as compared for sameness
 };
 
 // Changes the disk, as a run without preview or journal does.

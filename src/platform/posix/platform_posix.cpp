@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
@@ -447,11 +448,55 @@ bool CreateFolder(const std::string& path) {
 
 namespace {
 
+// A file as the system's calls name it: relative to an open folder, or by
+// its whole path (dir AT_FDCWD).
+struct At {
+  int dir = AT_FDCWD;
+  std::string name;
+};
+
+// The folders a thread copies from and into, kept open while a run holds
+// its host (see detail::SweepGeneration): their files are then opened and
+// named relative to them, without a walk of the whole path for each file.
+class HeldFolders {
+ public:
+  enum Role { kSource, kTarget };
+  ~HeldFolders() {
+    for (Held& h : held_)
+      if (h.fd >= 0) ::close(h.fd);
+  }
+  At Resolve(Role role, const std::string& native) {
+    const uint64_t generation = detail::SweepGeneration();
+    const size_t slash = native.find_last_of('/');
+    if (generation == 0 || slash == std::string::npos || slash == 0 || slash + 1 == native.size())
+      return {AT_FDCWD, native};
+    Held& h = held_[role];
+    if (h.generation != generation || native.compare(0, slash, h.folder) != 0 || h.folder.size() != slash) {
+      if (h.fd >= 0) ::close(h.fd);
+      h.folder = native.substr(0, slash);
+      h.fd = ::open(h.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      h.generation = h.fd >= 0 ? generation : 0;
+    }
+    if (h.fd < 0) return {AT_FDCWD, native};
+    return {h.fd, native.substr(slash + 1)};
+  }
+
+ private:
+  struct Held {
+    std::string folder;
+    int fd = -1;
+    uint64_t generation = 0;
+  };
+  Held held_[2];
+};
+
+thread_local HeldFolders t_held;
+
 // Opens a file without waiting on a pipe or a device to get there; for
 // reading only a regular file, for writing alone anything but a folder.
 // With st, gives the open file's stat.
-int OpenRegular(const std::string& native, int flags, struct stat* st = nullptr) {
-  int fd = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+int OpenRegular(const At& at, int flags, struct stat* st = nullptr) {
+  int fd = ::openat(at.dir, at.name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   struct stat own;
   if (st == nullptr) st = &own;
@@ -464,6 +509,10 @@ int OpenRegular(const std::string& native, int flags, struct stat* st = nullptr)
   // A regular file never blocks; anything else is used as it waits.
   if (!S_ISREG(st->st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
+}
+
+int OpenRegular(const std::string& native, int flags, struct stat* st = nullptr) {
+  return OpenRegular(At{AT_FDCWD, native}, flags, st);
 }
 
 // The process's file mode mask, read before any thread can make a file.
@@ -574,12 +623,11 @@ void KeepOwnerAndMode(int fd, const struct stat& st) {
 // kept; never set-user-id or set-group-id from a package.
 mode_t NewFileMode(mode_t mode) { return (mode & 0777) & ((0666 & ~g_umask) | 0111); }
 
-// Writes the open source into the empty temporary file open as out: its
-// bytes, then its time stamps and the permission bits (and owner) the target
-// is to have. Closes out. created: the bits the temporary file was made with.
-bool FillTemporary(int in, const struct stat& source, int out, const struct stat* replaced, mode_t created,
-                   CopyWatcher* watcher) {
-  if (out < 0) return false;
+// Writes the open source into the empty file open as out: its bytes, then
+// its time stamps and the permission bits (and owner) the target is to
+// have. created: the bits the file was made with.
+bool Fill(int in, const struct stat& source, int out, const struct stat* replaced, mode_t created,
+          CopyWatcher* watcher) {
   bool ok = CopyData(in, out, source, watcher);
   if (ok) {
     if (replaced != nullptr) {
@@ -590,27 +638,74 @@ bool FillTemporary(int in, const struct stat& source, int out, const struct stat
     struct timespec times[2] = {source.st_atim, source.st_mtim};
     ok = ::futimens(out, times) == 0;
   }
-  if (::close(out) != 0) ok = false;
   return ok;
 }
 
+// A new file's bytes can go to a file without a name in the target's
+// folder, which is given its name once whole: a killed copy leaves nothing
+// behind, and the name is made once. Naming such a file takes a privilege
+// or /proc; which of them this process has is found at the first use.
+enum class LinkWay { Unknown, EmptyPath, Proc, None };
+std::atomic<LinkWay> g_linkWay{LinkWay::Unknown};
+
+bool LinkUnnamed(int fd, const At& to, LinkWay way) {
+  if (way == LinkWay::EmptyPath) return ::linkat(fd, "", to.dir, to.name.c_str(), AT_EMPTY_PATH) == 0;
+  char proc[40];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  return ::linkat(AT_FDCWD, proc, to.dir, to.name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Opens a file without a name in the folder (open as dir, else spelled
+// nativeFolder) for writing; -1 where the file system or the process
+// cannot make and name one.
+int OpenUnnamed(int dir, const std::string& nativeFolder, mode_t mode) {
+#ifdef O_TMPFILE
+  if (g_linkWay == LinkWay::None) return -1;
+  const char* folder = dir != AT_FDCWD || nativeFolder.empty() ? "." : nativeFolder.c_str();
+  if (g_linkWay == LinkWay::Unknown) {
+    // A first one, named as a temporary file would be named, and away: a
+    // file without a name can be given one once only.
+    const int fd = ::openat(dir, folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0) return -1;
+    const At probe{dir, dir != AT_FDCWD || nativeFolder.empty() ? detail::NewTemporaryName()
+                                                                 : Join(nativeFolder, detail::NewTemporaryName())};
+    LinkWay found = LinkWay::None;
+    for (LinkWay way : {LinkWay::EmptyPath, LinkWay::Proc}) {
+      if (LinkUnnamed(fd, probe, way)) {
+        ::unlinkat(probe.dir, probe.name.c_str(), 0);
+        found = way;
+        break;
+      }
+    }
+    ::close(fd);
+    g_linkWay = found;
+    if (found == LinkWay::None) return -1;
+  }
+  return ::openat(dir, folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+#else
+  (void)dir, (void)nativeFolder, (void)mode;
+#endif
+  return -1;
+}
+
 // Makes a temporary file (see TemporaryPathBeside) in the folder spelled as
-// on disk and returns it open for writing, with its native path in
-// temporary; -1 when none could be made. mode: its permission bits, less
-// the umask's.
-int MakeTemporaryIn(const std::string& nativeFolder, std::string& temporary, mode_t mode = 0666) {
+// on disk, and open as dir unless that is AT_FDCWD, and returns it open for
+// writing, named in temporary; -1 when none could be made. mode: its
+// permission bits, less the umask's.
+int MakeTemporaryIn(const std::string& nativeFolder, int dir, At& temporary, mode_t mode = 0666) {
   static constexpr int kTries = 64;
   detail::SweepBeforeFirstTemporary(nativeFolder);
   for (int i = 0; i < kTries; ++i) {
-    temporary = nativeFolder.empty() ? detail::NewTemporaryName() : Join(nativeFolder, detail::NewTemporaryName());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const std::string name = detail::NewTemporaryName();
+    temporary = {dir, dir != AT_FDCWD || nativeFolder.empty() ? name : Join(nativeFolder, name)};
+    int fd = ::openat(dir, temporary.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
-      NoteCreated(temporary);
+      NoteCreated(dir == AT_FDCWD ? temporary.name : Join(nativeFolder, name));
       return fd;
     }
     if (errno != EEXIST) break;
   }
-  temporary.clear();
+  temporary.name.clear();
   return -1;
 }
 
@@ -623,13 +718,13 @@ std::string NativeFolderOf(const std::string& native) {
 
 // Gives the complete temporary file the target's name unless something
 // stands there already.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
+bool RenameNoReplace(const At& from, const At& to) {
 #ifdef RENAME_NOREPLACE
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (::renameat2(from.dir, from.name.c_str(), to.dir, to.name.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return false;
 #endif
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  ::unlink(from.c_str());
+  if (::linkat(from.dir, from.name.c_str(), to.dir, to.name.c_str(), 0) != 0) return false;
+  ::unlinkat(from.dir, from.name.c_str(), 0);
   return true;
 }
 
@@ -638,39 +733,62 @@ bool RenameNoReplace(const std::string& from, const std::string& to) {
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;
-  int in = OpenRegular(Slashed(from), O_RDONLY, &source);
+  int in = OpenRegular(t_held.Resolve(HeldFolders::kSource, Slashed(from)), O_RDONLY, &source);
   if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(NativePath(from), O_RDONLY, &source);
   if (in < 0) return false;
   bool ok = true;
-  std::string temporary, target;
+  std::string target;
+  At temporary, placed;  // the temporary file, and the target's name for the rename
   struct stat replaced;
   bool replacing = false;
   int out = -1;
   mode_t created = 0666 & ~g_umask;
+  bool unnamed = false;  // out has no name yet (see OpenUnnamed)
   if (failIfExists) {
     // A name the watched folder does not hold needs no look at the disk; a
     // file made there meanwhile is still never replaced (see the rename).
     bool missing;
     target = NativePathOrMissing(to, missing);
-    ok = missing || (::lstat(target.c_str(), &replaced) != 0 && errno == ENOENT);
+    placed = t_held.Resolve(HeldFolders::kTarget, target);
+    ok = missing || (::fstatat(placed.dir, placed.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
     if (ok) {
-      out = MakeTemporaryIn(NativeFolderOf(target), temporary, NewFileMode(source.st_mode));
-      created = NewFileMode(source.st_mode) & ~g_umask;
+      const mode_t mode = NewFileMode(source.st_mode);
+      created = mode & ~g_umask;
+      // What a killed run left in the folder goes, as before any temporary.
+      detail::SweepBeforeFirstTemporary(NativeFolderOf(target));
+      out = OpenUnnamed(placed.dir, NativeFolderOf(target), mode);
+      unnamed = out >= 0;
+      if (!unnamed) out = MakeTemporaryIn(NativeFolderOf(target), placed.dir, temporary, mode);
     }
   } else {
     Replacement replacement;
     ok = BeginReplacement(to, replacement);
     target = NativePath(replacement.target);
-    temporary = NativePath(replacement.temporary);
+    placed = {AT_FDCWD, target};
+    temporary = {AT_FDCWD, NativePath(replacement.temporary)};
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
-    if (ok) out = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (ok) out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
   }
-  ok = ok && !temporary.empty();
+  ok = ok && out >= 0 && (unnamed || !temporary.name.empty());
   if (ok) {
-    ok = FillTemporary(in, source, out, replacing ? &replaced : nullptr, created, watcher);
+    ok = Fill(in, source, out, replacing ? &replaced : nullptr, created, watcher);
     if (ok && watcher != nullptr) ok = watcher->Placing();
-    if (ok) ok = failIfExists ? RenameNoReplace(temporary, target) : ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
+    if (unnamed) {
+      // Named only when whole; a name that stands already is left alone.
+      ok = ok && LinkUnnamed(out, placed, g_linkWay);
+      if (::close(out) != 0 && ok) {
+        ::unlinkat(placed.dir, placed.name.c_str(), 0);
+        ok = false;
+      }
+    } else {
+      if (::close(out) != 0) ok = false;
+      if (ok)
+        ok = failIfExists ? RenameNoReplace(temporary, placed)
+                          : ::renameat(temporary.dir, temporary.name.c_str(), placed.dir, placed.name.c_str()) == 0;
+      if (!ok) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
+    }
+  } else if (out >= 0) {
+    ::close(out);
   }
   ::close(in);
   if (ok) NoteCreated(target);
@@ -688,12 +806,12 @@ bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_st
 
 std::string TemporaryPathBeside(const std::string& path) {
   const std::string folder = detail::FolderOf(path);
-  std::string temporary;
-  int fd = MakeTemporaryIn(folder.empty() ? folder : NativePath(folder), temporary);
+  At temporary;
+  int fd = MakeTemporaryIn(folder.empty() ? folder : NativePath(folder), AT_FDCWD, temporary);
   if (fd < 0) return {};
   ::close(fd);
   // Named as the caller spelled the folder.
-  const std::string name = temporary.substr(temporary.find_last_of('/') + 1);
+  const std::string name = temporary.name.substr(temporary.name.find_last_of('/') + 1);
   return folder.empty() ? name : folder + "\\" + name;
 }
 
