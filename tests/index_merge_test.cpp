@@ -192,19 +192,5 @@ TEST_F(IndexMerge, HostFilesThatCannotBeReadAreLeftAlone) {
   }
 }
 
-TEST_F(IndexMerge, AFailedWriteKeepsTheOldFileAndIsReported) {
-  namespace fs = std::filesystem;
-  const std::string host = IndexFile({"P"});
-  Host(kFolder + "Index.ini", host);
-  Package(kFolder + "Index.ini", IndexFile({"Q"}));
-  const fs::path file(t / ("host/RESOURCEN/" + kFolder + "Index.ini"));
-  fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  EXPECT_EQ(Run(), host);
-  fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
-  ASSERT_EQ(g_RunReport.failures().size(), 1u);
-  EXPECT_EQ(g_RunReport.failures()[0].path, HostPath(kFolder + "Index.ini"));
-}
-
 }  // namespace
 }  // namespace zet

@@ -101,11 +101,14 @@ TEST_F(ParallelsMerge, GroundTexturesUseTheirOwnListAndBmpFiles) {
   Package("Parallels/Bodentexturen.txt", ListFile({{4, "Acker", ""}}));
   Package("Parallels/Acker.bmp", "BMP");
   Package("Parallels/Acker.dds", "DDS");
-  Host("Parallels/Bodentexturen.txt", "");  // empty: gets its outer block
-  Merge(false);
-  Merge(false, TextureListKind::kGroundTextures);
-  EXPECT_EQ(HostFiles(), (Strings{"Parallels/Acker.bmp", "Parallels/Bodentexturen.txt"}));
-  EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), ListFile({{4, "Acker", ""}}));
+  // A host list without a word, of no bytes or of blanks only, gets its outer block.
+  for (const char* nothing : {"", " \r\n\t \r\n"}) {
+    Host("Parallels/Bodentexturen.txt", nothing);
+    Merge(false);
+    Merge(false, TextureListKind::kGroundTextures);
+    EXPECT_EQ(HostFiles(), (Strings{"Parallels/Acker.bmp", "Parallels/Bodentexturen.txt"}));
+    EXPECT_EQ(HostBytes("Parallels/Bodentexturen.txt"), ListFile({{4, "Acker", ""}}));
+  }
 
   // A package without a Parallels folder changes nothing.
   std::filesystem::remove_all(t / "pkg/RESOURCEN/Parallels");
