@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -62,22 +61,12 @@ std::string WithoutScanRequest(std::string text) {
 // Register is called, the host's key between them.
 class HostRegistry {
  public:
-  explicit HostRegistry(const TempDir& t) : t_(t) {
-    if (const char* saved = std::getenv("WINEPREFIX")) savedPrefix_ = saved;
+  explicit HostRegistry(const TempDir& t) : t_(t), prefix_("WINEPREFIX", (t / "wine").c_str()) {
     test::MakeFolders(hostTree());
     test::MakeFolders(t / "wine/dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", t / "wine/dosdevices/c:");
-    ::setenv("WINEPREFIX", (t / "wine").c_str(), 1);
     WriteFiles("");
   }
-  ~HostRegistry() {
-    if (savedPrefix_.empty())
-      ::unsetenv("WINEPREFIX");
-    else
-      ::setenv("WINEPREFIX", savedPrefix_.c_str(), 1);
-  }
-  HostRegistry(const HostRegistry&) = delete;
-  HostRegistry& operator=(const HostRegistry&) = delete;
 
   std::string hostTree() const { return t_ / "wine/drive_c/ZET/RESOURCEN"; }
 
@@ -104,7 +93,7 @@ class HostRegistry {
                "[Software\\\\Wine\\\\Explorer] 1796583917\n\"Desktop\"=\"Default\"\n");
   }
   const TempDir& t_;
-  std::string savedPrefix_;
+  const test::ScopedEnv prefix_;
 };
 #endif
 

@@ -151,7 +151,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     class View : public test::RecordingView {
      public:
       std::function<void()> onWork, onStep;
-      void WorkStarted(int units) override { onWork(); }
+      void WorkStarted(int) override { onWork(); }
       void Stepped() override {
         RecordingView::Stepped();
         onStep();
