@@ -219,9 +219,8 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
                                   "CATEGORIES/Signals/Hp.inf"}));
   EXPECT_EQ(HostBytes("CATEGORIES/ROLLING_STOCK/LOKS.INF"),
             kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
-
-  EXPECT_EQ(ScanInfFiles(source + "\\Categories\\Goods", false), -1);
-  EXPECT_EQ(ScanInfFiles(source + "\\Categories", false), -1) << "no .inf name there";
+  // The folders the package lacks are no failures.
+  EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
 // A realistic category folder: the host's and the package's, and the host's

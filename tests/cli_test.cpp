@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -62,22 +61,12 @@ std::string WithoutScanRequest(std::string text) {
 // Register is called, the host's key between them.
 class HostRegistry {
  public:
-  explicit HostRegistry(const TempDir& t) : t_(t) {
-    if (const char* saved = std::getenv("WINEPREFIX")) savedPrefix_ = saved;
+  explicit HostRegistry(const TempDir& t) : t_(t), prefix_("WINEPREFIX", (t / "wine").c_str()) {
     test::MakeFolders(hostTree());
     test::MakeFolders(t / "wine/dosdevices");
     std::filesystem::create_directory_symlink("../drive_c", t / "wine/dosdevices/c:");
-    ::setenv("WINEPREFIX", (t / "wine").c_str(), 1);
     WriteFiles("");
   }
-  ~HostRegistry() {
-    if (savedPrefix_.empty())
-      ::unsetenv("WINEPREFIX");
-    else
-      ::setenv("WINEPREFIX", savedPrefix_.c_str(), 1);
-  }
-  HostRegistry(const HostRegistry&) = delete;
-  HostRegistry& operator=(const HostRegistry&) = delete;
 
   std::string hostTree() const { return t_ / "wine/drive_c/ZET/RESOURCEN"; }
 
@@ -104,7 +93,7 @@ class HostRegistry {
                "[Software\\\\Wine\\\\Explorer] 1796583917\n\"Desktop\"=\"Default\"\n");
   }
   const TempDir& t_;
-  std::string savedPrefix_;
+  const test::ScopedEnv prefix_;
 };
 #endif
 
@@ -316,15 +305,12 @@ TEST_F(Cli, RelativeFoldersAndTheGermanSummary) {
   std::filesystem::current_path(t.path());
   Result r = Run({"-q", "--no-scan", "--lang", test::DataPath("../../lang/de/zetveltran.lng"), "pkg/RESOURCEN",
                   "./host/RESOURCEN"});
-  Result same = Run({"--no-scan", "pkg/RESOURCEN", "pkg/./RESOURCEN"});
   std::filesystem::current_path(before);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
   EXPECT_EQ(r.out.rfind("Das Paket wurde installiert.\n\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("\nDateien kopiert:               1\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\nFehler:                        0\n"), std::string::npos) << r.out;
-  EXPECT_EQ(same.status, 2);
-  EXPECT_NE(same.err.find("are the same"), std::string::npos) << same.err;
 }
 
 // ---------------------------------------------------------------- the host's registration
@@ -343,11 +329,9 @@ TEST_F(Cli, TheDefaultTargetIsTheHostsResourceBase) {
   std::string after = host.Snapshot();
   EXPECT_NE(after.find(kScanRequest), std::string::npos) << after;
   EXPECT_EQ(WithoutScanRequest(after), before);
-#ifndef _WIN32
   size_t hostKey = after.find("[Software\\\\Classes\\\\Software\\\\Brankor\\\\KORA]");
   EXPECT_GT(after.find(kScanRequest), hostKey);
   EXPECT_LT(after.find(kScanRequest), after.find("[", hostKey + 1));
-#endif
 
   // With --no-scan the registry stays as it was.
   host.Register(registered);

@@ -22,7 +22,18 @@ class FileSlotsTest : public test::SlotTest {
   int Image(const std::string& bytes) {
     std::string path = P("image" + std::to_string(images_++) + ".bin");
     WriteBytes(path, bytes);
-    return OpenFileRegion(path, 0, 0);
+    const int slot = OpenFileRegion(path, 0, 0);
+    EXPECT_GE(slot, 0);
+    return slot;
+  }
+  // The text one read of the format gives, or "<failed>".
+  static std::string Read(int slot, const char* format) {
+    std::string text;
+    return ReadText(slot, format, &text) == 0 ? text : "<failed>";
+  }
+  static std::u16string ReadWide(int slot, const char* format) {
+    std::u16string text;
+    return ReadText(slot, format, &text) == 0 ? text : u"<failed>";
   }
   // Every text the format reads from an image of the bytes, joined with '|',
   // up to the first read that fails.
@@ -84,7 +95,6 @@ TEST_F(FileSlotsTest, WritesTextWithCrLfAndBinaryAsGiven) {
 
   // Writing needs a streamed slot.
   int image = Image("abc");
-  ASSERT_GE(image, 0);
   EXPECT_EQ(WriteText(image, "x"), kBadSlot);
   EXPECT_EQ(WriteFile(image, "x", 1), kBadSlot);
   EXPECT_EQ(ReadFile(image, nullptr, 1, false), kBadSlot);
@@ -147,13 +157,10 @@ TEST_F(FileSlotsTest, MemoryImagesOfRegionsAndWholeFiles) {
   int slot = OpenFileRegion(P("f.txt"), 6, 5);
   ASSERT_GE(slot, 0);
   EXPECT_EQ(FileSlotState(slot), 2);
-  std::string word;
-  EXPECT_EQ(ReadText(slot, "%s", &word), 0);
-  EXPECT_EQ(word, "world");
+  EXPECT_EQ(Read(slot, "%s"), "world");
   EXPECT_EQ(CloseFile(slot), 0);
   slot = OpenFile(P("f.txt"), "t");
-  EXPECT_EQ(ReadText(slot, "%ls", &word), 0);
-  EXPECT_EQ(word, "hello world") << "mode t: the whole file as an image";
+  EXPECT_EQ(Read(slot, "%ls"), "hello world") << "mode t: the whole file as an image";
   EXPECT_EQ(CloseFile(slot), 0);
 
   // Missing, empty, and regions not inside the file: -3, and no slot is held.
@@ -168,7 +175,6 @@ TEST_F(FileSlotsTest, MemoryImagesOfRegionsAndWholeFiles) {
 TEST_F(FileSlotsTest, SeekOnAMemoryImageStopsAtItsLength) {
   RecordFailures();
   int slot = Image("abcdef");
-  ASSERT_GE(slot, 0);
   EXPECT_EQ(SeekFile(slot, 6, 0), 0);
   EXPECT_EQ(EoFile(slot, 1), 1);
   std::string s = "unchanged";
@@ -176,15 +182,12 @@ TEST_F(FileSlotsTest, SeekOnAMemoryImageStopsAtItsLength) {
   EXPECT_EQ(s, "unchanged");
 
   EXPECT_EQ(SeekFile(slot, 7, 0), kSeekFailed);
-  EXPECT_EQ(ReadText(slot, "%c", &s), 0);
-  EXPECT_EQ(s, "a") << "a failed seek goes back to the start";
+  EXPECT_EQ(Read(slot, "%c"), "a") << "a failed seek goes back to the start";
   EXPECT_EQ(SeekFile(slot, 2, 1), 0);
-  EXPECT_EQ(ReadText(slot, "%c", &s), 0);
-  EXPECT_EQ(s, "d");
+  EXPECT_EQ(Read(slot, "%c"), "d");
   EXPECT_EQ(SeekFile(slot, -5, 1), kSeekFailed);
   EXPECT_EQ(SeekFile(slot, -2, 2), 0);
-  EXPECT_EQ(ReadText(slot, "%s", &s), 0);
-  EXPECT_EQ(s, "ef");
+  EXPECT_EQ(Read(slot, "%s"), "ef");
   EXPECT_EQ(calls_, std::vector<Call>(2, {-2, P("image0.bin"), "SeekFile"}));
 
   // Units of two bytes: six bytes are three units.
@@ -203,11 +206,10 @@ TEST_F(FileSlotsTest, ReadTextLinesSkipEmptyLinesAndKeepLongOnesWhole) {
 
 TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   int slot = Image("  42\t7\r\n-3 ff 123456789012 1.5 word\n  next line\nlast");
-  ASSERT_GE(slot, 0);
   int a = 0, b = 0, c = 0, hex = 0;
   long big = 0;
   float f = 0;
-  std::string w, rest;
+  std::string w;
   EXPECT_EQ(ReadText(slot, "%d", &a), 0);
   EXPECT_EQ(ReadText(slot, "%d", &b), 0);
   EXPECT_EQ(ReadText(slot, "%d %X %ld%f%s", &c, &hex, &big, &f, &w), 0);
@@ -215,26 +217,20 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
   EXPECT_EQ(big, sizeof(long) == 8 ? 123456789012L : 2147483647L);
   EXPECT_FLOAT_EQ(f, 1.5f);
   EXPECT_EQ(w, "word");
-  EXPECT_EQ(ReadText(slot, "%ls", &rest), 0);
-  EXPECT_EQ(rest, "next line");
+  EXPECT_EQ(Read(slot, "%ls"), "next line");
 
   // A newline in the format passes over a line; other characters and
   // unknown conversions read nothing.
-  slot = Image("skip me\nkeep\nx");
-  ASSERT_GE(slot, 0);
-  EXPECT_EQ(ReadText(slot, "\n#%q%ls", &rest), 0);
-  EXPECT_EQ(rest, "keep");
+  EXPECT_EQ(Read(Image("skip me\nkeep\nx"), "\n#%q%ls"), "keep");
 
   // A word that is no number leaves the target alone but is read.
   slot = Image("abc 5 FFFFFFFF 99999999999");
-  ASSERT_GE(slot, 0);
   a = 17;
   EXPECT_EQ(ReadText(slot, "%d%d%x%d", &a, &b, &hex, &c), 0);
   EXPECT_EQ(std::vector<int>({a, b, hex, c}), (std::vector<int>{17, 5, -1, 2147483647}));
 
   // A number word is read at most 32 characters at a time.
   slot = Image(std::string(40, '1') + " 9");
-  ASSERT_GE(slot, 0);
   std::string first, second;
   EXPECT_EQ(ReadText(slot, "%d%s%s", &a, &first, &second), 0);
   EXPECT_EQ(first, std::string(8, '1'));
@@ -242,7 +238,6 @@ TEST_F(FileSlotsTest, ReadTextNumbersAndWords) {
 
   // Missing targets and targets of the wrong kind are passed over.
   slot = Image("1 two 3");
-  ASSERT_GE(slot, 0);
   EXPECT_EQ(ReadText(slot, "%s%d%d", &a, &w, &c), 0);
   EXPECT_EQ(ReadText(slot, "%d"), -1);
 }
@@ -253,34 +248,28 @@ TEST_F(FileSlotsTest, ReadTextCharactersAndWideText) {
   // UTF-16LE: byte-order mark, a line, an empty line, a line of two words,
   // and an odd byte at the end that is no unit.
   int slot = Image(test::Utf16Le(u"\xFEFF\x00E4rger\r\n\r\nfoo \x20AC" u"bar") + '\x7F');
-  ASSERT_GE(slot, 0);
-  std::u16string line, word;
-  EXPECT_EQ(ReadText(slot, "%lw", &line), 0);
-  EXPECT_EQ(line, u"\xFEFF\x00E4rger");
+  EXPECT_EQ(ReadWide(slot, "%lw"), u"\xFEFF\x00E4rger");
   EXPECT_EQ(EoFile(slot, 2), 0);
-  EXPECT_EQ(ReadText(slot, "%w", &word), 0);
-  EXPECT_EQ(word, u"foo");
-  EXPECT_EQ(ReadText(slot, "%lW", &line), 0);
-  EXPECT_EQ(line, u"\x20AC" u"bar");
+  EXPECT_EQ(ReadWide(slot, "%w"), u"foo");
+  EXPECT_EQ(ReadWide(slot, "%lW"), u"\x20AC" u"bar");
   EXPECT_EQ(EoFile(slot, 2), 1);
 }
 
 TEST_F(FileSlotsTest, TokenReadersStopAtTheEndOfTheImage) {
   int slot = Image("ab,,cd");
-  ASSERT_GE(slot, 0);
-  std::string token;
-  EXPECT_EQ(ReadToken(slot, &token, 0, ',', 1, 1, 1), 0);
-  EXPECT_EQ(token, "ab");
-  EXPECT_EQ(ReadToken(slot, &token, 1, ',', 1, 1, 1), 0);
-  EXPECT_EQ(token, "c");
-  EXPECT_EQ(ReadToken(slot, &token, 0, ',', 1, 1, 1), 0);
-  EXPECT_EQ(token, "d");
-  EXPECT_EQ(ReadToken(slot, &token, 0, ',', 1, 1, 1), 0);
-  EXPECT_EQ(token, "");
+  // The token of at most max characters, or "<failed>".
+  auto token = [&](int max) {
+    std::string text;
+    return ReadToken(slot, &text, max, ',', 1, 1, 1) == 0 ? text : "<failed>";
+  };
+  std::string seen;
+  for (int max : {0, 1, 0, 0}) seen += token(max) + "|";
+  EXPECT_EQ(seen, "ab|c|d||");
   std::u16string wide = u"x";
   EXPECT_EQ(ReadWideToken(slot, &wide, 0, ',', 1, 1, 1), 0);
   EXPECT_EQ(wide, u"");
-  EXPECT_EQ(ReadToken(9, &token, 0, 0, 0, 0, 0), kBadSlot);
+  std::string text;
+  EXPECT_EQ(ReadToken(9, &text, 0, 0, 0, 0, 0), kBadSlot);
 }
 
 TEST_F(FileSlotsTest, FailureHookRetriesTheFailedStep) {

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -66,20 +65,14 @@ TEST(HostRegistration, TheUsersPrefixIsWinePrefixElseHomeDotWine) {
   test::MakeFolders(prefix / "drive_c/ZET/RESOURCEN");
   test::MakeFolders(prefix / "dosdevices");
   std::filesystem::create_directory_symlink("../drive_c", prefix / "dosdevices/c:");
-  const std::string savedPrefix = std::getenv("WINEPREFIX") ? std::getenv("WINEPREFIX") : "";
-  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-
-  ::setenv("WINEPREFIX", prefix.path().c_str(), 1);
-  std::string folder;
-  ASSERT_TRUE(HostFolderFromWindowsPath("C:\\ZET\\RESOURCEN", folder));
-  EXPECT_EQ(folder, platform::RealPath(prefix / "drive_c") + "/ZET/RESOURCEN");
-  ::setenv("WINEPREFIX", "", 1);
-  ::setenv("HOME", "/home/someone", 1);
+  {
+    const test::ScopedEnv winePrefix("WINEPREFIX", prefix.path().c_str());
+    std::string folder;
+    ASSERT_TRUE(HostFolderFromWindowsPath("C:\\ZET\\RESOURCEN", folder));
+    EXPECT_EQ(folder, platform::RealPath(prefix / "drive_c") + "/ZET/RESOURCEN");
+  }
+  const test::ScopedEnv noPrefix("WINEPREFIX", ""), home("HOME", "/home/someone");
   EXPECT_EQ(RegFileStore::DefaultPrefix(), "/home/someone/.wine");
-
-  ::setenv("HOME", savedHome.c_str(), 1);
-  ::setenv("WINEPREFIX", savedPrefix.c_str(), 1);
-  if (savedPrefix.empty()) ::unsetenv("WINEPREFIX");
 }
 #endif
 

@@ -110,15 +110,6 @@ TEST(ProfileLoad, MalformedLinesAreDroppedOneByOne) {
             "  k: Int(1) 1\n"
             "[A]\n"
             "  k: Int(1) 2\n");
-  // The line operations' results: the node's index, or -1 for a line
-  // (or a section) they cannot take.
-  ProfileDocument doc;
-  EXPECT_EQ(doc.AddSectionLine("[]"), 0) << "an empty name";
-  EXPECT_EQ(doc.AddSectionLine("[abc"), -1);
-  EXPECT_EQ(doc.AddEntryLine("k = 1", 5), -1);
-  EXPECT_EQ(doc.AddEntryLine("k = 1,2,3", 0), 3) << "the element count";
-  EXPECT_EQ(doc.AddCommentLine("; top", -1), 1);
-  EXPECT_EQ(doc.AddEntryLine("k = 1", 1), -1) << "a comment node takes no entries";
 }
 
 TEST(ProfileLoad, CommentLinesKeepTheirPlaces) {

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -103,6 +104,25 @@ std::vector<std::string> Listing(const std::string& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+namespace {
+
+void SetEnv(const std::string& name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name.c_str(), value != nullptr ? value : "");
+#else
+  value != nullptr ? ::setenv(name.c_str(), value, 1) : ::unsetenv(name.c_str());
+#endif
+}
+
+}  // namespace
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+  if (const char* saved = std::getenv(name)) saved_ = saved, had_ = true;
+  SetEnv(name_, value);
+}
+
+ScopedEnv::~ScopedEnv() { SetEnv(name_, had_ ? saved_.c_str() : nullptr); }
 
 void SlotTest::Reset() {
   ResetPakSlots();

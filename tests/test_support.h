@@ -53,6 +53,19 @@ std::string Utf16Le(const std::u16string& text);
 // The names in a folder, sorted: to see that no temporary file is left.
 std::vector<std::string> Listing(const std::string& folder);
 
+// An environment variable set to value (unset for null) while this lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_, saved_;
+  bool had_ = false;
+};
+
 // A test of the file and archive slots: every slot is closed and both hooks
 // are the defaults before and after it. RecordFailures() installs a failure
 // hook that logs each report in calls_ and asks for a retry of the first

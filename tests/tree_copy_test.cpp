@@ -53,11 +53,19 @@ TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
   EXPECT_EQ(view.stepped, (Strings{target + "\\a.txt", target + "\\.hidden\\h.txt", target + "\\Sub\\b.txt",
                                    target + "\\Sub\\Deep\\c.txt"}));
 
-  // A missing or empty folder gives -1; a folder may also be named by its parent and name.
-  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\none", false, true), -1);
+  // A folder may also be named by its parent and name; an empty one counts
+  // nothing, and one that cannot be listed is a failure.
+  auto walk = [&](const std::string& parent, const std::string& folder) {
+    return BothPasses([&](bool counting) { CopyResourceTree(parent, folder, false, counting); });
+  };
+  EXPECT_EQ(walk(g_SourceRoot + "\\..", "RESOURCEN"), 4);
+  EXPECT_EQ(g_RunReport.keptExisting(), 4);
   test::MakeFolders(t / "pkg/RESOURCEN/Empty");
-  EXPECT_EQ(CopyResourceTree("", g_SourceRoot + "\\Empty", false, true), -1);
-  EXPECT_EQ(CopyResourceTree(g_SourceRoot + "\\..", "RESOURCEN", false, true), 0);
+  EXPECT_EQ(walk("", g_SourceRoot + "\\Empty"), 0);
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  EXPECT_EQ(walk("", g_SourceRoot + "\\none"), 0);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].path, g_SourceRoot + "\\none");
 }
 
 TEST_F(TreeCopy, FilesTheArchiveListsAreLeftToItUnlessOverwriteIsOn) {
@@ -143,7 +151,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     class View : public test::RecordingView {
      public:
       std::function<void()> onWork, onStep;
-      void WorkStarted(int units) override { onWork(); }
+      void WorkStarted(int) override { onWork(); }
       void Stepped() override {
         RecordingView::Stepped();
         onStep();

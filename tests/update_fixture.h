@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -54,27 +53,8 @@ inline std::string TreeState(const std::string& root, bool withTimes) {
 
 // The run journal in a folder of the test's own while it lives: tests never
 // write to the user's.
-class JournalIn {
- public:
-  explicit JournalIn(const std::string& folder) {
-    if (const char* saved = std::getenv(kName)) saved_ = saved, had_ = true;
-    Set(folder.c_str());
-  }
-  ~JournalIn() { had_ ? Set(saved_.c_str()) : Set(nullptr); }
-  JournalIn(const JournalIn&) = delete;
-  JournalIn& operator=(const JournalIn&) = delete;
-
- private:
-  static constexpr const char* kName = "ZETVELTRAN_JOURNAL_DIR";
-  static void Set(const char* value) {
-#ifdef _WIN32
-    ::_putenv_s(kName, value != nullptr ? value : "");
-#else
-    value != nullptr ? ::setenv(kName, value, 1) : ::unsetenv(kName);
-#endif
-  }
-  std::string saved_;
-  bool had_ = false;
+struct JournalIn : ScopedEnv {
+  explicit JournalIn(const std::string& folder) : ScopedEnv("ZETVELTRAN_JOURNAL_DIR", folder.c_str()) {}
 };
 
 // Lines joined with CR LF, each line ended.

@@ -56,7 +56,7 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   return OnlyComments(bytes) ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
 }
 
-int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
+void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
   std::string reason = what;
   if (load == CatalogueLoad::TooBig)
     reason += std::string(" is larger than ") + kMergedFileLimitText;
@@ -64,7 +64,7 @@ int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char
     reason += std::string(" is ") + kOutOfThePackage;
   else
     reason += " cannot be read";
-  return CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));
+  CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));
 }
 
 std::string HostPathOf(const std::string& packagePath) {
@@ -96,10 +96,7 @@ std::string CountText(int n, const char* one, const char* many) {
 
 platform::PathKind HostKindOf(const std::string& path) { return RunWriter().KindOf(path); }
 
-int CatalogueFailure(const std::string& path, const std::string& reason) {
-  g_RunReport.Failure(path, reason);
-  return -1;
-}
+void CatalogueFailure(const std::string& path, const std::string& reason) { g_RunReport.Failure(path, reason); }
 
 bool HasSection(const ProfileDocument& document) {
   for (int i = 0; i < document.GetSectionCount(); ++i)

@@ -33,22 +33,22 @@ enum class CatalogueLoad {
 // lines loads as a document of those comment lines, which a merge keeps.
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path);
 
-// Records a failure of the working pass; -1, for returning.
-int CatalogueFailure(const std::string& path, const std::string& reason);
+// Records a failure of the working pass.
+void CatalogueFailure(const std::string& path, const std::string& reason);
 
 // Records why a file did not load: "<what> cannot be read" or "<what> is
 // larger than ...", then "; left as it is" for the host's file or "; not
-// merged" for the package's. -1, for returning.
-int CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile);
+// merged" for the package's.
+void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile);
 
-// Runs the merge of one file and gives its result; running out of memory
-// is a failure of that file, reported at path, not the end of the run.
+// Runs the merge of one file; running out of memory is a failure of that
+// file, reported at path, not the end of the run.
 template <class Merge>
-int WithinMemory(const std::string& path, Merge merge) {
+void WithinMemory(const std::string& path, Merge merge) {
   try {
-    return merge();
+    merge();
   } catch (const std::bad_alloc&) {
-    return CatalogueFailure(path, "not enough memory to merge; left as it is");
+    CatalogueFailure(path, "not enough memory to merge; left as it is");
   }
 }
 

@@ -226,44 +226,50 @@ CategoryMergeResult MergeCategoryDocuments(const ProfileDocument& package, Profi
   return result;
 }
 
-int MergeInfFile(const std::string& source, const std::string& target) {
-  if (platform::GetPathKind(source) != platform::PathKind::File) return -1;
-  if (HostKindOf(target) == platform::PathKind::None) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+void MergeInfFile(const std::string& source, const std::string& target) {
+  if (platform::GetPathKind(source) != platform::PathKind::File) return;
+  if (HostKindOf(target) == platform::PathKind::None) {
+    CopyCatalogueFile(source, target, true);
+    return;
+  }
 
-  return WithinMemory(target, [&] {
+  WithinMemory(target, [&] {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, source);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
     load = LoadCatalogueFile(host, target);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Comment lines alone: the package's file serves, below them.
-    if (host.GetSectionCount() > 0 && !HasSection(host))
-      return host.Load(source) == 0 && SaveCatalogueFile(host, target) ? 0 : -1;
+    if (host.GetSectionCount() > 0 && !HasSection(host)) {
+      if (host.Load(source) == 0) SaveCatalogueFile(host, target);
+      return;
+    }
     // Nothing but a header (or nothing at all): the package's file serves.
-    if (host.GetSectionCount() < 2) return CopyCatalogueFile(source, target, true) ? 0 : -1;
+    if (host.GetSectionCount() < 2) {
+      CopyCatalogueFile(source, target, true);
+      return;
+    }
 
     const CategoryMergeResult result = MergeCategoryDocuments(package, host);
     for (const std::string& dropped : result.scanPathsDropped)
       CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
     // Nothing new: the host's file keeps its bytes.
-    if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return 0;
+    if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return;
     std::string summary;
     if (result.sectionsAdded > 0) summary = CountText(result.sectionsAdded, "category added", "categories added");
     if (result.scanPathsAdded > 0)
       summary += (summary.empty() ? "" : ", ") + CountText(result.scanPathsAdded, "scan folder added", "scan folders added");
-    return SaveCatalogueFile(host, target, summary) ? 0 : -1;
+    SaveCatalogueFile(host, target, summary);
   });
 }
 
-int ScanInfFiles(const std::string& folder, bool counting) {
+void ScanInfFiles(const std::string& folder, bool counting) {
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListFolder(folder, entries)) return -1;
+  if (!platform::ListFolder(folder, entries)) return;
   const std::string targetFolder = HostPathOf(folder);
-  bool matched = false;
   bool targetMade = false;
   for (const platform::DirEntry& e : entries) {
     if (!IsInfName(e.name)) continue;
-    matched = true;
     if (e.isFolder || e.size == 0) continue;
     const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
     if (refused != nullptr) {
@@ -283,7 +289,6 @@ int ScanInfFiles(const std::string& folder, bool counting) {
     const std::string source = g_SourceFile, target = g_TargetFile;
     MergeInfFile(source, target);
   }
-  return matched ? 0 : -1;
 }
 
 void MergeCategories(bool counting) {

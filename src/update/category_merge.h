@@ -37,16 +37,16 @@ void MergeCategories(bool counting);
 
 // Counts every non-empty ".inf" file of the folder (a folder below
 // g_SourceRoot), and in the working pass steps the progress bar for each and
-// merges it into the host's file of the same name. 0, or -1 when the folder
-// cannot be listed or holds no ".inf" name.
-int ScanInfFiles(const std::string& folder, bool counting);
+// merges it into the host's file of the same name. A folder the package
+// lacks (or that cannot be listed) has nothing to merge.
+void ScanInfFiles(const std::string& folder, bool counting);
 
 // Merges the package's category file into the host's. A host without the
 // file gets a copy; a host file with fewer than two top-level nodes is
 // replaced by the package's; a host file that cannot be read is left alone
 // and reported. The host's file is written only when the merge added to it.
-// 0, or -1 when the source is missing or the merge failed.
-int MergeInfFile(const std::string& source, const std::string& target);
+// A missing source has nothing to merge.
+void MergeInfFile(const std::string& source, const std::string& target);
 
 // The merge over loaded documents: the package's category entries (its
 // first node left out) into the host document.

@@ -157,16 +157,18 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
   return static_cast<int>(tree.size() - own);
 }
 
-int MergeIndexFile(const std::string& folder, bool counting) {
+void MergeIndexFile(const std::string& folder, bool counting) {
   CountUnit(counting);
-  if (counting) return 0;
+  if (counting) return;
   const std::string packagePath = folder + "\\" + kIndexFile;
-  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
+  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
   const std::string hostPath = HostPathOf(packagePath);
-  if (HostKindOf(hostPath) == platform::PathKind::None)
-    return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
+  if (HostKindOf(hostPath) == platform::PathKind::None) {
+    CopyCatalogueFile(packagePath, hostPath, false);
+    return;
+  }
 
-  return WithinMemory(hostPath, [&] {
+  WithinMemory(hostPath, [&] {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
@@ -177,8 +179,7 @@ int MergeIndexFile(const std::string& folder, bool counting) {
     const int added = MergeTreeOrder(package, host);
     if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
     // Nothing new: the host's file keeps its bytes.
-    if (added == 0) return 0;
-    return SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added")) ? 0 : -1;
+    if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added"));
   });
 }
 

@@ -57,9 +57,9 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host);
 // Merges the package's index file of the category folder (a folder below
 // g_SourceRoot) into the host's. Counts one unit in both passes; only the
 // working pass reads or writes; the host's file is written only when the
-// package adds to its tree. 0 when done (a host without an index file gets a
-// copy of the package's); -1 when the package folder has no Index.ini or
-// the merge failed (recorded in the run report).
-int MergeIndexFile(const std::string& folder, bool counting);
+// package adds to its tree, and a host without an index file gets a copy of
+// the package's. A package folder without Index.ini has nothing to merge; a
+// merge that fails is recorded in the run report.
+void MergeIndexFile(const std::string& folder, bool counting);
 
 }  // namespace zet

@@ -70,8 +70,8 @@ class ListMerge {
 
   const std::string& HostPath() const { return hostPath_; }
 
-  int Run() {
-    if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return -1;
+  void Run() {
+    if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return;
     if (LeadsOutOfThePackage(packagePath_))
       return Fail(packagePath_, std::string(kOutOfThePackage) + "; not merged");
     if (IsTooBigToMerge(packagePath_)) return Fail(packagePath_, TooBig("not merged"));
@@ -122,17 +122,15 @@ class ListMerge {
       inserts.emplace_back(id, std::move(text));
     }
     // A list that gets nothing is not written.
-    if (counting_ || inserts.empty()) return 0;
+    if (counting_ || inserts.empty()) return;
     host.InsertTextures(inserts);
     if (hostMissing) RunWriter().MakeFolders(hostFolder_.substr(0, hostFolder_.size() - 1));
     if (!host.SaveList(RunWriter(), std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added"))) return Fail(hostPath_, "texture list cannot be written; left as it was");
     g_RunReport.ListMerged();
-    return 0;
   }
 
-  int Fail(const std::string& path, const std::string& reason) const {
+  void Fail(const std::string& path, const std::string& reason) const {
     if (!counting_) g_RunReport.Failure(path, reason);
-    return -1;
   }
 
  private:
@@ -173,14 +171,14 @@ class ListMerge {
 
 }  // namespace
 
-int MergeParallels(bool overwrite, TextureListKind list, RunPass pass) {
+void MergeParallels(bool overwrite, TextureListKind list, RunPass pass) {
   ListMerge merge(overwrite, list, pass == RunPass::kCounting);
   // Lists are held in memory whole: a package that asks for more than there
   // is costs this list's merge, not the run.
   try {
-    return merge.Run();
+    merge.Run();
   } catch (const std::bad_alloc&) {
-    return merge.Fail(merge.HostPath(), "not enough memory to merge the texture list; left as it is");
+    merge.Fail(merge.HostPath(), "not enough memory to merge the texture list; left as it is");
   }
 }
 

@@ -13,8 +13,9 @@ enum class TextureListKind {
 
 enum class RunPass { kCounting, kWorking };
 
-// One unit of work per id of the package's list. 0, or -1 when the package
-// has no such list or a list cannot be read or merged.
-int MergeParallels(bool overwrite, TextureListKind list, RunPass pass);
+// One unit of work per id of the package's list. A package without such a
+// list has nothing to merge; a list that cannot be read or merged is a
+// failure in the run report.
+void MergeParallels(bool overwrite, TextureListKind list, RunPass pass);
 
 }  // namespace zet

@@ -140,7 +140,7 @@ CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, boo
   return result.outcome;
 }
 
-int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
+void CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
   const std::string top = parentPath.empty() ? folder : parentPath + "\\" + folder;
   // A target folder inside the source tree is not walked: the copy would
   // otherwise walk into what it has just written. Folders are told apart by
@@ -161,8 +161,6 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
   // The names of the folder in hand, folded as the host's tree compares
   // them: two that meet in one target are copied one after the other.
   std::unordered_set<std::string> names;
-  bool atTop = true;
-  int result = 0;
 
   while (!pending.empty()) {
     const std::string current = std::move(pending.back());
@@ -170,8 +168,6 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
     // One folder's listing at a time, or the one the counting pass kept:
     // what the walk holds is bounded, whatever the tree's size.
     const bool listed = (!counting && g_listings.Take(current, entries)) || platform::ListFolder(current, entries);
-    if (atTop && (!listed || entries.empty())) result = -1;
-    atTop = false;
     if (!listed) {
       if (!counting) pool.Note({CopyOutcome::Failed, current, "folder cannot be read"});
       continue;
@@ -184,7 +180,7 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
     for (const platform::DirEntry& e : entries) {
       if (RunStopRequested()) {
         pool.Finish();
-        return result;
+        return;
       }
       const std::string path = current + "\\" + e.name;
       const char* skipped = SkipReason(e, path);
@@ -236,7 +232,6 @@ int CopyResourceTree(const std::string& parentPath, const std::string& folder, b
   }
   pool.Finish();
   if (!counting) g_listings.Clear();
-  return result;
 }
 
 }  // namespace zet

@@ -14,10 +14,10 @@ namespace zet {
 // parentPath is empty) files first, then each subfolder in listing order.
 // Counting only counts the files it would handle, and keeps the folders'
 // listings for the working pass while they fit in kListingBudget bytes; the
-// working pass steps the progress bar once for each file and copies it. 0 when the folder was
-// walked; -1 when it could not be listed or holds nothing.
+// working pass steps the progress bar once for each file and copies it; a
+// folder that cannot be read is a failure in the run report.
 constexpr size_t kListingBudget = size_t{8} << 20;
-int CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
+void CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
 
 // True for a name from a listing that would not stay one name in a path:
 // a file system that allows a backslash in names (POSIX) could otherwise

@@ -117,14 +117,16 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
   return appended;
 }
 
-int MergeUserCategories() {
+void MergeUserCategories() {
   const std::string packagePath = g_SourceRoot + kUserFile;
-  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return -1;
+  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
   const std::string hostPath = g_TargetRoot + kUserFile;
-  if (HostKindOf(hostPath) == platform::PathKind::None)
-    return CopyCatalogueFile(packagePath, hostPath, false) ? 0 : -1;
+  if (HostKindOf(hostPath) == platform::PathKind::None) {
+    CopyCatalogueFile(packagePath, hostPath, false);
+    return;
+  }
 
-  return WithinMemory(hostPath, [&] {
+  WithinMemory(hostPath, [&] {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
@@ -132,8 +134,7 @@ int MergeUserCategories() {
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
     // Nothing new: the host's file keeps its bytes.
     const int added = MergeUserCategoryDocuments(package, host);
-    if (added == 0) return 0;
-    return SaveCatalogueFile(host, hostPath, CountText(added, "category added", "categories added")) ? 0 : -1;
+    if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "category added", "categories added"));
   });
 }
 

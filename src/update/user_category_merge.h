@@ -10,9 +10,10 @@ namespace zet {
 
 // Appends the package's user categories to the host's file; a host without
 // the file gets a copy of the package's, and its file is written only when
-// a category was appended. Runs in the working pass only and counts nothing. 0, or -1 when the package has no Categories\User.ini or
-// the merge failed (recorded in the run report).
-int MergeUserCategories();
+// a category was appended. Runs in the working pass only and counts
+// nothing. A package without Categories\User.ini has nothing to merge; a
+// merge that fails is recorded in the run report.
+void MergeUserCategories();
 
 // The merge over loaded documents. A package category whose name and text
 // entries equal those of a host category is not appended again. Returns
