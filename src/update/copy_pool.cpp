@@ -20,15 +20,7 @@ CopyPool::~CopyPool() {
   for (std::thread& t : threads_) t.join();
 }
 
-int CopyPool::DefaultWorkers() {
-#ifdef _WIN32
-  // The Windows build copies on the walk's own thread until the pool has
-  // been shown to run there; a run under Wine did not finish with it.
-  return 1;
-#else
-  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-#endif
-}
+int CopyPool::DefaultWorkers() { return std::max(2, static_cast<int>(std::thread::hardware_concurrency())); }
 
 void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite) {
   if (threads_.empty()) {
