@@ -23,6 +23,13 @@ constexpr bool IsSpaceOrTab(Char c) {
   return c == ' ' || c == '\t';
 }
 
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
 inline std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (char& c : upper) c = UpperAscii(c);

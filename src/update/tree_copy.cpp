@@ -51,12 +51,13 @@ class TargetFolders {
 // Why an entry of the package is not walked or copied; null when it is.
 // A stranger's package may hold links that loop or lead anywhere on the
 // disk, and pipes or devices that would stall a read.
-const char* SkipReason(const platform::DirEntry& e, const std::string& path) {
+const char* SkipReason(const platform::DirEntry& e, const std::string& folder) {
   if (NameHoldsSeparator(e.name)) return "name holds a path separator";
   if (e.isSpecial) return "not a regular file or folder; skipped";
   if (!e.isLink) return nullptr;
   if (e.isFolder) return "a link to a folder; not followed";
-  if (!platform::IsInsideFolder(path, g_SourceRoot)) return "a link that leads out of the package; not copied";
+  if (!platform::IsInsideFolder(folder + "\\" + e.name, g_SourceRoot))
+    return "a link that leads out of the package; not copied";
   return nullptr;
 }
 
@@ -173,7 +174,8 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       continue;
     }
 
-    const std::string relative = current.size() > sourceRootLength ? current.substr(sourceRootLength) : "";
+    const std::string targetDir =
+        g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
     subfolders.clear();
     names.clear();
     bool namesMeet = false;
@@ -182,29 +184,27 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         pool.Finish();
         return;
       }
-      const std::string path = current + "\\" + e.name;
-      const char* skipped = SkipReason(e, path);
+      const char* skipped = SkipReason(e, current);
       if (skipped == nullptr) skipped = RefusedName(e.name);
       if (skipped != nullptr) {
-        if (!counting) pool.Note({CopyOutcome::Failed, path, skipped});
+        if (!counting) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
         continue;
       }
-      const std::string lower = LowerAscii(e.name);
       if (e.isFolder) {
-        if (lower != "parallels" && lower != "categories") {
-          subfolders.push_back(path);
+        if (!EqualsIgnoringCase(e.name, "parallels") && !EqualsIgnoringCase(e.name, "categories")) {
+          subfolders.push_back(current + "\\" + e.name);
           // A file of the same name is copied before the folder is made.
-          if (!counting && !names.insert(lower).second) namesMeet = true;
+          if (!counting && !names.insert(LowerAscii(e.name)).second) namesMeet = true;
         }
         continue;
       }
-      if (e.size == 0 || lower == "sounds.txt" || platform::IsOwnTemporaryName(e.name)) continue;
-
-      g_SourceFile = path;
-      g_TargetDir = g_TargetRoot + relative;
-      g_TargetFile = g_TargetDir + "\\" + e.name;
+      if (e.size == 0 || EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name)) continue;
       CountUnit(counting);
       if (counting) continue;
+
+      g_SourceFile = current + "\\" + e.name;
+      g_TargetDir = targetDir;
+      g_TargetFile = g_TargetDir + "\\" + e.name;
 
       bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
       StepProgress();
@@ -216,7 +216,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         targetFolders.Ensure(g_TargetDir);
         madeDir = g_TargetDir;
       }
-      if (!names.insert(lower).second) {
+      if (!names.insert(LowerAscii(e.name)).second) {
         namesMeet = true;
         pool.Finish();
       }

@@ -750,7 +750,8 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     bool missing;
     target = NativePathOrMissing(to, missing);
     placed = t_held.Resolve(HeldFolders::kTarget, target);
-    ok = missing || (::fstatat(placed.dir, placed.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
+    ok = missing ||
+         (::fstatat(placed.dir, placed.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
     if (ok) {
       const mode_t mode = NewFileMode(source.st_mode);
       created = mode & ~g_umask;
