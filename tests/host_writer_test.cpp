@@ -216,25 +216,29 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   EXPECT_FALSE(FindInterruptedRun(root, Host(""), interrupted));
 
   // Killed between writing a change's line and making the change: one new
-  // file and one replacement announced, neither made, the last line cut.
+  // file and one replacement announced, neither made, the last line cut and
+  // followed by the zero bytes of the manifest's unwritten rest.
+  std::string killed;
   {
     Journal journal;
     std::string error;
     ASSERT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+    killed = journal.folder() + "/manifest.txt";
     JournalEntry created{ChangeKind::FileCreated, "Modelle\\Neu.mdl", DigestOf("new"), {}, 0, {}};
     JournalEntry replaced{ChangeKind::FileReplaced, "Modelle\\Turm.mdl", DigestOf("new tower"),
                           DigestOf("old tower"), 0640, {}};
     ASSERT_TRUE(journal.Record(created));
     ASSERT_TRUE(journal.KeepOldBytes(Host("Modelle\\Turm.mdl"), replaced.oldBytes));
     ASSERT_TRUE(journal.Record(replaced));
-    WriteBytes(journal.folder() + "/manifest.txt", ReadBytes(journal.folder() + "/manifest.txt") + "file-cre");
   }
+  WriteBytes(killed, ReadBytes(killed) + "file-cre" + std::string(4096, '\0'));
   ASSERT_TRUE(FindInterruptedRun(root, Host(""), interrupted));
   EXPECT_EQ(interrupted.entries.size(), 2u);
   undo = Undo();
   EXPECT_EQ(undo.status, 0);
   EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
   EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(Undo().status, 2);  // the undone mark after the zero bytes is read
 }
 
 TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {

@@ -288,9 +288,12 @@ bool ReadRun(const std::string& folder, RunRecord& run) {
   size_t at = 0;
   while (at < text.size()) {
     size_t end = text.find('\n', at);
-    // A line the system did not take whole (a kill mid-write) is no line.
+    // A line the system did not take whole (a kill mid-write) is no line:
+    // its end is missing, and zero bytes follow what there is of it.
     if (end == std::string::npos) break;
-    std::string line = text.substr(at, end - at);
+    const size_t zero = text.find_last_of('\0', end);
+    const size_t start = zero != std::string::npos && zero >= at ? zero + 1 : at;
+    std::string line = text.substr(start, end - start);
     at = end + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> f = Fields(line);
@@ -356,9 +359,7 @@ Journal::~Journal() { Close(); }
 
 void Journal::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (handle_ == -1) return;
-  platform::detail::RawClose(handle_);
-  handle_ = -1;
+  manifest_.Close();
 }
 
 bool Journal::Begin(const JournalStart& start, std::string& error) {
@@ -391,12 +392,12 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
     error = "the run journal cannot be written in " + hostFolder;
     return false;
   }
-  handle_ = platform::detail::RawOpen(Join(folder_, kManifest), platform::detail::RawMode::WriteAppend);
+  const bool opened = manifest_.Open(Join(folder_, kManifest));
   const std::string target = platform::RealPath(start.target);
   const std::string header = std::string(kMagic) + "\ntarget\t" + Escaped(target) + "\npackage\t" +
                              Escaped(start.package) + "\nstarted\t" + IsoTime(Now()) + "\nversion\t" +
                              Escaped(start.version) + "\n";
-  if (handle_ == -1 || !WriteAll(handle_, header)) {
+  if (!opened || !manifest_.Append(header)) {
     error = "the run journal cannot be written in " + folder_;
     Close();
     return false;
@@ -411,7 +412,7 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
 
 bool Journal::AppendLine(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (handle_ == -1 || !WriteAll(handle_, line + "\n")) return false;
+  if (!manifest_.Append(line + "\n")) return false;
   if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
     SyncLocked();
   return true;
@@ -428,7 +429,7 @@ void Journal::SyncLocked() {
   unsyncedCopies_.clear();
   if (linked_) platform::SyncFolder(Join(folder_, kOldFolder));
   linked_ = false;
-  platform::SyncHandle(handle_);
+  manifest_.Sync();
   linesSinceSync_ = 0;
   lastSync_ = std::chrono::steady_clock::now();
 }
@@ -460,7 +461,7 @@ bool Journal::Finish() {
   bool ok = AppendLine("end\t" + IsoTime(Now()));
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (handle_ != -1) SyncLocked();
+    if (manifest_.is_open()) SyncLocked();
   }
   platform::SyncFolder(folder_);
   Close();

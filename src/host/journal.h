@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "host/file_hash.h"
+#include "platform/file_state.h"
 #include "update/host_writer.h"
 
 namespace zet {
@@ -104,7 +105,7 @@ class Journal {
   // newest kRunsKept. false with a message when the journal cannot be kept.
   bool Begin(const JournalStart& start, std::string& error);
   const std::string& folder() const { return folder_; }
-  bool active() const { return handle_ != -1; }
+  bool active() const { return manifest_.is_open(); }
 
   // Thread-safe. Each returns once the line is with the system.
   bool Record(const JournalEntry& entry);
@@ -124,7 +125,7 @@ class Journal {
 
   std::string folder_;
   bool linkOldBytes_ = true;
-  intptr_t handle_ = -1;
+  platform::AppendLog manifest_;
   std::mutex mutex_;
   std::atomic<unsigned> oldCount_{0};
   int linesSinceSync_ = 0;

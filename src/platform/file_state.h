@@ -3,8 +3,10 @@
 // a file's mode and time, hard links, empty-folder removal and syncing to
 // disk. Paths are the program's own (see platform.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zet::platform {
 
@@ -36,5 +38,33 @@ bool SyncHandle(intptr_t handle);
 // Hands the names in a folder (new files, links) to the disk; true where the
 // system does that for each file by itself.
 bool SyncFolder(const std::string& path);
+
+// A new file written by appends that are with the system when they return
+// (a kill of the process loses none), through a shared memory map where
+// the system has one, so without a system call for each. The file grows by
+// steps of zero bytes and is cut to its length at Close: after a kill it
+// ends in zero bytes, and an append's bytes that are not all there end
+// before them. Elsewhere each append is a write. Not thread-safe.
+class AppendLog {
+ public:
+  AppendLog() = default;
+  ~AppendLog();
+  AppendLog(const AppendLog&) = delete;
+  AppendLog& operator=(const AppendLog&) = delete;
+
+  bool Open(const std::string& path);  // false when the file exists or cannot be made
+  bool is_open() const { return handle_ != -1; }
+  // The last byte of bytes is put in place last.
+  bool Append(std::string_view bytes);
+  bool Sync();  // what was appended, to the disk
+  bool Close();
+
+ private:
+  bool MapNext();
+  intptr_t handle_ = -1;
+  char* map_ = nullptr;  // the step of the file mapped, from offset base_
+  uint64_t base_ = 0;
+  size_t used_ = 0;      // bytes of the step appended
+};
 
 }  // namespace zet::platform

@@ -1,8 +1,12 @@
 // POSIX side of file_state.h.
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstring>
 
 #include "platform/file_state.h"
 #include "platform/platform.h"
@@ -35,6 +39,97 @@ bool SyncFolder(const std::string& path) {
   if (fd < 0) return false;
   bool ok = ::fsync(fd) == 0;
   ::close(fd);
+  return ok;
+}
+
+namespace {
+constexpr size_t kLogStep = 1 << 20;
+}
+
+AppendLog::~AppendLog() { Close(); }
+
+bool AppendLog::Open(const std::string& path) {
+  Close();
+  const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  base_ = 0;
+  used_ = 0;
+  MapNext();  // without a map, appends are writes
+  return true;
+}
+
+// Maps the next step of the file, from the page that holds its end; false
+// (and no map, the file cut to its end) where the system cannot or the
+// disk has no room for a step.
+bool AppendLog::MapNext() {
+  const int fd = static_cast<int>(handle_);
+  const uint64_t end = base_ + used_;
+  if (map_ != nullptr) ::munmap(map_, kLogStep);
+  map_ = nullptr;
+  const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+  base_ = end - end % page;
+  used_ = static_cast<size_t>(end - base_);
+  // The step's blocks are taken before it is mapped: a full disk then
+  // fails here, where it can be told, and not in a store to the map.
+  void* map = MAP_FAILED;
+  if (::fallocate(fd, 0, static_cast<off_t>(base_), static_cast<off_t>(kLogStep)) == 0)
+    map = ::mmap(nullptr, kLogStep, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(base_));
+  if (map == MAP_FAILED) {
+    (void)::ftruncate(fd, static_cast<off_t>(end));
+    base_ = end;
+    used_ = 0;
+    return false;
+  }
+  map_ = static_cast<char*>(map);
+  return true;
+}
+
+bool AppendLog::Append(std::string_view bytes) {
+  if (handle_ == -1) return false;
+  if (bytes.empty()) return true;
+  if (map_ != nullptr && used_ + bytes.size() > kLogStep) MapNext();
+  if (map_ != nullptr && used_ + bytes.size() <= kLogStep) {
+    std::memcpy(map_ + used_, bytes.data(), bytes.size() - 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    map_[used_ + bytes.size() - 1] = bytes.back();
+    used_ += bytes.size();
+    return true;
+  }
+  if (map_ != nullptr) {  // too big for a step: written, and so is all after it
+    ::munmap(map_, kLogStep);
+    map_ = nullptr;
+    base_ += used_;
+    used_ = 0;
+    if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(base_)) != 0) return false;
+  }
+  const int fd = static_cast<int>(handle_);
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(base_ + done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  base_ += bytes.size();
+  return true;
+}
+
+bool AppendLog::Sync() {
+  if (handle_ == -1) return false;
+  bool ok = map_ == nullptr || ::msync(map_, kLogStep, MS_SYNC) == 0;
+  return ::fsync(static_cast<int>(handle_)) == 0 && ok;
+}
+
+bool AppendLog::Close() {
+  if (handle_ == -1) return true;
+  const int fd = static_cast<int>(handle_);
+  bool ok = true;
+  if (map_ != nullptr) {
+    ::munmap(map_, kLogStep);
+    map_ = nullptr;
+    ok = ::ftruncate(fd, static_cast<off_t>(base_ + used_)) == 0;
+  }
+  ok = ::close(fd) == 0 && ok;
+  handle_ = -1;
   return ok;
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/file_state.h"
 
 namespace zet::platform {
@@ -28,5 +30,40 @@ bool RemoveEmptyFolder(const std::string& path) { return ::RemoveDirectoryA(path
 bool SyncHandle(intptr_t handle) { return ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != 0; }
 
 bool SyncFolder(const std::string&) { return true; }
+
+// The Windows build writes each append: a kill loses none of them either.
+AppendLog::~AppendLog() { Close(); }
+
+bool AppendLog::Open(const std::string& path) {
+  Close();
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
+bool AppendLog::MapNext() { return false; }
+
+bool AppendLog::Append(std::string_view bytes) {
+  if (handle_ == -1) return false;
+  for (size_t done = 0; done < bytes.size();) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, want, &n, nullptr) || n == 0)
+      return false;
+    done += n;
+  }
+  return true;
+}
+
+bool AppendLog::Sync() { return handle_ != -1 && ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) != 0; }
+
+bool AppendLog::Close() {
+  if (handle_ == -1) return true;
+  const bool ok = ::CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
+  handle_ = -1;
+  return ok;
+}
 
 }  // namespace zet::platform
