@@ -223,13 +223,21 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
   EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
-// A realistic category folder: the host's and the package's, and the host's
-// as a merge leaves it.
+// The sample's category lists of two kinds (the package adds a list the
+// host lacks, the host keeps one the package lacks), and the host's as a
+// merge leaves them.
 TEST_F(CategoryMerge, GoldenFolder) {
   namespace fs = std::filesystem;
   const fs::path data(test::DataPath("catalogue"));
-  fs::copy(data / "host", fs::path(t / "host/RESOURCEN"), fs::copy_options::recursive);
-  fs::copy(data / "package", fs::path(t / "pkg/RESOURCEN"), fs::copy_options::recursive);
+  const std::string sample = test::BuildTreePath(std::string(ZET_SOURCE_DIR) + "/examples/");
+  auto take = [&](const std::string& tree, const std::string& to, std::initializer_list<std::string> files) {
+    for (const std::string& file : files)
+      test::WriteBytes(t / (to + "/Categories/" + file), test::ReadBytes(sample + tree + "/RESOURCEN/Categories/" + file));
+  };
+  take("host", "host/RESOURCEN", {"Rolling_stock/Index.ini", "Rolling_stock/Loks.inf", "Rolling_stock/Wagen.inf",
+                                  "Signals/Index.ini", "Signals/Hp.inf"});
+  take("package", "pkg/RESOURCEN", {"Rolling_stock/Index.ini", "Rolling_stock/Loks.inf", "Rolling_stock/Wagen.inf",
+                                    "Rolling_stock/Triebwagen.inf", "Signals/Hp.inf"});
   BothPasses(MergeCategories);
   EXPECT_TRUE(g_RunReport.failures().empty());
   for (auto it = fs::recursive_directory_iterator(data / "expected"); it != fs::recursive_directory_iterator(); ++it) {
