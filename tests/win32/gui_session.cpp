@@ -272,7 +272,8 @@ void HostKey::Delete(const char* name) { ::RegDeleteValueA(key_, name); }
 
 bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
 bool IsAboutBox(HWND window) { return dynamic_cast<CAboutDlg*>(CDialog::FromHandle(window)) != nullptr; }
-std::string TestLanguage() { return ReadBytes(DataPath("ui/zetveltran.lng")); }
+std::string LanguagePath() { return BuildTreePath(Join(ZET_SOURCE_DIR, "lang/zetveltran.lng")); }
+std::string TestLanguage() { return ReadBytes(LanguagePath()); }
 
 ProgramRun::ProgramRun(const std::string& language) {
   if (!language.empty()) WriteBytes(dir_ / "zetveltran.lng", language);

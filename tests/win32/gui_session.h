@@ -114,7 +114,8 @@ class HostKey {
 
 bool IsMainDialog(HWND window);
 bool IsAboutBox(HWND window);
-// The tests' language file.
+// The English language file that ships with the program: its path, its text.
+std::string LanguagePath();
 std::string TestLanguage();
 
 // The program's whole start-up, in a current folder of its own that holds

@@ -48,8 +48,8 @@ TEST(Startup, AnUnsupportedOrMissingHostEndsWithTheVersionError) {
   auto expectVersionError = [](const char* what) {
     SCOPED_TRACE(what);
     const CaughtBox box = EndsAfterOneBox(test::TestLanguage());
-    EXPECT_EQ(box.text, "This version of ZET is not supported.");
-    EXPECT_EQ(box.caption, "ZET Veltran - Warning");
+    EXPECT_EQ(box.text, "ZET is not installed, or ZET Veltran does not support the installed version of ZET.");
+    EXPECT_EQ(box.caption, "ZET Veltran");
   };
   HostKey::RemoveAll();
   expectVersionError("no host key");
@@ -82,8 +82,9 @@ TEST(Startup, ARunningHostIsWarnedAboutOnlyUnderItsExactName) {
   ProgramRun program(test::TestLanguage());
   GuiSession& session = program.session();
   CaughtBox box = session.WaitForBox();
-  EXPECT_EQ(box.text, "ZET is running; close it first.");
-  EXPECT_EQ(box.caption, "ZET Veltran - Warning");
+  EXPECT_EQ(box.text, "ZET is running. Please close it before you install a package; ZET finds the new resources the "
+                      "next time it starts.");
+  EXPECT_EQ(box.caption, "ZET Veltran");
   EXPECT_EQ(box.icon, BoxIcon::Warning);
   EXPECT_EQ(box.owner, nullptr);
   EXPECT_EQ(session.WaitForDialog(test::IsMainDialog, 300), nullptr) << "the dialog follows the warning";
