@@ -67,17 +67,8 @@ std::pair<UINT, std::string> SystemMenuItem(HWND dialog, int fromEnd) {
 }
 
 // The runs of these tests keep their journals in a folder of their own.
-class JournalFolder : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ::SetEnvironmentVariableA("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
-    _putenv_s("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
-  }
-
- private:
-  TempDir dir_;
-};
-::testing::Environment* const g_JournalFolder = ::testing::AddGlobalTestEnvironment(new JournalFolder);
+const TempDir g_JournalFolder;
+const test::ScopedEnv g_JournalVariable("ZETVELTRAN_JOURNAL_DIR", g_JournalFolder.path().c_str());
 
 // The run's title while it copies, before its dots.
 constexpr char kInstalling[] = "ZET Veltran - installing";
