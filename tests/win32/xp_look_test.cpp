@@ -283,25 +283,6 @@ HWND WaitForPopupMenu(DWORD thread) {
 
 HMENU MenuOf(HWND popup) { return reinterpret_cast<HMENU>(::SendMessageA(popup, 0x01E1, 0, 0)); }
 
-// The dialog with its open menu, as a person would see them: the screen
-// around both, with the menu's own drawing on top.
-Image ShotWithMenu(HWND dialog, HWND popup) {
-  RECT area;
-  const RECT dialogRect = ScreenRect(dialog), popupRect = ScreenRect(popup);
-  ::UnionRect(&area, &dialogRect, &popupRect);
-  area.left = std::max(area.left, 0L);
-  area.top = std::max(area.top, 0L);
-  Image image = test::CaptureScreen(area);
-  const Image menu = test::CaptureWindowDrawing(popup);
-  for (int y = 0; y < menu.height; ++y)
-    for (int x = 0; x < menu.width; ++x) {
-      const int ix = popupRect.left - area.left + x, iy = popupRect.top - area.top + y;
-      if (ix >= 0 && iy >= 0 && ix < image.width && iy < image.height)
-        image.pixels[static_cast<size_t>(iy) * image.width + ix] = menu.at(x, y);
-    }
-  return image;
-}
-
 // Which items of the menu are enabled, separators left out: "0101".
 std::string EnabledItems(HMENU menu) {
   std::string states;
@@ -440,7 +421,7 @@ TEST_F(OnScreen, TheEditMenuOffersWhatTheFieldCanDo) {
   EXPECT_EQ(image.at(cut.left - window.left + 3, y), Px(palette::SelectedItem()));
   EXPECT_EQ(image.at(undo.left - window.left + 5, undoY), Px(palette::IconStrip())) << "the icon strip";
   EXPECT_EQ(image.at(undo.left - window.left + kItemIconStripWidth + 3, undoY), Px(palette::MenuBackground()));
-  test::SaveScreenshot(ShotWithMenu(dialog, popup), "edit_context_menu");
+  test::SaveScreenshot(test::CaptureWindowDrawing(popup), "edit_context_menu");
   Type(popup, 'c');
   EXPECT_TRUE(Closes(popup));
   EXPECT_TRUE(test::WaitUntil([&] { return Clipboard() == "Packages"; }, 5000)) << Clipboard();
@@ -476,10 +457,10 @@ TEST_F(OnScreen, TheSystemMenuGetsTheStripFrameAndShadow) {
   const int count = ::GetMenuItemCount(systemMenu);
   for (int i = 0; i < count; ++i) EXPECT_NE(ItemData(systemMenu, i), 0u) << "item " << i << " is owner-drawn";
 
-  test::SaveScreenshot(ShotWithMenu(dialog, popup), "system_menu");
   // The menu's own drawing, at screen coordinates.
   const RECT window = ScreenRect(popup);
   const Image drawn = test::CaptureWindowDrawing(popup);
+  test::SaveScreenshot(drawn, "system_menu");
   auto after = [&](int x, int y) { return drawn.at(x - window.left, y - window.top); };
   const RECT menu = {window.left, window.top, window.right - 4, window.bottom - 4};
   const int middle = (menu.top + menu.bottom) / 2;
