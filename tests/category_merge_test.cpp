@@ -231,8 +231,10 @@ TEST_F(CategoryMerge, GoldenFolder) {
   const fs::path data(test::DataPath("catalogue"));
   const std::string sample = test::BuildTreePath(std::string(ZET_SOURCE_DIR) + "/examples/");
   auto take = [&](const std::string& tree, const std::string& to, std::initializer_list<std::string> files) {
-    for (const std::string& file : files)
-      test::WriteBytes(t / (to + "/Categories/" + file), test::ReadBytes(sample + tree + "/RESOURCEN/Categories/" + file));
+    for (const std::string& file : files) {
+      const std::string bytes = test::ReadBytes(sample + tree + "/RESOURCEN/Categories/" + file);
+      test::WriteBytes(t / (to + "/Categories/" + file), bytes);
+    }
   };
   take("host", "host/RESOURCEN", {"Rolling_stock/Index.ini", "Rolling_stock/Loks.inf", "Rolling_stock/Wagen.inf",
                                   "Signals/Index.ini", "Signals/Hp.inf"});

@@ -129,7 +129,8 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   EXPECT_EQ(TextOf(about), "About ZET Veltran");
   EXPECT_EQ(ItemText(about, IDOK), "OK");
   EXPECT_EQ(ItemText(about, IDC_STATIC1), "ZET Veltran " ZET_VELTRAN_VERSION) << "the program's own version";
-  EXPECT_EQ(ItemText(about, IDC_STATIC2), "Installs add-on packages into the resources of ZET and merges their catalogues.");
+  EXPECT_EQ(ItemText(about, IDC_STATIC2),
+            "Installs add-on packages into the resources of ZET and merges their catalogues.");
   EXPECT_FALSE(::IsWindowEnabled(dialog)) << "the About box is modal";
   EXPECT_FALSE(test::SaveScreenshot(test::CaptureWindow(about), "about_box").empty());
   test::Click(about, IDOK);
@@ -363,7 +364,8 @@ TEST_F(SmallHost, PreviewShowsWhatARunWouldChangeAndChangesNothing) {
       "\\+ Modelle\\\\F0\\\\m0\\.mdl +new file\r\n"
       "\\. Modelle\\\\F0\\\\m1\\.mdl +kept, the host has it\r\n"
       "\\+ Modelle\\\\F0\\\\m2\\.mdl +new file\r\n\r\n"
-      "Files copied: +2\r\nLeft to the archive: +0\r\nKept, the host has them: +1\r\nLists merged: +0\r\nFailures: +0\r\n");
+      "Files copied: +2\r\nLeft to the archive: +0\r\nKept, the host has them: +1\r\n"
+      "Lists merged: +0\r\nFailures: +0\r\n");
   EXPECT_TRUE(std::regex_match(ItemText(preview, IDC_PREVIEW_TEXT), lines)) << ItemText(preview, IDC_PREVIEW_TEXT);
   EXPECT_EQ(trees.HostCopies(), 0);
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
@@ -427,8 +429,9 @@ TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
 
   // The question names the run; No leaves everything as it is.
   box = undo();
-  const std::regex question("Undo the installation of \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC from the package\\s+(.*)\\?\\s+"
-                            "Files changed since then are kept\\.");
+  const std::regex question(
+      "Undo the installation of \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC from the package\\s+(.*)\\?\\s+"
+      "Files changed since then are kept\\.");
   std::smatch named;
   EXPECT_TRUE(std::regex_match(box.text, named, question)) << box.text;
   EXPECT_EQ(named.size() > 1 ? named[1].str() : "", trees.source);
@@ -442,7 +445,8 @@ TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
   Answer(undo(), IDYES);
   box = program.session().WaitForBox();
   EXPECT_EQ(box.text,
-            "The installation has been undone, except for 1 files changed since then, which were kept:\nModelle\\F0\\m2.mdl");
+            "The installation has been undone, except for 1 files changed since then, which were kept:\n"
+            "Modelle\\F0\\m2.mdl");
   EXPECT_FALSE(std::filesystem::exists(trees.dir / Trees::Model(0, "host")));
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(2, "host")), "changed by the user");
