@@ -175,15 +175,14 @@ TEST(MainDialog, OkChecksBothFoldersBeforeAnythingStarts) {
   program.host().Delete("Scan");
 
   // The folders' own test (trailing backslash, relative paths) is the file
-  // layer's; here each message and what the dialog does after it.
+  // layer's and the console program's; here each message and what the
+  // dialog does after it.
   const std::string noPackage = "The package folder does not exist. Please enter the full path of an existing folder.";
   const std::string noTarget = "The target folder does not exist. Please enter the full path of an existing folder.";
   const struct {
     std::string source, target, message;
   } cases[] = {
       {"", target, noPackage},
-      {"RESOURCEN", target, noPackage},
-      {source, target + "\\", noTarget},
       {source, test::ProgramPath(trees, "host/MISSING"), noTarget},
       {target, test::ProgramPath(trees, "HOST/resourcen"),
        "The package folder and the target folder are the same. Please choose two different folders."},
