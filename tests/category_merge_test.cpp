@@ -223,13 +223,24 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
   EXPECT_TRUE(g_RunReport.failures().empty());
 }
 
-// A realistic category folder: the host's and the package's, and the host's
-// as a merge leaves it.
+// The sample's category lists of two kinds (the package adds a list the
+// host lacks, the host keeps one the package lacks), and the host's as a
+// merge leaves them: merged lists as the golden files show them, the others
+// with the bytes they came with.
 TEST_F(CategoryMerge, GoldenFolder) {
   namespace fs = std::filesystem;
   const fs::path data(test::DataPath("catalogue"));
-  fs::copy(data / "host", fs::path(t / "host/RESOURCEN"), fs::copy_options::recursive);
-  fs::copy(data / "package", fs::path(t / "pkg/RESOURCEN"), fs::copy_options::recursive);
+  const std::string sample = test::BuildTreePath(std::string(ZET_SOURCE_DIR) + "/examples/");
+  auto sampleBytes = [&](const std::string& tree, const std::string& file) {
+    return test::ReadBytes(sample + tree + "/RESOURCEN/Categories/" + file);
+  };
+  auto take = [&](const std::string& tree, const std::string& to, std::initializer_list<std::string> files) {
+    for (const std::string& file : files) test::WriteBytes(t / (to + "/Categories/" + file), sampleBytes(tree, file));
+  };
+  take("host", "host/RESOURCEN", {"Rolling_stock/Index.ini", "Rolling_stock/Loks.inf", "Rolling_stock/Wagen.inf",
+                                  "Signals/Index.ini", "Signals/Hp.inf"});
+  take("package", "pkg/RESOURCEN", {"Rolling_stock/Index.ini", "Rolling_stock/Loks.inf", "Rolling_stock/Wagen.inf",
+                                    "Rolling_stock/Triebwagen.inf", "Signals/Hp.inf"});
   BothPasses(MergeCategories);
   EXPECT_TRUE(g_RunReport.failures().empty());
   for (auto it = fs::recursive_directory_iterator(data / "expected"); it != fs::recursive_directory_iterator(); ++it) {
@@ -237,6 +248,10 @@ TEST_F(CategoryMerge, GoldenFolder) {
     const std::string relative = fs::relative(it->path(), data / "expected").generic_string();
     EXPECT_EQ(HostBytes(relative), test::ReadBytes(it->path().string())) << relative;
   }
+  // A list the host lacks comes whole; one the package lacks or holds alike stays.
+  const std::pair<std::string, std::string> whole[] = {
+      {"package", "Rolling_stock/Triebwagen.inf"}, {"host", "Signals/Index.ini"}, {"host", "Signals/Hp.inf"}};
+  for (const auto& [tree, file] : whole) EXPECT_EQ(HostBytes("Categories/" + file), sampleBytes(tree, file)) << file;
 }
 
 }  // namespace

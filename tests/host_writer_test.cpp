@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <thread>
 
 #include "host/journal.h"
@@ -12,28 +11,13 @@
 #include "test_support.h"
 #include "update/host_writer.h"
 #include "update/unified_diff.h"
+#include "update_fixture.h"
 
 namespace zet::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Outcomes = std::vector<WriteOutcome>;
-
-// Every file and folder below root with its permission bits, time and bytes,
-// one a line: a readable diff when two trees differ.
-std::string Tree(const std::string& root, bool folderTimes) {
-  std::map<std::string, std::string> lines;
-  for (const auto& e : fs::recursive_directory_iterator(fs::path(root))) {
-    const bool folder = e.is_directory();
-    std::string line = std::to_string(static_cast<int>(e.status().permissions()));
-    if (!folder || folderTimes) line += " " + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
-    line += folder ? " <folder>" : " " + ReadBytes(e.path().string());
-    lines[e.path().lexically_relative(root).generic_string()] = line;
-  }
-  std::string tree;
-  for (const auto& [path, line] : lines) tree += path + " " + line + "\n";
-  return tree;
-}
 
 class HostWriterTest : public ::testing::Test {
  protected:
@@ -51,7 +35,7 @@ class HostWriterTest : public ::testing::Test {
     for (const char* path : {"Modelle/Loks/BR218.mdl", "Modelle/Turm.mdl", "Modelle/Haus.mdl", "Modelle/Wand.mdl",
                              "Neu/Tief/Datei.bin"})
       WriteBytes(t / (std::string("pkg/RESOURCEN/") + path), std::string("package ") + path);
-    original = Tree(t / "host", false);
+    original = TreeState(t / "host", false);
   }
 
   std::string Host(const std::string& relative) const { return ProgramPath(t, "host/RESOURCEN/" + relative); }
@@ -105,13 +89,13 @@ const Outcomes kSyntheticOutcomes = {WriteOutcome::Created, WriteOutcome::Replac
                                      WriteOutcome::Created, WriteOutcome::Replaced};
 
 TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
-  const std::string before = Tree(t / "host", true);
+  const std::string before = TreeState(t / "host", true);
   PreviewWriter preview(Host(""));
   EXPECT_EQ(SyntheticRun(preview), kSyntheticOutcomes);
   std::string bytes;
   EXPECT_TRUE(preview.ReadBack(Host("Neu\\Liste.txt"), bytes));
   EXPECT_EQ(bytes, "a\r\nb\r\n") << "a later step reads what the preview would have written";
-  EXPECT_EQ(Tree(t / "host", true), before);
+  EXPECT_EQ(TreeState(t / "host", true), before);
   EXPECT_TRUE(Listing(t.path()) == (std::vector<std::string>{"host", "pkg"})) << "no journal either";
 
   std::string lines;
@@ -167,7 +151,7 @@ TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
     EXPECT_EQ(undo.filesRemoved, 3);
     EXPECT_EQ(undo.filesRestored, 3);
     EXPECT_EQ(undo.foldersRemoved, 3);
-    EXPECT_EQ(Tree(t / "host", false), original);
+    EXPECT_EQ(TreeState(t / "host", false), original);
     EXPECT_EQ(Runs().at(0).state, RunState::Undone);
   }
   EXPECT_EQ(Runs().size(), 2u);
@@ -178,7 +162,7 @@ TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   std::string error;
   EXPECT_FALSE(journal.Begin({Host("Modelle\\journal"), Host(""), Package(""), "1.2.3"}, error));
   EXPECT_EQ(error, "the run journal would lie in the host's folder: " + Host("Modelle\\journal"));
-  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(TreeState(t / "host", false), original);
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
@@ -212,7 +196,7 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 0);
   EXPECT_EQ(undo.temporariesRemoved, 2);
-  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(TreeState(t / "host", false), original);
   EXPECT_FALSE(FindInterruptedRun(root, Host(""), interrupted));
 
   // Killed between writing a change's line and making the change: one new
@@ -237,7 +221,7 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   undo = Undo();
   EXPECT_EQ(undo.status, 0);
   EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
-  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(TreeState(t / "host", false), original);
   EXPECT_EQ(Undo().status, 2);  // the undone mark after the zero bytes is read
 }
 
@@ -260,7 +244,7 @@ TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {
   });
   EXPECT_EQ(Runs().at(0).Count(ChangeKind::FileCreated), kThreads * kFiles);
   EXPECT_EQ(Undo().status, 0);
-  EXPECT_EQ(Tree(t / "host", false), original);
+  EXPECT_EQ(TreeState(t / "host", false), original);
 }
 
 TEST(UnifiedDiffTest, HunksWithContext) {

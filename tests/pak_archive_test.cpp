@@ -15,14 +15,27 @@
 namespace zet {
 namespace {
 
-using test::DataPath;
-
 class PakArchiveTest : public test::SlotTest {
  protected:
   // An archive of the entries, written by the archive writer.
   std::string Make(const std::vector<PakWriteEntry>& entries, const std::string& name = "test.pak") {
     std::string error;
     EXPECT_TRUE(WritePak(P(name), entries, error)) << error;
+    return P(name);
+  }
+  // Five entries: one name stored in lower case, one holding the stored text "abc".
+  std::string Good() {
+    return Make({{"MODELS\\LOKS\\BR218.3DS", "model bytes", ""}, {"SUB\\A.TXT", "sub a", ""},
+                 {"lower\\case.txt", "stored in lower case", ""}, {"TEXT\\ABC.TXT", "\x64\xC6\x29", ""},
+                 {"EMPTY.DAT", "", ""}},
+                "good.pak");
+  }
+  // A written archive broken on purpose: bytes put over it at an offset, then cut to a length.
+  std::string Broken(const std::string& name, const std::vector<PakWriteEntry>& entries, size_t at,
+                     const std::string& bytes, size_t length = std::string::npos) {
+    std::string archive = test::ReadBytes(Make(entries, name));
+    archive = archive.replace(at, bytes.size(), bytes).substr(0, length);
+    test::WriteBytes(P(name), archive);
     return P(name);
   }
 
@@ -50,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(PakArchive, BothModes, ::testing::Values(kPakFileFlags,
                          [](const auto& info) { return info.param == kPakWholeArchive ? "Whole" : "File"; });
 
 TEST_P(BothModes, LookupsUpperCaseTheRequestAndFoldDoubledSeparators) {
-  int archive = OpenPak(DataPath("pak/good.pak"), GetParam());
+  int archive = OpenPak(Good(), GetParam());
   ASSERT_EQ(archive, 0);
   EXPECT_EQ(PakEntryCount(archive), 5);
   for (const char* name : {"sub\\a.txt", "Sub\\A.txt", "SUB\\\\A.TXT", "Models\\Loks\\br218.3ds"})
@@ -76,7 +89,10 @@ TEST_P(BothModes, LookupsUpperCaseTheRequestAndFoldDoubledSeparators) {
 
 TEST_P(BothModes, ReadsStayInsideTheEntryAndTheFile) {
   RecordFailures();
-  int archive = OpenPak(DataPath("pak/data_outside_file.pak"), GetParam());
+  // The second entry's offset and size point far past the end of the file.
+  const std::string past = std::string("\0\xFF\xFF\xFF", 4) + std::string("\xC8\0\0\0", 4);
+  int archive = OpenPak(Broken("outside.pak", {{"INSIDE.TXT", "in", ""}, {"OUTSIDE.TXT", "out", ""}}, 16 + 136, past),
+                        GetParam());
   ASSERT_GE(archive, 0);
   int slot = OpenPakFile(archive, "inside.txt", "");
   ASSERT_GE(slot, 0);
@@ -165,7 +181,7 @@ TEST_P(BothModes, TextModeDecodesAndCachesSmallEntries) {
   EXPECT_EQ(PakFileText(0), nullptr);
 
   // The stored bytes 64 C6 29 of an entry of three bytes are the text "abc".
-  int good = OpenPak(DataPath("pak/good.pak"), GetParam());
+  int good = OpenPak(Good(), GetParam());
   ASSERT_GE(good, 0);
   EXPECT_EQ(Text(good, "text\\abc.txt"), "abc");
 
@@ -181,14 +197,19 @@ TEST_P(BothModes, TextModeDecodesAndCachesSmallEntries) {
 
 TEST_P(BothModes, BrokenArchivesGiveTheirCodeAndLeaveTheSlotFree) {
   const bool whole = GetParam() == kPakWholeArchive;
-  const std::pair<const char*, int> cases[] = {{"missing.pak", -4},        {"empty_file.pak", whole ? -4 : -1},
-                                               {"short_header.pak", -1},   {"wrong_signature.pak", -1},
-                                               {"truncated_table.pak", -1}, {"absurd_count.pak", -1}};
+  const std::vector<PakWriteEntry> one = {{"A.TXT", "a", ""}}, two = {{"A.TXT", "a", ""}, {"B.TXT", "b", ""}};
+  test::WriteBytes(P("empty.pak"), "");
+  test::WriteBytes(P("short_header.pak"), std::string("PAK\0\x01\0\0\0\0\0", 10));
+  const std::pair<std::string, int> cases[] = {{P("missing.pak"), -4},
+                                               {P("empty.pak"), whole ? -4 : -1},
+                                               {P("short_header.pak"), -1},
+                                               {Broken("wrong_signature.pak", one, 0, "KAP"), -1},
+                                               {Broken("truncated_table.pak", two, 0, "", 16 + 136 + 40), -1},
+                                               {Broken("absurd_count.pak", one, 4, "\xFF\xFF\xFF\xFF"), -1}};
   RecordFailures();
-  for (const auto& [fixture, code] : cases) {
-    SCOPED_TRACE(fixture);
+  for (const auto& [path, code] : cases) {
+    SCOPED_TRACE(path);
     calls_.clear();
-    const std::string path = DataPath(std::string("pak/") + fixture);
     EXPECT_EQ(OpenPak(path, GetParam()), code);
     ASSERT_FALSE(calls_.empty());
     EXPECT_EQ(std::get<1>(calls_.back()), path) << "reported with the archive's path";
@@ -199,14 +220,15 @@ TEST_P(BothModes, BrokenArchivesGiveTheirCodeAndLeaveTheSlotFree) {
   EXPECT_EQ(ClosePakFile(-1), kBadSlot);
   EXPECT_EQ(calls_, std::vector<Call>({{-6, "", "ClosePak"}, {-6, "", "ClosePakFile"}}));
 
-  int archive = OpenPak(DataPath("pak/no_entries.pak"), GetParam());
+  int archive = OpenPak(Make({}, "no_entries.pak"), GetParam());
   EXPECT_EQ(archive, 0);
   EXPECT_EQ(PakEntryCount(archive), 0);
   EXPECT_FALSE(PakContains(archive, "A.TXT"));
   EXPECT_EQ(ClosePak(archive), 0);
 
   // A name that fills its whole field is taken as its 128 bytes.
-  archive = OpenPak(DataPath("pak/name_without_terminator.pak"), GetParam());
+  const std::vector<PakWriteEntry> full = {{std::string(127, 'N'), "full name", ""}, {"NEXT.TXT", "next", ""}};
+  archive = OpenPak(Broken("full_name.pak", full, 16 + 8 + 127, "N"), GetParam());
   ASSERT_EQ(archive, 0);
   PakEntry e;
   ASSERT_TRUE(GetPakEntry(archive, 0, e));

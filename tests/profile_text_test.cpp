@@ -254,19 +254,7 @@ TEST(ProfileSave, WritesTheCanonicalLayout) {
             "\r\n");
 }
 
-TEST(ProfileSave, EveryValueSurvivesALoadAndSave) {
-  const std::string canonical =
-      "[S]\r\n"
-      "t\t = \"x [x5B] [x22] [t]\"\r\n"
-      "i\t = -2147483648,2147483647\r\n"
-      "h\t = 0x0000,0x7fffffff\r\n"
-      "f\t = -0.500,3.000\r\n"
-      "y\t = Y,N,N,Y\r\n"
-      "b\t = #0001feff\r\n"
-      "n\t = keep this ; and this\r\n"
-      "\r\n";
-  EXPECT_EQ(Resave<ProfileDocument>(canonical), canonical);
-
+TEST(ProfileSave, EveryValueOfAWideFileSurvivesALoadAndSave) {
   const std::string wide = Utf16File(
       u"; Kommentar ✓\r\n"
       u"[Größe]\r\n"
@@ -363,13 +351,16 @@ TEST(ProfileSave, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
 #endif
 }
 
-// Golden files: a realistic file in, its dump and its saved form compared
-// with the checked-in expectations.
+// Golden files: a realistic file in, its saved form compared with the
+// checked-in expectation. The saved form shows what was read: each value
+// in the canonical form of its type, each comment where it was kept. That
+// form, with values of every type, loads and saves unchanged.
 void CheckGolden(const std::string& name) {
   ProfileDocument doc;
   ASSERT_EQ(doc.Load(DataPath("profile/" + name)), 0);
-  EXPECT_EQ(Dump(doc), ReadBytes(DataPath("profile/" + name + ".dump")));
-  EXPECT_EQ(SaveBytes(doc), ReadBytes(DataPath("profile/" + name + ".saved")));
+  const std::string saved = ReadBytes(DataPath("profile/" + name + ".saved"));
+  EXPECT_EQ(SaveBytes(doc), saved);
+  EXPECT_EQ(Resave<ProfileDocument>(saved), saved);
 }
 
 TEST(ProfileGolden, LanguageAndCategoryFiles) {

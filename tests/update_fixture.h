@@ -33,16 +33,18 @@ inline std::map<std::string, std::string> TreeBytes(const std::string& root) {
 }
 
 // Everything below root a run or an undo may change, one line per entry:
-// each folder, each file with its permission bits and bytes, and with
-// withTimes the time stamps of both.
-inline std::string TreeState(const std::string& root, bool withTimes) {
+// each folder, each file with its permission bits, time and bytes, and with
+// folderTimes the folders' times too (an undo gives back the files' times,
+// not those of the folders it wrote in).
+inline std::string TreeState(const std::string& root, bool folderTimes) {
   namespace fs = std::filesystem;
   std::map<std::string, std::string> entries;
   for (fs::recursive_directory_iterator it{fs::path(root)}, end; it != end; ++it) {
     const fs::file_status status = it->symlink_status();
     std::string line = std::to_string(static_cast<int>(status.type())) + " " +
                        std::to_string(static_cast<unsigned>(status.permissions()));
-    if (withTimes) line += " " + std::to_string(fs::last_write_time(it->path()).time_since_epoch().count());
+    if (folderTimes || !fs::is_directory(status))
+      line += " " + std::to_string(fs::last_write_time(it->path()).time_since_epoch().count());
     if (fs::is_regular_file(status)) line += " " + ReadBytes(it->path().string());
     entries[it->path().lexically_relative(root).generic_string()] = line;
   }

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "main/update_app.h"
 #include "ui/about_dlg.h"
@@ -224,8 +226,19 @@ std::string SaveScreenshot(const Image& image, const std::string& name) {
   std::string folder(module);
   // The test programs sit in build/windows/tests; the pictures go beside them.
   for (int up = 0; up < 2; ++up) folder = folder.substr(0, folder.find_last_of('\\'));
-  const std::string path = folder + "\\screenshots\\" + name + ".png";
-  return WritePng(path, image) ? path : std::string();
+  const std::string path = folder + "\\screenshots\\" + name + ".bmp";
+  std::error_code ec;
+  std::filesystem::create_directories(folder + "\\screenshots", ec);
+  // 32 bits a pixel, top row first: the image's own pixels are the bitmap's.
+  const DWORD bits = static_cast<DWORD>(image.pixels.size() * 4);
+  const BITMAPINFOHEADER info = {sizeof info, image.width, -image.height, 1, 32, BI_RGB, bits, 0, 0, 0, 0};
+  const DWORD head = sizeof(BITMAPFILEHEADER) + sizeof info;
+  const BITMAPFILEHEADER file = {0x4D42, head + bits, 0, 0, head};
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&info), sizeof info);
+  out.write(reinterpret_cast<const char*>(image.pixels.data()), bits);
+  return out ? path : std::string();
 }
 
 HostKey::HostKey() {
@@ -259,7 +272,8 @@ void HostKey::Delete(const char* name) { ::RegDeleteValueA(key_, name); }
 
 bool IsMainDialog(HWND window) { return dynamic_cast<CUpdateDlg*>(CDialog::FromHandle(window)) != nullptr; }
 bool IsAboutBox(HWND window) { return dynamic_cast<CAboutDlg*>(CDialog::FromHandle(window)) != nullptr; }
-std::string TestLanguage() { return ReadBytes(DataPath("ui/zetveltran.lng")); }
+std::string LanguagePath() { return BuildTreePath(Join(ZET_SOURCE_DIR, "lang/zetveltran.lng")); }
+std::string TestLanguage() { return ReadBytes(LanguagePath()); }
 
 ProgramRun::ProgramRun(const std::string& language) {
   if (!language.empty()) WriteBytes(dir_ / "zetveltran.lng", language);

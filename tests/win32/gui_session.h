@@ -29,10 +29,6 @@ struct Image {
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// Writes the image as a PNG file (png_file.cpp), creating its folder; false
-// when it cannot be written.
-bool WritePng(const std::string& path, const Image& image);
-
 enum class BoxIcon { None, Error, Warning, Information, Question, Other };
 
 struct CaughtBox {
@@ -92,8 +88,9 @@ Image CaptureScreen(const RECT& rect);
 Image CaptureWindow(HWND window);
 // What a window has drawn of itself, frame included, whatever lies above it.
 Image CaptureWindowDrawing(HWND window);
-// Saves a screenshot under build/windows/screenshots/ (beside the test
-// programs); the file's path, or "" when it could not be written.
+// Saves a screenshot as a bitmap file under build/windows/screenshots/
+// (beside the test programs); the file's path, or "" when it could not be
+// written.
 std::string SaveScreenshot(const Image& image, const std::string& name);
 
 // HKEY_CLASSES_ROOT\Software\Brankor\KORA, removed again (with
@@ -117,7 +114,8 @@ class HostKey {
 
 bool IsMainDialog(HWND window);
 bool IsAboutBox(HWND window);
-// The tests' language file.
+// The English language file that ships with the program: its path, its text.
+std::string LanguagePath();
 std::string TestLanguage();
 
 // The program's whole start-up, in a current folder of its own that holds

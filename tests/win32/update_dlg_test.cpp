@@ -67,17 +67,11 @@ std::pair<UINT, std::string> SystemMenuItem(HWND dialog, int fromEnd) {
 }
 
 // The runs of these tests keep their journals in a folder of their own.
-class JournalFolder : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ::SetEnvironmentVariableA("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
-    _putenv_s("ZETVELTRAN_JOURNAL_DIR", dir_.path().c_str());
-  }
+const TempDir g_JournalFolder;
+const test::ScopedEnv g_JournalVariable("ZETVELTRAN_JOURNAL_DIR", g_JournalFolder.path().c_str());
 
- private:
-  TempDir dir_;
-};
-::testing::Environment* const g_JournalFolder = ::testing::AddGlobalTestEnvironment(new JournalFolder);
+// The run's title while it copies, before its dots.
+constexpr char kInstalling[] = "ZET Veltran - installing";
 
 // Answers a Yes/No box.
 void Answer(const CaughtBox& box, int button) {
@@ -99,8 +93,8 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
 
   EXPECT_EQ(TextOf(dialog), "ZET Veltran");
   const std::pair<int, std::string> texts[] = {
-      {IDOK, "Install"}, {IDCANCEL, "Close"}, {IDC_STATIC1, "Package folder (RESOURCEN of the package):"},
-      {IDC_STATIC2, "Target folder (RESOURCEN of ZET):"}, {IDC_STATIC3, "Progress:"},
+      {IDOK, "Install"}, {IDCANCEL, "Close"}, {IDC_STATIC1, "Package folder (the package's RESOURCEN):"},
+      {IDC_STATIC2, "Target folder (the RESOURCEN folder of ZET):"}, {IDC_STATIC3, "Progress:"},
       {IDC_BROWSE_SOURCE, "Browse..."}, {IDC_BROWSE_TARGET, "Browse..."}, {IDC_OVERWRITE, "Overwrite files"},
       {IDC_SOURCE, ""}, {IDC_TARGET, resBase}};
   for (const auto& text : texts) EXPECT_EQ(ItemText(dialog, text.first), text.second) << text.first;
@@ -117,7 +111,6 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   EXPECT_TRUE(::GetWindowLongPtrA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
   EXPECT_NE(::SendMessageA(dialog, WM_GETICON, ICON_BIG, 0), 0);
   EXPECT_EQ(::SendMessageA(dialog, WM_QUERYDRAGICON, 0, 0), ::SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
-  EXPECT_EQ(BarRange(dialog).iHigh, 300);
 
   // About, Preview and Undo close the system menu, after a separator;
   // there is nothing to undo yet.
@@ -135,7 +128,8 @@ TEST(MainDialog, TextsComeFromTheLanguageFileAndTheTargetFromTheRegistry) {
   EXPECT_EQ(TextOf(about), "About ZET Veltran");
   EXPECT_EQ(ItemText(about, IDOK), "OK");
   EXPECT_EQ(ItemText(about, IDC_STATIC1), "ZET Veltran " ZET_VELTRAN_VERSION) << "the program's own version";
-  EXPECT_EQ(ItemText(about, IDC_STATIC2), "Installs add-on packages into the resources of ZET.");
+  EXPECT_EQ(ItemText(about, IDC_STATIC2),
+            "Installs add-on packages into the resources of ZET and merges their catalogues.");
   EXPECT_FALSE(::IsWindowEnabled(dialog)) << "the About box is modal";
   EXPECT_FALSE(test::SaveScreenshot(test::CaptureWindow(about), "about_box").empty());
   test::Click(about, IDOK);
@@ -160,11 +154,11 @@ TEST(MainDialog, BuiltInTextsWithoutResourceBaseOrAboutTextAndTheTitleDots) {
     ::PostMessageA(dialog, WM_TIMER, id, 0);
     return test::WaitUntil([&] { return TextOf(dialog) == expected; }, 5000);
   };
-  EXPECT_TRUE(tick(188, "Counting files..."));
-  EXPECT_TRUE(tick(199, "Installing...."));
-  EXPECT_TRUE(tick(199, "Installing."));
+  EXPECT_TRUE(tick(188, "ZET Veltran - counting files..."));
+  EXPECT_TRUE(tick(199, "ZET Veltran - installing...."));
+  EXPECT_TRUE(tick(199, "ZET Veltran - installing."));
   ::PostMessageA(dialog, WM_TIMER, 5, 0);
-  EXPECT_TRUE(tick(188, "Counting files..."));
+  EXPECT_TRUE(tick(188, "ZET Veltran - counting files..."));
   EXPECT_EQ(TitleDots, 3);
 }
 
@@ -180,15 +174,17 @@ TEST(MainDialog, OkChecksBothFoldersBeforeAnythingStarts) {
   program.host().Delete("Scan");
 
   // The folders' own test (trailing backslash, relative paths) is the file
-  // layer's; here each message and what the dialog does after it.
+  // layer's and the console program's; here each message and what the
+  // dialog does after it.
+  const std::string noPackage = "The package folder does not exist. Please enter the full path of an existing folder.";
+  const std::string noTarget = "The target folder does not exist. Please enter the full path of an existing folder.";
   const struct {
     std::string source, target, message;
   } cases[] = {
-      {"", target, "The package folder does not exist."},
-      {"RESOURCEN", target, "The package folder does not exist."},
-      {source, target + "\\", "The target folder does not exist."},
-      {source, test::ProgramPath(trees, "host/MISSING"), "The target folder does not exist."},
-      {target, test::ProgramPath(trees, "HOST/resourcen"), "Package and target are the same folder."},
+      {"", target, noPackage},
+      {source, test::ProgramPath(trees, "host/MISSING"), noTarget},
+      {target, test::ProgramPath(trees, "HOST/resourcen"),
+       "The package folder and the target folder are the same. Please choose two different folders."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("source \"" + c.source + "\", target \"" + c.target + "\"");
@@ -211,7 +207,7 @@ TEST(MainDialog, OkChecksBothFoldersBeforeAnythingStarts) {
   test::SetText(dialog, IDC_SOURCE, "");
   ::PostMessageA(::GetDlgItem(dialog, IDC_SOURCE), WM_KEYDOWN, VK_RETURN, 0);
   CaughtBox box = program.session().WaitForBox();
-  EXPECT_EQ(box.text, "The package folder does not exist.");
+  EXPECT_EQ(box.text, noPackage);
   GuiSession::CloseBox(box);
   EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowEnabled(dialog) != FALSE; }));
 }
@@ -263,7 +259,7 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   while ((box = program.session().WaitForBox(0)).window == nullptr) {
     std::string title = TextOf(dialog);
     if (titles.empty() || titles.back() != title) titles.push_back(title);
-    if (!shot && title.rfind("Installing", 0) == 0 && BarPos(dialog) > 0) {
+    if (!shot && title.rfind(kInstalling, 0) == 0 && BarPos(dialog) > 0) {
       // The screen a little inside the bar's filled part: pure red.
       const test::Image image = test::CaptureWindow(dialog);
       test::SaveScreenshot(image, "run_in_progress");
@@ -293,14 +289,14 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
 
   // The title: the counting text, then the working text, each with one to
   // four dots; nothing else.
-  const std::regex shape("(Counting files|Installing)\\.{1,4}|ZET Veltran");
+  const std::regex shape("ZET Veltran( - (counting files|installing)\\.{1,4})?");
   bool working = false, animated = false;
   for (const std::string& title : titles) {
     EXPECT_TRUE(std::regex_match(title, shape)) << title;
-    const bool installing = title.rfind("Installing", 0) == 0;
-    EXPECT_FALSE(working && title.rfind("Counting", 0) == 0) << "counting comes before working";
+    const bool installing = title.rfind(kInstalling, 0) == 0;
+    EXPECT_FALSE(working && title.rfind("ZET Veltran - counting", 0) == 0) << "counting comes before working";
     working = working || installing;
-    animated = animated || (installing && title != "Installing.");
+    animated = animated || (installing && title != kInstalling + std::string("."));
   }
   EXPECT_TRUE(animated) << "the dots advanced";
 
@@ -314,9 +310,8 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   EXPECT_EQ(ItemText(dialog, IDC_TARGET), trees.target);
   EXPECT_TRUE(program.session().NoBoxWithin(200));
 
-  // A second run, overwriting: Scan is asked for again, changed files come
-  // back, and a file that cannot be written is named in the box.
-  program.host().Delete("Scan");
+  // A second run, overwriting: changed files come back, and a file that
+  // cannot be written is named in the box.
   test::WriteBytes(trees.dir / Trees::Model(7, "host"), "changed by the host");
   std::filesystem::remove(trees.dir / Trees::Model(8, "host"));
   test::MakeFolders(trees.dir / Trees::Model(8, "host"));
@@ -324,9 +319,9 @@ TEST(MainDialog, ARunDisablesTheDialogAnimatesItsTitleAndReportsAtTheEnd) {
   ASSERT_TRUE(test::WaitUntil([&] { return ::IsDlgButtonChecked(dialog, IDC_OVERWRITE) == BST_CHECKED; }));
   test::Click(dialog, IDOK);
   box = program.session().WaitForBox(60000);
-  EXPECT_EQ(box.text, "Installed with failures: 1\n" + test::ProgramPath(trees.dir, Trees::Model(8, "host")));
+  EXPECT_EQ(box.text, "The package has been installed, but some files could not be read or written. Failures: 1\n" +
+                          test::ProgramPath(trees.dir, Trees::Model(8, "host")));
   EXPECT_EQ(box.icon, BoxIcon::Information);
-  EXPECT_EQ(program.host().ReadDword("Scan"), 2);
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(7, "host")), "model 7");
   GuiSession::CloseBox(box);
   EXPECT_TRUE(test::WaitUntil([&] { return EnabledControls(dialog) == "1111111"; }));
@@ -359,13 +354,14 @@ TEST_F(SmallHost, PreviewShowsWhatARunWouldChangeAndChangesNothing) {
   ASSERT_NE(preview, nullptr);
 
   // The lines of the console program's dry run, then the summary.
-  EXPECT_EQ(TextOf(preview), "Preview");
-  EXPECT_EQ(ItemText(preview, IDCANCEL), "Close preview");
+  EXPECT_EQ(TextOf(preview), "ZET Veltran - preview: what an installation would change");
+  EXPECT_EQ(ItemText(preview, IDCANCEL), "Close");
   const std::regex lines(
       "\\+ Modelle\\\\F0\\\\m0\\.mdl +new file\r\n"
       "\\. Modelle\\\\F0\\\\m1\\.mdl +kept, the host has it\r\n"
       "\\+ Modelle\\\\F0\\\\m2\\.mdl +new file\r\n\r\n"
-      "Files copied: +2\r\nLeft to the archive: +0\r\nKept: +1\r\nLists merged: +0\r\nFailures: +0\r\n");
+      "Files copied: +2\r\nLeft to the archive: +0\r\nKept, the host has them: +1\r\n"
+      "Lists merged: +0\r\nFailures: +0\r\n");
   EXPECT_TRUE(std::regex_match(ItemText(preview, IDC_PREVIEW_TEXT), lines)) << ItemText(preview, IDC_PREVIEW_TEXT);
   EXPECT_EQ(trees.HostCopies(), 0);
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
@@ -411,7 +407,7 @@ TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
     return program.session().WaitForBox();
   };
   CaughtBox box = undo();
-  EXPECT_EQ(box.text, "Nothing to undo here.");
+  EXPECT_EQ(box.text, "There is no installation in this target folder to undo.");
   GuiSession::CloseBox(box);
 
   // An install that overwrites, then the user changes one of its files.
@@ -429,7 +425,9 @@ TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
 
   // The question names the run; No leaves everything as it is.
   box = undo();
-  const std::regex question("Undo the run of \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC from (.*)\\?");
+  const std::regex question(
+      "Undo the installation of \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d UTC from the package\\s+(.*)\\?\\s+"
+      "Files changed since then are kept\\.");
   std::smatch named;
   EXPECT_TRUE(std::regex_match(box.text, named, question)) << box.text;
   EXPECT_EQ(named.size() > 1 ? named[1].str() : "", trees.source);
@@ -442,7 +440,9 @@ TEST_F(SmallHost, UndoTakesTheInstallationBackWhenAskedAndKeepsLaterChanges) {
   // kept and named; the host rescans.
   Answer(undo(), IDYES);
   box = program.session().WaitForBox();
-  EXPECT_EQ(box.text, "Undone; 1 changed files kept:\nModelle\\F0\\m2.mdl");
+  EXPECT_EQ(box.text,
+            "The installation has been undone, except for 1 files changed since then, which were kept:\n"
+            "Modelle\\F0\\m2.mdl");
   EXPECT_FALSE(std::filesystem::exists(trees.dir / Trees::Model(0, "host")));
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(1, "host")), "the host's own");
   EXPECT_EQ(test::ReadBytes(trees.dir / Trees::Model(2, "host")), "changed by the user");
@@ -462,7 +462,7 @@ TEST(MainDialog, AWorkerThatCannotStartGivesTheControlsBack) {
   Trees trees(3);
   test::HostKey host;
   GuiSession session([] {
-    ASSERT_EQ(LoadLangTable(test::DataPath("ui/zetveltran.lng").c_str()), 0);
+    ASSERT_EQ(LoadLangTable(test::LanguagePath().c_str()), 0);
     NoThreadDialog dialog;
     dialog.DoModal();
     SetLangTable(nullptr);
@@ -492,27 +492,19 @@ TEST(FolderPicker, OkOnlyForAFolderEndingInResourcen) {
   for (const char* path : {"RESOURCEN", "E:\\Backup\\RESOURCEN\\Modelle", "E:\\RESOURCENX", "E:\\RESOURCEN\\", ""})
     EXPECT_FALSE(IsResourceFolderPath(path)) << path;
 
-  // The callback on picker items, with and without a folder path.
+  // The callback on an item without a folder path; items with one are
+  // chosen in the real picker below.
   ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
-  TempDir dir;
-  for (const char* folder : {"Backup/RESOURCEN/Modelle", "MyResourcen"}) test::MakeFolders(dir / folder);
   HWND picker = ::CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   std::vector<LPARAM> enabled;
   ::SetWindowSubclass(picker, &RecordEnableOk, 1, reinterpret_cast<DWORD_PTR>(&enabled));
-  auto select = [&](LPITEMIDLIST item) {
-    enabled.clear();
-    EXPECT_EQ(BrowseCallback(picker, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item), 0), 0);
-    ::CoTaskMemFree(item);
-    MSG message;
-    while (::PeekMessageA(&message, picker, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
-    return !enabled.empty() && enabled.back() != 0;
-  };
-  auto folder = [&](const char* relative) { return ::ILCreateFromPathA(test::ProgramPath(dir, relative).c_str()); };
-  EXPECT_TRUE(select(folder("MyResourcen")));
-  EXPECT_FALSE(select(folder("Backup/RESOURCEN/Modelle")));
   LPITEMIDLIST computer = nullptr;
   ASSERT_TRUE(SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer)));
-  EXPECT_FALSE(select(computer)) << "an item without a folder path";
+  EXPECT_EQ(BrowseCallback(picker, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(computer), 0), 0);
+  ::CoTaskMemFree(computer);
+  MSG message;
+  while (::PeekMessageA(&message, picker, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  EXPECT_EQ(enabled.empty() ? -1 : enabled.back(), 0) << "OK is turned off";
   enabled.clear();
   EXPECT_EQ(BrowseCallback(picker, BFFM_INITIALIZED, 0, 0), 0);
   EXPECT_TRUE(enabled.empty()) << "only a changed selection is looked at";
