@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 
 #include "fileio/file_slots.h"
 #include "platform/file_state.h"
@@ -271,63 +273,96 @@ std::string JournalTimeText(int64_t seconds) {
 
 // --------------------------------------------------------------- reading
 
-int RunRecord::Count(ChangeKind kind) const {
-  return static_cast<int>(std::count_if(entries.begin(), entries.end(),
-                                        [kind](const JournalEntry& e) { return e.kind == kind; }));
-}
+int RunRecord::Count(ChangeKind kind) const { return counts[static_cast<int>(kind)]; }
 
-bool ReadRun(const std::string& folder, RunRecord& run) {
+bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
+  std::string own = folder;  // folder may be run's own
   run = RunRecord();
-  run.folder = folder;
-  std::string text;
-  const std::string manifest = Join(folder, kManifest);
-  if (!platform::ReadWholeFile(manifest, text) || text.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
+  run.folder = std::move(own);
+  const std::string manifest = Join(run.folder, kManifest);
+  // Read in pieces, line by line: what a run holds does not grow with it.
+  platform::Stream in;
+  if (!in.Open(manifest, "rb")) return false;
   platform::FileState state;
   if (platform::GetFileState(manifest, state)) run.lastWritten = state.modifiedSeconds;
-  bool ended = false, undone = false;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t end = text.find('\n', at);
-    // A line the system did not take whole (a kill mid-write) is no line:
-    // its end is missing, and zero bytes follow what there is of it.
-    if (end == std::string::npos) break;
-    const size_t zero = text.find_last_of('\0', end);
-    const size_t start = zero != std::string::npos && zero >= at ? zero + 1 : at;
-    std::string line = text.substr(start, end - start);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::vector<std::string> f = Fields(line);
-    const std::string value = f.size() > 1 ? Unescaped(f[1]) : std::string();
+  struct Recent {
+    std::string path;
     ChangeKind kind;
-    if (f[0] == "target") {
-      run.target = value;
-    } else if (f[0] == "package") {
-      run.package = value;
-    } else if (f[0] == "version") {
-      run.version = value;
-    } else if (f[0] == "started") {
-      run.started = ParseIsoTime(value);
-    } else if (f[0] == "end") {
-      ended = true;
-    } else if (f[0] == "undone") {
-      undone = true;
-    } else if (f[0] == "failed") {
-      for (auto it = run.entries.rbegin(); it != run.entries.rend(); ++it)
-        if (it->path == value) {
-          run.entries.erase(std::next(it).base());
-          break;
-        }
-    } else if (KindFromName(f[0], kind) && !value.empty()) {
-      JournalEntry e;
-      e.kind = kind;
-      e.path = value;
-      e.written = {Number(Field(f, "size"), 10), Number(Field(f, "xxh3"), 16)};
-      e.old = {Number(Field(f, "old-size"), 10), Number(Field(f, "old-xxh3"), 16)};
-      e.mode = static_cast<uint32_t>(Number(Field(f, "mode"), 8));
-      e.oldBytes = Unescaped(Field(f, "old-bytes"));
-      run.entries.push_back(std::move(e));
+    size_t index;  // in run.entries
+  };
+  static constexpr size_t kRecentChanges = 4096;
+  std::deque<Recent> recent;
+  bool ended = false, undone = false, first = true;
+  std::vector<char> buffer(1 << 16);
+  std::string text;  // what is read and not yet taken as lines
+  for (;;) {
+    const size_t n = in.Read(buffer.data(), buffer.size());
+    if (n == 0) break;
+    text.append(buffer.data(), n);
+    if (first) {
+      if (text.size() < sizeof kMagic - 1) continue;
+      if (text.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
+      first = false;
     }
+    size_t at = 0;
+    for (size_t end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+      // A line the system did not take whole (a kill mid-write) is no line:
+      // its end is missing, and zero bytes follow what there is of it.
+      std::string_view line_view = std::string_view(text).substr(at, end - at);
+      const size_t zero = line_view.find_last_of('\0');
+      if (zero != std::string_view::npos) line_view.remove_prefix(zero + 1);
+      std::string line(line_view);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::vector<std::string> f = Fields(line);
+      const std::string value = f.size() > 1 ? Unescaped(f[1]) : std::string();
+      ChangeKind kind;
+      if (f[0] == "target") {
+        run.target = value;
+      } else if (f[0] == "package") {
+        run.package = value;
+      } else if (f[0] == "version") {
+        run.version = value;
+      } else if (f[0] == "started") {
+        run.started = ParseIsoTime(value);
+      } else if (f[0] == "end") {
+        ended = true;
+      } else if (f[0] == "undone") {
+        undone = true;
+      } else if (f[0] == "failed") {
+        // The change last recorded for the path, among the recent ones: a
+        // change's failure follows it within the lines of the changes under
+        // way beside it.
+        for (auto it = recent.rbegin(); it != recent.rend(); ++it)
+          if (it->path == value) {
+            --run.counts[static_cast<int>(it->kind)];
+            if (withEntries) {
+              run.entries.erase(run.entries.begin() + static_cast<std::ptrdiff_t>(it->index));
+              for (auto later = it.base(); later != recent.end(); ++later) --later->index;
+            }
+            recent.erase(std::next(it).base());
+            break;
+          }
+      } else if (KindFromName(f[0], kind) && !value.empty()) {
+        ++run.counts[static_cast<int>(kind)];
+        recent.push_back({value, kind, run.entries.size()});
+        if (recent.size() > kRecentChanges) recent.pop_front();
+        if (withEntries) {
+          JournalEntry e;
+          e.kind = kind;
+          e.path = value;
+          e.written = {Number(Field(f, "size"), 10), Number(Field(f, "xxh3"), 16)};
+          e.old = {Number(Field(f, "old-size"), 10), Number(Field(f, "old-xxh3"), 16)};
+          e.mode = static_cast<uint32_t>(Number(Field(f, "mode"), 8));
+          e.oldBytes = Unescaped(Field(f, "old-bytes"));
+          run.entries.push_back(std::move(e));
+        }
+      }
+    }
+    text.erase(0, at);
+    // A kill leaves up to a step of zero bytes: no line is that long.
+    if (text.size() > (1u << 20) && text.find('\n') == std::string::npos) text.erase(0, text.size() - 4096);
   }
+  if (first || in.ReadFailed()) return false;
   run.state = undone ? RunState::Undone : ended ? RunState::Completed : RunState::Interrupted;
   return true;
 }

@@ -55,17 +55,20 @@ struct RunRecord {
   int64_t started = 0;      // seconds since 1970, UTC
   int64_t lastWritten = 0;  // when the manifest was last written to
   RunState state = RunState::Interrupted;
-  // The changes made or under way when the run ended, in run order; those
-  // that failed are left out.
+  // The changes made or under way when the run ended, in run order, when
+  // read with them (see ReadRun); those that failed are left out.
   std::vector<JournalEntry> entries;
+  int counts[static_cast<int>(ChangeKind::Failed) + 1] = {};  // of the changes by kind
 
   int Count(ChangeKind kind) const;
 };
 
-// Reads a run's manifest; false when there is none or it is not one.
-bool ReadRun(const std::string& folder, RunRecord& run);
+// Reads a run's manifest, with its changes when withEntries (else only
+// their counts, in memory that does not grow with the run); false when
+// there is none or it is not one.
+bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries = false);
 
-// The runs on a host, newest first.
+// The runs on a host, newest first, without their changes.
 std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target);
 
 // The host's newest run, when it ended without its end mark and has not been

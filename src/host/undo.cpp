@@ -106,7 +106,7 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
     result.run = std::move(run);
     break;
   }
-  if (result.run.folder.empty()) return result;
+  if (result.run.folder.empty() || !ReadRun(result.run.folder, result.run, true)) return result;
 
   // Backwards: a file the run created and then merged into is first given
   // its first bytes back, then removed; a folder goes after what is in it.
