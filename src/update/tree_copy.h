@@ -16,7 +16,7 @@ namespace zet {
 // listings for the working pass while they fit in kListingBudget bytes; the
 // working pass steps the progress bar once for each file and copies it; a
 // folder that cannot be read is a failure in the run report.
-constexpr size_t kListingBudget = size_t{8} << 20;
+constexpr size_t kListingBudget = size_t{1} << 20;
 void CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting);
 
 // True for a name from a listing that would not stay one name in a path:
