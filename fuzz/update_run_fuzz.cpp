@@ -41,7 +41,11 @@ namespace fs = std::filesystem;
 // The run as a front end starts it.
 void RunOnce(const fs::path& root, bool overwrite) {
   zet::UpdateView quiet;
-  zet::RunUpdate({(root / "pkg" / "RESOURCEN").string(), (root / "host" / "RESOURCEN").string(), overwrite}, quiet);
+  zet::RunRequest request;
+  request.source = (root / "pkg" / "RESOURCEN").string();
+  request.target = (root / "host" / "RESOURCEN").string();
+  request.overwrite = overwrite;
+  zet::RunUpdate(request, quiet);
   zet::ResetPakSlots();
   zet::ResetFileSlots();
 }

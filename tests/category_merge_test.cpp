@@ -190,7 +190,7 @@ TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
   EXPECT_EQ(HostBytes(cases[1].file), "\xEF\xBB\xBF[TreeOrder]\r\nFile00\t = \"P\"\r\nFile01\t = \"Q\"\r\n\r\n");
 
 #ifndef _WIN32
-  for (const std::string& side : {"host/RESOURCEN/", "pkg/RESOURCEN/"}) {
+  for (const char* side : {"host/RESOURCEN/", "pkg/RESOURCEN/"}) {
     g_RunReport.Reset();
     const std::string path = t / (side + kFile);
     test::WriteBytes(path, kHeader);

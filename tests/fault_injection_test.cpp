@@ -232,16 +232,18 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesWholeFilesIsUndoneAndTheNextRunCom
       // It ended by itself: a stop between files, with the summary.
       EXPECT_TRUE(Temporaries(after).empty()) << Temporaries(after).front();
       EXPECT_NE(ended.output.find("Failures:"), std::string::npos) << ended.output;
-      if (c.ending.signal == SIGINT && ended.status == 1)
+      if (c.ending.signal == SIGINT && ended.status == 1) {
         EXPECT_NE(ended.output.find("stopped by the user"), std::string::npos) << ended.output;
+      }
     }
     // Nothing to undo only when the run ended before it changed anything.
     Outcome undo = RunLimited({"--undo", "--no-scan", host}, -1);
     EXPECT_TRUE(undo.status == 0 || undo.status == 2) << undo.output;
     // A kill that came after the install was whole may have found the run
     // ended; one that came before it always finds the run interrupted.
-    if (undo.status == 0 && ended.status < 0 && !(after == done))
+    if (undo.status == 0 && ended.status < 0 && !(after == done)) {
       EXPECT_NE(undo.output.find("An earlier run on this host was interrupted at"), std::string::npos) << undo.output;
+    }
     EXPECT_EQ(test::TreeState(host, false), start) << "the undo did not give the host back\n" << undo.output;
     Outcome next = RunLimited({"--quiet", "--no-scan", package, host}, -1);
     EXPECT_EQ(next.status, 0) << next.output;

@@ -344,14 +344,18 @@ TEST(Copy, ReplacedFilesKeepModeOwnerAndLinksReadOnlyOnesStayAndHolesStayHoles) 
   WriteBytes(t / "host.dat", "old");
   fs::permissions(fs::path(t / "host.dat"), fs::perms(0640), fs::perm_options::replace);
   fs::create_symlink(t / "host.dat", t / "link.dat");
-  if (::geteuid() == 0) ASSERT_EQ(::chown((t / "host.dat").c_str(), 4321, 4321), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown((t / "host.dat").c_str(), 4321, 4321), 0);
+  }
   ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "link.dat"), false));
   EXPECT_TRUE(fs::is_symlink(fs::path(t / "link.dat")));
   EXPECT_EQ(ReadBytes(t / "host.dat"), "new");
   EXPECT_EQ(fs::status(fs::path(t / "host.dat")).permissions(), fs::perms(0640));
   struct stat st;
   ASSERT_EQ(::stat((t / "host.dat").c_str(), &st), 0);
-  if (::geteuid() == 0) EXPECT_EQ(st.st_uid, 4321u);
+  if (::geteuid() == 0) {
+    EXPECT_EQ(st.st_uid, 4321u);
+  }
   // A package's set-user-id bit does not come along.
   fs::permissions(fs::path(t / "src.dat"), fs::perms(04755), fs::perm_options::replace);
   ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));

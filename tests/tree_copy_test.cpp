@@ -159,7 +159,10 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     view.onStep = [&] {
       if (static_cast<int>(view.stepped.size()) == stopAfter) RequestRunStop();
     };
-    RunRequest request{source, target, true};
+    RunRequest request;
+    request.source = source;
+    request.target = target;
+    request.overwrite = true;
     request.copyWorkers = workers;
     const RunReport report = RunUpdate(request, view);
     Seen seen{view.stepped, {}, {}, {report.copied(), report.keptExisting()}};

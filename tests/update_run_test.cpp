@@ -27,7 +27,11 @@ class UpdateRun : public test::UpdateTest {
   }
   RunReport Run(bool overwrite = false) {
     view = test::RecordingView();
-    return RunUpdate({source, target, overwrite}, view);
+    RunRequest request;
+    request.source = source;
+    request.target = target;
+    request.overwrite = overwrite;
+    return RunUpdate(request, view);
   }
 
   // One unit per category folder for its index file, counted in both passes
