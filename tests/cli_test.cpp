@@ -149,22 +149,32 @@ class Cli : public ::testing::Test {
 #ifdef _WIN32
     // cmd strips the outer quotes of a command line that starts with one.
     command = "\"" + command + "\"";
-    FILE* pipe = _popen(command.c_str(), "rb");
-#else
-    FILE* pipe = popen(command.c_str(), "r");
 #endif
     Result r;
-    if (pipe == nullptr) return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
+    // Under a loaded Wine the command processor now and then fails to start
+    // (no pipe, or -1 from the close with nothing said): that is tried
+    // again; the program itself never ends with -1.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      r = Result();
+      std::remove(errFile.c_str());
 #ifdef _WIN32
-    r.status = _pclose(pipe);
+      FILE* pipe = _popen(command.c_str(), "rb");
 #else
-    int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      FILE* pipe = popen(command.c_str(), "r");
 #endif
-    r.err = ReadBytes(errFile);
+      if (pipe == nullptr) continue;
+      char buffer[4096];
+      size_t n;
+      while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) r.out.append(buffer, n);
+#ifdef _WIN32
+      r.status = _pclose(pipe);
+#else
+      int status = pclose(pipe);
+      r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+      r.err = ReadBytes(errFile);
+      if (r.status != -1 || !r.out.empty() || !r.err.empty()) break;
+    }
     // Text on a Windows console ends its lines with CR LF.
     for (std::string* s : {&r.out, &r.err}) s->erase(std::remove(s->begin(), s->end(), '\r'), s->end());
     return r;
