@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <set>
@@ -42,13 +43,16 @@ struct SweepState {
   std::atomic<uint64_t> activeGeneration{0};  // generation while a sweep lives, else 0
 };
 
-// The folder, as spelled, that this thread last saw swept, and in which
-// sweep: a copy into one folder after another asks for each folder once.
+// The folder, as spelled (by its hash), that this thread last saw swept,
+// and in which sweep: a copy into one folder after another asks for each
+// folder once. Plain values only: a thread's own objects with destructors
+// are not safe at thread exit in every C++ runtime the program is built
+// with.
 struct LastSwept {
-  uint64_t generation = 0;
-  std::string folder;
+  uint64_t generation;
+  size_t folder;
 };
-thread_local LastSwept t_lastSwept;
+thread_local LastSwept t_lastSwept = {0, 0};
 
 SweepState& Sweep() {
   static SweepState state;
@@ -110,13 +114,14 @@ std::string NewTemporaryName() {
 void SweepBeforeFirstTemporary(const std::string& folder) {
   SweepState& state = Sweep();
   const uint64_t generation = state.generation.load();
-  if (t_lastSwept.generation == generation && t_lastSwept.folder == folder) return;
+  const size_t folderHash = std::hash<std::string>()(folder);
+  if (t_lastSwept.generation == generation && t_lastSwept.folder == folderHash) return;
   std::lock_guard<std::mutex> lock(state.mutex);
   if (!state.active) return;
   FolderIdentity id;
   if (!GetFolderIdentity(folder.empty() ? "." : folder, id)) return;
   t_lastSwept.generation = state.generation.load();
-  t_lastSwept.folder = folder;
+  t_lastSwept.folder = folderHash;
   if (!state.swept.insert({id.volume, id.index}).second) return;
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }

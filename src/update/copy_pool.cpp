@@ -20,7 +20,16 @@ CopyPool::~CopyPool() {
   for (std::thread& t : threads_) t.join();
 }
 
-int CopyPool::DefaultWorkers() { return std::max(2, static_cast<int>(std::thread::hardware_concurrency())); }
+int CopyPool::DefaultWorkers() {
+#ifdef _WIN32
+  // The Windows build copies on the walk's own thread unless asked for more:
+  // under Wine the pool is slower than one thread (its server takes the
+  // file calls one at a time), and on Windows it has not been measured.
+  return 1;
+#else
+  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+#endif
+}
 
 void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite) {
   if (threads_.empty()) {
