@@ -288,7 +288,6 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   struct Recent {
     std::string path;
     ChangeKind kind;
-    size_t index;  // in run.entries
   };
   static constexpr size_t kRecentChanges = 4096;
   std::deque<Recent> recent;
@@ -332,19 +331,17 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
         // The change last recorded for the path, among the recent ones: a
         // change's failure follows it within the lines of the changes under
         // way beside it.
-        for (auto it = recent.rbegin(); it != recent.rend(); ++it)
-          if (it->path == value) {
-            --run.counts[static_cast<int>(it->kind)];
-            if (withEntries) {
-              run.entries.erase(run.entries.begin() + static_cast<std::ptrdiff_t>(it->index));
-              for (auto later = it.base(); later != recent.end(); ++later) --later->index;
-            }
-            recent.erase(std::next(it).base());
-            break;
-          }
+        const auto it = std::find_if(recent.rbegin(), recent.rend(), [&](const Recent& r) { return r.path == value; });
+        if (it != recent.rend()) {
+          --run.counts[static_cast<int>(it->kind)];
+          recent.erase(std::next(it).base());
+          const auto entry = std::find_if(run.entries.rbegin(), run.entries.rend(),
+                                          [&](const JournalEntry& e) { return e.path == value; });
+          if (entry != run.entries.rend()) run.entries.erase(std::next(entry).base());
+        }
       } else if (KindFromName(f[0], kind) && !value.empty()) {
         ++run.counts[static_cast<int>(kind)];
-        recent.push_back({value, kind, run.entries.size()});
+        recent.push_back({value, kind});
         if (recent.size() > kRecentChanges) recent.pop_front();
         if (withEntries) {
           JournalEntry e;

@@ -61,6 +61,7 @@ class AppendLog {
 
  private:
   bool MapNext();
+  bool Unmap();
   intptr_t handle_ = -1;
   char* map_ = nullptr;  // the step of the file mapped, from offset base_
   uint64_t base_ = 0;

@@ -35,12 +35,9 @@ bool EqualIgnoringCase(const std::string& s, size_t at, const char* text) {
 // folder are swept once, and never after this run has made a file there.
 struct SweepState {
   std::mutex mutex;
-  bool active = false;
   std::set<std::pair<uint64_t, uint64_t>> swept;
-  // Counts the sweeps begun and ended: a thread's note of the folder it
-  // last saw swept holds for one sweep only.
-  std::atomic<uint64_t> generation{0};
-  std::atomic<uint64_t> activeGeneration{0};  // generation while a sweep lives, else 0
+  uint64_t begun = 0;               // sweeps begun, under mutex
+  std::atomic<uint64_t> live{0};    // the number of the sweep that lives, 0 when none
 };
 
 // The folder, as spelled (by its hash), that this thread last saw swept,
@@ -49,7 +46,7 @@ struct SweepState {
 // are not safe at thread exit in every C++ runtime the program is built
 // with.
 struct LastSwept {
-  uint64_t generation;
+  uint64_t sweep;
   size_t folder;
 };
 thread_local LastSwept t_lastSwept = {0, 0};
@@ -79,17 +76,14 @@ void RemoveOwnTemporaries(const std::string& folder) {
 
 TemporarySweep::TemporarySweep() {
   std::lock_guard<std::mutex> lock(Sweep().mutex);
-  Sweep().active = true;
   Sweep().swept.clear();
-  Sweep().activeGeneration = ++Sweep().generation;
+  Sweep().live = ++Sweep().begun;
 }
 
 TemporarySweep::~TemporarySweep() {
   std::lock_guard<std::mutex> lock(Sweep().mutex);
-  Sweep().active = false;
   Sweep().swept.clear();
-  ++Sweep().generation;
-  Sweep().activeGeneration = 0;
+  Sweep().live = 0;
 }
 
 namespace detail {
@@ -113,20 +107,19 @@ std::string NewTemporaryName() {
 
 void SweepBeforeFirstTemporary(const std::string& folder) {
   SweepState& state = Sweep();
-  const uint64_t generation = state.generation.load();
+  const uint64_t sweep = state.live.load();
   const size_t folderHash = std::hash<std::string>()(folder);
-  if (t_lastSwept.generation == generation && t_lastSwept.folder == folderHash) return;
+  if (sweep == 0 || (t_lastSwept.sweep == sweep && t_lastSwept.folder == folderHash)) return;
   std::lock_guard<std::mutex> lock(state.mutex);
-  if (!state.active) return;
+  if (state.live != sweep) return;  // it ended meanwhile
   FolderIdentity id;
   if (!GetFolderIdentity(folder.empty() ? "." : folder, id)) return;
-  t_lastSwept.generation = state.generation.load();
-  t_lastSwept.folder = folderHash;
+  t_lastSwept = {sweep, folderHash};
   if (!state.swept.insert({id.volume, id.index}).second) return;
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }
 
-uint64_t SweepGeneration() { return Sweep().activeGeneration.load(); }
+uint64_t SweepGeneration() { return Sweep().live.load(); }
 
 std::string FolderOf(const std::string& path) {
   for (size_t i = path.size(); i > 0; --i)

@@ -59,29 +59,36 @@ bool AppendLog::Open(const std::string& path) {
   return true;
 }
 
-// Maps the next step of the file, from the page that holds its end; false
-// (and no map, the file cut to its end) where the system cannot or the
-// disk has no room for a step.
-bool AppendLog::MapNext() {
-  const int fd = static_cast<int>(handle_);
-  const uint64_t end = base_ + used_;
-  if (map_ != nullptr) ::munmap(map_, kLogStep);
+// Gives up the map, if any: the file is cut to what was appended, and the
+// appends after go on as writes unless a step is mapped again.
+bool AppendLog::Unmap() {
+  if (map_ == nullptr) return true;
+  ::munmap(map_, kLogStep);
   map_ = nullptr;
-  const uint64_t page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-  base_ = end - end % page;
-  used_ = static_cast<size_t>(end - base_);
+  base_ += used_;
+  used_ = 0;
+  return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(base_)) == 0;
+}
+
+// Maps the next step of the file, from the page that holds its end; false
+// (and no map) where the system cannot or the disk has no room for a step.
+bool AppendLog::MapNext() {
+  if (!Unmap()) return false;
+  const int fd = static_cast<int>(handle_);
+  const uint64_t end = base_;
+  const uint64_t from = end - end % static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
   // The step's blocks are taken before it is mapped: a full disk then
   // fails here, where it can be told, and not in a store to the map.
   void* map = MAP_FAILED;
-  if (::fallocate(fd, 0, static_cast<off_t>(base_), static_cast<off_t>(kLogStep)) == 0)
-    map = ::mmap(nullptr, kLogStep, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(base_));
+  if (::fallocate(fd, 0, static_cast<off_t>(from), static_cast<off_t>(kLogStep)) == 0)
+    map = ::mmap(nullptr, kLogStep, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(from));
   if (map == MAP_FAILED) {
     (void)::ftruncate(fd, static_cast<off_t>(end));
-    base_ = end;
-    used_ = 0;
     return false;
   }
   map_ = static_cast<char*>(map);
+  base_ = from;
+  used_ = static_cast<size_t>(end - from);
   return true;
 }
 
@@ -96,13 +103,8 @@ bool AppendLog::Append(std::string_view bytes) {
     used_ += bytes.size();
     return true;
   }
-  if (map_ != nullptr) {  // too big for a step: written, and so is all after it
-    ::munmap(map_, kLogStep);
-    map_ = nullptr;
-    base_ += used_;
-    used_ = 0;
-    if (::ftruncate(static_cast<int>(handle_), static_cast<off_t>(base_)) != 0) return false;
-  }
+  // Too big for a step: written, and so is all after it.
+  if (!Unmap()) return false;
   const int fd = static_cast<int>(handle_);
   for (size_t done = 0; done < bytes.size();) {
     const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(base_ + done));
@@ -121,14 +123,8 @@ bool AppendLog::Sync() {
 
 bool AppendLog::Close() {
   if (handle_ == -1) return true;
-  const int fd = static_cast<int>(handle_);
-  bool ok = true;
-  if (map_ != nullptr) {
-    ::munmap(map_, kLogStep);
-    map_ = nullptr;
-    ok = ::ftruncate(fd, static_cast<off_t>(base_ + used_)) == 0;
-  }
-  ok = ::close(fd) == 0 && ok;
+  bool ok = Unmap();
+  ok = ::close(static_cast<int>(handle_)) == 0 && ok;
   handle_ = -1;
   return ok;
 }

@@ -336,14 +336,11 @@ std::string NativePathOrMissing(const std::string& path, bool& missing) {
 
   ExistingPrefix prefix = LongestExistingPrefix(p);
   std::string resolved = prefix.path;
-  const size_t start = prefix.rest;
-  const bool prefixStatted = prefix.statted;
-  struct stat& prefixStat = prefix.st;
 
   // Resolve the rest name by name; from the first name that is not there in
   // any case, the path goes on as spelled.
   bool searching = true;
-  size_t pos = start;
+  size_t pos = prefix.rest;
   for (bool first = true;; first = false) {
     size_t next = p.find('/', pos);
     if (next == std::string::npos) next = p.size();
@@ -353,9 +350,9 @@ std::string NativePathOrMissing(const std::string& path, bool& missing) {
       if (searching && name != "." && name != "..") {
         // The first name after the prefix found is known to be missing as
         // spelled when it is the last one: the whole path was looked at.
-        bool knownMissing = first && next == p.size() && prefixStatted;
+        bool knownMissing = first && next == p.size() && prefix.statted;
         if (knownMissing || ::lstat(Join(resolved, name).c_str(), &st) != 0) {
-          std::string found = NameCache().Find(resolved, name, first && prefixStatted ? &prefixStat : nullptr);
+          std::string found = NameCache().Find(resolved, name, first && prefix.statted ? &prefix.st : nullptr);
           if (found.empty())
             searching = false;
           else
@@ -655,6 +652,12 @@ bool LinkUnnamed(int fd, const At& to, LinkWay way) {
   return ::linkat(AT_FDCWD, proc, to.dir, to.name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
+// The name of a new file in a folder open as dir, or, when dir is
+// AT_FDCWD, its path in the folder spelled nativeFolder.
+At NamedIn(int dir, const std::string& nativeFolder, const std::string& name) {
+  return {dir, dir != AT_FDCWD || nativeFolder.empty() ? name : Join(nativeFolder, name)};
+}
+
 // Opens a file without a name in the folder (open as dir, else spelled
 // nativeFolder) for writing; -1 where the file system or the process
 // cannot make and name one.
@@ -667,8 +670,7 @@ int OpenUnnamed(int dir, const std::string& nativeFolder, mode_t mode) {
     // file without a name can be given one once only.
     const int fd = ::openat(dir, folder, O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0) return -1;
-    const At probe{dir, dir != AT_FDCWD || nativeFolder.empty() ? detail::NewTemporaryName()
-                                                                 : Join(nativeFolder, detail::NewTemporaryName())};
+    const At probe = NamedIn(dir, nativeFolder, detail::NewTemporaryName());
     LinkWay found = LinkWay::None;
     for (LinkWay way : {LinkWay::EmptyPath, LinkWay::Proc}) {
       if (LinkUnnamed(fd, probe, way)) {
@@ -697,10 +699,10 @@ int MakeTemporaryIn(const std::string& nativeFolder, int dir, At& temporary, mod
   detail::SweepBeforeFirstTemporary(nativeFolder);
   for (int i = 0; i < kTries; ++i) {
     const std::string name = detail::NewTemporaryName();
-    temporary = {dir, dir != AT_FDCWD || nativeFolder.empty() ? name : Join(nativeFolder, name)};
+    temporary = NamedIn(dir, nativeFolder, name);
     int fd = ::openat(dir, temporary.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
-      NoteCreated(dir == AT_FDCWD ? temporary.name : Join(nativeFolder, name));
+      NoteCreated(NamedIn(AT_FDCWD, nativeFolder, name).name);
       return fd;
     }
     if (errno != EEXIST) break;
@@ -754,12 +756,13 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
          (::fstatat(placed.dir, placed.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
     if (ok) {
       const mode_t mode = NewFileMode(source.st_mode);
+      const std::string folder = NativeFolderOf(target);
       created = mode & ~g_umask;
       // What a killed run left in the folder goes, as before any temporary.
-      detail::SweepBeforeFirstTemporary(NativeFolderOf(target));
-      out = OpenUnnamed(placed.dir, NativeFolderOf(target), mode);
+      detail::SweepBeforeFirstTemporary(folder);
+      out = OpenUnnamed(placed.dir, folder, mode);
       unnamed = out >= 0;
-      if (!unnamed) out = MakeTemporaryIn(NativeFolderOf(target), placed.dir, temporary, mode);
+      if (!unnamed) out = MakeTemporaryIn(folder, placed.dir, temporary, mode);
     }
   } else {
     Replacement replacement;
