@@ -63,7 +63,9 @@ const char* SkipReason(const platform::DirEntry& e, const std::string& folder) {
 
 // The counting pass's listings, in the order it walked the folders, kept
 // for the working pass while they fit in the budget; the working pass walks
-// the same folders in the same order and lists again those not kept.
+// the same folders in the same order and lists again those not kept. A
+// listing is kept packed, an entry a few bytes beside its name, so that the
+// budget holds the listings of most packages whole.
 class KeptListings {
  public:
   void Clear() {
@@ -73,26 +75,50 @@ class KeptListings {
     bytes_ = 0;
     full_ = false;
   }
-  void Keep(const std::string& folder, std::vector<platform::DirEntry>&& entries) {
+  void Keep(const std::string& folder, const std::vector<platform::DirEntry>& entries) {
     if (full_) return;
-    size_t bytes = sizeof(Listing) + folder.size();
-    for (const platform::DirEntry& e : entries) bytes += sizeof e + e.name.size();
+    std::string packed;
+    for (const platform::DirEntry& e : entries) {
+      packed += static_cast<char>((e.isFolder ? kFolder : 0) | (e.isLink ? kLink : 0) | (e.isSpecial ? kSpecial : 0));
+      for (uint64_t size = e.size;; size >>= 7) {  // seven bits a byte, the last without its top bit
+        packed += static_cast<char>((size & 0x7F) | (size > 0x7F ? 0x80 : 0));
+        if (size <= 0x7F) break;
+      }
+      packed.append(e.name.c_str(), e.name.size() + 1);
+    }
     // Only a first part of the walk is kept, so that the rest is found in order.
+    const size_t bytes = sizeof(Listing) + folder.capacity() + packed.capacity();
     full_ = bytes_ + bytes > kListingBudget;
     if (full_) return;
     bytes_ += bytes;
-    kept_.push_back({folder, std::move(entries)});
+    kept_.push_back({folder, std::move(packed)});
   }
   bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
     if (next_ == kept_.size() || kept_[next_].folder != folder) return false;
-    entries = std::move(kept_[next_++].entries);
+    entries.clear();
+    const std::string packed = std::move(kept_[next_++].packed);
+    for (size_t at = 0; at < packed.size();) {
+      platform::DirEntry& e = entries.emplace_back();
+      const char flags = packed[at++];
+      e.isFolder = (flags & kFolder) != 0;
+      e.isLink = (flags & kLink) != 0;
+      e.isSpecial = (flags & kSpecial) != 0;
+      for (int shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(packed[at++]);
+        e.size |= static_cast<uint64_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0) break;
+      }
+      e.name = packed.c_str() + at;
+      at += e.name.size() + 1;
+    }
     return true;
   }
 
  private:
+  static constexpr char kFolder = 1, kLink = 2, kSpecial = 4;
   struct Listing {
     std::string folder;
-    std::vector<platform::DirEntry> entries;
+    std::string packed;
   };
   std::vector<Listing> kept_;
   size_t next_ = 0;
@@ -222,7 +248,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
-    if (counting) g_listings.Keep(current, std::move(entries));
+    if (counting) g_listings.Keep(current, entries);
     if (namesMeet) pool.Finish();
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
       platform::FolderIdentity id;
