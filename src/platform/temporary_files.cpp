@@ -119,6 +119,14 @@ void SweepBeforeFirstTemporary(const std::string& folder) {
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }
 
+void NoteFolderMade(const std::string& folder) {
+  SweepState& state = Sweep();
+  FolderIdentity id;
+  if (state.live.load() == 0 || !GetFolderIdentity(folder, id)) return;
+  std::lock_guard<std::mutex> lock(state.mutex);
+  if (state.live != 0) state.swept.insert({id.volume, id.index});
+}
+
 uint64_t SweepGeneration() { return Sweep().live.load(); }
 
 std::string FolderOf(const std::string& path) {

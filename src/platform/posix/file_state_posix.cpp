@@ -10,6 +10,7 @@
 
 #include "platform/file_state.h"
 #include "platform/platform.h"
+#include "platform/posix/name_notes.h"
 
 namespace zet::platform {
 
@@ -26,11 +27,18 @@ bool SetFileMode(const std::string& path, uint32_t mode) {
 }
 
 bool MakeHardLink(const std::string& existing, const std::string& link) {
-  return ::linkat(AT_FDCWD, NativePath(existing).c_str(), AT_FDCWD, NativePath(link).c_str(),
-                  AT_SYMLINK_FOLLOW) == 0;
+  const std::string native = NativePath(link);
+  if (::linkat(AT_FDCWD, NativePath(existing).c_str(), AT_FDCWD, native.c_str(), AT_SYMLINK_FOLLOW) != 0) return false;
+  NoteCreated(native);
+  return true;
 }
 
-bool RemoveEmptyFolder(const std::string& path) { return ::rmdir(NativePath(path).c_str()) == 0; }
+bool RemoveEmptyFolder(const std::string& path) {
+  const std::string native = NativePath(path);
+  if (::rmdir(native.c_str()) != 0) return false;
+  NoteRemoved(native);
+  return true;
+}
 
 bool SyncHandle(intptr_t handle) { return ::fsync(static_cast<int>(handle)) == 0; }
 
@@ -50,8 +58,10 @@ AppendLog::~AppendLog() { Close(); }
 
 bool AppendLog::Open(const std::string& path) {
   Close();
-  const int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const std::string native = NativePath(path);
+  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
+  NoteCreated(native);
   handle_ = fd;
   base_ = 0;
   used_ = 0;

@@ -5,7 +5,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -29,6 +28,7 @@
 #include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "platform/platform_common.h"
+#include "platform/posix/name_notes.h"
 
 namespace zet::platform {
 
@@ -37,50 +37,73 @@ namespace {
 bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_str(), &st) == 0; }
 
 // Folders whose names were looked up ignoring case, with the names they
-// hold, most recently used first. The system tells of every change in a
-// cached folder (inotify), whoever makes it, so the names stay exact without
-// reading a folder again; copying many files into one folder reads it once.
-// Where the system cannot tell, a folder is read again whenever its time
-// stamps differ from those seen when it was read, or were too fresh then to
-// rule out a change in the same clock tick.
+// hold, most recently used first. While a run holds its host (a sweep
+// lives, see detail::SweepGeneration), nobody else changes the names in the
+// host's folders, and this process tells the cache of every name it makes
+// or removes: a folder read during the run is then not read again, and
+// copying many files into one folder reads it once. Otherwise a folder is
+// read again whenever its time stamps differ from those seen when it was
+// read, or were too fresh then to rule out a change in the same clock tick.
 class FolderNameCache {
  public:
-  FolderNameCache() {
-    notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  }
-  ~FolderNameCache() {
-    if (notify_ >= 0) ::close(notify_);
-  }
-
   // The name in folder dir that equals name ignoring case; empty when none.
-  // known: the folder's stat when the caller has just taken it.
+  // known: the folder's stat when the caller has just taken it. A folder
+  // is read without holding the cache, so that other threads' lookups go on.
   std::string Find(const std::string& dir, const std::string& name, const struct stat* known = nullptr) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    DrainEvents();
-    Entry* e = Lookup(dir);
-    if (e == nullptr || !Current(*e, known)) {
-      if (e == nullptr) {
-        entries_.emplace_front();
-        e = &entries_.front();
-        e->dir = dir;
-        if (entries_.size() > kCapacity) Evict();
+    const std::string upper = UpperAscii(name);
+    bool stamped = false;  // known outside a run: current if its time stamps are
+    Reading reading{dir};
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      reading_.push_back(&reading);
+      Entry* e = Lookup(dir);
+      if (e != nullptr && Trusted(*e)) {
+        reading_.pop_back();
+        return Answer(*e, upper);
       }
-      Read(*e);
+      stamped = e != nullptr && e->valid && !e->freshStamp;
     }
-    auto it = e->names.find(UpperAscii(name));
-    return it == e->names.end() ? std::string() : it->second.first;
+    struct stat st;
+    if (stamped && known == nullptr) stamped = Stat(dir.empty() ? "." : dir, st);
+    if (stamped) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Entry* e = Lookup(dir);
+      if (e != nullptr && e->valid && !e->freshStamp && SameStamp(known != nullptr ? *known : st, e->stamp)) {
+        reading_.erase(std::find(reading_.begin(), reading_.end(), &reading));
+        return Answer(*e, upper);
+      }
+    }
+    Entry fresh;
+    fresh.dir = dir;
+    Read(fresh);
+    std::lock_guard<std::mutex> lock(mutex_);
+    reading_.erase(std::find(reading_.begin(), reading_.end(), &reading));
+    // Told of a change in the folder while reading it: the names may miss
+    // it, so they are read again at the next look.
+    if (reading.changed) fresh.valid = false;
+    // One entry a folder: changes are told by one spelling of it.
+    for (Entry& other : entries_)
+      if (other.dir != dir && other.stamp.st_ino == fresh.stamp.st_ino && other.stamp.st_dev == fresh.stamp.st_dev)
+        other.valid = false;
+    Entry* e = Lookup(dir);
+    if (e == nullptr) {
+      entries_.emplace_front();
+      e = &entries_.front();
+      if (entries_.size() > kCapacity) entries_.pop_back();
+    }
+    *e = std::move(fresh);
+    return Answer(*e, upper);
   }
 
-  // Answers from a folder already read and watched, without a look at the
-  // disk: true with the name as on disk, or with an empty one when the
-  // folder holds no such name. False when the cache cannot say: the folder
-  // is not known, not watched, or holds several spellings of the name (then
-  // the one spelled exactly is meant).
+  // Answers from a folder read during this run, without a look at the disk:
+  // true with the name as on disk, or with an empty one when the folder
+  // holds no such name. False when the cache cannot say: the folder is not
+  // known from this run, or holds several spellings of the name (then the
+  // one spelled exactly is meant).
   bool FindKnown(const std::string& dir, const std::string& name, std::string& actual) {
     std::lock_guard<std::mutex> lock(mutex_);
-    DrainEvents();
     Entry* e = Lookup(dir);
-    if (e == nullptr || !e->valid || e->watch < 0) return false;
+    if (e == nullptr || !Trusted(*e)) return false;
     auto it = e->names.find(UpperAscii(name));
     if (it == e->names.end()) {
       actual.clear();
@@ -91,21 +114,16 @@ class FolderNameCache {
     return true;
   }
 
-  // This process created name in dir. With change events the event brings
-  // it; without, the folder is read again at the next look.
-  void Created(const std::string& dir, const std::string&) {
-    if (notify_ >= 0) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Entry& e : entries_)
-      if (e.dir == dir) e.valid = false;
-  }
+  // This process made name in dir, or removed it from there.
+  void Made(const std::string& dir, const std::string& name) { Changed(dir, name, true); }
+  void Gone(const std::string& dir, const std::string& name) { Changed(dir, name, false); }
 
  private:
   static constexpr size_t kCapacity = 32;
   struct Entry {
     std::string dir;
     bool valid = false;
-    int watch = -1;
+    uint64_t run = 0;  // the sweep it was read in; 0: outside a run
     struct stat stamp {};
     bool freshStamp = false;
     // Upper-cased name -> the name as on disk (of names equal but for case,
@@ -123,68 +141,62 @@ class FolderNameCache {
     return nullptr;
   }
 
-  static void Add(Entry& e, const std::string& name) {
-    auto [it, added] = e.names.try_emplace(UpperAscii(name), name, 1);
-    if (!added) ++it->second.second;
-  }
+  static bool Trusted(const Entry& e) { return e.valid && e.run != 0 && e.run == detail::SweepGeneration(); }
 
-  static void Remove(Entry& e, const std::string& name) {
-    auto it = e.names.find(UpperAscii(name));
-    if (it == e.names.end()) return;
-    if (it->second.second == 1) {
-      e.names.erase(it);
-    } else if (it->second.first == name) {
-      e.valid = false;  // which of the others now stands needs a fresh look
-    } else {
-      --it->second.second;
+  // The entry spelled dir learns the change. A change it cannot follow
+  // exactly (a second spelling of a name) has it read again. A name made
+  // was first looked up under the spelling it is told by; a name removed
+  // may have been found under another spelling of its folder, so an entry
+  // of another spelling that holds the name is read again too.
+  void Changed(const std::string& dir, const std::string& name, bool made) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Reading* r : reading_)
+      if (!made || r->dir == dir) r->changed = true;
+    const std::string upper = UpperAscii(name);
+    for (Entry& e : entries_) {
+      if (!e.valid || (made && e.dir != dir)) continue;
+      auto it = e.names.find(upper);
+      const bool known = it != e.names.end(), alone = known && it->second.second == 1 && it->second.first == name;
+      if (e.dir != dir || !Trusted(e)) {
+        if (e.dir == dir || known) e.valid = false;
+      } else if (made) {
+        if (!known)
+          e.names.emplace(upper, std::make_pair(name, 1));
+        else if (!alone)
+          e.valid = false;
+      } else if (alone) {
+        e.names.erase(it);
+      } else if (known) {
+        e.valid = false;
+      }
     }
   }
 
-  void Evict() {
-    Entry& last = entries_.back();
-    if (last.watch >= 0 && !WatchShared(last)) ::inotify_rm_watch(notify_, last.watch);
-    entries_.pop_back();
+  static bool SameStamp(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && SameTime(a.st_mtim, b.st_mtim) && SameTime(a.st_ctim, b.st_ctim);
   }
 
-  // Two spellings of one folder share the system's watch.
-  bool WatchShared(const Entry& e) const {
-    for (const Entry& other : entries_)
-      if (&other != &e && other.watch == e.watch) return true;
-    return false;
-  }
-
-  bool Current(const Entry& e, const struct stat* known) const {
-    if (!e.valid) return false;
-    if (e.watch >= 0) return true;
-    struct stat st;
-    if (known != nullptr)
-      st = *known;
-    else if (!Stat(e.dir.empty() ? "." : e.dir, st))
-      return false;
-    return !e.freshStamp && st.st_ino == e.stamp.st_ino && SameTime(st.st_mtim, e.stamp.st_mtim) &&
-           SameTime(st.st_ctim, e.stamp.st_ctim);
+  static std::string Answer(const Entry& e, const std::string& upper) {
+    auto it = e.names.find(upper);
+    return it == e.names.end() ? std::string() : it->second.first;
   }
 
   static bool SameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
   }
 
-  void Read(Entry& e) {
+  static void Read(Entry& e) {
     const std::string dir = e.dir.empty() ? "." : e.dir;
     e.names.clear();
     e.valid = false;
-    // Watch first, then read: a change in between is applied twice, which
-    // leaves the same names.
-    if (notify_ >= 0 && e.watch < 0)
-      e.watch = ::inotify_add_watch(notify_, dir.c_str(),
-                                    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
-                                        IN_MOVE_SELF | IN_ONLYDIR);
+    e.run = detail::SweepGeneration();
     if (!Stat(dir, e.stamp)) return;
     DIR* d = ::opendir(dir.c_str());
     if (d == nullptr) return;
     while (struct dirent* ent = ::readdir(d)) {
-      std::string n = ent->d_name;
-      if (n != "." && n != "..") Add(e, n);
+      if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
+      auto [it, added] = e.names.try_emplace(UpperAscii(ent->d_name), ent->d_name, 1);
+      if (!added) ++it->second.second;
     }
     ::closedir(d);
     struct timespec now;
@@ -193,47 +205,16 @@ class FolderNameCache {
     e.valid = true;
   }
 
-  void DrainEvents() {
-    if (notify_ < 0) return;
-    alignas(struct inotify_event) char buffer[16 * 1024];
-    // A read returns every queued event that fits; room left for the largest
-    // event means the queue was empty.
-    constexpr ssize_t kLargestEvent = sizeof(struct inotify_event) + NAME_MAX + 1;
-    for (;;) {
-      ssize_t n = ::read(notify_, buffer, sizeof buffer);
-      if (n <= 0) return;
-      for (ssize_t at = 0; at < n;) {
-        const auto* ev = reinterpret_cast<const struct inotify_event*>(buffer + at);
-        Apply(*ev);
-        at += static_cast<ssize_t>(sizeof(struct inotify_event) + ev->len);
-      }
-      if (static_cast<ssize_t>(sizeof buffer) - n >= kLargestEvent) return;
-    }
-  }
-
-  void Apply(const struct inotify_event& ev) {
-    if (ev.mask & IN_Q_OVERFLOW) {
-      for (Entry& e : entries_) e.valid = false;
-      return;
-    }
-    for (Entry& e : entries_) {
-      if (e.watch != ev.wd) continue;
-      if (ev.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) {
-        e.valid = false;
-        e.watch = -1;
-        continue;
-      }
-      if (ev.len == 0) continue;
-      if (ev.mask & (IN_CREATE | IN_MOVED_TO))
-        Add(e, ev.name);
-      else if (ev.mask & (IN_DELETE | IN_MOVED_FROM))
-        Remove(e, ev.name);
-    }
-  }
+  // A folder being read by a thread, and whether a change in it was told
+  // meanwhile.
+  struct Reading {
+    const std::string& dir;
+    bool changed = false;
+  };
 
   std::mutex mutex_;
-  int notify_ = -1;
   std::list<Entry> entries_;
+  std::vector<Reading*> reading_;
 };
 
 FolderNameCache& NameCache() {
@@ -266,13 +247,19 @@ std::string Join(const std::string& base, const std::string& name) {
   return base + "/" + name;
 }
 
+}  // namespace
+
 void NoteCreated(const std::string& native) {
   std::string dir, name;
   SplitNative(native, dir, name);
-  if (!name.empty()) NameCache().Created(dir, name);
+  if (!name.empty()) NameCache().Made(dir, name);
 }
 
-}  // namespace
+void NoteRemoved(const std::string& native) {
+  std::string dir, name;
+  SplitNative(native, dir, name);
+  if (!name.empty()) NameCache().Gone(dir, name);
+}
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -353,9 +340,10 @@ std::string NativePathOrMissing(const std::string& path, bool& missing) {
         bool knownMissing = first && next == p.size() && prefix.statted;
         if (knownMissing || ::lstat(Join(resolved, name).c_str(), &st) != 0) {
           std::string found = NameCache().Find(resolved, name, first && prefix.statted ? &prefix.st : nullptr);
-          if (found.empty())
+          if (found.empty()) {
             searching = false;
-          else
+            missing = next == p.size();
+          } else
             actual = found;
         }
       }
@@ -440,6 +428,7 @@ bool CreateFolder(const std::string& path) {
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   if (::mkdir(native.c_str(), 0777) != 0) return false;
   NoteCreated(native);
+  detail::NoteFolderMade(native);
   return true;
 }
 
@@ -741,6 +730,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   bool ok = true;
   std::string target;
   At temporary, placed;  // the temporary file, and the target's name for the rename
+  std::string temporaryPath;  // the temporary file's whole path
   struct stat replaced;
   bool replacing = false;
   int out = -1;
@@ -763,6 +753,8 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
       out = OpenUnnamed(placed.dir, folder, mode);
       unnamed = out >= 0;
       if (!unnamed) out = MakeTemporaryIn(folder, placed.dir, temporary, mode);
+      if (out >= 0 && !unnamed)
+        temporaryPath = placed.dir == AT_FDCWD ? temporary.name : NamedIn(AT_FDCWD, folder, temporary.name).name;
     }
   } else {
     Replacement replacement;
@@ -770,6 +762,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     target = NativePath(replacement.target);
     placed = {AT_FDCWD, target};
     temporary = {AT_FDCWD, NativePath(replacement.temporary)};
+    temporaryPath = temporary.name;
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
     if (ok) out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
   }
@@ -790,6 +783,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
         ok = failIfExists ? RenameNoReplace(temporary, placed)
                           : ::renameat(temporary.dir, temporary.name.c_str(), placed.dir, placed.name.c_str()) == 0;
       if (!ok) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
+      NoteRemoved(temporaryPath);
     }
   } else if (out >= 0) {
     ::close(out);
@@ -801,12 +795,19 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
   std::string target = NativePath(to);
-  if (::rename(NativePath(from).c_str(), target.c_str()) != 0) return false;
+  const std::string source = NativePath(from);
+  if (::rename(source.c_str(), target.c_str()) != 0) return false;
+  NoteRemoved(source);
   NoteCreated(target);
   return true;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  const std::string native = NativePath(path);
+  if (::unlink(native.c_str()) != 0) return false;
+  NoteRemoved(native);
+  return true;
+}
 
 std::string TemporaryPathBeside(const std::string& path) {
   const std::string folder = detail::FolderOf(path);

@@ -91,7 +91,9 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
 }
 
 bool CreateFolder(const std::string& path) {
-  return !path.empty() && ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+  if (path.empty() || ::CreateDirectoryA(path.c_str(), nullptr) == 0) return false;
+  detail::NoteFolderMade(path);
+  return true;
 }
 
 namespace {
