@@ -190,6 +190,27 @@ TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {
   EXPECT_EQ(platform::NativePath(P(t, "b.txt")), t / "b.txt");
   EXPECT_EQ(platform::NativePath(P(t, "B.TXT")), t / "B.TXT");
 }
+
+TEST(Paths, DuringARunLetterCaseLookupsFollowTheRunsOwnChanges) {
+  TempDir t;
+  WriteBytes(t / "Data/Zug.txt", "z");
+  platform::TemporarySweep run;  // a run holds the host: its folders are read once
+  EXPECT_EQ(platform::NativePath(P(t, "DATA\\ZUG.TXT")), t / "Data/Zug.txt");
+  // Every way the run makes, moves or removes a name is seen at once.
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "data\\zug.txt"), P(t, "Data\\Neu.txt"), true));
+  EXPECT_EQ(platform::NativePath(P(t, "DATA\\NEU.TXT")), t / "Data/Neu.txt");
+  ASSERT_TRUE(platform::MoveFileReplacing(P(t, "data\\neu.txt"), P(t, "Data\\Alt.txt")));
+  EXPECT_EQ(platform::NativePath(P(t, "DATA\\NEU.TXT")), t / "Data/NEU.TXT");
+  EXPECT_EQ(platform::NativePath(P(t, "data\\alt.TXT")), t / "Data/Alt.txt");
+  ASSERT_TRUE(platform::RemoveFile(P(t, "DATA\\ZUG.TXT")));
+  EXPECT_EQ(platform::NativePath(P(t, "data\\zug.txt")), t / "Data/zug.txt");
+  ASSERT_TRUE(platform::CreateFolder(P(t, "data\\Sub")));
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "data\\alt.txt"), P(t, "DATA\\SUB\\x.txt"), true));
+  EXPECT_EQ(platform::NativePath(P(t, "data\\sub\\X.TXT")), t / "Data/Sub/x.txt");
+  // A name the run itself replaces keeps its spelling.
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "data\\alt.txt"), P(t, "DATA\\SUB\\X.TXT"), false));
+  EXPECT_EQ(test::Listing(t / "Data/Sub"), (std::vector<std::string>{"x.txt"}));
+}
 #endif
 
 TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
