@@ -321,9 +321,9 @@ std::string NewTemporaryName();
 // Called by TemporaryPathBeside before it makes a file in folder.
 void SweepBeforeFirstTemporary(const std::string& folder);
 
-// Called by CreateFolder for the folder it made: a folder made while a
-// sweep lives holds nothing an earlier run left, and is not read for it.
-void NoteFolderMade(const std::string& folder);
+// Called by CreateFolder for the folder it made while a sweep lives: it
+// holds nothing an earlier run left, and is not read for it.
+void NoteFolderMade(const FolderIdentity& folder);
 
 // Nonzero while a TemporarySweep lives, and different for each: what a
 // thread keeps of the folders a run works in holds while it is the same.

@@ -119,10 +119,8 @@ void SweepBeforeFirstTemporary(const std::string& folder) {
   RemoveOwnTemporaries(folder.empty() ? "." : folder);
 }
 
-void NoteFolderMade(const std::string& folder) {
+void NoteFolderMade(const FolderIdentity& id) {
   SweepState& state = Sweep();
-  FolderIdentity id;
-  if (state.live.load() == 0 || !GetFolderIdentity(folder, id)) return;
   std::lock_guard<std::mutex> lock(state.mutex);
   if (state.live != 0) state.swept.insert({id.volume, id.index});
 }

@@ -102,16 +102,7 @@ class FolderNameCache {
     // Told of a change in the folder while reading it: the names may miss
     // it, so they are read again at the next look.
     if (reading.changed) fresh.valid = false;
-    // One entry a folder: changes are told by one spelling of it.
-    for (Entry& other : entries_)
-      if (other.dir != dir && other.stamp.st_ino == fresh.stamp.st_ino && other.stamp.st_dev == fresh.stamp.st_dev)
-        other.valid = false;
-    Entry* e = Lookup(dir);
-    if (e == nullptr) {
-      entries_.emplace_front();
-      e = &entries_.front();
-      if (entries_.size() > kCapacity) entries_.pop_back();
-    }
+    Entry* e = Install(dir, fresh.stamp);
     *e = std::move(fresh);
     return Answer(*e, upper);
   }
@@ -136,12 +127,27 @@ class FolderNameCache {
     return true;
   }
 
+  // This process made the folder dir during a run (st: its stat): it is
+  // known empty, without reading it.
+  void FolderMade(const std::string& dir, const struct stat& st) {
+    std::lock_guard<SpinningMutex> lock(mutex_);
+    Entry* e = Install(dir, st);
+    e->dir = dir;
+    e->stamp = st;
+    e->valid = true;
+    e->run = detail::SweepGeneration();
+    e->freshStamp = true;
+  }
+
   // This process made name in dir, or removed it from there.
   void Made(const std::string& dir, const std::string& name) { Changed(dir, name, true); }
   void Gone(const std::string& dir, const std::string& name) { Changed(dir, name, false); }
 
  private:
-  static constexpr size_t kCapacity = 32;
+  // The folders kept, most recently used first: enough for the folders a
+  // walk has made ahead of its copy threads, and a bound on the names they
+  // hold together, beside the folder in use, so that memory stays flat.
+  static constexpr size_t kCapacity = 96, kNameBudget = 1 << 15;
   struct Entry {
     std::string dir;
     bool valid = false;
@@ -154,13 +160,33 @@ class FolderNameCache {
   };
 
   Entry* Lookup(const std::string& dir) {
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->dir == dir) {
-        if (it != entries_.begin()) entries_.splice(entries_.begin(), entries_, it);
-        return &entries_.front();
+    auto found = index_.find(dir);
+    if (found == index_.end()) return nullptr;
+    entries_.splice(entries_.begin(), entries_, found->second);
+    return &entries_.front();
+  }
+
+  // The entry for folder dir (st: its stat), emptied for new names. One
+  // entry a folder: changes are told by one spelling of it, so entries of
+  // other spellings are read again.
+  Entry* Install(const std::string& dir, const struct stat& st) {
+    for (Entry& other : entries_)
+      if (other.dir != dir && other.stamp.st_ino == st.st_ino && other.stamp.st_dev == st.st_dev) other.valid = false;
+    Entry* e = Lookup(dir);
+    if (e == nullptr) {
+      size_t names = 0;
+      for (const Entry& other : entries_) names += other.names.size();
+      while (entries_.size() > 1 && (entries_.size() >= kCapacity || names > kNameBudget)) {
+        names -= entries_.back().names.size();
+        index_.erase(entries_.back().dir);
+        entries_.pop_back();
       }
+      entries_.emplace_front();
+      index_[dir] = entries_.begin();
+      e = &entries_.front();
     }
-    return nullptr;
+    *e = Entry{};
+    return e;
   }
 
   static bool Trusted(const Entry& e) { return e.valid && e.run != 0 && e.run == detail::SweepGeneration(); }
@@ -171,12 +197,12 @@ class FolderNameCache {
   // may have been found under another spelling of its folder, so an entry
   // of another spelling that holds the name is read again too.
   void Changed(const std::string& dir, const std::string& name, bool made) {
+    const std::string upper = UpperAscii(name);
     std::lock_guard<SpinningMutex> lock(mutex_);
     for (Reading* r : reading_)
       if (!made || r->dir == dir) r->changed = true;
-    const std::string upper = UpperAscii(name);
-    for (Entry& e : entries_) {
-      if (!e.valid || (made && e.dir != dir)) continue;
+    auto learn = [&](Entry& e) {
+      if (!e.valid) return;
       auto it = e.names.find(upper);
       const bool known = it != e.names.end(), alone = known && it->second.second == 1 && it->second.first == name;
       if (e.dir != dir || !Trusted(e)) {
@@ -191,7 +217,12 @@ class FolderNameCache {
       } else if (known) {
         e.valid = false;
       }
+    };
+    if (made) {
+      if (Entry* e = Lookup(dir)) learn(*e);
+      return;
     }
+    for (Entry& e : entries_) learn(e);
   }
 
   static bool SameStamp(const struct stat& a, const struct stat& b) {
@@ -236,6 +267,7 @@ class FolderNameCache {
 
   SpinningMutex mutex_;
   std::list<Entry> entries_;
+  std::unordered_map<std::string, std::list<Entry>::iterator> index_;  // entries_ by dir
   std::vector<Reading*> reading_;
 };
 
@@ -450,7 +482,11 @@ bool CreateFolder(const std::string& path) {
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   if (::mkdir(native.c_str(), 0777) != 0) return false;
   NoteCreated(native);
-  detail::NoteFolderMade(native);
+  struct stat st;
+  if (detail::SweepGeneration() != 0 && Stat(native, st)) {
+    NameCache().FolderMade(native, st);
+    detail::NoteFolderMade({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+  }
   return true;
 }
 

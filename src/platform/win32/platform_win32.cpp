@@ -92,7 +92,8 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
 
 bool CreateFolder(const std::string& path) {
   if (path.empty() || ::CreateDirectoryA(path.c_str(), nullptr) == 0) return false;
-  detail::NoteFolderMade(path);
+  FolderIdentity made;
+  if (detail::SweepGeneration() != 0 && GetFolderIdentity(path, made)) detail::NoteFolderMade(made);
   return true;
 }
 
