@@ -225,6 +225,14 @@ TEST(RegFileStore, WritesKeepEveryOtherByte) {
   EXPECT_EQ(ReadBytes(prefix.system), expected + "\r\n\"New \\\"one\\\"\"=dword:00000007\r\n");
   // No temporary file is left beside the registry files.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(prefix.dir.path()), {}), 1);
+
+  // Another program's change is seen at the next open, also one that keeps the file's size.
+  std::string changed = ReadBytes(prefix.system);
+  changed.replace(changed.find("dword:00000002"), 14, "dword:00000003");
+  WriteBytes(prefix.system, changed);
+  CRegistryKey again(prefix.store);
+  ASSERT_TRUE(OpenHost(again, kKeyRead));
+  EXPECT_EQ(Bytes(again, "Scan"), "03000000");
 }
 
 TEST(RegFileStore, BrokenLinesGiveFalseAndSurviveAWrite) {

@@ -35,11 +35,19 @@ std::string RegFileStore::DefaultPrefix() {
 }
 
 void RegFileStore::Reload() {
+  Load(systemFile_, systemText_, system_);
+  Load(userFile_, userText_, user_);
+  loaded_ = true;
+}
+
+// A prefix's system.reg runs to megabytes, and a run opens keys several
+// times: a file whose bytes are those parsed last is not parsed again.
+void RegFileStore::Load(const std::string& file, std::string& parsed, RegFileDocument& document) {
   std::string text;
-  platform::ReadWholeFile(systemFile_, text);
-  system_.Parse(std::move(text));
-  platform::ReadWholeFile(userFile_, text);
-  user_.Parse(std::move(text));
+  platform::ReadWholeFile(file, text);
+  if (loaded_ && text == parsed) return;
+  parsed = text;
+  document.Parse(std::move(text));
 }
 
 std::vector<RegFileStore::Place> RegFileStore::Places(uint32_t hive, const std::string& path) {
@@ -137,7 +145,9 @@ long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, 
   RegFileDocument fresh;
   fresh.Parse(std::move(text));
   if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
-  if (!platform::WriteFileReplacing(*place.file, fresh.Text(), false)) return kRegWriteFault;
+  text = fresh.Text();
+  if (!platform::WriteFileReplacing(*place.file, text, false)) return kRegWriteFault;
+  (place.file == &systemFile_ ? systemText_ : userText_) = std::move(text);
   *place.document = std::move(fresh);
   return kRegSuccess;
 }

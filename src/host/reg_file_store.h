@@ -18,7 +18,8 @@
 // (platform::CanWriteFile: a read-only file has none, even for root).
 //
 // The files are read again whenever a key is opened below a root, so every
-// chain sees them as they are then. A write reads its file again, changes
+// chain sees them as they are then (and parsed again when their bytes
+// changed). A write reads its file again, changes
 // the one value line and replaces the file atomically (a temporary file
 // beside it, then a rename); every other byte stays as it was. Wine keeps a
 // running prefix's registry in memory and writes it back when it ends, so a
@@ -64,6 +65,7 @@ class RegFileStore final : public RegistryBackend {
   };
 
   void Reload();
+  void Load(const std::string& file, std::string& parsed, RegFileDocument& document);
   // The places of a key, the one whose values win first.
   std::vector<Place> Places(uint32_t hive, const std::string& path);
   // The place a write to the key goes to; no file when the root has none.
@@ -74,6 +76,8 @@ class RegFileStore final : public RegistryBackend {
   std::string userFile_;
   RegFileDocument system_;
   RegFileDocument user_;
+  std::string systemText_, userText_;  // the bytes the documents were parsed from
+  bool loaded_ = false;
   std::map<Handle, OpenKeyState> open_;
   Handle nextHandle_ = 1;
 };
