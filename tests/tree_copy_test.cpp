@@ -151,7 +151,10 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     class View : public test::RecordingView {
      public:
       std::function<void()> onWork, onStep;
-      void WorkStarted(int) override { onWork(); }
+      void WorkStarted(int units) override {
+        total = units;
+        onWork();
+      }
       void Stepped() override {
         RecordingView::Stepped();
         onStep();
@@ -167,7 +170,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     request.overwrite = true;
     request.copyWorkers = workers;
     const RunReport report = RunUpdate(request, view);
-    Seen seen{view.stepped, {}, {}, {report.copied(), report.keptExisting()}};
+    Seen seen{view.stepped, {}, {}, {view.total, report.copied(), report.keptExisting()}};
     for (const RunFailure& f : report.failures()) seen.failures.push_back(f.path + ": " + f.reason);
     for (const auto& e : fs::recursive_directory_iterator(fs::path(t / "host")))
       if (e.is_regular_file())
@@ -189,7 +192,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
       EXPECT_EQ(four.files, one.files);
     }
     if (stopAfter > 0) {
-      EXPECT_EQ(one.counts[0], 50 - 1);  // the step of the folder in the way copied nothing
+      EXPECT_EQ(one.counts[1], 50 - 1);  // the step of the folder in the way copied nothing
       EXPECT_EQ(one.files.size(), 49u);  // and no temporary file is left
       continue;
     }

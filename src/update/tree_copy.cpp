@@ -1,6 +1,13 @@
 #include "update/tree_copy.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -61,22 +68,19 @@ const char* SkipReason(const platform::DirEntry& e, const std::string& folder) {
   return nullptr;
 }
 
-// The counting pass's listings, in the order it walked the folders, kept
-// for the working pass while they fit in the budget; the working pass walks
-// the same folders in the same order and lists again those not kept. A
-// listing is kept packed, an entry a few bytes beside its name, so that the
-// budget holds the listings of most packages whole.
+// The counting pass's listings, kept for the working pass while they fit in
+// the budget; the working pass lists again the folders not kept. A listing
+// is kept packed, an entry a few bytes beside its name, so that the budget
+// holds the listings of most packages whole. Both counting threads keep.
 class KeptListings {
  public:
   void Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
     kept_.clear();
-    kept_.shrink_to_fit();
-    next_ = 0;
+    kept_.rehash(0);
     bytes_ = 0;
-    full_ = false;
   }
   void Keep(const std::string& folder, const std::vector<platform::DirEntry>& entries) {
-    if (full_) return;
     std::string packed;
     for (const platform::DirEntry& e : entries) {
       packed += static_cast<char>((e.isFolder ? kFolder : 0) | (e.isLink ? kLink : 0) | (e.isSpecial ? kSpecial : 0));
@@ -86,17 +90,21 @@ class KeptListings {
       }
       packed.append(e.name.c_str(), e.name.size() + 1);
     }
-    // Only a first part of the walk is kept, so that the rest is found in order.
-    const size_t bytes = sizeof(Listing) + folder.capacity() + packed.capacity();
-    full_ = bytes_ + bytes > kListingBudget;
-    if (full_) return;
-    bytes_ += bytes;
-    kept_.push_back({folder, std::move(packed)});
+    const size_t bytes = kEntryBytes + folder.capacity() + packed.capacity();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (bytes_ + bytes > kListingBudget) return;
+    if (kept_.emplace(folder, std::move(packed)).second) bytes_ += bytes;
   }
   bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
-    if (next_ == kept_.size() || kept_[next_].folder != folder) return false;
+    std::string packed;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto it = kept_.find(folder);
+      if (it == kept_.end()) return false;
+      packed = std::move(it->second);
+      kept_.erase(it);
+    }
     entries.clear();
-    const std::string packed = std::move(kept_[next_++].packed);
     for (size_t at = 0; at < packed.size();) {
       platform::DirEntry& e = entries.emplace_back();
       const char flags = packed[at++];
@@ -116,17 +124,153 @@ class KeptListings {
 
  private:
   static constexpr char kFolder = 1, kLink = 2, kSpecial = 4;
-  struct Listing {
-    std::string folder;
-    std::string packed;
-  };
-  std::vector<Listing> kept_;
-  size_t next_ = 0;
+  // A kept listing's own cost beside its bytes: the map's node and bucket.
+  static constexpr size_t kEntryBytes = 2 * sizeof(std::string) + 4 * sizeof(void*);
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::string> kept_;  // folder -> packed listing
   size_t bytes_ = 0;
-  bool full_ = false;
 };
 
 KeptListings g_listings;
+
+// What the walk does with an entry of a folder of the package.
+enum class Role {
+  Skip,      // refused: a failure of the working pass, with the reason
+  Walk,      // a folder to walk
+  Handle,    // a file to copy or leave to the archive: a unit of progress
+  PassOver,  // left to the list merges, or nothing to copy
+};
+Role RoleOf(const platform::DirEntry& e, const std::string& folder, const char*& skipped) {
+  skipped = SkipReason(e, folder);
+  if (skipped == nullptr) skipped = RefusedName(e.name);
+  if (skipped != nullptr) return Role::Skip;
+  if (e.isFolder)
+    return EqualsIgnoringCase(e.name, "parallels") || EqualsIgnoringCase(e.name, "categories") ? Role::PassOver
+                                                                                                : Role::Walk;
+  if (e.size == 0 || EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name))
+    return Role::PassOver;
+  return Role::Handle;
+}
+
+// A target folder inside the source tree is not walked: the copy would
+// otherwise walk into what it has just written. Folders are told apart by
+// what they are, not by how they are spelled.
+class TargetInSource {
+ public:
+  explicit TargetInSource(const std::string& top)
+      : inside_(platform::IsInsideFolder(g_TargetRoot, top) && platform::GetFolderIdentity(g_TargetRoot, target_)) {}
+  bool Is(const std::string& folder) const {
+    platform::FolderIdentity id;
+    return inside_ && platform::GetFolderIdentity(folder, id) && id == target_;
+  }
+
+ private:
+  platform::FolderIdentity target_;
+  bool inside_;
+};
+
+// The counting pass: counts the files the working pass will handle and
+// keeps the folders' listings for it. The count does not depend on the
+// order the folders are listed in, and listing them is most of the work, so
+// where copies run on several threads two threads list, taking folders from
+// one stack. Only the caller's thread tells the view (CountUnit).
+class CountingWalk {
+ public:
+  explicit CountingWalk(const std::string& top) : skip_(top) { pending_.push_back(top); }
+  void Run(bool twoThreads) {
+    std::thread helper;
+    if (twoThreads) {
+      try {
+        helper = std::thread([this] { Walk(false); });
+      } catch (const std::system_error&) {
+        // No second thread to be had: one lists alone.
+      }
+    }
+    try {
+      Walk(true);
+    } catch (...) {
+      Abandon();
+      if (helper.joinable()) helper.join();
+      throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (helperFailed_) throw std::bad_alloc();  // reported by the run, as on this thread
+    TellHelpersUnits();
+  }
+
+ private:
+  // Takes folders until none is left and no thread holds one whose
+  // subfolders are still to come.
+  void Walk(bool tells) {
+    std::vector<platform::DirEntry> entries;
+    std::vector<std::string> subfolders;
+    for (;;) {
+      std::string folder;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !pending_.empty() || busy_ == 0; });
+        if (pending_.empty() || RunStopRequested()) return;
+        folder = std::move(pending_.back());
+        pending_.pop_back();
+        ++busy_;
+      }
+      int units = 0;
+      try {
+        subfolders.clear();
+        if (platform::ListFolder(folder, entries)) {
+          const char* skipped = nullptr;
+          for (const platform::DirEntry& e : entries) {
+            const Role role = RoleOf(e, folder, skipped);
+            if (role == Role::Handle) ++units;
+            if (role == Role::Walk) subfolders.push_back(folder + "\\" + e.name);
+          }
+          g_listings.Keep(folder, entries);
+        }
+        subfolders.erase(std::remove_if(subfolders.begin(), subfolders.end(),
+                                        [this](const std::string& f) { return skip_.Is(f); }),
+                         subfolders.end());
+        std::lock_guard<std::mutex> lock(mutex_);
+        // The first subfolder last, to be taken next: the listings kept first
+        // are those the working pass needs first.
+        pending_.insert(pending_.end(), std::make_move_iterator(subfolders.rbegin()),
+                        std::make_move_iterator(subfolders.rend()));
+        --busy_;
+      } catch (const std::bad_alloc&) {
+        Abandon(true);
+        if (tells) throw;
+        helperFailed_ = true;
+        return;
+      }
+      changed_.notify_all();
+      if (!tells) {
+        helpersUnits_ += units;
+        continue;
+      }
+      for (; units > 0; --units) CountUnit(true);
+      TellHelpersUnits();
+    }
+  }
+  // Ends the walk of both threads; busy: this thread held a folder.
+  void Abandon(bool busy = false) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_.clear();
+      if (busy) --busy_;
+    }
+    changed_.notify_all();
+  }
+  void TellHelpersUnits() {
+    for (int units = helpersUnits_.exchange(0); units > 0; --units) CountUnit(true);
+  }
+
+  const TargetInSource skip_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> pending_;  // folders still to list
+  int busy_ = 0;                      // threads listing a folder
+  std::atomic<int> helpersUnits_{0};  // counted by the second thread, not yet told
+  bool helperFailed_ = false;         // the second thread ran out of memory
+};
 
 }  // namespace
 
@@ -169,22 +313,22 @@ CopyOutcome CopyFileRecorded(const std::string& from, const std::string& to, boo
 
 void CopyResourceTree(const std::string& parentPath, const std::string& folder, bool overwrite, bool counting) {
   const std::string top = parentPath.empty() ? folder : parentPath + "\\" + folder;
-  // A target folder inside the source tree is not walked: the copy would
-  // otherwise walk into what it has just written. Folders are told apart by
-  // what they are, not by how they are spelled.
-  platform::FolderIdentity targetFolder;
-  const bool targetInside =
-      platform::IsInsideFolder(g_TargetRoot, top) && platform::GetFolderIdentity(g_TargetRoot, targetFolder);
-  const size_t sourceRootLength = g_SourceRoot.size();
+  const int workers = g_CopyWorkers == 0 ? CopyPool::DefaultWorkers() : g_CopyWorkers;
+  if (counting) {
+    g_listings.Clear();
+    CountingWalk(top).Run(workers > 1);
+    return;
+  }
 
+  const TargetInSource skip(top);
+  const size_t sourceRootLength = g_SourceRoot.size();
   std::vector<std::string> pending{top};  // folders still to walk, the next one last
   std::vector<platform::DirEntry> entries;
   std::vector<std::string> subfolders;
   std::string madeDir;  // the target folder made (or found) for the last copy
   TargetFolders targetFolders;
   targetFolders.Reset(g_TargetRoot);
-  if (counting) g_listings.Clear();
-  CopyPool pool(counting ? 1 : g_CopyWorkers == 0 ? CopyPool::DefaultWorkers() : g_CopyWorkers);
+  CopyPool pool(workers);
   // The names of the folder in hand, folded as the host's tree compares
   // them: two that meet in one target are copied one after the other.
   std::unordered_set<std::string> names;
@@ -194,9 +338,8 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
     pending.pop_back();
     // One folder's listing at a time, or the one the counting pass kept:
     // what the walk holds is bounded, whatever the tree's size.
-    const bool listed = (!counting && g_listings.Take(current, entries)) || platform::ListFolder(current, entries);
-    if (!listed) {
-      if (!counting) pool.Note({CopyOutcome::Failed, current, "folder cannot be read"});
+    if (!g_listings.Take(current, entries) && !platform::ListFolder(current, entries)) {
+      pool.Note({CopyOutcome::Failed, current, "folder cannot be read"});
       continue;
     }
 
@@ -208,25 +351,19 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
     for (const platform::DirEntry& e : entries) {
       if (RunStopRequested()) {
         pool.Finish();
+        g_listings.Clear();
         return;
       }
-      const char* skipped = SkipReason(e, current);
-      if (skipped == nullptr) skipped = RefusedName(e.name);
-      if (skipped != nullptr) {
-        if (!counting) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
-        continue;
+      const char* skipped = nullptr;
+      const Role role = RoleOf(e, current, skipped);
+      if (role == Role::Skip) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
+      if (role == Role::Walk) {
+        subfolders.push_back(current + "\\" + e.name);
+        // A file of the same name is copied before the folder is made.
+        if (!names.insert(LowerAscii(e.name)).second) namesMeet = true;
       }
-      if (e.isFolder) {
-        if (!EqualsIgnoringCase(e.name, "parallels") && !EqualsIgnoringCase(e.name, "categories")) {
-          subfolders.push_back(current + "\\" + e.name);
-          // A file of the same name is copied before the folder is made.
-          if (!counting && !names.insert(LowerAscii(e.name)).second) namesMeet = true;
-        }
-        continue;
-      }
-      if (e.size == 0 || EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name)) continue;
-      CountUnit(counting);
-      if (counting) continue;
+      if (role != Role::Handle) continue;
+      CountUnit(false);
 
       g_SourceFile = current + "\\" + e.name;
       g_TargetDir = targetDir;
@@ -248,16 +385,12 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
-    if (counting) g_listings.Keep(current, entries);
     if (namesMeet) pool.Finish();
-    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
-      platform::FolderIdentity id;
-      if (targetInside && platform::GetFolderIdentity(*it, id) && id == targetFolder) continue;
-      pending.push_back(std::move(*it));
-    }
+    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+      if (!skip.Is(*it)) pending.push_back(std::move(*it));
   }
   pool.Finish();
-  if (!counting) g_listings.Clear();
+  g_listings.Clear();
 }
 
 }  // namespace zet
