@@ -364,6 +364,15 @@ std::string RegFileDocument::Text() const {
   return text;
 }
 
+bool RegFileDocument::Holds(const std::string& text) const {
+  size_t at = 0;
+  for (const std::string& line : lines_) {
+    if (text.compare(at, line.size(), line) != 0) return false;
+    at += line.size();
+  }
+  return at == text.size();
+}
+
 void RegFileDocument::Index() {
   blocks_.clear();
   blocksByKey_.clear();

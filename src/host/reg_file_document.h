@@ -49,6 +49,8 @@ class RegFileDocument {
   void Parse(std::string text);
   // The bytes of the file, as parsed and changed.
   std::string Text() const;
+  // True when text is Text().
+  bool Holds(const std::string& text) const;
 
   // True when the key (components separated by '\') has a block of its own
   // or below it. The empty path is the file's root and always exists.

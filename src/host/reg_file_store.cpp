@@ -35,19 +35,17 @@ std::string RegFileStore::DefaultPrefix() {
 }
 
 void RegFileStore::Reload() {
-  Load(systemFile_, systemText_, system_);
-  Load(userFile_, userText_, user_);
+  Load(systemFile_, system_);
+  Load(userFile_, user_);
   loaded_ = true;
 }
 
 // A prefix's system.reg runs to megabytes, and a run opens keys several
-// times: a file whose bytes are those parsed last is not parsed again.
-void RegFileStore::Load(const std::string& file, std::string& parsed, RegFileDocument& document) {
+// times: a file whose bytes are those of its document is not parsed again.
+void RegFileStore::Load(const std::string& file, RegFileDocument& document) {
   std::string text;
   platform::ReadWholeFile(file, text);
-  if (loaded_ && text == parsed) return;
-  parsed = text;
-  document.Parse(std::move(text));
+  if (!loaded_ || !document.Holds(text)) document.Parse(std::move(text));
 }
 
 std::vector<RegFileStore::Place> RegFileStore::Places(uint32_t hive, const std::string& path) {
@@ -145,9 +143,7 @@ long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, 
   RegFileDocument fresh;
   fresh.Parse(std::move(text));
   if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
-  text = fresh.Text();
-  if (!platform::WriteFileReplacing(*place.file, text, false)) return kRegWriteFault;
-  (place.file == &systemFile_ ? systemText_ : userText_) = std::move(text);
+  if (!platform::WriteFileReplacing(*place.file, fresh.Text(), false)) return kRegWriteFault;
   *place.document = std::move(fresh);
   return kRegSuccess;
 }

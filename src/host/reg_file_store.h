@@ -65,7 +65,7 @@ class RegFileStore final : public RegistryBackend {
   };
 
   void Reload();
-  void Load(const std::string& file, std::string& parsed, RegFileDocument& document);
+  void Load(const std::string& file, RegFileDocument& document);
   // The places of a key, the one whose values win first.
   std::vector<Place> Places(uint32_t hive, const std::string& path);
   // The place a write to the key goes to; no file when the root has none.
@@ -76,8 +76,7 @@ class RegFileStore final : public RegistryBackend {
   std::string userFile_;
   RegFileDocument system_;
   RegFileDocument user_;
-  std::string systemText_, userText_;  // the bytes the documents were parsed from
-  bool loaded_ = false;
+  bool loaded_ = false;  // the documents were parsed once
   std::map<Handle, OpenKeyState> open_;
   Handle nextHandle_ = 1;
 };
