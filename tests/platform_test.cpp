@@ -156,6 +156,10 @@ TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
   uint64_t len = 0;
   ASSERT_TRUE(platform::GetFileLength(P(t, "models\\LOKS\\zug.3dm"), len));
   EXPECT_EQ(len, 5u);
+  std::vector<platform::DirEntry> entries;
+  ASSERT_TRUE(platform::ListFolder(P(t, "models\\LOKS"), entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "Zug.3dm");
 
   // A new component is created as spelled, inside the existing folder.
   EXPECT_TRUE(platform::CreateFolder(P(t, "Models\\Loks\\Neu")));

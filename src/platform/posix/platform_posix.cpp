@@ -452,8 +452,14 @@ std::string RealPath(const std::string& path) {
 
 bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
   entries.clear();
-  std::string native = NativePath(path);
-  DIR* d = ::opendir(native.empty() ? "." : native.c_str());
+  // A walk lists folders by the names its listings gave: spelled as on
+  // disk, they need no lookup in any letter case.
+  const std::string slashed = Slashed(path);
+  DIR* d = ::opendir(slashed.empty() ? "." : slashed.c_str());
+  if (d == nullptr && errno == ENOENT) {
+    const std::string native = NativePath(path);
+    d = ::opendir(native.empty() ? "." : native.c_str());
+  }
   if (d == nullptr) return false;
   int fd = ::dirfd(d);
   while (struct dirent* ent = ::readdir(d)) {
