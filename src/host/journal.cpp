@@ -390,7 +390,7 @@ bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, 
 Journal::~Journal() { Close(); }
 
 void Journal::Close() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<platform::SpinningMutex> lock(mutex_);
   manifest_.Close();
 }
 
@@ -443,7 +443,7 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
 }
 
 bool Journal::AppendLine(const std::string& line) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<platform::SpinningMutex> lock(mutex_);
   if (!manifest_.Append(line + "\n")) return false;
   if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
     SyncLocked();
@@ -479,12 +479,12 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
   // A second name keeps the old bytes for free: a replacement puts a new
   // file in the name's place and leaves the old file as it is.
   if (linkOldBytes_ && platform::MakeHardLink(hostPath, path)) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::SpinningMutex> lock(mutex_);
     linked_ = true;
     return true;
   }
   if (!platform::CopyFileKeepingTime(hostPath, path, true)) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<platform::SpinningMutex> lock(mutex_);
   unsyncedCopies_.push_back(path);
   return true;
 }
@@ -492,7 +492,7 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
 bool Journal::Finish() {
   bool ok = AppendLine("end\t" + IsoTime(Now()));
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<platform::SpinningMutex> lock(mutex_);
     if (manifest_.is_open()) SyncLocked();
   }
   platform::SyncFolder(folder_);

@@ -21,6 +21,7 @@
 
 #include "host/file_hash.h"
 #include "platform/file_state.h"
+#include "platform/spinning_mutex.h"
 #include "update/host_writer.h"
 
 namespace zet {
@@ -129,7 +130,7 @@ class Journal {
   std::string folder_;
   bool linkOldBytes_ = true;
   platform::AppendLog manifest_;
-  std::mutex mutex_;
+  platform::SpinningMutex mutex_;  // every copy thread records every file
   std::atomic<unsigned> oldCount_{0};
   int linesSinceSync_ = 0;
   std::chrono::steady_clock::time_point lastSync_;

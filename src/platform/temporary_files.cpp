@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/spinning_mutex.h"
 
 namespace zet::platform {
 
@@ -34,7 +35,7 @@ bool EqualIgnoringCase(const std::string& s, size_t at, const char* text) {
 // The folders swept since the sweep began, by identity: two spellings of a
 // folder are swept once, and never after this run has made a file there.
 struct SweepState {
-  std::mutex mutex;
+  SpinningMutex mutex;  // asked for by every copy thread with every file
   std::set<std::pair<uint64_t, uint64_t>> swept;
   uint64_t begun = 0;               // sweeps begun, under mutex
   std::atomic<uint64_t> live{0};    // the number of the sweep that lives, 0 when none
@@ -75,13 +76,13 @@ void RemoveOwnTemporaries(const std::string& folder) {
 }
 
 TemporarySweep::TemporarySweep() {
-  std::lock_guard<std::mutex> lock(Sweep().mutex);
+  std::lock_guard<SpinningMutex> lock(Sweep().mutex);
   Sweep().swept.clear();
   Sweep().live = ++Sweep().begun;
 }
 
 TemporarySweep::~TemporarySweep() {
-  std::lock_guard<std::mutex> lock(Sweep().mutex);
+  std::lock_guard<SpinningMutex> lock(Sweep().mutex);
   Sweep().swept.clear();
   Sweep().live = 0;
 }
@@ -110,7 +111,7 @@ void SweepBeforeFirstTemporary(const std::string& folder) {
   const uint64_t sweep = state.live.load();
   const size_t folderHash = std::hash<std::string>()(folder);
   if (sweep == 0 || (t_lastSwept.sweep == sweep && t_lastSwept.folder == folderHash)) return;
-  std::lock_guard<std::mutex> lock(state.mutex);
+  std::lock_guard<SpinningMutex> lock(state.mutex);
   if (state.live != sweep) return;  // it ended meanwhile
   FolderIdentity id;
   if (!GetFolderIdentity(folder.empty() ? "." : folder, id)) return;
@@ -121,7 +122,7 @@ void SweepBeforeFirstTemporary(const std::string& folder) {
 
 void NoteFolderMade(const FolderIdentity& id) {
   SweepState& state = Sweep();
-  std::lock_guard<std::mutex> lock(state.mutex);
+  std::lock_guard<SpinningMutex> lock(state.mutex);
   if (state.live != 0) state.swept.insert({id.volume, id.index});
 }
 

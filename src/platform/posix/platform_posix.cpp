@@ -29,33 +29,13 @@
 #include "platform/platform.h"
 #include "platform/platform_common.h"
 #include "platform/posix/name_notes.h"
+#include "platform/spinning_mutex.h"
 
 namespace zet::platform {
 
 namespace {
 
 bool Stat(const std::string& native, struct stat& st) { return ::stat(native.c_str(), &st) == 0; }
-
-// A mutex for work of a few hundred instructions that the copy threads ask
-// for with every file: a thread that finds it held tries again for a while
-// before it sleeps, as the holder is about to let go; sleeping and waking
-// cost more than the work.
-class SpinningMutex {
- public:
-  void lock() {
-    for (int tries = 0; tries < 200; ++tries) {
-      if (mutex_.try_lock()) return;
-#if defined(__x86_64__) || defined(__i386__)
-      __builtin_ia32_pause();
-#endif
-    }
-    mutex_.lock();
-  }
-  void unlock() { mutex_.unlock(); }
-
- private:
-  std::mutex mutex_;
-};
 
 // Folders whose names were looked up ignoring case, with the names they
 // hold, most recently used first. While a run holds its host (a sweep
