@@ -37,15 +37,15 @@ std::string RegFileStore::DefaultPrefix() {
 void RegFileStore::Reload() {
   Load(systemFile_, system_);
   Load(userFile_, user_);
-  loaded_ = true;
 }
 
 // A prefix's system.reg runs to megabytes, and a run opens keys several
-// times: a file whose bytes are those of its document is not parsed again.
+// times: a file whose bytes are those of its document is not parsed again
+// (a document not parsed yet is that of an empty file).
 void RegFileStore::Load(const std::string& file, RegFileDocument& document) {
   std::string text;
   platform::ReadWholeFile(file, text);
-  if (!loaded_ || !document.Holds(text)) document.Parse(std::move(text));
+  if (!document.Holds(text)) document.Parse(std::move(text));
 }
 
 std::vector<RegFileStore::Place> RegFileStore::Places(uint32_t hive, const std::string& path) {

@@ -76,7 +76,6 @@ class RegFileStore final : public RegistryBackend {
   std::string userFile_;
   RegFileDocument system_;
   RegFileDocument user_;
-  bool loaded_ = false;  // the documents were parsed once
   std::map<Handle, OpenKeyState> open_;
   Handle nextHandle_ = 1;
 };

@@ -19,7 +19,6 @@ class SpinningMutex {
     }
     mutex_.lock();
   }
-  bool try_lock() { return mutex_.try_lock(); }
   void unlock() { mutex_.unlock(); }
 
  private:

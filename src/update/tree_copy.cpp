@@ -79,8 +79,10 @@ class KeptListings {
     kept_.clear();
     kept_.rehash(0);
     bytes_ = 0;
+    full_ = false;
   }
   void Keep(const std::string& folder, const std::vector<platform::DirEntry>& entries) {
+    if (full_) return;  // a tree beyond the budget: the rest is listed again, not packed for nothing
     std::string packed;
     for (const platform::DirEntry& e : entries) {
       packed += static_cast<char>((e.isFolder ? kFolder : 0) | (e.isLink ? kLink : 0) | (e.isSpecial ? kSpecial : 0));
@@ -92,8 +94,8 @@ class KeptListings {
     }
     const size_t bytes = kEntryBytes + folder.capacity() + packed.capacity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (bytes_ + bytes > kListingBudget) return;
-    if (kept_.emplace(folder, std::move(packed)).second) bytes_ += bytes;
+    full_ = full_ || bytes_ + bytes > kListingBudget;
+    if (!full_ && kept_.emplace(folder, std::move(packed)).second) bytes_ += bytes;
   }
   bool Take(const std::string& folder, std::vector<platform::DirEntry>& entries) {
     std::string packed;
@@ -129,6 +131,7 @@ class KeptListings {
   std::mutex mutex_;
   std::unordered_map<std::string, std::string> kept_;  // folder -> packed listing
   size_t bytes_ = 0;
+  std::atomic<bool> full_{false};  // a listing did not fit: none is kept after it
 };
 
 KeptListings g_listings;

@@ -112,8 +112,6 @@ class FolderNameCache {
   void FolderMade(const std::string& dir, const struct stat& st) {
     std::lock_guard<SpinningMutex> lock(mutex_);
     Entry* e = Install(dir, st);
-    e->dir = dir;
-    e->stamp = st;
     e->valid = true;
     e->run = detail::SweepGeneration();
     e->freshStamp = true;
@@ -166,6 +164,8 @@ class FolderNameCache {
       e = &entries_.front();
     }
     *e = Entry{};
+    e->dir = dir;
+    e->stamp = st;
     return e;
   }
 
@@ -727,7 +727,8 @@ int OpenUnnamed(int dir, const std::string& nativeFolder, mode_t mode) {
 // on disk, and open as dir unless that is AT_FDCWD, and returns it open for
 // writing, named in temporary; -1 when none could be made. mode: its
 // permission bits, less the umask's.
-int MakeTemporaryIn(const std::string& nativeFolder, int dir, At& temporary, mode_t mode = 0666) {
+int MakeTemporaryIn(const std::string& nativeFolder, int dir, At& temporary, std::string& path,
+                    mode_t mode = 0666) {
   static constexpr int kTries = 64;
   detail::SweepBeforeFirstTemporary(nativeFolder);
   for (int i = 0; i < kTries; ++i) {
@@ -735,7 +736,8 @@ int MakeTemporaryIn(const std::string& nativeFolder, int dir, At& temporary, mod
     temporary = NamedIn(dir, nativeFolder, name);
     int fd = ::openat(dir, temporary.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0) {
-      NoteCreated(NamedIn(AT_FDCWD, nativeFolder, name).name);
+      path = NamedIn(AT_FDCWD, nativeFolder, name).name;
+      NoteCreated(path);
       return fd;
     }
     if (errno != EEXIST) break;
@@ -796,9 +798,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
       detail::SweepBeforeFirstTemporary(folder);
       out = OpenUnnamed(placed.dir, folder, mode);
       unnamed = out >= 0;
-      if (!unnamed) out = MakeTemporaryIn(folder, placed.dir, temporary, mode);
-      if (out >= 0 && !unnamed)
-        temporaryPath = placed.dir == AT_FDCWD ? temporary.name : NamedIn(AT_FDCWD, folder, temporary.name).name;
+      if (!unnamed) out = MakeTemporaryIn(folder, placed.dir, temporary, temporaryPath, mode);
     }
   } else {
     Replacement replacement;
@@ -856,7 +856,8 @@ bool RemoveFile(const std::string& path) {
 std::string TemporaryPathBeside(const std::string& path) {
   const std::string folder = detail::FolderOf(path);
   At temporary;
-  int fd = MakeTemporaryIn(folder.empty() ? folder : NativePath(folder), AT_FDCWD, temporary);
+  std::string made;
+  int fd = MakeTemporaryIn(folder.empty() ? folder : NativePath(folder), AT_FDCWD, temporary, made);
   if (fd < 0) return {};
   ::close(fd);
   // Named as the caller spelled the folder.
