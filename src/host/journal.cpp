@@ -377,10 +377,14 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
 }
 
 bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run) {
-  std::vector<RunRecord> runs = ListRuns(root, target);
-  if (runs.empty() || runs.front().state != RunState::Interrupted) return false;
-  run = std::move(runs.front());
-  return true;
+  // Only the newest run is read: every run starts with this look, and the
+  // older runs' manifests are as long as their packages.
+  const std::string hostFolder = HostJournalFolder(root, target);
+  if (hostFolder.empty()) return false;
+  const std::vector<std::string> names = RunNames(hostFolder);
+  for (auto it = names.rbegin(); it != names.rend(); ++it)
+    if (ReadRun(Join(hostFolder, *it), run)) return run.state == RunState::Interrupted;
+  return false;
 }
 
 bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }
