@@ -93,7 +93,7 @@ void CopyPool::RecordReady(bool wait) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (wait) {
     walkWaits_ = true;
-    finished_.wait(lock, [this] { return recorded_ == added_ || ring_[recorded_ % ring_.size()].done; });
+    finished_.wait(lock, [this] { return WalkMayGoOn(); });
     walkWaits_ = false;
   }
   while (recorded_ < added_ && ring_[recorded_ % ring_.size()].done) {
@@ -102,6 +102,16 @@ void CopyPool::RecordReady(bool wait) {
     for (const Job& job : jobs) RecordCopy(job.result);
     lock.lock();
   }
+}
+
+// A waiting walk goes on once half the ring (or all that is queued) is
+// done at its front: woken for every batch, it would take a core from the
+// workers as often as they finish one.
+bool CopyPool::WalkMayGoOn() const {
+  const uint64_t want = std::min<uint64_t>(added_ - recorded_, (ring_.size() + 1) / 2);
+  for (uint64_t i = 0; i < want; ++i)
+    if (!ring_[(recorded_ + i) % ring_.size()].done) return false;
+  return true;
 }
 
 void CopyPool::Work() {
@@ -126,7 +136,14 @@ void CopyPool::Work() {
     }
     lock.lock();
     batch.done = true;
-    if (walkWaits_) finished_.notify_one();
+    if (walkWaits_ && WalkMayGoOn()) {
+      // Woken while this thread holds the mutex, the walk would sleep again
+      // at once, waiting for it.
+      walkWaits_ = false;
+      lock.unlock();
+      finished_.notify_one();
+      lock.lock();
+    }
   }
 }
 

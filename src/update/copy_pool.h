@@ -51,6 +51,7 @@ class CopyPool {
   void Submit();
   void RecordReady(bool wait);
   void Work();
+  bool WalkMayGoOn() const;  // with mutex_ held
 
   Batch open_;           // the walk's batch being filled
   size_t openCopies_ = 0;
