@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -263,6 +264,12 @@ TEST(Files, WritabilityAndRealPaths) {
   ASSERT_TRUE(platform::IsAbsolutePath(program)) << program;
   EXPECT_EQ(platform::GetPathKind(program), PathKind::File);
   EXPECT_NE(program.find("platform_test"), std::string::npos) << program;
+  // The Windows build's tests run under Wine, which sets its prefix.
+#ifdef _WIN32
+  EXPECT_EQ(platform::RunsUnderWine(), std::getenv("WINEPREFIX") != nullptr);
+#else
+  EXPECT_FALSE(platform::RunsUnderWine());
+#endif
 }
 
 TEST(Files, RewritesReplaceWholeKeepPermissionsAndSpareReadOnlyFiles) {

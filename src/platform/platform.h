@@ -235,6 +235,10 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // (see above); empty when the system does not tell.
 std::string ExecutablePath();
 
+// True for the Windows build running under Wine, whose server takes the
+// file calls of all threads one at a time; false on Windows and POSIX.
+bool RunsUnderWine();
+
 // True when the process's standard error goes to a terminal (a console
 // window on Windows), where a progress display can redraw its line.
 bool StandardErrorIsTerminal();

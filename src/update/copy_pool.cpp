@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/platform.h"
+
 namespace zet {
 
 CopyPool::CopyPool(int workers) {
@@ -21,14 +23,10 @@ CopyPool::~CopyPool() {
 }
 
 int CopyPool::DefaultWorkers() {
-#ifdef _WIN32
-  // The Windows build copies on the walk's own thread unless asked for more:
-  // under Wine the pool is slower than one thread (its server takes the
-  // file calls one at a time), and on Windows it has not been measured.
-  return 1;
-#else
+  // Under Wine the pool is slower than the walk's own thread: its server
+  // takes the file calls one at a time.
+  if (platform::RunsUnderWine()) return 1;
   return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-#endif
 }
 
 void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite) {

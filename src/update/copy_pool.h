@@ -32,7 +32,7 @@ class CopyPool {
   // Waits for every copy queued and records the outcomes still pending.
   void Finish();
 
-  // One worker for each core, at least two; one (no pool) on Windows.
+  // One worker for each core, at least two; one (no pool) under Wine.
   static int DefaultWorkers();
 
  private:

@@ -968,6 +968,8 @@ std::string ExecutablePath() {
   }
 }
 
+bool RunsUnderWine() { return false; }
+
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 namespace detail {

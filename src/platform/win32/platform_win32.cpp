@@ -278,6 +278,15 @@ std::string ExecutablePath() {
   }
 }
 
+bool RunsUnderWine() {
+  // Wine's own library exports what Windows' does not.
+  static const bool wine = [] {
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  }();
+  return wine;
+}
+
 bool StandardErrorIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
