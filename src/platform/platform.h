@@ -152,6 +152,19 @@ class TemporarySweep {
   TemporarySweep& operator=(const TemporarySweep&) = delete;
 };
 
+// While one lives (a run), a copy whose source lies below folder (the
+// package) reads only where the source's path leads to within folder: a
+// link that a stranger puts in place of a file or folder after the walk
+// looked at it cannot take the copy outside. On Linux; elsewhere, and on a
+// kernel without the means, the walk's look at the links is all there is.
+class ConfinedReads {
+ public:
+  explicit ConfinedReads(const std::string& folder);
+  ~ConfinedReads();
+  ConfinedReads(const ConfinedReads&) = delete;
+  ConfinedReads& operator=(const ConfinedReads&) = delete;
+};
+
 // ---------------------------------------------------------------- rewrites
 
 // A file the program rewrites holds either its old bytes or all of the new

@@ -143,8 +143,10 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   std::future<int> pak = std::async(std::launch::async, [&pakPath] { return OpenPak(pakPath, kPakFileFlags); });
   g_PakHandle = -4;
 
-  // The run clears what an earlier killed run left in the folders it writes.
+  // The run clears what an earlier killed run left in the folders it writes,
+  // and copies from the package only what lies within it.
   platform::TemporarySweep sweep;
+  platform::ConfinedReads confined(g_SourceRoot);
   try {
     // The bar's range is one unit longer than the work.
     g_ProgressCount = 0;

@@ -6,7 +6,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -483,7 +485,76 @@ namespace {
 struct At {
   int dir = AT_FDCWD;
   std::string name;
+  bool beneath = false;  // opened without following a link out of dir
 };
+
+
+// The folder that reads are confined to (see ConfinedReads), set before a
+// run's threads start and cleared after they end: they read it unlocked.
+struct Confinement {
+  std::string spelled, native;  // the folder as given and as on disk
+  int fd = -1;
+};
+Confinement g_confinement;
+
+// The path of native below the confined folder ("." for the folder itself);
+// false when native lies elsewhere or nothing is confined.
+bool ConfinedPart(const std::string& native, std::string& part) {
+  if (g_confinement.fd < 0) return false;
+  for (const std::string* root : {&g_confinement.spelled, &g_confinement.native}) {
+    if (root->empty() || native.compare(0, root->size(), *root) != 0) continue;
+    if (native.size() == root->size()) {
+      part = ".";
+      return true;
+    }
+    if (native[root->size()] == '/' || root->back() == '/') {
+      part = native.substr(root->size() + (native[root->size()] == '/' ? 1 : 0));
+      return true;
+    }
+  }
+  return false;
+}
+
+// openat that follows no link out of dir (nor "..", nor an absolute path):
+// -1 with EXDEV where the path would leave it, ELOOP for a link to a
+// process's own files. ENOSYS where the kernel cannot.
+int OpenBeneath(int dir, const std::string& path, int flags) {
+  struct open_how how {};
+  how.flags = static_cast<uint64_t>(flags);
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, dir, path.c_str(), &how, sizeof how));
+}
+
+}  // namespace
+
+ConfinedReads::ConfinedReads(const std::string& folder) {
+  g_confinement.spelled = Slashed(folder);
+  while (g_confinement.spelled.size() > 1 && g_confinement.spelled.back() == '/') g_confinement.spelled.pop_back();
+  g_confinement.native = NativePath(g_confinement.spelled);
+  g_confinement.fd = ::open(g_confinement.native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  // A kernel without openat2 leaves the reads as they were.
+  if (g_confinement.fd < 0) return;
+  const int probe = OpenBeneath(g_confinement.fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (probe >= 0) {
+    ::close(probe);
+  } else if (errno == ENOSYS) {
+    ::close(g_confinement.fd);
+    g_confinement.fd = -1;
+  }
+}
+
+ConfinedReads::~ConfinedReads() {
+  if (g_confinement.fd >= 0) ::close(g_confinement.fd);
+  g_confinement = Confinement();
+}
+
+namespace {
+// A source path's place: below the confined folder, relative to it.
+At Confined(const std::string& native) {
+  std::string part;
+  if (ConfinedPart(native, part)) return {g_confinement.fd, part, true};
+  return {AT_FDCWD, native};
+}
 
 // The folders a thread copies from and into, kept open while a run holds
 // its host (see detail::SweepGeneration): their files are then opened and
@@ -498,17 +569,20 @@ class HeldFolders {
   At Resolve(Role role, const std::string& native) {
     const uint64_t generation = detail::SweepGeneration();
     const size_t slash = native.find_last_of('/');
-    if (generation == 0 || slash == std::string::npos || slash == 0 || slash + 1 == native.size())
-      return {AT_FDCWD, native};
+    const At whole = role == kSource ? Confined(native) : At{AT_FDCWD, native};
+    if (generation == 0 || slash == std::string::npos || slash == 0 || slash + 1 == native.size()) return whole;
     Held& h = held_[role];
     if (h.generation != generation || native.compare(0, slash, h.folder) != 0 || h.folder.size() != slash) {
       if (h.fd >= 0) ::close(h.fd);
       h.folder = native.substr(0, slash);
-      h.fd = ::open(h.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      std::string part;
+      h.beneath = role == kSource && ConfinedPart(h.folder, part);
+      h.fd = h.beneath ? OpenBeneath(g_confinement.fd, part, O_PATH | O_DIRECTORY | O_CLOEXEC)
+                       : ::open(h.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
       h.generation = h.fd >= 0 ? generation : 0;
     }
-    if (h.fd < 0) return {AT_FDCWD, native};
-    return {h.fd, native.substr(slash + 1)};
+    if (h.fd < 0) return whole;
+    return {h.fd, native.substr(slash + 1), h.beneath};
   }
 
  private:
@@ -516,6 +590,7 @@ class HeldFolders {
     std::string folder;
     int fd = -1;
     uint64_t generation = 0;
+    bool beneath = false;  // a source folder below the confined one
   };
   Held held_[2];
 };
@@ -526,7 +601,8 @@ thread_local HeldFolders t_held;
 // reading only a regular file, for writing alone anything but a folder.
 // With st, gives the open file's stat.
 int OpenRegular(const At& at, int flags, struct stat* st = nullptr) {
-  int fd = ::openat(at.dir, at.name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  int fd = at.beneath ? OpenBeneath(at.dir, at.name, flags | O_NONBLOCK | O_CLOEXEC)
+                      : ::openat(at.dir, at.name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   struct stat own;
   if (st == nullptr) st = &own;
@@ -770,8 +846,12 @@ bool RenameNoReplace(const At& from, const At& to) {
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;
-  int in = OpenRegular(t_held.Resolve(HeldFolders::kSource, Slashed(from)), O_RDONLY, &source);
-  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(NativePath(from), O_RDONLY, &source);
+  const std::string spelled = Slashed(from);
+  const At held = t_held.Resolve(HeldFolders::kSource, spelled);
+  int in = OpenRegular(held, O_RDONLY, &source);
+  // A link to another folder of the package leads out of the held folder only.
+  if (in < 0 && errno == EXDEV && held.dir != g_confinement.fd) in = OpenRegular(Confined(spelled), O_RDONLY, &source);
+  if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(Confined(NativePath(from)), O_RDONLY, &source);
   if (in < 0) return false;
   bool ok = true;
   std::string target;

@@ -166,6 +166,9 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   return ok;
 }
 
+ConfinedReads::ConfinedReads(const std::string&) {}
+ConfinedReads::~ConfinedReads() = default;
+
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
