@@ -270,6 +270,17 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
   EXPECT_NE(r.out.find("b.txt: a folder of that name is in the way\n"), std::string::npos) << r.out;
 #ifndef _WIN32
   EXPECT_NE(r.out.find("  " + target + "/Sub/b.txt: "), std::string::npos) << r.out;  // the system's separators
+
+  // A name that would write on the terminal itself is shown with a '?' for
+  // each control character, in the summary and in a preview.
+  WriteBytes(t / "pkg/RESOURCEN/x\nFailures: 0\x1b[2J.txt", "X");
+  for (const char* mode : {"--quiet", "--dry-run"}) {
+    r = Run({mode, "--no-scan", source, target});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("x?Failures: 0?[2J.txt"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("\nFailures: 0"), std::string::npos) << r.out;
+  }
 #endif
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
 }

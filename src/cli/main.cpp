@@ -33,7 +33,7 @@ constexpr int kExitFailures = 1;
 constexpr int kExitRefused = 2;
 
 int Refuse(const std::string& text, const std::string& path) {
-  std::fprintf(stderr, "zetveltran-cli: %s\n  %s\n", text.c_str(), path.c_str());
+  std::fprintf(stderr, "zetveltran-cli: %s\n  %s\n", text.c_str(), platform::ShownText(path).c_str());
   return kExitRefused;
 }
 
@@ -56,7 +56,7 @@ void PrintSummary(const std::string& message, const RunReport& report) {
                {Label("LISTS_MERGED"), static_cast<size_t>(report.listsMerged())},
                {Label("FAILURES"), report.failures().size()}});
   for (const RunFailure& f : report.failures())
-    std::printf("  %s: %s\n", platform::NativePath(f.path).c_str(), f.reason.c_str());
+    std::printf("  %s: %s\n", platform::ShownPath(f.path).c_str(), f.reason.c_str());
 }
 
 int UsageError(const std::string& text) {
@@ -118,7 +118,7 @@ void NoteInterruptedRun(const std::string& journalRoot, const std::string& targe
 int ListJournal(const std::string& journalRoot, const std::string& target) {
   const std::vector<RunRecord> runs = ListRuns(journalRoot, target);
   if (runs.empty()) {
-    std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::NativePath(target)}).c_str());
+    std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::ShownPath(target)}).c_str());
     return kExitDone;
   }
   for (const RunRecord& run : runs) {
@@ -129,7 +129,7 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
         "RUN_COUNTS", {std::to_string(run.Count(ChangeKind::FileCreated)), std::to_string(run.Count(ChangeKind::FileReplaced)),
                        std::to_string(run.Count(ChangeKind::FileMerged)), std::to_string(run.Count(ChangeKind::FolderCreated))});
     std::printf("%s  %-11s  %s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText(state).c_str(),
-                counts.c_str(), platform::NativePath(run.package).c_str());
+                counts.c_str(), platform::ShownPath(run.package).c_str());
   }
   return kExitDone;
 }
@@ -144,18 +144,18 @@ int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
   NoteInterruptedRun(journalRoot, target);
   const UndoResult result = UndoLatestRun(journalRoot, target);
   if (result.status == 2) {
-    Warn(cli::ConsoleText("NOTHING_TO_UNDO", {platform::NativePath(target)}));
+    Warn(cli::ConsoleText("NOTHING_TO_UNDO", {platform::ShownPath(target)}));
     return kExitRefused;
   }
   if (scan) RequestHostScan();
   std::printf("%s\n\n", cli::ConsoleText("UNDONE", {JournalTimeText(result.run.started),
-                                                      platform::NativePath(result.run.package)}).c_str());
+                                                      platform::ShownPath(result.run.package)}).c_str());
   PrintCounts({{Label("FILES_REMOVED"), static_cast<size_t>(result.filesRemoved)},
                {Label("FILES_RESTORED"), static_cast<size_t>(result.filesRestored)},
                {Label("FOLDERS_REMOVED"), static_cast<size_t>(result.foldersRemoved)},
                {Label("KEPT_CHANGED"), result.kept.size()}});
   for (const UndoKept& kept : result.kept)
-    std::printf("  %s: %s\n", platform::NativePath(kept.path).c_str(), kept.reason.c_str());
+    std::printf("  %s: %s\n", platform::ShownPath(kept.path).c_str(), kept.reason.c_str());
   return result.status;
 }
 

@@ -35,6 +35,13 @@ std::string AbsolutePath(const std::string& path);
 // existing component in the letter case it has on disk; unchanged on Windows.
 std::string NativePath(const std::string& path);
 
+// A path as a user is shown it: NativePath with a '?' for each control
+// character, which a terminal would act on; a stranger's file name could
+// otherwise write lines of its own or move the cursor.
+std::string ShownPath(const std::string& path);
+// The same for a text that holds no path of the disk, only names.
+std::string ShownText(std::string text);
+
 // ---------------------------------------------------------------- queries
 
 enum class PathKind { None, File, Folder };

@@ -25,6 +25,14 @@ void SortLikeNtfs(std::vector<DirEntry>& entries) {
 
 namespace zet::platform {
 
+std::string ShownText(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
+std::string ShownPath(const std::string& path) { return ShownText(NativePath(path)); }
+
 bool SameFolder(const std::string& a, const std::string& b) {
   FolderIdentity x, y;
   return GetFolderIdentity(a, x) && GetFolderIdentity(b, y) && x == y;

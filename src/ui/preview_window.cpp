@@ -46,7 +46,7 @@ std::string PreviewWindowText(const RunReport& report) {
     text += label + std::string(width + 3 - label.size(), ' ') + std::to_string(count.second) + "\n";
   }
   for (const RunFailure& failure : report.failures())
-    text += "  " + platform::NativePath(failure.path) + ": " + failure.reason + "\n";
+    text += "  " + platform::ShownPath(failure.path) + ": " + failure.reason + "\n";
   return FieldLines(text);
 }
 

@@ -380,7 +380,7 @@ void CUpdateDlg::ShowUndoResult() {
     // The files the user changed since the run, by their paths below the target.
     text = FilledText("IDMSG_UNDO_KEPT", {std::to_string(undone_.kept.size())});
     for (size_t i = 0; i < undone_.kept.size() && i < kKeptNamed; ++i)
-      text += "\n" + platform::NativePath(undone_.kept[i].path);
+      text += "\n" + platform::ShownPath(undone_.kept[i].path);
     if (undone_.kept.size() > kKeptNamed) text += "\n...";
   }
   ShowText(text);

@@ -264,7 +264,7 @@ std::string PreviewLine(const PreviewChange& change) {
   }
   // Separators as the user's system writes them.
   const char separator = platform::IsPathSeparator('/') ? '/' : '\\';
-  std::string path = change.path;
+  std::string path = platform::ShownText(change.path);
   for (char& c : path)
     if (c == '\\') c = separator;
   if (change.kind == ChangeKind::FolderCreated) path += separator;

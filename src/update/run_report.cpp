@@ -12,7 +12,7 @@ std::string PreviewListing(const RunReport& report, bool withDiffs) {
   for (const PreviewChange& change : report.changes()) {
     out += PreviewLine(change) + "\n";
     if (withDiffs && (change.kind == ChangeKind::FileMerged || !change.newBytes.empty()))
-      out += UnifiedDiff(change.oldBytes, change.newBytes, platform::NativePath(change.path));
+      out += UnifiedDiff(change.oldBytes, change.newBytes, platform::ShownPath(change.path));
   }
   return out;
 }

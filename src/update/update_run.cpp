@@ -96,7 +96,7 @@ std::string CompletionMessage(const RunReport& report) {
   std::string text = GetLangText(kSection, "IDMSG5");
   if (text.empty()) text = kFailuresText;
   return text + " " + std::to_string(report.failures().size()) + "\n" +
-         platform::NativePath(report.failures().front().path);
+         platform::ShownPath(report.failures().front().path);
 }
 
 void ResetUpdateRunState() {
