@@ -234,6 +234,8 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesWholeFilesIsUndoneAndTheNextRunCom
       EXPECT_NE(ended.output.find("Failures:"), std::string::npos) << ended.output;
       if (c.ending.signal == SIGINT && ended.status == 1) {
         EXPECT_NE(ended.output.find("stopped by the user"), std::string::npos) << ended.output;
+        EXPECT_EQ(ended.output.rfind("The run was stopped: what it had not done yet is not installed.\n", 0), 0u)
+            << ended.output;
       }
     }
     // Nothing to undo only when the run ended before it changed anything.

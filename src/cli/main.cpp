@@ -242,8 +242,9 @@ int Run(int argc, char** argv) {
     std::fputs(PreviewListing(report, options.verbose).c_str(), stdout);
     message = "\n" + cli::ConsoleText("PREVIEW_DONE");
   } else {
-    // A language file without the completion text still gets a first line.
-    message = view.message();
+    // A stopped run is not called installed; a language file without the
+    // completion text still gets a first line.
+    message = RunStopRequested() ? cli::ConsoleText("STOPPED") : view.message();
     if (message.empty()) message = cli::Text("IDMSG1");
   }
   PrintSummary(message, report);
