@@ -170,6 +170,16 @@ TEST_F(IndexMerge, ListsOfNinetyNineKeysAreWrittenLongerOnesNot) {
   // ...a second level does not.
   EXPECT_EQ(Merge(host, {host[95], "CDIn", "C", "CDIn", "D"}), IndexFile(host));
   EXPECT_EQ(g_RunReport.failures().size(), 1u);
+
+  // A host list of all hundred keys takes nothing more, and says so; one
+  // the package adds nothing to stays without a word.
+  host.clear();
+  for (int i = 0; i < 100; ++i) host.push_back("H" + std::to_string(100 + i));
+  g_RunReport.Reset();
+  EXPECT_EQ(Merge(host, {"H100", "H199"}), IndexFile(host));
+  EXPECT_TRUE(g_RunReport.failures().empty());
+  EXPECT_EQ(Merge(host, {"Z1"}), IndexFile(host));
+  EXPECT_EQ(g_RunReport.failures().size(), 1u);
 }
 
 TEST_F(IndexMerge, HostFilesThatCannotBeReadAreLeftAlone) {

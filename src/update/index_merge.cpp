@@ -121,10 +121,12 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
   std::set<std::vector<std::string>> paths;
   for (const TreeEntry& entry : tree) paths.insert(entry.path);
   for (TreeEntry& entry : offered) {
-    // A full table needs more keys than the host reads: the list is not
-    // written, whatever else would be dropped.
-    if (tree.size() >= static_cast<size_t>(kTreeTableSize)) break;
-    if (paths.insert(entry.path).second) tree.push_back(std::move(entry));
+    if (paths.count(entry.path) != 0) continue;
+    // A full table: the host reads no more keys, so an entry it lacks
+    // cannot be given to it.
+    if (tree.size() >= static_cast<size_t>(kTreeTableSize)) return -1;
+    paths.insert(entry.path);
+    tree.push_back(std::move(entry));
   }
   if (tree.size() == own) return 0;
   // Name by name, bytes unsigned: a node's children follow it before any
