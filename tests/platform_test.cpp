@@ -171,6 +171,15 @@ TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
   ASSERT_TRUE(s.Close());
   EXPECT_TRUE(test::Exists(t / "MODELS/loks/Neu/Wagen.txt"));
   EXPECT_EQ(platform::GetPathKind(P(t, "MODELS\\LOKS\\NEU\\WAGEN.TXT")), PathKind::File) << "known at once";
+
+#ifndef _WIN32
+  // UTF-8 names fold letter by letter in every script; bytes that are no
+  // UTF-8 stay as they are.
+  WriteBytes(t / "MODELS/G\u00fcterwagen-\u03b1.3dm", "wagon");
+  EXPECT_EQ(platform::NativePath(P(t, "models\\G\u00dcTERWAGEN-\u0391.3DM")),
+            t / "MODELS/G\u00fcterwagen-\u03b1.3dm");
+  EXPECT_EQ(platform::FoldedName("stra\u00dfe \u00ff\xff\xc3"), "STRA\u00dfE \u0178\xff\xc3");
+#endif
 }
 
 TEST(Paths, LetterCaseLookupsSeeChangesMadeByOthersAtOnce) {

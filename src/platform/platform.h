@@ -35,6 +35,12 @@ std::string AbsolutePath(const std::string& path);
 // existing component in the letter case it has on disk; unchanged on Windows.
 std::string NativePath(const std::string& path);
 
+// A name as the host's file system compares names: in upper case. On
+// POSIX, where names are UTF-8, the letters of every script fold, as
+// Windows' and Wine's lookups fold them (bytes that are no UTF-8 stay as
+// they are); on Windows, which folds names itself, A-Z and a-z.
+std::string FoldedName(std::string_view name);
+
 // A path as a user is shown it: NativePath with a '?' for each control
 // character, which a terminal would act on; a stranger's file name could
 // otherwise write lines of its own or move the cursor.

@@ -20,6 +20,10 @@ std::string Folded(const std::string& path) {
   return s;
 }
 
+// A path of the preview's pending changes, folded as the host's file
+// system folds names: letters of any script.
+std::string PendingKey(const std::string& path) { return platform::FoldedName(Folded(path)); }
+
 std::string ParentOf(const std::string& path) {
   size_t cut = path.size();
   while (cut > 0 && !IsSeparator(path[cut - 1])) --cut;
@@ -138,7 +142,7 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
 // --------------------------------------------------------------- preview
 
 platform::PathKind PreviewWriter::Kind(const std::string& path) const {
-  auto it = pending_.find(Folded(path));
+  auto it = pending_.find(PendingKey(path));
   if (it != pending_.end()) return it->second.folder ? platform::PathKind::Folder : platform::PathKind::File;
   return platform::GetPathKind(path);
 }
@@ -150,7 +154,7 @@ platform::PathKind PreviewWriter::KindOf(const std::string& path) {
 
 bool PreviewWriter::ReadBack(const std::string& path, std::string& bytes) {
   std::unique_lock<std::mutex> lock(mutex_);
-  auto it = pending_.find(Folded(path));
+  auto it = pending_.find(PendingKey(path));
   if (it == pending_.end() || it->second.folder) {
     lock.unlock();
     return HostWriter::ReadBack(path, bytes);
@@ -185,7 +189,7 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
   if (!Relative(path, relative) || relative.empty() || Kind(path) != platform::PathKind::None ||
       Kind(ParentOf(path)) != platform::PathKind::Folder)
     return false;
-  pending_[Folded(path)].folder = true;
+  pending_[PendingKey(path)].folder = true;
   Add(ChangeKind::FolderCreated, path, {});
   return true;
 }
@@ -198,11 +202,11 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
   const bool possible = sourceIsFile && folder == platform::PathKind::Folder;
   if (target == platform::PathKind::None && possible) {
-    pending_[Folded(path)] = Pending{false, from, {}};
+    pending_[PendingKey(path)] = Pending{false, from, {}};
     return Add(ChangeKind::FileCreated, path, {});
   }
   if (target == platform::PathKind::File && overwrite && possible) {
-    pending_[Folded(path)] = Pending{false, from, {}};
+    pending_[PendingKey(path)] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }
   WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder);
@@ -219,7 +223,7 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
   const platform::PathKind target = Kind(path);
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
-  const bool pendingFile = pending_.count(Folded(path)) != 0;
+  const bool pendingFile = pending_.count(PendingKey(path)) != 0;
   if ((target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path)) ||
       Kind(ParentOf(path)) != platform::PathKind::Folder)
     return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
@@ -227,7 +231,7 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);
   changes_.back().oldBytes = std::move(old);
   changes_.back().newBytes = written;
-  pending_[Folded(path)] = Pending{false, {}, std::move(written)};
+  pending_[PendingKey(path)] = Pending{false, {}, std::move(written)};
   return result;
 }
 

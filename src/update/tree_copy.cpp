@@ -365,7 +365,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       if (role == Role::Walk) {
         subfolders.push_back(current + "\\" + e.name);
         // A file of the same name is copied before the folder is made.
-        if (!names.insert(LowerAscii(e.name)).second) namesMeet = true;
+        if (!names.insert(platform::FoldedName(e.name)).second) namesMeet = true;
       }
       if (role != Role::Handle) continue;
       CountUnit(false);
@@ -384,7 +384,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         targetFolders.Ensure(g_TargetDir);
         madeDir = g_TargetDir;
       }
-      if (!names.insert(LowerAscii(e.name)).second) {
+      if (!names.insert(platform::FoldedName(e.name)).second) {
         namesMeet = true;
         pool.Finish();
       }

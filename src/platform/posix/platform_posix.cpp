@@ -5,12 +5,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <signal.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <atomic>
@@ -53,7 +55,7 @@ class FolderNameCache {
   // known: the folder's stat when the caller has just taken it. A folder
   // is read without holding the cache, so that other threads' lookups go on.
   std::string Find(const std::string& dir, const std::string& name, const struct stat* known = nullptr) {
-    const std::string upper = UpperAscii(name);
+    const std::string upper = FoldedName(name);
     bool stamped = false;  // known outside a run: current if its time stamps are
     Reading reading{dir};
     {
@@ -95,7 +97,7 @@ class FolderNameCache {
   // known from this run, or holds several spellings of the name (then the
   // one spelled exactly is meant).
   bool FindKnown(const std::string& dir, const std::string& name, std::string& actual) {
-    const std::string upper = UpperAscii(name);
+    const std::string upper = FoldedName(name);
     std::lock_guard<SpinningMutex> lock(mutex_);
     Entry* e = Lookup(dir);
     if (e == nullptr || !Trusted(*e)) return false;
@@ -179,7 +181,7 @@ class FolderNameCache {
   // may have been found under another spelling of its folder, so an entry
   // of another spelling that holds the name is read again too.
   void Changed(const std::string& dir, const std::string& name, bool made) {
-    const std::string upper = UpperAscii(name);
+    const std::string upper = FoldedName(name);
     std::lock_guard<SpinningMutex> lock(mutex_);
     for (Reading* r : reading_)
       if (!made || r->dir == dir) r->changed = true;
@@ -230,7 +232,7 @@ class FolderNameCache {
     if (d == nullptr) return;
     while (struct dirent* ent = ::readdir(d)) {
       if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
-      auto [it, added] = e.names.try_emplace(UpperAscii(ent->d_name), ent->d_name, 1);
+      auto [it, added] = e.names.try_emplace(FoldedName(ent->d_name), ent->d_name, 1);
       if (!added) ++it->second.second;
     }
     ::closedir(d);
@@ -284,6 +286,51 @@ std::string Join(const std::string& base, const std::string& name) {
 }
 
 }  // namespace
+
+std::string FoldedName(std::string_view name) {
+  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return UpperAscii(name);
+  // Letters of the basic plane, as UTF-16 names fold a unit at a time; the
+  // locale is the C library's own UTF-8 one (without it, A-Z alone).
+  static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::string folded;
+  folded.reserve(name.size());
+  for (size_t i = 0; i < name.size();) {
+    const auto lead = static_cast<unsigned char>(name[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
+    char32_t point = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & 0x0F;
+    bool valid = length > 0 && i + length <= name.size();
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(name[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      point = (point << 6) | (next & 0x3F);
+    }
+    // Overlong forms and surrogates are no UTF-8: kept as bytes.
+    valid = valid && (length == 1 || (length == 2 && point >= 0x80) ||
+                      (length == 3 && point >= 0x800 && (point < 0xD800 || point > 0xDFFF)));
+    if (!valid) {
+      folded += name[i++];
+      continue;
+    }
+    if (length == 1) {
+      folded += UpperAscii(static_cast<char>(point));
+    } else {
+      const auto upper = utf8 != static_cast<locale_t>(nullptr) ? static_cast<char32_t>(::towupper_l(point, utf8)) : point;
+      // The upper case of a letter of the plane stays in it (never ASCII
+      // from beyond it, as the Kelvin sign would give: kept as it is).
+      const char32_t u = upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper;
+      if (u < 0x800) {
+        folded += static_cast<char>(0xC0 | (u >> 6));
+      } else {
+        folded += static_cast<char>(0xE0 | (u >> 12));
+        folded += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      }
+      folded += static_cast<char>(0x80 | (u & 0x3F));
+    }
+    i += length;
+  }
+  return folded;
+}
 
 void NoteCreated(const std::string& native) {
   std::string dir, name;

@@ -19,6 +19,8 @@ bool IsAbsolutePath(const std::string& path) {
 
 std::string NativePath(const std::string& path) { return path; }
 
+std::string FoldedName(std::string_view name) { return UpperAscii(name); }
+
 PathKind GetPathKind(const std::string& path) {
   if (path.empty()) return PathKind::None;
   DWORD attributes = ::GetFileAttributesA(path.c_str());
