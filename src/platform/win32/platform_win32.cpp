@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "platform/platform_common.h"
 
