@@ -130,6 +130,33 @@ TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
   EXPECT_EQ(made, previewed);
 }
 
+#ifndef _WIN32
+// A link of the host's that leads nowhere (to a drive not there, say) is the
+// user's: neither replaced nor written through, in a preview as in a run.
+TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereIsLeftAsItIs) {
+  fs::create_symlink(t / "gone/Liste.txt", t / "host/RESOURCEN/Liste.txt");
+  fs::create_symlink(t / "gone/BR218.mdl", t / "host/RESOURCEN/Modelle/BR218.mdl");
+  auto run = [&](HostWriter& w) {
+    std::vector<WriteResult> results{w.ReplaceBytes(Host("Liste.txt"), "a\n", true),
+                                     w.CopyIn(Package("Modelle\\Loks\\BR218.mdl"), Host("Modelle\\BR218.mdl"), false),
+                                     w.CopyIn(Package("Modelle\\Loks\\BR218.mdl"), Host("Modelle\\BR218.mdl"), true)};
+    Outcomes o;
+    for (const WriteResult& r : results) {
+      EXPECT_EQ(r.reason, "a link that leads nowhere; left as it was");
+      o.push_back(r.outcome);
+    }
+    return o;
+  };
+  const Outcomes failed(3, WriteOutcome::Failed);
+  PreviewWriter preview(Host(""));
+  EXPECT_EQ(run(preview), failed);
+  EXPECT_EQ(JournalRun(run), failed);
+  EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Liste.txt"));
+  EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Modelle/BR218.mdl"));
+  EXPECT_FALSE(fs::exists(t / "gone"));
+}
+#endif
+
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {
     SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");

@@ -50,6 +50,10 @@ std::string ShownText(std::string text);
 
 // ---------------------------------------------------------------- queries
 
+// True for a link that leads nowhere (POSIX; false on Windows, whose
+// lookups see the link itself).
+bool IsLinkToNothing(const std::string& path);
+
 enum class PathKind { None, File, Folder };
 
 // What the path names; None when nothing is there or it cannot be examined.

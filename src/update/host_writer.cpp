@@ -34,6 +34,9 @@ std::string ParentOf(const std::string& path) {
 WriteResult Result(WriteOutcome outcome, std::string reason = {}) { return {outcome, std::move(reason)}; }
 
 const char kOutside[] = "outside the host's folder";
+// A link of the host's that leads nowhere (to a drive not there, say) is the
+// user's: writing would put a file in its place or where it points.
+const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
 
 // Why a copy to path failed or was left undone, from what stands at the
 // source, the target and the target's folder.
@@ -121,9 +124,13 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
                                platform::CopyWatcher* watcher) {
   std::string relative;
   if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
+  // Without overwrite no name that stands is replaced, such a link's
+  // neither: it is told apart once the copy has failed.
+  if (overwrite && platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
   if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
+  if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   return CopyNotMade(overwrite, platform::GetPathKind(path), platform::GetPathKind(from) == platform::PathKind::File,
                      platform::GetPathKind(ParentOf(path)));
 }
@@ -132,6 +139,7 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
                                      const std::string&) {
   std::string relative;
   if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
+  if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   const platform::PathKind before = platform::GetPathKind(path);
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   if (!platform::WriteFileReplacing(path, OnDiskBytes(bytes, text), false))
@@ -197,8 +205,10 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
 WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
   std::string relative;
   const bool sourceIsFile = platform::GetPathKind(from) == platform::PathKind::File;
+  const bool toNothing = platform::IsLinkToNothing(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
+  if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
   const bool possible = sourceIsFile && folder == platform::PathKind::Folder;
   if (target == platform::PathKind::None && possible) {
@@ -219,8 +229,10 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   std::string relative, old;
   const bool existed = KindOf(path) == platform::PathKind::File;
   if (existed && !ReadBack(path, old)) old.clear();
+  const bool toNothing = platform::IsLinkToNothing(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
+  if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   const platform::PathKind target = Kind(path);
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
   const bool pendingFile = pending_.count(PendingKey(path)) != 0;

@@ -446,6 +446,13 @@ std::string NativePath(const std::string& path) {
   return NativePathOrMissing(path, missing);
 }
 
+bool IsLinkToNothing(const std::string& path) {
+  if (path.empty()) return false;
+  const std::string native = NativePath(path);
+  struct stat st;
+  return ::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && !Stat(native, st);
+}
+
 PathKind GetPathKind(const std::string& path) {
   struct stat st;
   if (path.empty() || !Stat(NativePath(path), st)) return PathKind::None;

@@ -22,6 +22,8 @@ std::string NativePath(const std::string& path) { return path; }
 
 std::string FoldedName(std::string_view name) { return UpperAscii(name); }
 
+bool IsLinkToNothing(const std::string&) { return false; }
+
 PathKind GetPathKind(const std::string& path) {
   if (path.empty()) return PathKind::None;
   DWORD attributes = ::GetFileAttributesA(path.c_str());
