@@ -5,9 +5,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <locale.h>
 #include <signal.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -316,8 +316,8 @@ std::string FoldedName(std::string_view name) {
       folded += UpperAscii(static_cast<char>(point));
     } else {
       const auto upper = utf8 != static_cast<locale_t>(nullptr) ? static_cast<char32_t>(::towupper_l(point, utf8)) : point;
-      // The upper case of a letter of the plane stays in it (never ASCII
-      // from beyond it, as the Kelvin sign would give: kept as it is).
+      // The upper case of a letter of the plane stays in it, and never
+      // becomes ASCII (as the dotless i or the long s would): kept as it is.
       const char32_t u = upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper;
       if (u < 0x800) {
         folded += static_cast<char>(0xC0 | (u >> 6));
@@ -541,7 +541,6 @@ struct At {
   std::string name;
   bool beneath = false;  // opened without following a link out of dir
 };
-
 
 // The folder that reads are confined to (see ConfinedReads), set before a
 // run's threads start and cleared after they end: they read it unlocked.
