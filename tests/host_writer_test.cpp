@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -191,6 +193,46 @@ TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   EXPECT_FALSE(journal.Begin({Host("Modelle\\journal"), Host(""), Package(""), "1.2.3"}, error));
   EXPECT_EQ(error, "the run journal would lie in the host's folder: " + Host("Modelle\\journal"));
   EXPECT_EQ(TreeState(t / "host", false), original);
+}
+
+// A manifest is a file others may change: undo reaches no file outside the
+// host, takes old bytes only from the run's own folder, and gives back
+// permission bits alone.
+TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
+  WriteBytes(t / "victim.txt", "the user's");
+  WriteBytes(t / "host/RESOURCEN/Neu.txt", "the user's");
+  char hash[17];
+  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(DigestOf("the user's").hash));
+  JournalRun();
+  const std::string manifest = Runs().at(0).folder + "/manifest.txt";
+  std::string lines = ReadBytes(manifest);
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"mode=0666", "mode=4755"}, {"old-bytes=old\\000002", "old-bytes=..\\..\\victim.txt"}}) {
+    ASSERT_NE(lines.find(from), std::string::npos) << lines;
+    lines.replace(lines.find(from), from.size(), to);
+  }
+  for (const char* path : {"..\\..\\victim.txt", "/etc/../victim.txt", "C:\\victim.txt", "Neu\\..\\Neu.txt"})
+    lines += std::string("file-created\t") + path + "\tsize=10\txxh3=" + hash + "\n";
+  lines += "folder-created\t..\\..\n";
+  WriteBytes(manifest, lines);
+
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  EXPECT_EQ(ReadBytes(t / "victim.txt"), "the user's");
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Neu.txt"), "the user's");
+  Strings kept;
+  for (const UndoKept& k : undo.kept) kept.push_back(k.path + ": " + k.reason);
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (Strings{"..\\..: not a path in the host; left alone",
+                           "..\\..\\victim.txt: not a path in the host; left alone",
+                           "/etc/../victim.txt: not a path in the host; left alone",
+                           "C:\\victim.txt: not a path in the host; left alone",
+                           "Index.ini: its old bytes cannot be put back",
+                           "Neu\\..\\Neu.txt: not a path in the host; left alone"}));
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Turm.mdl"), "old tower");
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(t / "host/RESOURCEN/Modelle/Turm.mdl").permissions(), fs::perms(0755));
+#endif
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {

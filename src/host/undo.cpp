@@ -23,13 +23,38 @@ bool Below(const std::string& path, const std::string& folder) {
   return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '\\';
 }
 
+// A journal is files in a folder that others may reach: undo goes no
+// further than the host and the run's own folder, whatever a manifest says.
+// True for a path of plain names below the host (no root, drive, "." or
+// "..", with either separator, as Windows takes both).
+bool InsideTheHost(const std::string& relative) {
+  if (relative.empty()) return false;
+  for (size_t at = 0; at <= relative.size();) {
+    size_t end = at;
+    while (end < relative.size() && relative[end] != '\\' && relative[end] != '/') ++end;
+    const std::string name = relative.substr(at, end - at);
+    if (name.empty() || name == "." || name == ".." || name.find(':') != std::string::npos) return false;
+    at = end + 1;
+  }
+  return true;
+}
+
+// True for old bytes where the journal keeps them: "old\" and a number.
+bool KeptByTheRun(const std::string& oldBytes) {
+  static constexpr char kPrefix[] = "old\\";
+  constexpr size_t n = sizeof kPrefix - 1;
+  return oldBytes.size() > n && oldBytes.compare(0, n, kPrefix) == 0 &&
+         oldBytes.find_first_not_of("0123456789", n) == std::string::npos;
+}
+
 // Puts the old bytes kept at from back at path, in one step, with their
 // time and permission bits. Through a link the file it names gets them.
 bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
   // The copy replaces the file only once it is complete, and through a
   // link it replaces the file the link names.
   if (!platform::CopyFileKeepingTime(from, path, false)) return false;
-  return mode == 0 || platform::SetFileMode(path, mode);
+  // Permission bits alone: never set-user-id or set-group-id from a journal.
+  return mode == 0 || platform::SetFileMode(path, mode & 0777);
 }
 
 class Undoer {
@@ -37,6 +62,7 @@ class Undoer {
   Undoer(const std::string& target, UndoResult& result) : target_(target), result_(result) {}
 
   void File(const JournalEntry& e) {
+    if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
     touched_.insert(ParentOf(e.path));
     const platform::PathKind kind = platform::GetPathKind(path);
@@ -52,7 +78,7 @@ class Undoer {
     if (readable && present == e.old) return;  // the change was never made
     if (kind == platform::PathKind::None) return Keep(e.path, "removed since the run");
     if (!readable || present != e.written) return Keep(e.path, "changed since the run");
-    if (!Restore(Join(result_.run.folder, e.oldBytes), path, e.mode))
+    if (!KeptByTheRun(e.oldBytes) || !Restore(Join(result_.run.folder, e.oldBytes), path, e.mode))
       return Keep(e.path, "its old bytes cannot be put back");
     ++result_.filesRestored;
   }
@@ -71,6 +97,7 @@ class Undoer {
   }
 
   void Folder(const JournalEntry& e) {
+    if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
     if (platform::GetPathKind(path) != platform::PathKind::Folder) return;
     if (platform::RemoveEmptyFolder(path)) {
@@ -84,11 +111,13 @@ class Undoer {
   }
 
   void NoteFolder(const JournalEntry& e) {
+    if (!InsideTheHost(e.path)) return;
     touched_.insert(e.path);
     touched_.insert(ParentOf(e.path));
   }
 
  private:
+  static constexpr char kNotInTheHost[] = "not a path in the host; left alone";
   void Keep(const std::string& path, const char* reason) { result_.kept.push_back({path, reason}); }
 
   const std::string& target_;
