@@ -439,6 +439,9 @@ TEST_F(Cli, ARunningHostIsWarnedAboutAndTheRunGoesOn) {
 // The journal keeps the newest ten runs of a host. A run whose journal
 // cannot be opened changes nothing, unless it is asked to run without one.
 TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
+  const Result none = Run({"--undo", "--no-scan", target});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("The journal holds no run on"), std::string::npos) << none.err;
   for (int i = 0; i < 12; ++i) {
     WriteBytes(source + "/a.txt", "A" + std::to_string(i));
     ASSERT_EQ(Run({"-oq", "--no-scan", source, target}).status, 0);

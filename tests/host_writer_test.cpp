@@ -10,6 +10,7 @@
 
 #include "host/journal.h"
 #include "host/undo.h"
+#include "platform/platform.h"
 #include "test_support.h"
 #include "update/host_writer.h"
 #include "update/unified_diff.h"
@@ -233,6 +234,23 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
 #ifndef _WIN32
   EXPECT_EQ(fs::status(t / "host/RESOURCEN/Modelle/Turm.mdl").permissions(), fs::perms(0755));
 #endif
+}
+
+// Runs refused or killed before their manifest's first line leave folders
+// that hold no run; they push no run out of the journal.
+TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
+  JournalRun();
+  const fs::path hostFolder = fs::path(platform::NativePath(Runs().at(0).folder)).parent_path();
+  for (int i = 2; i <= 12; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%08d", i);
+    WriteBytes((hostFolder / name / "manifest.txt").string(), "");
+  }
+  ASSERT_EQ(Undo().status, 0);
+  JournalRun();
+  EXPECT_EQ(Listing(hostFolder.string()), (std::vector<std::string>{"00000001", "00000013"}));
+  ASSERT_EQ(Runs().size(), 2u);
+  EXPECT_EQ(Runs().at(1).state, RunState::Undone);
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {

@@ -144,7 +144,8 @@ int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
   NoteInterruptedRun(journalRoot, target);
   const UndoResult result = UndoLatestRun(journalRoot, target);
   if (result.status == 2) {
-    Warn(cli::ConsoleText("NOTHING_TO_UNDO", {platform::ShownPath(target)}));
+    const bool none = ListRuns(journalRoot, target).empty();
+    Warn(cli::ConsoleText(none ? "NO_RUNS" : "NOTHING_TO_UNDO", {platform::ShownPath(target)}));
     return kExitRefused;
   }
   if (scan) RequestHostScan();

@@ -1,6 +1,7 @@
 #include "host/journal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <deque>
 #include <cstdlib>
@@ -185,6 +186,14 @@ std::vector<std::string> RunNames(const std::string& hostFolder) {
     if (e.isFolder && IsRunName(e.name)) names.push_back(e.name);
   std::sort(names.begin(), names.end());
   return names;
+}
+
+// True when the folder's manifest begins as a run's does.
+bool HoldsRun(const std::string& folder) {
+  platform::Stream in;
+  char start[sizeof kMagic - 1];
+  return in.Open(Join(folder, kManifest), "rb") && in.Read(start, sizeof start) == sizeof start &&
+         std::memcmp(start, kMagic, sizeof start) == 0;
 }
 
 // Removes a folder with everything in it. A link is removed as a name, never
@@ -425,7 +434,8 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
     if (platform::CreateFolder(Join(hostFolder, name))) folder_ = Join(hostFolder, name);
   }
   if (folder_.empty() || !platform::CreateFolder(Join(folder_, kOldFolder))) {
-    error = "the run journal cannot be written in " + hostFolder;
+    error = "the run journal cannot be written in " + platform::NativePath(hostFolder);
+    Abandon();
     return false;
   }
   const bool opened = manifest_.Open(Join(folder_, kManifest));
@@ -434,16 +444,32 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
                              Escaped(start.package) + "\nstarted\t" + IsoTime(Now()) + "\nversion\t" +
                              Escaped(start.version) + "\n";
   if (!opened || !manifest_.Append(header)) {
-    error = "the run journal cannot be written in " + folder_;
-    Close();
+    error = "the run journal cannot be written in " + platform::NativePath(folder_);
+    Abandon();
     return false;
   }
   lastSync_ = std::chrono::steady_clock::now();
   linesSinceSync_ = 0;
-  // The oldest runs beyond the number kept go.
-  const std::vector<std::string> all = RunNames(hostFolder);
-  for (size_t i = 0; i + kRunsKept < all.size(); ++i) RemoveTree(Join(hostFolder, all[i]));
+  // The oldest runs beyond the number kept go, and so do folders that hold
+  // no run (one refused or killed before its manifest's first line, which
+  // comes before any change): they would push runs out of the journal.
+  std::vector<std::string> runs;
+  for (const std::string& name : RunNames(hostFolder)) {
+    const std::string folder = Join(hostFolder, name);
+    if (folder == folder_ || HoldsRun(folder))
+      runs.push_back(folder);
+    else
+      RemoveTree(folder);
+  }
+  for (size_t i = 0; i + kRunsKept < runs.size(); ++i) RemoveTree(runs[i]);
   return true;
+}
+
+// A run that could not begin leaves nothing in the journal.
+void Journal::Abandon() {
+  Close();
+  if (!folder_.empty()) RemoveTree(folder_);
+  folder_.clear();
 }
 
 bool Journal::AppendLine(const std::string& line) {

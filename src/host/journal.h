@@ -106,7 +106,8 @@ class Journal {
   Journal& operator=(const Journal&) = delete;
 
   // Opens a new run's folder and manifest and prunes the host's runs to the
-  // newest kRunsKept. false with a message when the journal cannot be kept.
+  // newest kRunsKept. false with a message when the journal cannot be kept;
+  // the journal then holds nothing of this run.
   bool Begin(const JournalStart& start, std::string& error);
   const std::string& folder() const { return folder_; }
   bool active() const { return manifest_.is_open(); }
@@ -126,6 +127,7 @@ class Journal {
   bool AppendLine(const std::string& line);
   void SyncLocked();
   void Close();
+  void Abandon();
 
   std::string folder_;
   bool linkOldBytes_ = true;
