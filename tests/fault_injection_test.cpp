@@ -9,8 +9,10 @@
 // every file it left undone must be listed there with exit status 1.
 //
 // Then the program is ended from outside at many points of a large run: by
-// SIGKILL, by SIGINT (a stop between files, with the summary), and by SIGXFSZ
-// at its default action. No name may ever hold part of a file; an undo then
+// SIGKILL, by SIGINT (a stop between files, with the summary), and by a file
+// size limit with SIGXFSZ at its default action, which the program sets
+// aside so that the write fails and is listed. No name may ever hold part of
+// a file; an undo then
 // gives the host tree back as it was (files, folders, permission bits), and
 // the next run completes the install.
 
@@ -221,6 +223,9 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesWholeFilesIsUndoneAndTheNextRunCom
     CopyTree(pristine, host);
     const std::string start = test::TreeState(host, false);
     Outcome ended = RunLimited({"--quiet", "--no-scan", package, host}, c.limit, c.ending);
+    if (c.ending.fileSizeSignal) {
+      EXPECT_EQ(ended.status, 1) << "not ended by the signal, with its summary";
+    }
     const Snapshot after = TreeBytes(host);
     for (const auto& [path, bytes] : after) {
       if (platform::IsOwnTemporaryName(FileName(path))) continue;

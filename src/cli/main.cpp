@@ -1,6 +1,7 @@
 // zetveltran-cli: the update run from a terminal.
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -255,6 +256,11 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // A write beyond a file size limit fails and is listed with the rest,
+  // instead of ending the program without its summary.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   try {
     return Run(argc, argv);
   } catch (const std::bad_alloc&) {
