@@ -127,8 +127,8 @@ TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
 // The copies are made by several threads, but what a user sees is what one
 // thread gives: the same steps, counts and failures in the same order, the
 // same files with the same bytes and times, and a stop that leaves no file
-// half-made. A file swapped for a link leading out of the package after the
-// count is not copied.
+// half-made. A file swapped for a link leading out of the package, or for a
+// pipe, after the count is not copied.
 // The Windows build's tests run under Wine: one copy thread (see CopyPool).
 #ifndef _WIN32
 TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
@@ -159,6 +159,8 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     Package("F9/f4.dat", "gone before the copy");
     fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f6.dat"));
     Package("F9/f6.dat", "swapped for a link before the copy");
+    fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f7.dat"));
+    Package("F9/f7.dat", "swapped for a pipe before the copy");
     class View : public test::RecordingView {
      public:
       std::function<void()> onWork, onStep;
@@ -175,6 +177,8 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
       fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f4.dat"));
       fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f6.dat"));
       fs::create_symlink(fs::path(t / "secret.txt"), fs::path(t / "pkg/RESOURCEN/F9/f6.dat"));
+      fs::remove(fs::path(t / "pkg/RESOURCEN/F9/f7.dat"));
+      ASSERT_EQ(::mkfifo((t / "pkg/RESOURCEN/F9/f7.dat").c_str(), 0644), 0);
     };
     view.onStep = [&] {
       if (static_cast<int>(view.stepped.size()) == stopAfter) RequestRunStop();
@@ -216,7 +220,8 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
                                      source + "\\F5\\CON.txt: name is a device on Windows (CON, NUL, COM1, ...), not a file",
                                      target + "\\F7\\f2.dat: is read-only; left as it was",
                                      source + "\\F9\\f4.dat: cannot be read",
-                                     source + "\\F9\\f6.dat: a link that leads out of the package; not copied"}));
+                                     source + "\\F9\\f6.dat: a link that leads out of the package; not copied",
+                                     source + "\\F9\\f7.dat: cannot be read"}));
     EXPECT_EQ(HostBytes("F1/CASE.dat"), "lower");
     EXPECT_EQ(fs::last_write_time(fs::path(t / "host/RESOURCEN/F8/f3.dat")),
               fs::last_write_time(fs::path(t / "pkg/RESOURCEN/F8/f3.dat")));

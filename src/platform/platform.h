@@ -50,6 +50,10 @@ std::string ShownText(std::string text);
 
 // ---------------------------------------------------------------- queries
 
+// True when path names a regular file this process may open for reading
+// (a pipe or a device is never opened to find out).
+bool CanReadFile(const std::string& path);
+
 // True for a link that leads nowhere (POSIX; false on Windows, whose
 // lookups see the link itself).
 bool IsLinkToNothing(const std::string& path);

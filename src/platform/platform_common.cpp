@@ -33,6 +33,11 @@ std::string ShownText(std::string text) {
 
 std::string ShownPath(const std::string& path) { return ShownText(NativePath(path)); }
 
+bool CanReadFile(const std::string& path) {
+  const intptr_t handle = detail::RawOpen(path, detail::RawMode::Read);
+  return handle != -1 && detail::RawClose(handle);
+}
+
 bool SameFolder(const std::string& a, const std::string& b) {
   FolderIdentity x, y;
   return GetFolderIdentity(a, x) && GetFolderIdentity(b, y) && x == y;

@@ -131,7 +131,7 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
   if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
-  return CopyNotMade(overwrite, platform::GetPathKind(path), platform::GetPathKind(from) == platform::PathKind::File,
+  return CopyNotMade(overwrite, platform::GetPathKind(path), platform::CanReadFile(from),
                      platform::GetPathKind(ParentOf(path)));
 }
 
@@ -204,7 +204,7 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
 
 WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
   std::string relative;
-  const bool sourceIsFile = platform::GetPathKind(from) == platform::PathKind::File;
+  const bool sourceIsFile = platform::CanReadFile(from);
   const bool toNothing = platform::IsLinkToNothing(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
