@@ -35,9 +35,35 @@ bool OnlyComments(const std::string& bytes) {
   return true;
 }
 
+// True when the reader takes every line of the 8-bit text whole, so that
+// writing the document back loses none of them.
+bool KeepsEveryLine(const std::string& bytes) {
+  static constexpr size_t kLongestLine = 1023;
+  if (bytes.find('\0') != std::string::npos) return false;  // a line end to the reader
+  bool inSection = false;
+  for (size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; at < bytes.size();) {
+    size_t end = bytes.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + at, end - at);
+    at = end + 1;
+    if (line.size() > kLongestLine) return false;
+    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
+    while (!line.empty() && IsSpaceOrTab(line.back())) line.remove_suffix(1);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      if (line.find(']') == std::string_view::npos) return false;
+      inSection = true;
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (!inSection || equals == std::string_view::npos || equals == 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path) {
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile) {
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
@@ -45,6 +71,7 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   std::string bytes;
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
   if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
+  if (hostFile && !KeepsEveryLine(bytes)) return CatalogueLoad::LosesLines;
   if (document.LoadBytes(bytes) != 0) return bytes.empty() ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
   // No section: an empty file, comments alone, or one the reader could make
@@ -62,6 +89,8 @@ void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const cha
     reason += std::string(" is larger than ") + kMergedFileLimitText;
   else if (load == CatalogueLoad::OutOfThePackage)
     reason += std::string(" is ") + kOutOfThePackage;
+  else if (load == CatalogueLoad::LosesLines)
+    reason += " holds lines a merge would lose";
   else
     reason += " cannot be read";
   CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));

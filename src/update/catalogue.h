@@ -27,11 +27,18 @@ enum class CatalogueLoad {
   TooBig,
   // A package file that a link puts outside the package: not read.
   OutOfThePackage,
+  // A host file with lines the reader drops or cuts (see hostFile below):
+  // written back, it would lose them. Left alone.
+  LosesLines,
 };
 
 // Loads the file into an empty document. A file of nothing but comment
 // lines loads as a document of those comment lines, which a merge keeps.
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path);
+// hostFile: the host's file, which a merge writes back; one holding a line
+// the reader would not take whole (a zero byte, a line beyond 1023
+// characters, a header without "]", an entry without a key and "=", a line
+// before the first header that is no comment) is LosesLines.
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile = false);
 
 // Records a failure of the working pass.
 void CatalogueFailure(const std::string& path, const std::string& reason);

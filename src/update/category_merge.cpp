@@ -237,7 +237,7 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, source);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
-    load = LoadCatalogueFile(host, target);
+    load = LoadCatalogueFile(host, target, true);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Comment lines alone: the package's file serves, below them.
     if (host.GetSectionCount() > 0 && !HasSection(host)) {

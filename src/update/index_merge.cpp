@@ -175,7 +175,7 @@ void MergeIndexFile(const std::string& folder, bool counting) {
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
       return CatalogueLoadFailure(packagePath, load, "index file", false);
-    load = LoadCatalogueFile(host, hostPath);
+    load = LoadCatalogueFile(host, hostPath, true);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))
       return CatalogueLoadFailure(hostPath, load, "index file", true);
     const int added = MergeTreeOrder(package, host);

@@ -130,7 +130,7 @@ void MergeUserCategories() {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
-    load = LoadCatalogueFile(host, hostPath);
+    load = LoadCatalogueFile(host, hostPath, true);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
     // Nothing new: the host's file keeps its bytes.
     const int added = MergeUserCategoryDocuments(package, host);
