@@ -265,7 +265,12 @@ void MergeInfFile(const std::string& source, const std::string& target) {
 
 void ScanInfFiles(const std::string& folder, bool counting) {
   std::vector<platform::DirEntry> entries;
-  if (!platform::ListFolder(folder, entries)) return;
+  if (!platform::ListFolder(folder, entries)) {
+    // One that is there and cannot be read is no folder without files.
+    if (!counting && platform::GetPathKind(folder) == platform::PathKind::Folder)
+      CatalogueFailure(folder, "folder cannot be read");
+    return;
+  }
   const std::string targetFolder = HostPathOf(folder);
   bool targetMade = false;
   for (const platform::DirEntry& e : entries) {

@@ -330,6 +330,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
   std::vector<std::string> pending{top};  // folders still to walk, the next one last
   std::vector<platform::DirEntry> entries;
   std::vector<std::string> subfolders;
+  std::vector<platform::DirEntry> unread;  // a listing only looked at
   std::string madeDir;  // the target folder made (or found) for the last copy
   TargetFolders targetFolders;
   targetFolders.Reset(g_TargetRoot);
@@ -367,6 +368,11 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         // A file of the same name is copied before the folder is made.
         if (!names.insert(platform::FoldedName(e.name)).second) namesMeet = true;
       }
+      // The package's own Parallels and Categories go to the merges, which
+      // would find nothing in a folder they cannot read, and say nothing.
+      if (role == Role::PassOver && e.isFolder && current.size() == sourceRootLength &&
+          !platform::ListFolder(current + "\\" + e.name, unread))
+        pool.Note({CopyOutcome::Failed, current + "\\" + e.name, "folder cannot be read"});
       if (role != Role::Handle) continue;
       CountUnit(false);
 
