@@ -50,6 +50,11 @@ std::string ShownText(std::string text);
 
 // ---------------------------------------------------------------- queries
 
+// True when this process may make names in the existing folder: false on a
+// read-only file system or without write access. Windows tells only by
+// trying: always true there.
+bool CanMakeIn(const std::string& folder);
+
 // True when path names a regular file this process may open for reading
 // (a pipe or a device is never opened to find out).
 bool CanReadFile(const std::string& path);

@@ -40,6 +40,17 @@ const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
 
 // Why a copy to path failed or was left undone, from what stands at the
 // source, the target and the target's folder.
+// True when the run could make a name in folder, or in the folder it
+// stands in on disk when a preview's own folders lead to it.
+bool CanMakeBelow(std::string folder) {
+  while (!folder.empty() && platform::GetPathKind(folder) == platform::PathKind::None) {
+    const std::string parent = ParentOf(folder);
+    if (parent == folder) break;
+    folder = parent;
+  }
+  return platform::CanMakeIn(folder);
+}
+
 WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder) {
   if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
   if (target == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
@@ -195,7 +206,7 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
   std::string relative;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty() || Kind(path) != platform::PathKind::None ||
-      Kind(ParentOf(path)) != platform::PathKind::Folder)
+      Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
     return false;
   pending_[PendingKey(path)].folder = true;
   Add(ChangeKind::FolderCreated, path, {});
@@ -210,7 +221,7 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
-  const bool possible = sourceIsFile && folder == platform::PathKind::Folder;
+  const bool possible = sourceIsFile && folder == platform::PathKind::Folder && CanMakeBelow(ParentOf(path));
   if (target == platform::PathKind::None && possible) {
     pending_[PendingKey(path)] = Pending{false, from, {}};
     return Add(ChangeKind::FileCreated, path, {});
@@ -237,7 +248,7 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
   const bool pendingFile = pending_.count(PendingKey(path)) != 0;
   if ((target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path)) ||
-      Kind(ParentOf(path)) != platform::PathKind::Folder)
+      Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
     return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
   std::string written = OnDiskBytes(bytes, text);
   WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);

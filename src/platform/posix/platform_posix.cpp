@@ -477,6 +477,10 @@ bool CanWriteFile(const std::string& path) {
   return (st.st_mode & 0222) != 0 && ::access(native.c_str(), W_OK) == 0;
 }
 
+bool CanMakeIn(const std::string& folder) {
+  return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
+}
+
 std::string RealPath(const std::string& path) {
   if (path.empty()) return {};
   char* resolved = ::realpath(NativePath(path).c_str(), nullptr);

@@ -24,6 +24,8 @@ std::string FoldedName(std::string_view name) { return UpperAscii(name); }
 
 bool IsLinkToNothing(const std::string&) { return false; }
 
+bool CanMakeIn(const std::string&) { return true; }
+
 PathKind GetPathKind(const std::string& path) {
   if (path.empty()) return PathKind::None;
   DWORD attributes = ::GetFileAttributesA(path.c_str());
