@@ -131,6 +131,28 @@ TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
                                "Parallels\\Texturen.txt: a link that leads out of the package; not merged",
                                "Parallels\\far.bmp: a link that leads out of the package; not copied",
                                "Categories\\User.ini: a link that leads out of the package; not copied"}));
+
+  // Links that lead back into the package from outside it are copied: one
+  // by its whole path, one that climbs above the package first.
+  fs::remove(pkg + "/Parallels/far.bmp");
+  fs::remove(pkg + "/Parallels/Texturen.txt");
+  fs::remove(pkg + "/Categories");
+  Package("Parallels/near.bmp", "N");
+  fs::create_symlink(pkg + "/Parallels/near.bmp", pkg + "/Parallels/far.bmp");
+  Package("Modelle/near.mdl", "M");
+  fs::create_symlink("../../RESOURCEN/Modelle/near.mdl", pkg + "/Modelle/up.mdl");
+  // A host named through the package's folder is the host: its lists are
+  // merged, not taken for the package's.
+  Package("Parallels/Texturen.txt", "Basis{ Textur{ id(5) name(t) } }");
+  Package("Parallels/t.dds", "T");
+  Host("Parallels/Texturen.txt", "Basis{ Textur{ id(1) name(h) } }");
+  target = source + "\\..\\..\\host\\RESOURCEN";
+  const RunReport again = Run();
+  for (const RunFailure& f : again.failures()) ADD_FAILURE() << f.path << ": " << f.reason;
+  EXPECT_EQ(HostBytes("Parallels/far.bmp"), "N");
+  EXPECT_EQ(HostBytes("Modelle/up.mdl"), "M");
+  EXPECT_EQ(HostBytes("Parallels/t.dds"), "T");
+  EXPECT_NE(HostBytes("Parallels/Texturen.txt").find("name(t)"), std::string::npos);
 }
 #endif
 

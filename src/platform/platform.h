@@ -181,11 +181,13 @@ class TemporarySweep {
 // While one lives (a run), a copy whose source lies below folder (the
 // package) reads only where the source's path leads to within folder: a
 // link that a stranger puts in place of a file or folder after the walk
-// looked at it cannot take the copy outside. On Linux; elsewhere, and on a
-// kernel without the means, the walk's look at the links is all there is.
+// looked at it cannot take the copy outside. Paths below except (the host,
+// which may lie inside the package) are read as they lead. On Linux;
+// elsewhere, and on a kernel without the means, the walk's look at the
+// links is all there is.
 class ConfinedReads {
  public:
-  explicit ConfinedReads(const std::string& folder);
+  explicit ConfinedReads(const std::string& folder, const std::string& except = {});
   ~ConfinedReads();
   ConfinedReads(const ConfinedReads&) = delete;
   ConfinedReads& operator=(const ConfinedReads&) = delete;

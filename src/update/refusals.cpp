@@ -36,10 +36,26 @@ const char* RefusedName(std::string_view name) {
   return nullptr;
 }
 
+// True when path begins with folder, spelled, and goes on below it without
+// climbing back out ("..").
+bool SpelledBelow(const std::string& path, const std::string& folder) {
+  if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0 ||
+      !platform::IsPathSeparator(path[folder.size()]))
+    return false;
+  std::string rest = "\\" + path.substr(folder.size() + 1) + "\\";
+  for (char& c : rest)
+    if (platform::IsPathSeparator(c)) c = '\\';
+  return rest.find("\\..\\") == std::string::npos;
+}
+
 bool LeadsOutOfThePackage(const std::string& path) {
-  if (g_SourceRoot.empty() || path.size() <= g_SourceRoot.size() ||
-      path.compare(0, g_SourceRoot.size(), g_SourceRoot) != 0 || !platform::IsPathSeparator(path[g_SourceRoot.size()]))
-    return false;  // not a package file: the host's own files are the user's business
+  // Not a package file: the host's own files (the host may lie in the
+  // package, or be named through it) are the user's business.
+  const std::string& host = g_TargetRoot;
+  if (!SpelledBelow(path, g_SourceRoot) ||
+      (!host.empty() && path.compare(0, host.size(), host) == 0 &&
+       (path.size() == host.size() || platform::IsPathSeparator(path[host.size()]))))
+    return false;
   return platform::GetPathKind(path) != platform::PathKind::None && !platform::IsInsideFolder(path, g_SourceRoot);
 }
 

@@ -146,7 +146,7 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   // The run clears what an earlier killed run left in the folders it writes,
   // and copies from the package only what lies within it.
   platform::TemporarySweep sweep;
-  platform::ConfinedReads confined(g_SourceRoot);
+  platform::ConfinedReads confined(g_SourceRoot, g_TargetRoot);
   try {
     // The bar's range is one unit longer than the work.
     g_ProgressCount = 0;

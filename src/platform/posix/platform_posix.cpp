@@ -550,24 +550,35 @@ struct At {
 // run's threads start and cleared after they end: they read it unlocked.
 struct Confinement {
   std::string spelled, native;  // the folder as given and as on disk
+  std::string real;             // its real path, links resolved
+  std::string exceptSpelled, exceptNative;  // a folder below it read freely (the host's)
   int fd = -1;
 };
 Confinement g_confinement;
 
+// True when path is folder or lies below it, by their spelling.
+bool SpelledBelow(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.compare(0, folder.size(), folder) == 0 &&
+         (path.size() == folder.size() || path[folder.size()] == '/' || folder.back() == '/');
+}
+
 // The path of native below the confined folder ("." for the folder itself);
-// false when native lies elsewhere or nothing is confined.
+// false when native lies elsewhere (the host's folder included) or nothing
+// is confined.
 bool ConfinedPart(const std::string& native, std::string& part) {
-  if (g_confinement.fd < 0) return false;
+  if (g_confinement.fd < 0 || SpelledBelow(native, g_confinement.exceptSpelled) ||
+      SpelledBelow(native, g_confinement.exceptNative))
+    return false;
   for (const std::string* root : {&g_confinement.spelled, &g_confinement.native}) {
-    if (root->empty() || native.compare(0, root->size(), *root) != 0) continue;
+    if (!SpelledBelow(native, *root)) continue;
     if (native.size() == root->size()) {
       part = ".";
       return true;
     }
-    if (native[root->size()] == '/' || root->back() == '/') {
-      part = native.substr(root->size() + (native[root->size()] == '/' ? 1 : 0));
-      return true;
-    }
+    part = native.substr(root->size() + (native[root->size()] == '/' ? 1 : 0));
+    // A path that climbs out by its spelling is no path below the folder.
+    const std::string framed = "/" + part + "/";
+    return framed.find("/../") == std::string::npos;
   }
   return false;
 }
@@ -575,19 +586,27 @@ bool ConfinedPart(const std::string& native, std::string& part) {
 // openat that follows no link out of dir (nor "..", nor an absolute path):
 // -1 with EXDEV where the path would leave it, ELOOP for a link to a
 // process's own files. ENOSYS where the kernel cannot.
-int OpenBeneath(int dir, const std::string& path, int flags) {
+int OpenBeneath(int dir, const std::string& path, int flags, uint64_t resolve = 0) {
   struct open_how how {};
   how.flags = static_cast<uint64_t>(flags);
-  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | resolve;
   return static_cast<int>(::syscall(SYS_openat2, dir, path.c_str(), &how, sizeof how));
 }
 
 }  // namespace
 
-ConfinedReads::ConfinedReads(const std::string& folder) {
-  g_confinement.spelled = Slashed(folder);
-  while (g_confinement.spelled.size() > 1 && g_confinement.spelled.back() == '/') g_confinement.spelled.pop_back();
+ConfinedReads::ConfinedReads(const std::string& folder, const std::string& except) {
+  auto trimmed = [](std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  g_confinement.spelled = trimmed(Slashed(folder));
   g_confinement.native = NativePath(g_confinement.spelled);
+  g_confinement.real = RealPath(g_confinement.native);
+  if (!except.empty()) {
+    g_confinement.exceptSpelled = trimmed(Slashed(except));
+    g_confinement.exceptNative = NativePath(g_confinement.exceptSpelled);
+  }
   g_confinement.fd = ::open(g_confinement.native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   // A kernel without openat2 leaves the reads as they were.
   if (g_confinement.fd < 0) return;
@@ -611,6 +630,29 @@ At Confined(const std::string& native) {
   std::string part;
   if (ConfinedPart(native, part)) return {g_confinement.fd, part, true};
   return {AT_FDCWD, native};
+}
+
+// A source below the confined folder reached by a link that leads back into
+// it from outside (an absolute link, or one that climbs above the folder
+// first): opened by its real path below the folder, where no link may stand
+// any more. -1 with EXDEV where it does not lie below the folder.
+int OpenByRealPath(const std::string& native, struct stat* st) {
+  std::string part;
+  const std::string real = RealPath(native);
+  if (!ConfinedPart(native, part) || g_confinement.real.empty() || real.size() <= g_confinement.real.size() + 1 ||
+      real.compare(0, g_confinement.real.size(), g_confinement.real) != 0 || real[g_confinement.real.size()] != '/') {
+    errno = EXDEV;
+    return -1;
+  }
+  const int fd = OpenBeneath(g_confinement.fd, real.substr(g_confinement.real.size() + 1),
+                             O_RDONLY | O_NONBLOCK | O_CLOEXEC, RESOLVE_NO_SYMLINKS);
+  if (fd < 0) return -1;
+  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return -1;
+  }
+  return fd;
 }
 
 // The folders a thread copies from and into, kept open while a run holds
@@ -909,6 +951,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   // A link to another folder of the package leads out of the held folder only.
   if (in < 0 && errno == EXDEV && held.dir != g_confinement.fd) in = OpenRegular(Confined(spelled), O_RDONLY, &source);
   if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(Confined(NativePath(from)), O_RDONLY, &source);
+  if (in < 0 && errno == EXDEV) in = OpenByRealPath(NativePath(from), &source);
   if (in < 0) return false;
   bool ok = true;
   std::string target;

@@ -173,7 +173,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   return ok;
 }
 
-ConfinedReads::ConfinedReads(const std::string&) {}
+ConfinedReads::ConfinedReads(const std::string&, const std::string&) {}
 ConfinedReads::~ConfinedReads() = default;
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
