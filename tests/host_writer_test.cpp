@@ -215,6 +215,9 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
     ASSERT_NE(lines.find(from), std::string::npos) << lines;
     lines.replace(lines.find(from), from.size(), to);
   }
+  // Old bytes put in the run's folder since (a file, or a link to one).
+  fs::remove(fs::path(platform::NativePath(Runs().at(0).folder + "\\old\\000003")));
+  WriteBytes(platform::NativePath(Runs().at(0).folder + "\\old\\000003"), "not the old list");
   for (const char* path : {"..\\..\\victim.txt", "/etc/../victim.txt", "C:\\victim.txt", "Neu\\..\\Neu.txt"})
     lines += std::string("file-created\t") + path + "\tsize=10\txxh3=" + hash + "\n";
   lines += "folder-created\t..\\..\n";
@@ -232,7 +235,9 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
                            "/etc/../victim.txt: not a path in the host; left alone",
                            "C:\\victim.txt: not a path in the host; left alone",
                            "Index.ini: its old bytes cannot be put back",
-                           "Neu\\..\\Neu.txt: not a path in the host; left alone"}));
+                           "Neu\\..\\Neu.txt: not a path in the host; left alone",
+                           "Neu\\Liste.txt: changed since the run",
+                           "Neu\\Liste.txt: its old bytes cannot be put back"}));
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Turm.mdl"), "old tower");
 #ifndef _WIN32
   EXPECT_EQ(fs::status(t / "host/RESOURCEN/Modelle/Turm.mdl").permissions(), fs::perms(0755));

@@ -78,7 +78,11 @@ class Undoer {
     if (readable && present == e.old) return;  // the change was never made
     if (kind == platform::PathKind::None) return Keep(e.path, "removed since the run");
     if (!readable || present != e.written) return Keep(e.path, "changed since the run");
-    if (!KeptByTheRun(e.oldBytes) || !Restore(Join(result_.run.folder, e.oldBytes), path, e.mode))
+    // The old bytes as the run kept them, or none: a file put in their place
+    // since (or a link to one) is no file of the host's.
+    const std::string kept = Join(result_.run.folder, e.oldBytes);
+    FileDigest old;
+    if (!KeptByTheRun(e.oldBytes) || !DigestFile(kept, old) || old != e.old || !Restore(kept, path, e.mode))
       return Keep(e.path, "its old bytes cannot be put back");
     ++result_.filesRestored;
   }
