@@ -135,8 +135,9 @@ TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
 
 #ifndef _WIN32
 // A link of the host's that leads nowhere (to a drive not there, say) is the
-// user's: neither replaced nor written through, in a preview as in a run.
-TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereIsLeftAsItIs) {
+// user's: neither replaced nor written through, in a preview as in a run;
+// and a preview sees a read-only host file as the run does.
+TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   fs::create_symlink(t / "gone/Liste.txt", t / "host/RESOURCEN/Liste.txt");
   fs::create_symlink(t / "gone/BR218.mdl", t / "host/RESOURCEN/Modelle/BR218.mdl");
   auto run = [&](HostWriter& w) {
@@ -154,6 +155,13 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereIsLeftAsItIs) {
   PreviewWriter preview(Host(""));
   EXPECT_EQ(run(preview), failed);
   EXPECT_EQ(JournalRun(run), failed);
+
+  // A read-only host file is seen by a dry run as the run sees it.
+  fs::permissions(t / "host/RESOURCEN/Modelle/Haus.mdl", fs::perms::owner_read);
+  PreviewWriter again(Host(""));
+  const WriteResult replaced = again.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true);
+  EXPECT_EQ(replaced.outcome, WriteOutcome::Failed);
+  EXPECT_EQ(replaced.reason, "is read-only; left as it was");
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Liste.txt"));
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Modelle/BR218.mdl"));
   EXPECT_FALSE(fs::exists(t / "gone"));

@@ -227,6 +227,8 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
     return Add(ChangeKind::FileCreated, path, {});
   }
   if (target == platform::PathKind::File && overwrite && possible) {
+    if (pending_.count(PendingKey(path)) == 0 && !platform::CanWriteFile(path))
+      return Add(ChangeKind::Failed, path, "is read-only; left as it was");
     pending_[PendingKey(path)] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }
