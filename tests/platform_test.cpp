@@ -179,6 +179,9 @@ TEST(Paths, ExistingComponentsAreFoundInAnyLetterCase) {
   EXPECT_EQ(platform::NativePath(P(t, "models\\G\u00dcTERWAGEN-\u0391.3DM")),
             t / "MODELS/G\u00fcterwagen-\u03b1.3dm");
   EXPECT_EQ(platform::FoldedName("stra\u00dfe \u00ff\xff\xc3"), "STRA\u00dfE \u0178\xff\xc3");
+  // Shown, control characters are '?', the C1 ones of UTF-8 and stray such
+  // bytes too; letters stay.
+  EXPECT_EQ(platform::ShownText("a\x1b[2J\xc2\x9b" "2J\x9b\u00fc\u20ac\x7f"), "a?[2J?2J?\u00fc\u20ac?");
 #endif
 }
 

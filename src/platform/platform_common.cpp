@@ -26,9 +26,30 @@ void SortLikeNtfs(std::vector<DirEntry>& entries) {
 namespace zet::platform {
 
 std::string ShownText(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  return text;
+  std::string shown;
+  shown.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+#ifndef _WIN32
+    // UTF-8: the C1 controls (U+0080 to U+009F) too, which a terminal may
+    // act on, whether encoded or as stray bytes outside any character.
+    length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    bool whole = i + length <= text.size();
+    for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (!whole) length = 1;
+    const bool c1 = (length == 1 && c >= 0x80 && c <= 0x9F) ||
+                    (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F);
+#else
+    const bool c1 = false;
+#endif
+    if (c1 || c < 0x20 || c == 0x7F)
+      shown += '?';
+    else
+      shown.append(text, i, length);
+    i += length;
+  }
+  return shown;
 }
 
 std::string ShownPath(const std::string& path) { return ShownText(NativePath(path)); }
