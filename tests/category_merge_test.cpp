@@ -154,7 +154,8 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   EXPECT_EQ(g_RunReport.failures()[0].path, HostPath("Categories\\Rolling_stock\\Loks.inf"));
   // So is one holding a line the reader would drop or cut, which writing
   // the file back would lose.
-  for (const std::string& line : {std::string("[C"), std::string("Caption"), std::string("= \"x\""),
+  for (const std::string& line : {std::string("[C"), std::string("[C] alt"), std::string("Caption = \"x\" (alt)"),
+                                  std::string("List = \"a\",\"b\""), std::string("Caption"), std::string("= \"x\""),
                                   std::string("Path = \"a\0b\"", 12), "Caption = \"" + std::string(1100, 'x') + "\""}) {
     g_RunReport.Reset();
     const std::string host = kHeader + Lines({"[A]", "FilterString = \"a\"", line, "ScanPath1 = \"A\""});
@@ -164,6 +165,11 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   }
   const std::string stray = "stray\r\n" + kHeader + Lines({"[A]", "FilterString = \"a\""});
   EXPECT_EQ(Merge(stray, package), stray);
+  // Comments after a header or a text are taken: such a file is merged.
+  g_RunReport.Reset();
+  const std::string commented = kHeader + Lines({"[A] ; old", "FilterString = \"a\" ; kept", "Empty ="});
+  EXPECT_NE(Merge(commented, package).find("FilterString\t = \"b\""), std::string::npos);
+  EXPECT_TRUE(g_RunReport.failures().empty());
   // So is a folder of the file's name.
   g_RunReport.Reset();
   std::filesystem::remove(t / ("host/RESOURCEN/" + kFile));

@@ -50,13 +50,24 @@ bool KeepsEveryLine(const std::string& bytes) {
     while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
     while (!line.empty() && IsSpaceOrTab(line.back())) line.remove_suffix(1);
     if (line.empty() || line.front() == ';') continue;
+    // What follows a header's "]" or a text's closing quote is dropped,
+    // but for a comment.
+    auto onlyComment = [](std::string_view rest) {
+      while (!rest.empty() && IsSpaceOrTab(rest.front())) rest.remove_prefix(1);
+      return rest.empty() || rest.front() == ';';
+    };
     if (line.front() == '[') {
-      if (line.find(']') == std::string_view::npos) return false;
+      const size_t close = line.find(']');
+      if (close == std::string_view::npos || !onlyComment(line.substr(close + 1))) return false;
       inSection = true;
       continue;
     }
     const size_t equals = line.find('=');
     if (!inSection || equals == std::string_view::npos || equals == 0) return false;
+    std::string_view value = line.substr(equals + 1);
+    while (!value.empty() && IsSpaceOrTab(value.front())) value.remove_prefix(1);
+    const size_t quote = value.empty() || value.front() != '"' ? std::string_view::npos : value.find('"', 1);
+    if (quote != std::string_view::npos && !onlyComment(value.substr(quote + 1))) return false;
   }
   return true;
 }

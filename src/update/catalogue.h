@@ -36,7 +36,8 @@ enum class CatalogueLoad {
 // lines loads as a document of those comment lines, which a merge keeps.
 // hostFile: the host's file, which a merge writes back; one holding a line
 // the reader would not take whole (a zero byte, a line beyond 1023
-// characters, a header without "]", an entry without a key and "=", a line
+// characters, a header without "]" or with text after it, a text value with
+// text after its closing quote, an entry without a key and "=", a line
 // before the first header that is no comment) is LosesLines.
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile = false);
 
