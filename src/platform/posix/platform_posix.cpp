@@ -625,6 +625,7 @@ ConfinedReads::~ConfinedReads() {
 }
 
 namespace {
+
 // A source path's place: below the confined folder, relative to it.
 At Confined(const std::string& native) {
   std::string part;
