@@ -282,7 +282,7 @@ TEST_F(TreeCopy, NamesThatWouldNotStayWhatTheySayAreRefused) {
   std::filesystem::create_directory(t.path() + "/pkg/RESOURCEN/..\\x");
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
-  const Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x",
+  const Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x", "conout$.mdl", "CONIN$", "com0.x",
                            "dot.", "blank ", "ctl\x01.txt", "CON/f.txt", "trail./g.txt"};
   for (const std::string& name : refused) Package(name, "E");
 

@@ -15,9 +15,11 @@ bool IsDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   std::string upper;
   for (char c : base) upper += Upper(c);
-  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
+      upper == "CONOUT$")
+    return true;
   return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+         upper[3] >= '0' && upper[3] <= '9';
 }
 
 }  // namespace
