@@ -11,6 +11,9 @@
 #include <filesystem>
 #include <fstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -279,6 +282,20 @@ TEST(Files, WritabilityAndRealPaths) {
   // The Windows build's tests run under Wine, which sets its prefix.
 #ifdef _WIN32
   EXPECT_EQ(platform::RunsUnderWine(), std::getenv("WINEPREFIX") != nullptr);
+  // A name with a letter the code page lacks is listed with a '?' for it,
+  // never as the look-alike name of another file; so is an environment
+  // variable's value told apart.
+  fs::create_directories(fs::path(t.path()) / "cp");
+  std::ofstream(fs::path(t.path()) / "cp" / L"\u0159eka.txt") << "x";
+  std::vector<platform::DirEntry> listed;
+  ASSERT_TRUE(platform::ListFolder(P(t, "cp"), listed));
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].name, "?eka.txt");
+  ::SetEnvironmentVariableW(L"ZET_TEST_FOLDER", L"C:\\\u0142");
+  EXPECT_FALSE(platform::EnvironmentFitsCodePage("ZET_TEST_FOLDER"));
+  ::SetEnvironmentVariableW(L"ZET_TEST_FOLDER", L"C:\\l");
+  EXPECT_TRUE(platform::EnvironmentFitsCodePage("ZET_TEST_FOLDER"));
+  EXPECT_EQ(platform::ArgumentOutsideCodePage(), "");
 #else
   EXPECT_FALSE(platform::RunsUnderWine());
 #endif

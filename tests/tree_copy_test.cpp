@@ -115,6 +115,20 @@ TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOnAndAFolderInTheWayIsAFa
   EXPECT_EQ(g_RunReport.failures()[0].path, target + "\\c.txt");
 }
 
+#ifdef _WIN32
+// The Windows build speaks the system's code page: a name with a letter it
+// lacks is refused, never taken for its look-alike, another file.
+TEST_F(TreeCopy, ALetterTheCodePageLacksIsRefusedNotTakenForALookAlike) {
+  std::ofstream(std::filesystem::path(t.path()) / "pkg/RESOURCEN" / L"\u0159eka.txt") << "R";
+  Package("reka.txt", "another file");
+  Copy(false);
+  EXPECT_EQ(HostFiles(), (Strings{"reka.txt"}));
+  EXPECT_EQ(HostBytes("reka.txt"), "another file");
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].reason, "name holds letters the system's code page lacks; not copied");
+}
+#endif
+
 TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
   Package("a.txt", "A");
   Package("Out/old.txt", "O");

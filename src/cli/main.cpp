@@ -256,6 +256,13 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // On Windows an argument with letters the code page lacks would come as a
+  // look-alike spelling: another folder's name.
+  const std::string outside = zet::platform::ArgumentOutsideCodePage();
+  if (!outside.empty()) {
+    std::fprintf(stderr, "zetveltran-cli: an argument holds letters the system's code page lacks: %s\n", outside.c_str());
+    return 2;
+  }
 #ifndef _WIN32
   // A write beyond a file size limit fails and is listed with the rest,
   // instead of ending the program without its summary.

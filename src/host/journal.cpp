@@ -248,6 +248,9 @@ bool AppendToManifest(const std::string& folder, const std::string& line) {
 // ------------------------------------------------------------- locations
 
 std::string JournalRoot() {
+  // A folder named with letters the code page lacks would come as another.
+  for (const char* name : {"ZETVELTRAN_JOURNAL_DIR", "LOCALAPPDATA"})
+    if (!platform::EnvironmentFitsCodePage(name)) return {};
   std::string root = Env("ZETVELTRAN_JOURNAL_DIR");
   if (!root.empty()) return root;
   if (platform::IsPathSeparator('/')) {

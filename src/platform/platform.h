@@ -38,7 +38,7 @@ std::string NativePath(const std::string& path);
 // A name as the host's file system compares names: in upper case. On
 // POSIX, where names are UTF-8, the letters of every script fold, as
 // Windows' and Wine's lookups fold them (bytes that are no UTF-8 stay as
-// they are); on Windows, which folds names itself, A-Z and a-z.
+// they are); on Windows the letters of the system's code page.
 std::string FoldedName(std::string_view name);
 
 // A path as a user is shown it: NativePath with a '?' for each control
@@ -275,6 +275,15 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // The full path of the running program, in the program's own spelling
 // (see above); empty when the system does not tell.
 std::string ExecutablePath();
+
+// On Windows the program speaks the system's code page. A name in a listing
+// with letters the code page lacks is given with '?' for them (never a
+// look-alike letter, which could name another file; no Windows name holds
+// a '?'). The first of the program's arguments that holds such letters, or
+// "" when none does (always "" elsewhere), and whether an environment
+// variable's value fits (always true elsewhere).
+std::string ArgumentOutsideCodePage();
+bool EnvironmentFitsCodePage(const char* name);
 
 // True for the Windows build running under Wine, whose server takes the
 // file calls of all threads one at a time; false on Windows and POSIX.

@@ -35,6 +35,11 @@ const char* RefusedName(std::string_view name) {
   if (IsDeviceName(name)) return "name is a device on Windows (CON, NUL, COM1, ...), not a file";
   if (!name.empty() && (name.back() == '.' || name.back() == ' '))
     return "name ends in a dot or blank, which Windows drops";
+#ifdef _WIN32
+  // No Windows name holds a '?': the listing put it for a letter that the
+  // system's code page lacks.
+  if (name.find('?') != std::string_view::npos) return "name holds letters the system's code page lacks; not copied";
+#endif
   return nullptr;
 }
 

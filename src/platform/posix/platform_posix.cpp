@@ -1151,6 +1151,10 @@ std::string ExecutablePath() {
 
 bool RunsUnderWine() { return false; }
 
+std::string ArgumentOutsideCodePage() { return {}; }
+
+bool EnvironmentFitsCodePage(const char*) { return true; }
+
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 namespace detail {

@@ -1,6 +1,7 @@
 // Win32 backend: the ANSI file functions, paths passed through unchanged.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <string>
@@ -20,7 +21,11 @@ bool IsAbsolutePath(const std::string& path) {
 
 std::string NativePath(const std::string& path) { return path; }
 
-std::string FoldedName(std::string_view name) { return UpperAscii(name); }
+std::string FoldedName(std::string_view name) {
+  std::string upper(name);
+  if (!upper.empty()) ::CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+  return upper;
+}
 
 bool IsLinkToNothing(const std::string&) { return false; }
 
@@ -64,14 +69,63 @@ std::string RealPath(const std::string& path) {
   return full;
 }
 
+namespace {
+
+// The text in the system's code page; false when a letter has no place in
+// it (then a '?' stands for it, never a look-alike).
+bool ToCodePage(const wchar_t* text, std::string& out) {
+  BOOL lossy = FALSE;
+  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, "?", &lossy);
+  out.assign(n > 0 ? static_cast<size_t>(n) : 1, '\0');
+  if (n <= 0 || ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &out[0], n, "?", &lossy) <= 0) {
+    out.clear();
+    return false;
+  }
+  out.resize(static_cast<size_t>(n) - 1);
+  return !lossy;
+}
+
+std::wstring FromCodePage(const std::string& text) {
+  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
+  if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n) <= 0) return {};
+  out.resize(static_cast<size_t>(n) - 1);
+  return out;
+}
+
+}  // namespace
+
+std::string ArgumentOutsideCodePage() {
+  int count = 0;
+  wchar_t** arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (arguments == nullptr) return {};
+  std::string bad, text;
+  for (int i = 1; i < count && bad.empty(); ++i)
+    if (!ToCodePage(arguments[i], text)) bad = text;
+  ::LocalFree(arguments);
+  return bad;
+}
+
+bool EnvironmentFitsCodePage(const char* name) {
+  const std::wstring wide = FromCodePage(name);
+  const DWORD n = ::GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+  if (n == 0) return true;
+  std::wstring value(n, L'\0');
+  if (::GetEnvironmentVariableW(wide.c_str(), &value[0], n) == 0) return true;
+  std::string text;
+  return ToCodePage(value.c_str(), text);
+}
+
 bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
   entries.clear();
-  std::string pattern = path.empty() ? std::string("*.*") : path + "\\*.*";
-  WIN32_FIND_DATAA data;
-  HANDLE search = ::FindFirstFileA(pattern.c_str(), &data);
+  const std::wstring pattern = FromCodePage(path.empty() ? std::string("*.*") : path + "\\*.*");
+  WIN32_FIND_DATAW data;
+  HANDLE search = ::FindFirstFileW(pattern.c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
-    std::string name = data.cFileName;
+    std::string name;
+    // A letter the code page lacks is a '?', which the walk refuses.
+    if (!ToCodePage(data.cFileName, name) && name.empty()) name = "?";
     if (name == "." || name == "..") continue;
     DirEntry e;
     e.name = std::move(name);
@@ -89,7 +143,7 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
         e.isSpecial = true;
     }
     entries.push_back(std::move(e));
-  } while (::FindNextFileA(search, &data));
+  } while (::FindNextFileW(search, &data));
   ::FindClose(search);
   // NTFS hands names out in this order already; other file systems (and Wine
   // on a Linux one) do not.
