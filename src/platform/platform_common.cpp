@@ -21,6 +21,22 @@ void SortLikeNtfs(std::vector<DirEntry>& entries) {
   });
 }
 
+size_t Utf8CharAt(std::string_view text, size_t at, char32_t& point) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const size_t length = lead < 0x80 ? 1 : lead < 0xC0 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  static constexpr char32_t kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  point = lead & kLeadBits[length];
+  for (size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[at + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    point = (point << 6) | (next & 0x3F);
+  }
+  const bool surrogate = point >= 0xD800 && point <= 0xDFFF;
+  return point < kSmallest[length] || point > 0x10FFFF || surrogate ? 0 : length;
+}
+
 }  // namespace zet::platform::detail
 
 namespace zet::platform {
@@ -34,12 +50,9 @@ std::string ShownText(std::string text) {
 #ifndef _WIN32
     // UTF-8: the C1 controls (U+0080 to U+009F) too, which a terminal may
     // act on, whether encoded or as stray bytes outside any character.
-    length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    bool whole = i + length <= text.size();
-    for (size_t k = 1; whole && k < length; ++k) whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-    if (!whole) length = 1;
-    const bool c1 = (length == 1 && c >= 0x80 && c <= 0x9F) ||
-                    (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F);
+    char32_t point = c;
+    length = std::max<size_t>(detail::Utf8CharAt(text, i, point), 1);
+    const bool c1 = point >= 0x80 && point <= 0x9F;
 #else
     const bool c1 = false;
 #endif

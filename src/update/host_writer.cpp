@@ -38,8 +38,6 @@ const char kOutside[] = "outside the host's folder";
 // user's: writing would put a file in its place or where it points.
 const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
 
-// Why a copy to path failed or was left undone, from what stands at the
-// source, the target and the target's folder.
 // True when the run could make a name in folder, or in the folder it
 // stands in on disk when a preview's own folders lead to it.
 bool CanMakeBelow(std::string folder) {
@@ -51,6 +49,8 @@ bool CanMakeBelow(std::string folder) {
   return platform::CanMakeIn(folder);
 }
 
+// Why a copy to path failed or was left undone, from what stands at the
+// source, the target and the target's folder.
 WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder) {
   if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
   if (target == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
@@ -222,14 +222,15 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
   const bool possible = sourceIsFile && folder == platform::PathKind::Folder && CanMakeBelow(ParentOf(path));
+  const std::string key = PendingKey(path);
   if (target == platform::PathKind::None && possible) {
-    pending_[PendingKey(path)] = Pending{false, from, {}};
+    pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileCreated, path, {});
   }
   if (target == platform::PathKind::File && overwrite && possible) {
-    if (pending_.count(PendingKey(path)) == 0 && !platform::CanWriteFile(path))
+    if (pending_.count(key) == 0 && !platform::CanWriteFile(path))
       return Add(ChangeKind::Failed, path, "is read-only; left as it was");
-    pending_[PendingKey(path)] = Pending{false, from, {}};
+    pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }
   WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder);
@@ -248,7 +249,8 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   const platform::PathKind target = Kind(path);
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
-  const bool pendingFile = pending_.count(PendingKey(path)) != 0;
+  const std::string key = PendingKey(path);
+  const bool pendingFile = pending_.count(key) != 0;
   if ((target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path)) ||
       Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
     return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
@@ -256,7 +258,7 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);
   changes_.back().oldBytes = std::move(old);
   changes_.back().newBytes = written;
-  pending_[PendingKey(path)] = Pending{false, {}, std::move(written)};
+  pending_[key] = Pending{false, {}, std::move(written)};
   return result;
 }
 

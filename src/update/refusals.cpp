@@ -43,25 +43,24 @@ const char* RefusedName(std::string_view name) {
   return nullptr;
 }
 
-// True when path begins with folder, spelled, and goes on below it without
-// climbing back out ("..").
+// True when path names something below folder by its spelling.
 bool SpelledBelow(const std::string& path, const std::string& folder) {
-  if (folder.empty() || path.size() <= folder.size() || path.compare(0, folder.size(), folder) != 0 ||
-      !platform::IsPathSeparator(path[folder.size()]))
-    return false;
-  std::string rest = "\\" + path.substr(folder.size() + 1) + "\\";
-  for (char& c : rest)
+  return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         platform::IsPathSeparator(path[folder.size()]);
+}
+
+// True when a path holds ".." among its names.
+bool Climbs(std::string path) {
+  path = "\\" + path + "\\";
+  for (char& c : path)
     if (platform::IsPathSeparator(c)) c = '\\';
-  return rest.find("\\..\\") == std::string::npos;
+  return path.find("\\..\\") != std::string::npos;
 }
 
 bool LeadsOutOfThePackage(const std::string& path) {
   // Not a package file: the host's own files (the host may lie in the
   // package, or be named through it) are the user's business.
-  const std::string& host = g_TargetRoot;
-  if (!SpelledBelow(path, g_SourceRoot) ||
-      (!host.empty() && path.compare(0, host.size(), host) == 0 &&
-       (path.size() == host.size() || platform::IsPathSeparator(path[host.size()]))))
+  if (!SpelledBelow(path, g_SourceRoot) || Climbs(path.substr(g_SourceRoot.size())) || SpelledBelow(path, g_TargetRoot))
     return false;
   return platform::GetPathKind(path) != platform::PathKind::None && !platform::IsInsideFolder(path, g_SourceRoot);
 }

@@ -296,38 +296,29 @@ std::string FoldedName(std::string_view name) {
   std::string folded;
   folded.reserve(name.size());
   for (size_t i = 0; i < name.size();) {
-    const auto lead = static_cast<unsigned char>(name[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 0;
-    char32_t point = length == 1 ? lead : length == 2 ? lead & 0x1F : lead & 0x0F;
-    bool valid = length > 0 && i + length <= name.size();
-    for (size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(name[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      point = (point << 6) | (next & 0x3F);
-    }
-    // Overlong forms and surrogates are no UTF-8: kept as bytes.
-    valid = valid && (length == 1 || (length == 2 && point >= 0x80) ||
-                      (length == 3 && point >= 0x800 && (point < 0xD800 || point > 0xDFFF)));
-    if (!valid) {
-      folded += name[i++];
+    char32_t point = 0;
+    const size_t length = detail::Utf8CharAt(name, i, point);
+    const std::string_view character = name.substr(i, std::max<size_t>(length, 1));
+    i += character.size();
+    if (length == 1) {
+      folded += UpperAscii(character[0]);
       continue;
     }
-    if (length == 1) {
-      folded += UpperAscii(static_cast<char>(point));
-    } else {
-      const auto upper = utf8 != static_cast<locale_t>(nullptr) ? static_cast<char32_t>(::towupper_l(point, utf8)) : point;
-      // The upper case of a letter of the plane stays in it, and never
-      // becomes ASCII (as the dotless i or the long s would): kept as it is.
-      const char32_t u = upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper;
-      if (u < 0x800) {
-        folded += static_cast<char>(0xC0 | (u >> 6));
-      } else {
-        folded += static_cast<char>(0xE0 | (u >> 12));
-        folded += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      }
-      folded += static_cast<char>(0x80 | (u & 0x3F));
+    if (length != 2 && length != 3) {  // no UTF-8, or beyond the basic plane: as it is
+      folded += character;
+      continue;
     }
-    i += length;
+    const auto upper = utf8 != static_cast<locale_t>(nullptr) ? static_cast<char32_t>(::towupper_l(point, utf8)) : point;
+    // The upper case of a letter of the plane stays in it, and never
+    // becomes ASCII (as the dotless i or the long s would): kept as it is.
+    const char32_t u = upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper;
+    if (u < 0x800) {
+      folded += static_cast<char>(0xC0 | (u >> 6));
+    } else {
+      folded += static_cast<char>(0xE0 | (u >> 12));
+      folded += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    }
+    folded += static_cast<char>(0x80 | (u & 0x3F));
   }
   return folded;
 }
@@ -544,6 +535,7 @@ struct At {
   int dir = AT_FDCWD;
   std::string name;
   bool beneath = false;  // opened without following a link out of dir
+  bool noLinks = false;  // beneath, and through no link at all
 };
 
 // The folder that reads are confined to (see ConfinedReads), set before a
@@ -633,29 +625,6 @@ At Confined(const std::string& native) {
   return {AT_FDCWD, native};
 }
 
-// A source below the confined folder reached by a link that leads back into
-// it from outside (an absolute link, or one that climbs above the folder
-// first): opened by its real path below the folder, where no link may stand
-// any more. -1 with EXDEV where it does not lie below the folder.
-int OpenByRealPath(const std::string& native, struct stat* st) {
-  std::string part;
-  const std::string real = RealPath(native);
-  if (!ConfinedPart(native, part) || g_confinement.real.empty() || real.size() <= g_confinement.real.size() + 1 ||
-      real.compare(0, g_confinement.real.size(), g_confinement.real) != 0 || real[g_confinement.real.size()] != '/') {
-    errno = EXDEV;
-    return -1;
-  }
-  const int fd = OpenBeneath(g_confinement.fd, real.substr(g_confinement.real.size() + 1),
-                             O_RDONLY | O_NONBLOCK | O_CLOEXEC, RESOLVE_NO_SYMLINKS);
-  if (fd < 0) return -1;
-  if (::fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
-    ::close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  return fd;
-}
-
 // The folders a thread copies from and into, kept open while a run holds
 // its host (see detail::SweepGeneration): their files are then opened and
 // named relative to them, without a walk of the whole path for each file.
@@ -701,7 +670,7 @@ thread_local HeldFolders t_held;
 // reading only a regular file, for writing alone anything but a folder.
 // With st, gives the open file's stat.
 int OpenRegular(const At& at, int flags, struct stat* st = nullptr) {
-  int fd = at.beneath ? OpenBeneath(at.dir, at.name, flags | O_NONBLOCK | O_CLOEXEC)
+  int fd = at.beneath ? OpenBeneath(at.dir, at.name, flags | O_NONBLOCK | O_CLOEXEC, at.noLinks ? RESOLVE_NO_SYMLINKS : 0)
                       : ::openat(at.dir, at.name.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   struct stat own;
@@ -719,6 +688,20 @@ int OpenRegular(const At& at, int flags, struct stat* st = nullptr) {
 
 int OpenRegular(const std::string& native, int flags, struct stat* st = nullptr) {
   return OpenRegular(At{AT_FDCWD, native}, flags, st);
+}
+
+// A source below the confined folder reached by a link that leads back into
+// it from outside (an absolute link, or one that climbs above the folder
+// first): opened by its real path below the folder, where no link may stand
+// any more. -1 with EXDEV where it does not lie below the folder.
+int OpenByRealPath(const std::string& native, struct stat* st) {
+  std::string part;
+  const std::string real = RealPath(native), &root = g_confinement.real;
+  if (!ConfinedPart(native, part) || real.size() <= root.size() + 1 || !SpelledBelow(real, root)) {
+    errno = EXDEV;
+    return -1;
+  }
+  return OpenRegular({g_confinement.fd, real.substr(root.size() + 1), true, true}, O_RDONLY, st);
 }
 
 // The process's file mode mask, read before any thread can make a file.

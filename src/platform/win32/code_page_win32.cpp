@@ -21,9 +21,12 @@ std::u16string AnsiToUtf16(std::string_view text) {
 std::string Utf16ToAnsi(std::u16string_view text) {
   if (text.empty() || text.size() > INT_MAX) return {};
   const wchar_t* wide = reinterpret_cast<const wchar_t*>(text.data());
-  int n = ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0, "?", nullptr);
+  // A '?', never a look-alike letter (the system's best fit), which could
+  // spell another name.
+  const DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int n = ::WideCharToMultiByte(CP_ACP, flags, wide, static_cast<int>(text.size()), nullptr, 0, "?", nullptr);
   std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) ::WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), out.data(), n, "?", nullptr);
+  if (n > 0) ::WideCharToMultiByte(CP_ACP, flags, wide, static_cast<int>(text.size()), out.data(), n, "?", nullptr);
   return out;
 }
 

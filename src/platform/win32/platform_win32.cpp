@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -72,25 +73,17 @@ std::string RealPath(const std::string& path) {
 namespace {
 
 // The text in the system's code page; false when a letter has no place in
-// it (then a '?' stands for it, never a look-alike).
+// it (then a '?' stands for it).
 bool ToCodePage(const wchar_t* text, std::string& out) {
-  BOOL lossy = FALSE;
-  const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, "?", &lossy);
-  out.assign(n > 0 ? static_cast<size_t>(n) : 1, '\0');
-  if (n <= 0 || ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &out[0], n, "?", &lossy) <= 0) {
-    out.clear();
-    return false;
-  }
-  out.resize(static_cast<size_t>(n) - 1);
-  return !lossy;
+  const std::u16string_view wide(reinterpret_cast<const char16_t*>(text));
+  out = Utf16ToAnsi(wide);
+  return std::count(out.begin(), out.end(), '?') == std::count(wide.begin(), wide.end(), u'?');
 }
 
+// For the system's wide calls.
 std::wstring FromCodePage(const std::string& text) {
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? static_cast<size_t>(n) : 1, L'\0');
-  if (n <= 0 || ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n) <= 0) return {};
-  out.resize(static_cast<size_t>(n) - 1);
-  return out;
+  const std::u16string wide = AnsiToUtf16(text);
+  return std::wstring(wide.begin(), wide.end());
 }
 
 }  // namespace
@@ -123,9 +116,10 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
   HANDLE search = ::FindFirstFileW(pattern.c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
-    std::string name;
     // A letter the code page lacks is a '?', which the walk refuses.
-    if (!ToCodePage(data.cFileName, name) && name.empty()) name = "?";
+    std::string name;
+    ToCodePage(data.cFileName, name);
+    if (name.empty()) name = "?";
     if (name == "." || name == "..") continue;
     DirEntry e;
     e.name = std::move(name);
