@@ -36,7 +36,7 @@ class HostWriterTest : public ::testing::Test {
     }
     MakeFolders(t / "host/RESOURCEN/Modelle/Wand.mdl");
     for (const char* path : {"Modelle/Loks/BR218.mdl", "Modelle/Turm.mdl", "Modelle/Haus.mdl", "Modelle/Wand.mdl",
-                             "Neu/Tief/Datei.bin"})
+                             "Neu/Tief/Datei 100%.bin"})
       WriteBytes(t / (std::string("pkg/RESOURCEN/") + path), std::string("package ") + path);
     original = TreeState(t / "host", false);
   }
@@ -56,7 +56,7 @@ class HostWriterTest : public ::testing::Test {
     copy("Modelle\\Turm.mdl", true);
     copy("Modelle\\Haus.mdl", false);
     copy("Modelle\\Wand.mdl", true);
-    copy("Neu\\Tief\\Datei.bin", false);
+    copy("Neu\\Tief\\Datei 100%.bin", false);
     o.push_back(w.ReplaceBytes(Host("Index.ini"), "[A]\nx=1\n[B]\ny=2\n", true, "1 section added").outcome);
     o.push_back(w.ReplaceBytes(Host("Neu\\Liste.txt"), "a\n", true).outcome);
     o.push_back(w.ReplaceBytes(Host("Neu\\Liste.txt"), "a\nb\n", true).outcome);
@@ -115,7 +115,7 @@ TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
                           "! Modelle|Wand.mdl                  would fail: a folder of that name is in the way\n"
                           "+ Neu|                              new folder\n"
                           "+ Neu|Tief|                         new folder\n"
-                          "+ Neu|Tief|Datei.bin                new file\n"
+                          "+ Neu|Tief|Datei 100%.bin           new file\n"
                           "~ Index.ini                         merged: 1 section added\n"
                           "+ Neu|Liste.txt                     new file\n"
                           "~ Neu|Liste.txt                     merged\n"));
@@ -183,6 +183,8 @@ TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
     EXPECT_EQ(run.Count(ChangeKind::FileMerged), 2);
     const std::string manifest = ReadBytes(run.folder + "/manifest.txt");
     EXPECT_NE(manifest.find("file-replaced\tModelle\\Turm.mdl\tsize=24\txxh3="), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find("file-created\tNeu\\Tief\\Datei 100%25.bin\tsize=31\txxh3="), std::string::npos)
+        << manifest;
 
     const UndoResult undo = Undo();
     EXPECT_EQ(undo.status, 0);
@@ -274,7 +276,7 @@ TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
   WriteBytes(t / "host/RESOURCEN/Modelle/Turm.mdl", "the user's tower");
   WriteBytes(t / "host/RESOURCEN/Modelle/Loks/BR218.mdl", "the user's loco");
   WriteBytes(t / "host/RESOURCEN/Neu/Tief/Eigen.txt", "the user's own file");
-  fs::remove(t / "host/RESOURCEN/Neu/Tief/Datei.bin");
+  fs::remove(t / "host/RESOURCEN/Neu/Tief/Datei 100%.bin");
 
   const UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 1);

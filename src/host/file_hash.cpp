@@ -1,5 +1,6 @@
 #include "host/file_hash.h"
 
+#include <new>
 #include <vector>
 
 #include "platform/platform.h"
@@ -14,21 +15,30 @@ FileDigest DigestOf(const std::string& bytes) {
   return {bytes.size(), XXH3_64bits(bytes.data(), bytes.size())};
 }
 
-struct DigestBuilder::State {
-  XXH3_state_t xxh;
-  uint64_t size = 0;
-};
+namespace {
 
-DigestBuilder::DigestBuilder() : state_(new State) { XXH3_64bits_reset(&state_->xxh); }
+static_assert(sizeof(XXH3_state_t) <= 640 && alignof(XXH3_state_t) <= 64, "the builder's room for the state");
 
-DigestBuilder::~DigestBuilder() = default;
-
-void DigestBuilder::Add(const char* data, size_t n) {
-  XXH3_64bits_update(&state_->xxh, data, n);
-  state_->size += n;
+XXH3_state_t* StateIn(unsigned char* room) { return std::launder(reinterpret_cast<XXH3_state_t*>(room)); }
+const XXH3_state_t* StateIn(const unsigned char* room) {
+  return std::launder(reinterpret_cast<const XXH3_state_t*>(room));
 }
 
-FileDigest DigestBuilder::Digest() const { return {state_->size, XXH3_64bits_digest(&state_->xxh)}; }
+}  // namespace
+
+DigestBuilder::DigestBuilder() {
+  // A plain struct of numbers and bytes: reset makes it whole.
+  XXH3_64bits_reset(new (state_) XXH3_state_t);
+}
+
+void DigestBuilder::Add(const char* data, size_t n) {
+  XXH3_64bits_update(StateIn(state_), data, n);
+  size_ += n;
+}
+
+FileDigest DigestBuilder::Digest() const {
+  return {size_, XXH3_64bits_digest(StateIn(state_))};
+}
 
 bool DigestFile(const std::string& path, FileDigest& digest) {
   platform::Stream in;

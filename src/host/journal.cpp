@@ -41,17 +41,26 @@ std::string Env(const char* name) {
 
 // Control bytes, '%' and nothing else as %XX: a path stays readable and
 // stays one field of its line.
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Appends text to out, each control character and '%' as %XX.
+void AppendEscaped(std::string& out, const std::string& text) {
+  static constexpr char kUpper[] = "0123456789ABCDEF";
+  size_t plain = 0;  // start of the characters not yet appended
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != 0x7F && c != '%') continue;
+    out.append(text, plain, i - plain);
+    const char hex[3] = {'%', kUpper[c >> 4], kUpper[c & 15]};
+    out.append(hex, 3);
+    plain = i + 1;
+  }
+  out.append(text, plain, std::string::npos);
+}
+
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F || c == '%') {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%%%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
+  AppendEscaped(out, text);
   return out;
 }
 
@@ -68,10 +77,16 @@ std::string Unescaped(const std::string& text) {
   return out;
 }
 
+void AppendHex16(std::string& out, uint64_t value) {
+  char text[16];
+  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = kHexDigits[value & 15];
+  out.append(text, 16);
+}
+
 std::string Hex16(uint64_t value) {
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
+  std::string out;
+  AppendHex16(out, value);
+  return out;
 }
 
 // Days since 1970-01-01 of a date and back (the proleptic Gregorian
@@ -160,10 +175,19 @@ std::string Field(const std::vector<std::string>& fields, const char* key) {
 
 uint64_t Number(const std::string& text, int base) { return std::strtoull(text.c_str(), nullptr, base); }
 
+// Built in place: a run writes one for every file.
 std::string EntryLine(const JournalEntry& e) {
-  std::string line = std::string(KindName(e.kind)) + "\t" + Escaped(e.path);
-  if (e.kind != ChangeKind::FolderCreated)
-    line += "\tsize=" + std::to_string(e.written.size) + "\txxh3=" + Hex16(e.written.hash);
+  std::string line;
+  line.reserve(e.path.size() + 64);
+  line += KindName(e.kind);
+  line += '\t';
+  AppendEscaped(line, e.path);
+  if (e.kind != ChangeKind::FolderCreated) {
+    line += "\tsize=";
+    line += std::to_string(e.written.size);
+    line += "\txxh3=";
+    AppendHex16(line, e.written.hash);
+  }
   if (e.kind == ChangeKind::FileReplaced || e.kind == ChangeKind::FileMerged) {
     char mode[16];
     std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(e.mode));
@@ -475,9 +499,10 @@ void Journal::Abandon() {
   folder_.clear();
 }
 
-bool Journal::AppendLine(const std::string& line) {
+bool Journal::AppendLine(std::string line) {
+  line += '\n';
   std::lock_guard<platform::SpinningMutex> lock(mutex_);
-  if (!manifest_.Append(line + "\n")) return false;
+  if (!manifest_.Append(line)) return false;
   if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
     SyncLocked();
   return true;

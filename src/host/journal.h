@@ -124,7 +124,7 @@ class Journal {
   bool Finish();
 
  private:
-  bool AppendLine(const std::string& line);
+  bool AppendLine(std::string line);
   void SyncLocked();
   void Close();
   void Abandon();
