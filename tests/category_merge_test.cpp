@@ -97,6 +97,15 @@ TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
   EXPECT_EQ(full.find("New"), std::string::npos);
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
   EXPECT_NE(g_RunReport.failures()[0].path.find("[Loks_01] New"), std::string::npos) << g_RunReport.failures()[0].path;
+
+#ifndef _WIN32
+  // Letters beyond A to Z fold too, in the code page or in UTF-8.
+  for (const char* upper : {"MODELLE\\GR\xDCN", "MODELLE\\GR\xC3\x9CN"}) {
+    const std::string lower = kHeader + Lines({"[L]", "FilterSection = \"Loks\"", "ScanPath1 = \"Modelle\\Gr\xFCn\""});
+    EXPECT_EQ(Merge(lower, kHeader + Lines({"[L]", "FilterSection = \"Loks\"", std::string("ScanPath1 = \"") + upper + "\""})),
+              lower);
+  }
+#endif
 }
 
 TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
@@ -165,6 +174,14 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   }
   const std::string stray = "stray\r\n" + kHeader + Lines({"[A]", "FilterString = \"a\""});
   EXPECT_EQ(Merge(stray, package), stray);
+  // A package line that the writer's layout would make longer than a reader
+  // takes: the host's file stays as it is, and can be merged into later.
+  g_RunReport.Reset();
+  const std::string host = kHeader + Lines({"[A]", "FilterString = \"a\""});
+  EXPECT_EQ(Merge(host, kHeader + Lines({"[B]", "FilterString = \"b\"", "Caption=\"" + std::string(1013, 'x') + "\""})),
+            host);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].reason, "merged, it would hold lines longer than a reader takes; left as it is");
   // Comments after a header or a text are taken: such a file is merged.
   g_RunReport.Reset();
   const std::string commented = kHeader + Lines({"[A] ; old", "FilterString = \"a\" ; kept", "Empty ="});
@@ -203,6 +220,11 @@ TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
     }
   }
   EXPECT_TRUE(g_RunReport.failures().empty());
+  // A package's file of comments alone adds nothing, run after run.
+  Host(kFile, comments);
+  Package(kFile, "; theirs\r\n");
+  BothPasses(MergeCategories);
+  EXPECT_EQ(HostBytes(kFile), comments);
   // The mark of an index file that gets entries.
   Host(cases[1].file, "\xEF\xBB\xBF[TreeOrder]\r\nFile00 = \"Q\"\r\n");
   BothPasses(MergeCategories);

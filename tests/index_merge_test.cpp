@@ -61,8 +61,8 @@ TEST(ReadTreeOrder, NamedAndAnonymousLevels) {
             (Strings{"A@0", "B@0", "B|C@1", "D@0"}));
   EXPECT_EQ(read({"P", "CDIn", "Q", "CDIn", "CDIn", "X", "CDOut", "T", "CDOut", "CDOut", "R"}),
             (Strings{"P@0", "P|Q@1", "P|Q|X@2", "P|Q|T@2", "R@0"}));
-  // Unbalanced: the depth goes below the top, the path stays empty.
-  EXPECT_EQ(read({"CDOut", "A", "CDIn", "B"}), (Strings{"A@-1", "A|B@0"}));
+  // Unbalanced: a close with no level open closes nothing.
+  EXPECT_EQ(read({"CDOut", "A", "CDIn", "B"}), (Strings{"A@0", "A|B@1"}));
   // Markers are case-sensitive whole values; reading stops at an empty value.
   EXPECT_EQ(read({"cdin", "CDIn ", "X", "", "Y"}), (Strings{"cdin@0", "CDIn @0", "X@0"}));
   // A name holding the separator stays one name.
@@ -113,6 +113,10 @@ TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
   // The index file holds its tree alone: other sections do not survive a merge.
   Host(kFolder + "Index.ini", "[Other]\r\nKeep = \"x\"\r\n" + IndexFile({"B"}));
   EXPECT_EQ(Run(), Written({"A", "B"}));
+  // A stray close leaves the entries after it at the top, and a second run
+  // finds the package's entry there.
+  EXPECT_EQ(Merge({"A", "CDOut", "B"}, {"N"}), Written({"A", "B", "N"}));
+  EXPECT_EQ(Run(), Written({"A", "B", "N"}));
 }
 
 TEST_F(IndexMerge, EmptyTreesMissingFilesAndAnyLetterCase) {

@@ -84,6 +84,14 @@ TEST_F(ParallelsMerge, ATextureTheArchiveHoldsIsNotCopiedButListed) {
   // With overwrite the archive is not asked.
   Merge(true);
   EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
+
+#ifndef _WIN32
+  // A list's name is code-page text: it names the package's file of UTF-8.
+  Package("Parallels/Texturen.txt", ListFile({{4, "Gr\xFCn", ""}}));
+  Package("Parallels/Gr\xC3\xBCn.dds", "package Gruen");
+  Merge(false);
+  EXPECT_EQ(HostBytes("Parallels/Gr\xC3\xBCn.dds"), "package Gruen");
+#endif
 }
 
 TEST_F(ParallelsMerge, AMissingHostListIsMadeWholeAndASparseIdCostsOneUnit) {
@@ -170,6 +178,14 @@ TEST_F(ParallelsMerge, NewBlocksTakeTheLayoutOfTheHostsList) {
     Merge(false);
     EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), data(host + ".expected")) << host;
   }
+  // A list of CR line ends alone gets blocks with them.
+  auto crOnly = [](std::string text) {
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at + 1, 1);
+    return text;
+  };
+  Host("Parallels/Texturen.txt", crOnly(data("hand_laid_out")));
+  Merge(false);
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), crOnly(data("hand_laid_out.expected")));
 }
 
 // A list that gets nothing is not written, nor counted; a host list that is

@@ -87,6 +87,16 @@ TEST_F(UpdateRun, TheArchiveBesideThePackageIsUsedUnlessOverwriteIsOn) {
   EXPECT_EQ(HostBytes("Sub/b.txt"), "B");
   ASSERT_EQ(report.failures().size(), 1u);
   EXPECT_EQ(report.failures()[0].path, source + "\\..\\resourcen.pak");
+
+#ifndef _WIN32
+  // The archive names files in the code page; a package's UTF-8 name is
+  // looked up so.
+  Package("Gr\xC3\xBCn.txt", "G");
+  PackageArchive({"SUB\\B.TXT", "GR\xFCN.TXT"});
+  std::filesystem::remove_all(t / "host/RESOURCEN/Sub");
+  EXPECT_EQ(Run().leftToArchive(), 2);
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+#endif
 }
 
 TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {

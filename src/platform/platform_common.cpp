@@ -37,6 +37,20 @@ size_t Utf8CharAt(std::string_view text, size_t at, char32_t& point) {
   return point < kSmallest[length] || point > 0x10FFFF || surrogate ? 0 : length;
 }
 
+void AppendUtf8(std::string& out, char32_t point) {
+  if (point < 0x80) {
+    out += static_cast<char>(point);
+    return;
+  }
+  if (point < 0x800) {
+    out += static_cast<char>(0xC0 | (point >> 6));
+  } else {
+    out += static_cast<char>(0xE0 | (point >> 12));
+    out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+  }
+  out += static_cast<char>(0x80 | (point & 0x3F));
+}
+
 }  // namespace zet::platform::detail
 
 namespace zet::platform {

@@ -1,6 +1,7 @@
 #pragma once
 // Pieces both backends share.
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,5 +17,8 @@ void SortLikeNtfs(std::vector<DirEntry>& entries);
 // its code point in point; 0 when the bytes there are no UTF-8 (a stray or
 // cut sequence, an overlong form, a surrogate).
 size_t Utf8CharAt(std::string_view text, size_t at, char32_t& point);
+
+// Appends the code point (of the basic plane) in UTF-8.
+void AppendUtf8(std::string& out, char32_t point);
 
 }  // namespace zet::platform::detail

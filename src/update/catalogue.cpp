@@ -122,7 +122,15 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 }
 
 bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary) {
-  if (!RunWriter().ReplaceBytes(path, document.SaveBytes(), false, summary).ok()) {
+  const std::string bytes = document.SaveBytes();
+  // A line the writer made longer than the reader takes (its tabs and
+  // escapes add to a long value) would be cut by the host and refused by
+  // every later merge.
+  if (!KeepsEveryLine(bytes)) {
+    CatalogueFailure(path, "merged, it would hold lines longer than a reader takes; left as it is");
+    return false;
+  }
+  if (!RunWriter().ReplaceBytes(path, bytes, false, summary).ok()) {
     CatalogueFailure(path, "cannot be written; left as it was");
     return false;
   }

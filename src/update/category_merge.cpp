@@ -129,6 +129,12 @@ class CategoryMerger {
   }
 
  private:
+  // A folder's code-page text in upper case, every letter as the file
+  // system folds it.
+  static std::string Folded(std::string_view folder) {
+    return platform::FoldedName(platform::NameFromCodePage(folder));
+  }
+
   // New scan folders of the package's entry take the lowest empty keys of
   // the host's; a folder the host lists already, in any letter case, is
   // not added again.
@@ -138,12 +144,12 @@ class CategoryMerger {
     for (int j = 0; j < kScanPathCount; ++j) {
       const ProfileNode* entry = FirstEntry(section, ScanPathKey(j + 1));
       // An entry without a recognised value keeps its text: the key is taken.
-      if (entry != nullptr && entry->value.data() != nullptr) have[j] = UpperAscii(entry->value.data());
+      if (entry != nullptr && entry->value.data() != nullptr) have[j] = Folded(entry->value.data());
     }
     for (int j = 1; j <= kScanPathCount; ++j) {
       const std::string folder(ValueText(FirstEntry(from, ScanPathKey(j))));
       if (folder.empty()) continue;
-      const std::string upper = UpperAscii(folder);
+      const std::string upper = Folded(folder);
       if (std::find(std::begin(have), std::end(have), upper) != std::end(have)) continue;
       auto free = std::find(std::begin(have), std::end(have), std::string());
       if (free == std::end(have)) {
@@ -239,9 +245,10 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
     load = LoadCatalogueFile(host, target, true);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
-    // Comment lines alone: the package's file serves, below them.
+    // Comment lines alone: the package's file serves, below them; one of
+    // comments alone brings nothing (and would add them on every run).
     if (host.GetSectionCount() > 0 && !HasSection(host)) {
-      if (host.Load(source) == 0) SaveCatalogueFile(host, target);
+      if (HasSection(package) && host.Load(source) == 0) SaveCatalogueFile(host, target);
       return;
     }
     // Nothing but a header (or nothing at all): the package's file serves.

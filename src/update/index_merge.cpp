@@ -73,10 +73,12 @@ int ReadTreeOrder(ProfileDocument& document, TreeTable& table) {
         ++depth;
       }
     } else if (value == kClose) {
+      // A close with no level open closes nothing: the entries after it
+      // stay at the top, where writing the tree back puts them.
       if (anonymous > 0) {
         --anonymous;
-      } else {
-        if (!parent.empty()) parent.pop_back();
+      } else if (!parent.empty()) {
+        parent.pop_back();
         --depth;
       }
     } else {

@@ -143,12 +143,14 @@ class ListMerge {
   // the name is refused: such a block is not inserted either.
   bool TakeTextureFile(int32_t id, const std::string& textureName) {
     if (textureName.empty()) return true;
-    const std::string name = WithBackslashes(textureName) + extension_;
+    // The list's code-page text, as the file system and the archive spell it.
+    const std::string listed = WithBackslashes(textureName) + extension_;
+    const std::string name = platform::NameFromCodePage(listed);
     if (const char* reason = RefusedTextureName(name)) {
       g_RunReport.Failure(packagePath_ + " id(" + std::to_string(id) + ")", reason);
       return false;
     }
-    if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + name)) {
+    if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + listed)) {
       LeftToArchive(hostFolder_ + name);
       return true;
     }

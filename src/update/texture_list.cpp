@@ -62,29 +62,35 @@ void MapToBytes(const std::string& bytes, std::vector<size_t>& positions) {
   for (; k < order.size(); ++k) positions[order[k]] = lastEnd;
 }
 
-size_t LineStart(const std::string& bytes, size_t at) {
-  size_t cut = at == 0 ? std::string::npos : bytes.rfind('\n', at - 1);
+// What ends a line of the file: LF, or CR in a file of CR line ends alone.
+char BreakOf(const std::string& bytes) {
+  return bytes.find('\n') == std::string::npos && bytes.find('\r') != std::string::npos ? '\r' : '\n';
+}
+
+size_t LineStart(const std::string& bytes, size_t at, char brk) {
+  size_t cut = at == 0 ? std::string::npos : bytes.rfind(brk, at - 1);
   return cut == std::string::npos ? 0 : cut + 1;
 }
 
 // The blanks a line begins with.
-std::string IndentOfLine(const std::string& bytes, size_t at) {
-  size_t from = LineStart(bytes, at), to = from;
+std::string IndentOfLine(const std::string& bytes, size_t at, char brk) {
+  size_t from = LineStart(bytes, at, brk), to = from;
   while (to < bytes.size() && IsSpaceOrTab(bytes[to])) ++to;
   return bytes.substr(from, to - from);
 }
 
 // Where the line of at ends when nothing but blanks stands after at: the
-// index just past its LF (the size of bytes at the end); npos otherwise.
-size_t RestOfLineBlank(const std::string& bytes, size_t at) {
-  while (at < bytes.size() && (IsSpaceOrTab(bytes[at]) || bytes[at] == '\r')) ++at;
+// index just past its break (the size of bytes at the end); npos otherwise.
+size_t RestOfLineBlank(const std::string& bytes, size_t at, char brk) {
+  while (at < bytes.size() && (IsSpaceOrTab(bytes[at]) || (bytes[at] == '\r' && brk == '\n'))) ++at;
   if (at == bytes.size()) return at;
-  return bytes[at] == '\n' ? at + 1 : std::string::npos;
+  return bytes[at] == brk ? at + 1 : std::string::npos;
 }
 
-// The file's own line end: that of its first line; CR LF, as the host
-// writes, for a file of one line.
+// The file's own line end: that of its first line, CR alone where no line
+// ends in LF; CR LF, as the host writes, for a file of one line.
 std::string LineEndOf(const std::string& bytes) {
+  if (BreakOf(bytes) == '\r') return "\r";
   size_t lf = bytes.find('\n');
   if (lf == std::string::npos) return "\r\n";
   return lf > 0 && bytes[lf - 1] == '\r' ? "\r\n" : "\n";
@@ -107,17 +113,18 @@ constexpr size_t kIndentLevels = 8;
 // open, its first inner word at inner (close when there is none) and its
 // "}" at close, all positions in bytes.
 Layout LayoutOf(const std::string& bytes, size_t word, size_t open, size_t inner, size_t close) {
+  const char brk = BreakOf(bytes);
   Layout l;
-  l.indent = IndentOfLine(bytes, word);
-  l.oneLine = bytes.find('\n', word) > close;
+  l.indent = IndentOfLine(bytes, word, brk);
+  l.oneLine = bytes.find(brk, word) > close;
   if (l.oneLine) {
     size_t end = open + 1;
     while (end < inner && IsSpaceOrTab(bytes[end])) ++end;
     if (end == inner && end > open + 1) l.gap = bytes.substr(open + 1, end - open - 1);
     return l;
   }
-  const bool innerOnItsLine = inner < close && bytes.find('\n', open) < inner;
-  l.inner = innerOnItsLine ? IndentOfLine(bytes, inner) : l.indent + "\t";
+  const bool innerOnItsLine = inner < close && bytes.find(brk, open) < inner;
+  l.inner = innerOnItsLine ? IndentOfLine(bytes, inner, brk) : l.indent + "\t";
   if (l.inner.size() > l.indent.size() && l.inner.compare(0, l.indent.size(), l.indent) == 0)
     l.step = l.inner.substr(l.indent.size());
   return l;
@@ -421,8 +428,9 @@ bool TextureList::RemoveTexture(int32_t id) {
   std::vector<size_t> at{WordStart(r->open), r->close};
   MapToBytes(bytes_, at);
   size_t from = at[0], to = at[1] + 1;
-  const size_t lineStart = LineStart(bytes_, from);
-  const size_t lineEnd = RestOfLineBlank(bytes_, to);
+  const char brk = BreakOf(bytes_);
+  const size_t lineStart = LineStart(bytes_, from, brk);
+  const size_t lineEnd = RestOfLineBlank(bytes_, to, brk);
   if (lineEnd != npos && bytes_.find_first_not_of(" \t", lineStart) >= from) {
     from = lineStart;
     to = lineEnd;
@@ -494,6 +502,7 @@ void TextureList::InsertTextures(const std::vector<std::pair<int32_t, std::strin
   MapToBytes(bytes_, at);
 
   const std::string lineEnd = LineEndOf(bytes_);
+  const char brk = BreakOf(bytes_);
   std::string merged;
   size_t total = bytes_.size();
   for (const auto& b : blocks) total += 2 * b.second.size();
@@ -508,8 +517,8 @@ void TextureList::InsertTextures(const std::vector<std::pair<int32_t, std::strin
     }
     // After the rest of the line when it is blank; else the line is broken
     // here and goes on after the new lines.
-    const size_t lineEnds = RestOfLineBlank(bytes_, where);
-    const bool ownLines = lineEnds != npos && lineEnds > where && bytes_[lineEnds - 1] == '\n';
+    const size_t lineEnds = RestOfLineBlank(bytes_, where, brk);
+    const bool ownLines = lineEnds != npos && lineEnds > where && bytes_[lineEnds - 1] == brk;
     const size_t cut = std::max(from, ownLines ? lineEnds : where);
     merged.append(bytes_, from, cut - from);
     for (size_t k = place.begin; k < place.end; ++k) {

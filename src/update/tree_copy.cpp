@@ -380,7 +380,9 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       g_TargetDir = targetDir;
       g_TargetFile = g_TargetDir + "\\" + e.name;
 
-      bool inArchive = !overwrite && PakContains(g_PakHandle, g_TargetFile.substr(g_TargetRoot.size() + 1));
+      // The archive names files in the code page.
+      const bool inArchive =
+          !overwrite && PakContains(g_PakHandle, platform::CodePageFromName(g_TargetFile.substr(g_TargetRoot.size() + 1)));
       StepProgress();
       if (inArchive) {
         pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});

@@ -2,7 +2,10 @@
 // to the control characters of the same value, as Windows maps them, so
 // every byte survives a conversion there and back.
 
+#include <algorithm>
+
 #include "platform/platform.h"
+#include "platform/platform_common.h"
 
 namespace zet::platform {
 
@@ -22,7 +25,41 @@ char ToByte(char16_t unit) {
   return '?';
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    char32_t point = 0;
+    const size_t length = detail::Utf8CharAt(text, i, point);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::string NameFromCodePage(std::string_view text) {
+  if (IsAscii(text) || IsUtf8(text)) return std::string(text);
+  std::string name;
+  name.reserve(text.size() + text.size() / 2);
+  for (char16_t unit : AnsiToUtf16(text)) detail::AppendUtf8(name, unit);
+  return name;
+}
+
+std::string CodePageFromName(std::string_view name) {
+  if (IsAscii(name) || !IsUtf8(name)) return std::string(name);
+  std::u16string wide;
+  for (size_t i = 0; i < name.size();) {
+    char32_t point = 0;
+    i += detail::Utf8CharAt(name, i, point);
+    // Beyond the basic plane: no code page has it.
+    wide.push_back(point > 0xFFFF ? u'?' : static_cast<char16_t>(point));
+  }
+  return Utf16ToAnsi(wide);
+}
 
 std::u16string AnsiToUtf16(std::string_view text) {
   std::u16string out;

@@ -311,14 +311,7 @@ std::string FoldedName(std::string_view name) {
     const auto upper = utf8 != static_cast<locale_t>(nullptr) ? static_cast<char32_t>(::towupper_l(point, utf8)) : point;
     // The upper case of a letter of the plane stays in it, and never
     // becomes ASCII (as the dotless i or the long s would): kept as it is.
-    const char32_t u = upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper;
-    if (u < 0x800) {
-      folded += static_cast<char>(0xC0 | (u >> 6));
-    } else {
-      folded += static_cast<char>(0xE0 | (u >> 12));
-      folded += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    }
-    folded += static_cast<char>(0x80 | (u & 0x3F));
+    detail::AppendUtf8(folded, upper < 0x80 || upper > 0xFFFF || (upper >= 0xD800 && upper <= 0xDFFF) ? point : upper);
   }
   return folded;
 }

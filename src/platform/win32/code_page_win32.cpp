@@ -30,4 +30,8 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+std::string NameFromCodePage(std::string_view text) { return std::string(text); }
+
+std::string CodePageFromName(std::string_view name) { return std::string(name); }
+
 }  // namespace zet::platform
