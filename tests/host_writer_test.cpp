@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <csignal>
 #include <functional>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "host/journal.h"
 #include "host/undo.h"
@@ -244,10 +249,10 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
                            "..\\..\\victim.txt: not a path in the host; left alone",
                            "/etc/../victim.txt: not a path in the host; left alone",
                            "C:\\victim.txt: not a path in the host; left alone",
-                           "Index.ini: its old bytes cannot be put back",
+                           "Index.ini: its old bytes are not in the journal",
                            "Neu\\..\\Neu.txt: not a path in the host; left alone",
                            "Neu\\Liste.txt: changed since the run",
-                           "Neu\\Liste.txt: its old bytes cannot be put back"}));
+                           "Neu\\Liste.txt: its old bytes are not in the journal"}));
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Turm.mdl"), "old tower");
 #ifndef _WIN32
   EXPECT_EQ(fs::status(t / "host/RESOURCEN/Modelle/Turm.mdl").permissions(), fs::perms(0755));
@@ -329,6 +334,59 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
   EXPECT_EQ(TreeState(t / "host", false), original);
   EXPECT_EQ(Undo().status, 2);  // the undone mark after the zero bytes is read
+}
+
+// An undo that does not end leaves the run for the next one, and says so;
+// a journal that has lost its folder or recorded nothing keeps no run.
+TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
+  JournalRun();
+  const std::string manifest = platform::NativePath(Runs().at(0).folder + "\\manifest.txt");
+  const std::string whole = ReadBytes(manifest);
+  RunRecord run;
+  // Killed while it undid: named, listed, and finished by the next undo.
+  WriteBytes(manifest, whole + "undoing\t2026-12-07T10:00:00Z\n");
+  ASSERT_TRUE(FindInterruptedRun(root, Host(""), run));
+  EXPECT_EQ(run.state, RunState::PartlyUndone);
+  // A last line cut short (a full disk): the undo's mark is read all the same.
+  WriteBytes(manifest, whole.substr(0, whole.size() - 5));
+#ifndef _WIN32
+  // A file it cannot put back now (a file size limit stands in for a full
+  // disk): listed, and the run is no undone one.
+  struct rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  struct rlimit small = limit;
+  small.rlim_cur = 4;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const UndoResult partly = Undo();
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_TRUE(partly.unfinished);
+  EXPECT_EQ(partly.status, 1);
+  ASSERT_FALSE(partly.kept.empty());
+  EXPECT_EQ(partly.kept[0].reason, "its old bytes cannot be put back now");
+  EXPECT_NE(Runs().at(0).state, RunState::Undone);
+#endif
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 0) << (undo.kept.empty() ? "" : undo.kept[0].path + ": " + undo.kept[0].reason);
+  EXPECT_EQ(TreeState(t / "host", false), original);
+  EXPECT_EQ(Runs().at(0).state, RunState::Undone);
+
+  // Its folder removed under a run: nothing is recorded after the next sync,
+  // so nothing more is changed.
+  Journal journal;
+  std::string error;
+  ASSERT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+  fs::remove_all(fs::path(platform::NativePath(journal.folder())));
+  const JournalEntry entry{ChangeKind::FolderCreated, "Neu", {}, {}, 0, {}};
+  int recorded = 0;
+  while (recorded <= Journal::kSyncLines && journal.Record(entry)) ++recorded;
+  EXPECT_EQ(recorded, Journal::kSyncLines);
+  // A run that recorded nothing leaves nothing.
+  Journal idle;
+  ASSERT_TRUE(idle.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+  EXPECT_TRUE(idle.Finish());
+  EXPECT_EQ(Runs().size(), 1u);
 }
 
 TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {

@@ -113,7 +113,8 @@ void Warn(const std::string& text) { std::fprintf(stderr, "zetveltran-cli: %s\n"
 void NoteInterruptedRun(const std::string& journalRoot, const std::string& target) {
   RunRecord run;
   if (!journalRoot.empty() && FindInterruptedRun(journalRoot, target, run))
-    Warn(cli::ConsoleText("INTERRUPTED", {JournalTimeText(run.lastWritten > 0 ? run.lastWritten : run.started)}));
+    Warn(cli::ConsoleText(run.state == RunState::PartlyUndone ? "UNDO_INTERRUPTED" : "INTERRUPTED",
+                          {JournalTimeText(run.lastWritten > 0 ? run.lastWritten : run.started)}));
 }
 
 int ListJournal(const std::string& journalRoot, const std::string& target) {
@@ -122,14 +123,23 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
     std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::ShownPath(target)}).c_str());
     return kExitDone;
   }
+  // The newest run without its end mark is under way while another holds
+  // the host's lock.
+  platform::FileLock probe;
+  const std::string lockPath = platform::HostLockPath(target);
+  const bool running = !lockPath.empty() && probe.Take(lockPath) == platform::FileLock::Result::Busy;
+  probe.Release();
   for (const RunRecord& run : runs) {
-    const char* state = run.state == RunState::Completed     ? "RUN_COMPLETED"
+    const bool underWay = running && &run == &runs.front() && run.state == RunState::Interrupted;
+    const char* state = underWay                             ? "RUN_RUNNING"
+                        : run.state == RunState::Completed   ? "RUN_COMPLETED"
                         : run.state == RunState::Interrupted ? "RUN_INTERRUPTED"
-                                                             : "RUN_UNDONE";
+                        : run.state == RunState::PartlyUndone ? "RUN_PARTLY_UNDONE"
+                                                              : "RUN_UNDONE";
     const std::string counts = cli::ConsoleText(
         "RUN_COUNTS", {std::to_string(run.Count(ChangeKind::FileCreated)), std::to_string(run.Count(ChangeKind::FileReplaced)),
                        std::to_string(run.Count(ChangeKind::FileMerged)), std::to_string(run.Count(ChangeKind::FolderCreated))});
-    std::printf("%s  %-11s  %s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText(state).c_str(),
+    std::printf("%s  %-13s  %s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText(state).c_str(),
                 counts.c_str(), platform::ShownPath(run.package).c_str());
   }
   return kExitDone;
@@ -150,8 +160,9 @@ int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
     return kExitRefused;
   }
   if (scan) RequestHostScan();
-  std::printf("%s\n\n", cli::ConsoleText("UNDONE", {JournalTimeText(result.run.started),
-                                                      platform::ShownPath(result.run.package)}).c_str());
+  std::printf("%s\n\n", cli::ConsoleText(result.unfinished ? "UNDO_UNFINISHED" : "UNDONE",
+                                        {JournalTimeText(result.run.started), platform::ShownPath(result.run.package)})
+                           .c_str());
   PrintCounts({{Label("FILES_REMOVED"), static_cast<size_t>(result.filesRemoved)},
                {Label("FILES_RESTORED"), static_cast<size_t>(result.filesRestored)},
                {Label("FOLDERS_REMOVED"), static_cast<size_t>(result.foldersRemoved)},

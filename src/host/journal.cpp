@@ -260,10 +260,25 @@ bool WriteAll(intptr_t handle, const std::string& bytes) {
   return true;
 }
 
+// The last byte of a file; '\n' for an empty one or one that cannot be read.
+char LastByte(const std::string& path) {
+  platform::Stream in;
+  uint64_t length = 0;
+  char last = '\n';
+  if (platform::GetFileLength(path, length) && length > 0 && in.Open(path, "rb") &&
+      in.Seek(static_cast<int64_t>(length) - 1, SEEK_SET) && in.Read(&last, 1) != 1)
+    last = '\n';
+  return last;
+}
+
 bool AppendToManifest(const std::string& folder, const std::string& line) {
-  const intptr_t handle = platform::detail::RawOpen(Join(folder, kManifest), platform::detail::RawMode::WriteAppend);
+  const std::string manifest = Join(folder, kManifest);
+  // A line the system did not take whole (a full disk) is ended first:
+  // glued to it, the new line would not be read.
+  const char last = LastByte(manifest);
+  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::WriteAppend);
   if (handle == -1) return false;
-  bool ok = WriteAll(handle, line + "\n") && platform::SyncHandle(handle);
+  bool ok = WriteAll(handle, (last == '\n' || last == '\0' ? "" : "\n") + line + "\n") && platform::SyncHandle(handle);
   return platform::detail::RawClose(handle) && ok;
 }
 
@@ -327,7 +342,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   };
   static constexpr size_t kRecentChanges = 4096;
   std::deque<Recent> recent;
-  bool ended = false, undone = false, first = true;
+  bool ended = false, undoing = false, undone = false, first = true;
   std::vector<char> buffer(1 << 16);
   std::string text;  // what is read and not yet taken as lines
   for (;;) {
@@ -361,6 +376,8 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
         run.started = ParseIsoTime(value);
       } else if (f[0] == "end") {
         ended = true;
+      } else if (f[0] == "undoing") {
+        undoing = true;
       } else if (f[0] == "undone") {
         undone = true;
       } else if (f[0] == "failed") {
@@ -396,7 +413,10 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
     if (text.size() > (1u << 20) && text.find('\n') == std::string::npos) text.erase(0, text.size() - 4096);
   }
   if (first || in.ReadFailed()) return false;
-  run.state = undone ? RunState::Undone : ended ? RunState::Completed : RunState::Interrupted;
+  run.state = undone    ? RunState::Undone
+              : undoing ? RunState::PartlyUndone
+              : ended   ? RunState::Completed
+                        : RunState::Interrupted;
   return true;
 }
 
@@ -419,9 +439,12 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
   if (hostFolder.empty()) return false;
   const std::vector<std::string> names = RunNames(hostFolder);
   for (auto it = names.rbegin(); it != names.rend(); ++it)
-    if (ReadRun(Join(hostFolder, *it), run)) return run.state == RunState::Interrupted;
+    if (ReadRun(Join(hostFolder, *it), run))
+      return run.state == RunState::Interrupted || run.state == RunState::PartlyUndone;
   return false;
 }
+
+bool MarkUndoStarted(const std::string& folder) { return AppendToManifest(folder, "undoing\t" + IsoTime(Now())); }
 
 bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }
 
@@ -502,7 +525,7 @@ void Journal::Abandon() {
 bool Journal::AppendLine(std::string line) {
   line += '\n';
   std::lock_guard<platform::SpinningMutex> lock(mutex_);
-  if (!manifest_.Append(line)) return false;
+  if (removed_ || !manifest_.Append(line)) return false;
   if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
     SyncLocked();
   return true;
@@ -520,11 +543,18 @@ void Journal::SyncLocked() {
   if (linked_) platform::SyncFolder(Join(folder_, kOldFolder));
   linked_ = false;
   manifest_.Sync();
+  // The journal's folder removed under the run: the changes after this
+  // could not be taken back, so none is made.
+  removed_ = removed_ || manifest_.Removed();
   linesSinceSync_ = 0;
   lastSync_ = std::chrono::steady_clock::now();
 }
 
-bool Journal::Record(const JournalEntry& entry) { return AppendLine(EntryLine(entry)); }
+bool Journal::Record(const JournalEntry& entry) {
+  if (!AppendLine(EntryLine(entry))) return false;
+  recorded_.store(true, std::memory_order_relaxed);
+  return true;
+}
 
 bool Journal::RecordFailed(const std::string& path) { return AppendLine("failed\t" + Escaped(path)); }
 
@@ -548,6 +578,10 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
 }
 
 bool Journal::Finish() {
+  if (!recorded_) {
+    Abandon();
+    return true;
+  }
   bool ok = AppendLine("end\t" + IsoTime(Now()));
   {
     std::lock_guard<platform::SpinningMutex> lock(mutex_);

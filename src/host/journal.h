@@ -36,7 +36,9 @@ std::string JournalRoot();
 // empty when target does not exist.
 std::string HostJournalFolder(const std::string& root, const std::string& target);
 
-enum class RunState { Completed, Interrupted, Undone };
+// PartlyUndone: an undo began and did not end (killed, or a change it
+// could not take back for now); the next undo goes on with it.
+enum class RunState { Completed, Interrupted, PartlyUndone, Undone };
 
 // One change of a run, as the manifest holds it.
 struct JournalEntry {
@@ -73,10 +75,12 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries = false
 std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target);
 
 // The host's newest run, when it ended without its end mark and has not been
-// undone.
+// undone, or an undo of it did not end.
 bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run);
 
-// Marks a run as taken back: undo then takes the run before it.
+// Marks a run as being taken back, and as taken back: undo then takes the
+// run before it.
+bool MarkUndoStarted(const std::string& folder);
 bool MarkRunUndone(const std::string& folder);
 
 // "2026-12-07 02:15:00 UTC"
@@ -120,7 +124,9 @@ class Journal {
   // and tells where (relative to the run's folder).
   bool KeepOldBytes(const std::string& hostPath, std::string& where);
 
-  // The end mark; everything to the disk.
+  // The end mark; everything to the disk. A run that recorded no change
+  // leaves nothing in the journal: it would push a run that can be taken
+  // back out of it.
   bool Finish();
 
  private:
@@ -134,6 +140,8 @@ class Journal {
   platform::AppendLog manifest_;
   platform::SpinningMutex mutex_;  // every copy thread records every file
   std::atomic<unsigned> oldCount_{0};
+  std::atomic<bool> recorded_{false};  // a change was recorded
+  bool removed_ = false;               // the manifest lost its name: nothing more is recorded
   int linesSinceSync_ = 0;
   std::chrono::steady_clock::time_point lastSync_;
   std::vector<std::string> unsyncedCopies_;

@@ -71,19 +71,25 @@ class Undoer {
     if (e.kind == ChangeKind::FileCreated) {
       if (kind == platform::PathKind::None) return;  // never made, or gone since
       if (!readable || present != e.written) return Keep(e.path, "changed since the run");
-      if (!platform::RemoveFile(path)) return Keep(e.path, "cannot be removed");
+      if (!platform::RemoveFile(path)) return Unfinished(e.path, "cannot be removed");
       ++result_.filesRemoved;
       return;
     }
     if (readable && present == e.old) return;  // the change was never made
-    if (kind == platform::PathKind::None) return Keep(e.path, "removed since the run");
+    if (kind == platform::PathKind::None) {
+      // A file the run made is gone as undo leaves it (an undo that did not
+      // end took it): nothing to give back.
+      if (created_.count(e.path) != 0) return;
+      return Keep(e.path, "removed since the run");
+    }
     if (!readable || present != e.written) return Keep(e.path, "changed since the run");
     // The old bytes as the run kept them, or none: a file put in their place
     // since (or a link to one) is no file of the host's.
     const std::string kept = Join(result_.run.folder, e.oldBytes);
     FileDigest old;
-    if (!KeptByTheRun(e.oldBytes) || !DigestFile(kept, old) || old != e.old || !Restore(kept, path, e.mode))
-      return Keep(e.path, "its old bytes cannot be put back");
+    if (!KeptByTheRun(e.oldBytes) || !DigestFile(kept, old) || old != e.old)
+      return Keep(e.path, "its old bytes are not in the journal");
+    if (!Restore(kept, path, e.mode)) return Unfinished(e.path, "its old bytes cannot be put back now");
     ++result_.filesRestored;
   }
 
@@ -114,6 +120,8 @@ class Undoer {
     Keep(e.path, "holds files added since the run");
   }
 
+  void NoteCreated(const JournalEntry& e) { created_.insert(e.path); }
+
   void NoteFolder(const JournalEntry& e) {
     if (!InsideTheHost(e.path)) return;
     touched_.insert(e.path);
@@ -123,10 +131,16 @@ class Undoer {
  private:
   static constexpr char kNotInTheHost[] = "not a path in the host; left alone";
   void Keep(const std::string& path, const char* reason) { result_.kept.push_back({path, reason}); }
+  // Kept for now: a later undo tries again.
+  void Unfinished(const std::string& path, const char* reason) {
+    Keep(path, reason);
+    result_.unfinished = true;
+  }
 
   const std::string& target_;
   UndoResult& result_;
   std::set<std::string> touched_;
+  std::set<std::string> created_;  // files the run made
 };
 
 }  // namespace
@@ -140,11 +154,15 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
     break;
   }
   if (result.run.folder.empty() || !ReadRun(result.run.folder, result.run, true)) return result;
+  // An undo killed from here on leaves the run partly undone, and says so.
+  MarkUndoStarted(result.run.folder);
 
   // Backwards: a file the run created and then merged into is first given
   // its first bytes back, then removed; a folder goes after what is in it.
   Undoer undoer(target, result);
   const std::vector<JournalEntry>& entries = result.run.entries;
+  for (const JournalEntry& e : entries)
+    if (e.kind == ChangeKind::FileCreated) undoer.NoteCreated(e);
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     if (it->kind == ChangeKind::FolderCreated)
       undoer.NoteFolder(*it);
@@ -155,7 +173,7 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it)
     if (it->kind == ChangeKind::FolderCreated) undoer.Folder(*it);
 
-  if (!MarkRunUndone(result.run.folder))
+  if (!result.unfinished && !MarkRunUndone(result.run.folder))
     result.kept.push_back({result.run.folder, "the journal cannot mark the run as undone"});
   result.status = result.kept.empty() ? 0 : 1;
   return result;

@@ -21,6 +21,9 @@ struct UndoKept {
 struct UndoResult {
   // 0 all undone, 1 something kept (listed in kept), 2 nothing to undo.
   int status = 2;
+  // Something the user did not change could not be taken back now (a full
+  // disk, no access): the run stays partly undone, for the next undo.
+  bool unfinished = false;
   RunRecord run;  // the run taken back
   int filesRemoved = 0;
   int filesRestored = 0;

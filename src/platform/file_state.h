@@ -58,6 +58,9 @@ class AppendLog {
   bool Append(std::string_view bytes);
   bool Sync();  // what was appended, to the disk
   bool Close();
+  // True once the file has lost its name (its folder removed, say): what
+  // is appended then is lost with it.
+  bool Removed() const;
 
  private:
   bool MapNext();

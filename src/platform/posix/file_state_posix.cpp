@@ -131,6 +131,11 @@ bool AppendLog::Sync() {
   return ::fsync(static_cast<int>(handle_)) == 0 && ok;
 }
 
+bool AppendLog::Removed() const {
+  struct stat st;
+  return handle_ != -1 && ::fstat(static_cast<int>(handle_), &st) == 0 && st.st_nlink == 0;
+}
+
 bool AppendLog::Close() {
   if (handle_ == -1) return true;
   bool ok = Unmap();

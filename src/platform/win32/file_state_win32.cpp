@@ -59,6 +59,13 @@ bool AppendLog::Append(std::string_view bytes) {
 
 bool AppendLog::Sync() { return handle_ != -1 && ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) != 0; }
 
+bool AppendLog::Removed() const {
+  FILE_STANDARD_INFO info;
+  return handle_ != -1 &&
+         ::GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(handle_), FileStandardInfo, &info, sizeof info) &&
+         (info.DeletePending || info.NumberOfLinks == 0);
+}
+
 bool AppendLog::Close() {
   if (handle_ == -1) return true;
   const bool ok = ::CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
