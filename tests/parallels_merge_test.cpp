@@ -178,6 +178,10 @@ TEST_F(ParallelsMerge, NewBlocksTakeTheLayoutOfTheHostsList) {
     Merge(false);
     EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), data(host + ".expected")) << host;
   }
+  // A list's UTF-8 mark stays before it.
+  Host("Parallels/Texturen.txt", "\xEF\xBB\xBF" + data("hand_laid_out"));
+  Merge(false);
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), "\xEF\xBB\xBF" + data("hand_laid_out.expected"));
   // A list of CR line ends alone gets blocks with them.
   auto crOnly = [](std::string text) {
     for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at + 1, 1);
@@ -195,7 +199,7 @@ TEST_F(ParallelsMerge, HostListsThatGetNothingOrAreNoTextureListsKeepTheirBytes)
   Package("Parallels/a.dds", "A");
   const std::string laidOut = "Basis{\n  Textur{ id(1) name(a) }\n}\n";
   const std::string lists[] = {laidOut, test::Utf16(ListFile({{2, "b", ""}})), std::string("Basis{\0}", 8),
-                               "Textur{ id(2) name(b) }", "\xEF\xBB\xBF" "Basis{ }"};
+                               "Textur{ id(2) name(b) }"};
   for (const std::string& list : lists) {
     g_RunReport.Reset();
     Host("Parallels/Texturen.txt", list);

@@ -34,6 +34,10 @@ std::string UpToCloseTab(const std::string& block, size_t from, size_t& end) {
   return block.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// The length of a UTF-8 byte-order mark the bytes begin with: no word of
+// the list, and kept where it is.
+size_t MarkLength(std::string_view bytes) { return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; }
+
 // Normalized positions as positions in the bytes they were made from: a
 // character of a word maps to itself, the white space written after a word
 // to the end of that word, a position past the text to the end of the last
@@ -42,7 +46,7 @@ void MapToBytes(const std::string& bytes, std::vector<size_t>& positions) {
   std::vector<size_t> order(positions.size());
   for (size_t k = 0; k < order.size(); ++k) order[k] = k;
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return positions[a] < positions[b]; });
-  size_t k = 0, normalized = 0, i = 0, lastEnd = 0;
+  size_t k = 0, normalized = 0, i = MarkLength(bytes), lastEnd = 0;
   const size_t n = bytes.size();
   while (k < order.size()) {
     while (i < n && IsAsciiSpace(bytes[i])) ++i;
@@ -176,7 +180,7 @@ TextureList::TextureList(std::string path, HostWriter* reader) : path_(std::move
 std::string TextureList::Normalize(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8);
-  size_t i = 0;
+  size_t i = MarkLength(bytes);
   const size_t n = bytes.size();
   while (i < n) {
     while (i < n && IsAsciiSpace(bytes[i])) ++i;
