@@ -263,6 +263,9 @@ TEST(Files, WritabilityAndRealPaths) {
   EXPECT_FALSE(platform::CanWriteFile(P(t, "missing.reg")));
   EXPECT_FALSE(platform::CanWriteFile(t.path()));
   SetReadOnly(t / "locked.reg", false);
+  // Room on the disk, as a failed write is explained.
+  EXPECT_FALSE(platform::NoRoomIn(t.path(), 1));
+  EXPECT_TRUE(platform::NoRoomIn(t.path(), uint64_t{1} << 62));
 
   WriteBytes(t / "Sub/file.txt", "x");
   std::string real = platform::RealPath(P(t, "Sub\\file.txt"));

@@ -55,6 +55,10 @@ std::string ShownText(std::string text);
 // trying: always true there.
 bool CanMakeIn(const std::string& folder);
 
+// True when the disk that holds the existing folder has no room for a file
+// of bytes more (or, on POSIX, for no file at all): why a write failed.
+bool NoRoomIn(const std::string& folder, uint64_t bytes);
+
 // True when path names a regular file this process may open for reading
 // (a pipe or a device is never opened to find out).
 bool CanReadFile(const std::string& path);

@@ -51,12 +51,28 @@ bool CanMakeBelow(std::string folder) {
 
 // Why a copy to path failed or was left undone, from what stands at the
 // source, the target and the target's folder.
-WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder) {
+constexpr char kDiskFull[] = "cannot be written: the disk is full";
+
+WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder,
+                        bool noRoom) {
   if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
   if (target == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   if (!sourceIsFile) return Result(WriteOutcome::Failed, "cannot be read");
+  if (noRoom) return Result(WriteOutcome::Failed, kDiskFull);
   if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, "its folder cannot be created");
   return Result(WriteOutcome::Failed, "cannot be written");
+}
+
+// True when the disk of the host file at path (or of its nearest folder)
+// has no room for bytes more.
+bool NoRoomFor(const std::string& path, uint64_t bytes) {
+  std::string folder = ParentOf(path);
+  while (!folder.empty() && platform::GetPathKind(folder) != platform::PathKind::Folder) {
+    const std::string parent = ParentOf(folder);
+    if (parent == folder) return false;
+    folder = parent;
+  }
+  return platform::NoRoomIn(folder, bytes);
 }
 
 }  // namespace
@@ -142,8 +158,10 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
   if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
+  uint64_t length = 0;
+  platform::GetFileLength(from, length);
   return CopyNotMade(overwrite, platform::GetPathKind(path), platform::CanReadFile(from),
-                     platform::GetPathKind(ParentOf(path)));
+                     platform::GetPathKind(ParentOf(path)), NoRoomFor(path, length));
 }
 
 WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
@@ -153,8 +171,10 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   const platform::PathKind before = platform::GetPathKind(path);
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
-  if (!platform::WriteFileReplacing(path, OnDiskBytes(bytes, text), false))
-    return Result(WriteOutcome::Failed, "cannot be written; left as it was");
+  const std::string onDisk = OnDiskBytes(bytes, text);
+  if (!platform::WriteFileReplacing(path, onDisk, false))
+    return Result(WriteOutcome::Failed, NoRoomFor(path, onDisk.size()) ? std::string(kDiskFull) + "; left as it was"
+                                                                        : "cannot be written; left as it was");
   return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
 }
 
@@ -233,7 +253,7 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
     pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }
-  WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder);
+  WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder, false);
   return Add(result.outcome == WriteOutcome::KeptExisting ? ChangeKind::KeptExisting : ChangeKind::Failed, path,
              result.reason);
 }

@@ -9,6 +9,7 @@
 #include <locale.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -463,6 +464,14 @@ bool CanWriteFile(const std::string& path) {
 
 bool CanMakeIn(const std::string& folder) {
   return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
+}
+
+bool NoRoomIn(const std::string& folder, uint64_t bytes) {
+  struct statvfs fs;
+  if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0) return false;
+  const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+  // A file takes whole blocks, and one more for its first.
+  return free < bytes + fs.f_frsize || (fs.f_files != 0 && fs.f_favail == 0);
 }
 
 std::string RealPath(const std::string& path) {

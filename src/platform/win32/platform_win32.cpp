@@ -32,6 +32,12 @@ bool IsLinkToNothing(const std::string&) { return false; }
 
 bool CanMakeIn(const std::string&) { return true; }
 
+bool NoRoomIn(const std::string& folder, uint64_t bytes) {
+  ULARGE_INTEGER free;
+  if (folder.empty() || !::GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr)) return false;
+  return free.QuadPart < bytes + 4096;
+}
+
 PathKind GetPathKind(const std::string& path) {
   if (path.empty()) return PathKind::None;
   DWORD attributes = ::GetFileAttributesA(path.c_str());
