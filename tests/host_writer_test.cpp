@@ -372,16 +372,21 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
   EXPECT_EQ(TreeState(t / "host", false), original);
   EXPECT_EQ(Runs().at(0).state, RunState::Undone);
 
-  // Its folder removed under a run: nothing is recorded after the next sync,
-  // so nothing more is changed.
-  Journal journal;
   std::string error;
-  ASSERT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
-  fs::remove_all(fs::path(platform::NativePath(journal.folder())));
-  const JournalEntry entry{ChangeKind::FolderCreated, "Neu", {}, {}, 0, {}};
-  int recorded = 0;
-  while (recorded <= Journal::kSyncLines && journal.Record(entry)) ++recorded;
-  EXPECT_EQ(recorded, Journal::kSyncLines);
+#ifndef _WIN32
+  // Its folder removed under a run (Windows keeps the folder of an open
+  // file): nothing is recorded after the next sync, so nothing more is
+  // changed.
+  {
+    Journal journal;
+    ASSERT_TRUE(journal.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+    fs::remove_all(fs::path(platform::NativePath(journal.folder())));
+    const JournalEntry entry{ChangeKind::FolderCreated, "Neu", {}, {}, 0, {}};
+    int recorded = 0;
+    while (recorded <= Journal::kSyncLines && journal.Record(entry)) ++recorded;
+    EXPECT_EQ(recorded, Journal::kSyncLines);
+  }
+#endif
   // A run that recorded nothing leaves nothing.
   Journal idle;
   ASSERT_TRUE(idle.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
