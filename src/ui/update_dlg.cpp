@@ -377,8 +377,10 @@ void CUpdateDlg::ShowUndoResult() {
   } else if (undone_.kept.empty()) {
     text = GetLangString(kSection, "IDMSG_UNDO_DONE");
   } else {
-    // The files the user changed since the run, by their paths below the target.
-    text = FilledText("IDMSG_UNDO_KEPT", {std::to_string(undone_.kept.size())});
+    // The files the user changed since the run, and those that could not be
+    // given back now, by their paths below the target.
+    text = FilledText(undone_.unfinished ? "IDMSG_UNDO_UNFINISHED" : "IDMSG_UNDO_KEPT",
+                      {std::to_string(undone_.kept.size())});
     for (size_t i = 0; i < undone_.kept.size() && i < kKeptNamed; ++i)
       text += "\n" + platform::ShownPath(undone_.kept[i].path);
     if (undone_.kept.size() > kKeptNamed) text += "\n...";
