@@ -426,6 +426,7 @@ TEST(UnifiedDiffTest, HunksWithContext) {
       {"1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n", "1\nzwei\n3\n4\n5\n6\n7\n8\n9\n10\n11\n",
        "--- f\n+++ f\n@@ -1,5 +1,5 @@\n 1\n-2\n+zwei\n 3\n 4\n 5\n@@ -9,4 +9,3 @@\n 9\n 10\n 11\n-12\n"},
       {"a\r\nb\r\nc\r\n", "a\r\nc\r\n", "--- f\n+++ f\n@@ -1,3 +1,2 @@\n a\n-b\n c\n"},
+      {"a\rb\rc\r", "a\rc\r", "--- f\n+++ f\n@@ -1,3 +1,2 @@\n a\n-b\n c\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(UnifiedDiff(c.before, c.after, "f"), c.diff) << c.before << "->" << c.after;
 }

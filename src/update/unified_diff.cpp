@@ -13,16 +13,15 @@ constexpr size_t kContext = 3;
 // whole rather than matched line by line: still a true diff, only longer.
 constexpr size_t kMatchCells = 4u << 20;
 
+// Lines end in LF, CR LF or CR alone (texture lists of old tools).
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   size_t at = 0;
   while (at < text.size()) {
-    size_t end = text.find('\n', at);
+    size_t end = text.find_first_of("\r\n", at);
     if (end == std::string::npos) end = text.size();
-    size_t stop = end;
-    if (stop > at && text[stop - 1] == '\r') --stop;
-    lines.push_back(text.substr(at, stop - at));
-    at = end + 1;
+    lines.push_back(text.substr(at, end - at));
+    at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
   return lines;
 }
