@@ -154,6 +154,8 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   // A host file of one section only, or of no bytes: replaced.
   EXPECT_EQ(Merge(kHeader, package), package);
   EXPECT_EQ(Merge("", package), package);
+  // A package's file of comments alone brings nothing to replace it with.
+  EXPECT_EQ(Merge("", "; only a comment\r\n"), "");
   EXPECT_TRUE(g_RunReport.failures().empty());
 
   // A host file that cannot be read is left alone and reported.
@@ -231,6 +233,7 @@ TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
   EXPECT_EQ(HostBytes(cases[1].file), "\xEF\xBB\xBF[TreeOrder]\r\nFile00\t = \"P\"\r\nFile01\t = \"Q\"\r\n\r\n");
 
 #ifndef _WIN32
+  Package(kFile, cases[0].package);
   for (const char* side : {"host/RESOURCEN/", "pkg/RESOURCEN/"}) {
     g_RunReport.Reset();
     const std::string path = t / (side + kFile);

@@ -221,6 +221,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "zetveltran-cli " ZET_VELTRAN_VERSION "\n");
 
+  test::MakeFolders(t / "pkg/RESOURCEN/Inner");
   std::string shouted = source;  // the same folder in other letters: found, and refused as the same
   for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   struct Case {
@@ -237,6 +238,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
            {{"--lang", lang, source, t / "none/RESOURCEN"}, "Ziel fehlt"},
            {{"--lang", lang, source, shouted}, "Zweimal derselbe Ordner"},
            {{"pkg/RESOURCEN", target}, "The package folder does not exist."},  // built-in English
+           {{source, source + "/Inner"}, "The target folder lies inside the package folder"},
        }) {
     Result r = Run(c.args);
     EXPECT_EQ(r.status, 2) << c.expected;
@@ -244,6 +246,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
   }
   EXPECT_FALSE(test::Exists(target + "/a.txt"));
+  EXPECT_FALSE(test::Exists(source + "/Inner/a.txt"));
 }
 
 TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {

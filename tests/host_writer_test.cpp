@@ -387,11 +387,28 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
     EXPECT_EQ(recorded, Journal::kSyncLines);
   }
 #endif
-  // A run that recorded nothing leaves nothing.
-  Journal idle;
-  ASSERT_TRUE(idle.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
-  EXPECT_TRUE(idle.Finish());
-  EXPECT_EQ(Runs().size(), 1u);
+  // A run that recorded nothing, or only changes that failed, leaves nothing.
+  for (const bool fails : {false, true}) {
+    Journal idle;
+    ASSERT_TRUE(idle.Begin({root, Host(""), Package(""), "1.2.3"}, error)) << error;
+    if (fails) {
+      ASSERT_TRUE(idle.Record({ChangeKind::FileCreated, "Neu.mdl", DigestOf("new"), {}, 0, {}}));
+      ASSERT_TRUE(idle.RecordFailed("Neu.mdl"));
+    }
+    EXPECT_TRUE(idle.Finish());
+    EXPECT_EQ(Runs().size(), 1u);
+  }
+
+  // A file replaced by the same bytes gets its time back.
+  const fs::path same = t / "host/RESOURCEN/Modelle/Haus.mdl";
+  const fs::file_time_type before = fs::last_write_time(same);
+  WriteBytes(t / "pkg/RESOURCEN/Modelle/Haus.mdl", "house");
+  JournalRun([&](HostWriter& w) {
+    return Outcomes{w.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true).outcome};
+  });
+  EXPECT_NE(fs::last_write_time(same), before);
+  EXPECT_EQ(Undo().filesRestored, 1);
+  EXPECT_EQ(fs::last_write_time(same), before);
 }
 
 TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {

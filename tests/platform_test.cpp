@@ -424,6 +424,15 @@ TEST(Copy, ReplacedFilesKeepModeOwnerAndLinksReadOnlyOnesStayAndHolesStayHoles) 
   fs::permissions(fs::path(t / "src.dat"), fs::perms(04755), fs::perm_options::replace);
   ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
   EXPECT_EQ(fs::status(fs::path(t / "fresh.dat")).permissions() & fs::perms::set_uid, fs::perms::none);
+  // Nor a package's lack of bits: the owner can read and write the copy,
+  // and execute bits come along.
+  for (const int from : {0, 0711}) {
+    fs::remove(fs::path(t / "fresh.dat"));
+    fs::permissions(fs::path(t / "src.dat"), fs::perms(from), fs::perm_options::replace);
+    ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
+    const auto bits = static_cast<int>(fs::status(fs::path(t / "fresh.dat")).permissions());
+    EXPECT_EQ(bits & 0700, from == 0 ? 0600 : 0700) << std::oct << from;
+  }
 
   // 16 MB with 4 KB of data at each end.
   {

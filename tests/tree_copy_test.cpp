@@ -150,7 +150,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
   for (int folder = 0; folder < 12; ++folder)
     for (int file = 0; file < 9; ++file) Package("F" + std::to_string(folder) + "/f" + std::to_string(file) + ".dat",
                                                  std::string(100 + folder * 9 + file, 'a' + file));
-  Package("F1/CASE.dat", "upper");  // one target for two files, and for a file and a folder
+  Package("F1/CASE.dat", "upper");  // one name in two letter cases, for two files and for a file and a folder
   Package("F1/case.dat", "lower");
   Package("F2/x", "a file");
   Package("F2/X/y.dat", "in a folder of the same name");
@@ -225,18 +225,20 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
       EXPECT_EQ(four.files, one.files);
     }
     if (stopAfter > 0) {
-      EXPECT_EQ(one.counts[1], 50 - 1);  // the step of the folder in the way copied nothing
+      EXPECT_EQ(one.counts[1], 50 - 2);  // the steps of F1/case.dat and F2/x copied nothing
       EXPECT_EQ(one.files.size(), 49u);  // and no temporary file is left
       continue;
     }
-    EXPECT_EQ(one.failures, (Strings{target + "\\F2\\X\\y.dat: its folder cannot be created",
+    const std::string twice = ": the package has this name in other letter case too; not copied";
+    EXPECT_EQ(one.failures, (Strings{source + "\\F1\\case.dat" + twice, source + "\\F2\\x" + twice,
                                      target + "\\F3\\f5.dat: a folder of that name is in the way",
                                      source + "\\F5\\CON.txt: name is a device on Windows (CON, NUL, COM1, ...), not a file",
                                      target + "\\F7\\f2.dat: is read-only; left as it was",
                                      source + "\\F9\\f4.dat: cannot be read",
                                      source + "\\F9\\f6.dat: a link that leads out of the package; not copied",
                                      source + "\\F9\\f7.dat: cannot be read"}));
-    EXPECT_EQ(HostBytes("F1/CASE.dat"), "lower");
+    EXPECT_EQ(HostBytes("F1/CASE.dat"), "upper");
+    EXPECT_EQ(HostBytes("F2/X/y.dat"), "in a folder of the same name");
     EXPECT_EQ(fs::last_write_time(fs::path(t / "host/RESOURCEN/F8/f3.dat")),
               fs::last_write_time(fs::path(t / "pkg/RESOURCEN/F8/f3.dat")));
   }
@@ -297,12 +299,16 @@ TEST_F(TreeCopy, NamesThatWouldNotStayWhatTheySayAreRefused) {
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
   const Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x", "conout$.mdl", "CONIN$", "com0.x",
-                           "dot.", "blank ", "ctl\x01.txt", "CON/f.txt", "trail./g.txt"};
+                           "lpt\xC2\xB2.mdl", "dot.", "blank ", "ctl\x01.txt", "CON/f.txt", "trail./g.txt"};
   for (const std::string& name : refused) Package(name, "E");
+  // One name in two letter cases: Windows holds the first the listing gives.
+  Package("DUP.TXT", "first");
+  Package("dup.txt", "second");
 
   Copy(false);
-  EXPECT_EQ(HostFiles(), (Strings{"CONTENT.txt", "a.txt"}));
-  EXPECT_EQ(g_RunReport.failures().size(), refused.size() + 2);
+  EXPECT_EQ(HostFiles(), (Strings{"CONTENT.txt", "DUP.TXT", "a.txt"}));
+  EXPECT_EQ(HostBytes("DUP.TXT"), "first");
+  EXPECT_EQ(g_RunReport.failures().size(), refused.size() + 3);
 }
 
 TEST_F(TreeCopy, PathsBeyondTheSystemsLimitAreFailuresNotCrashes) {

@@ -552,11 +552,15 @@ void Journal::SyncLocked() {
 
 bool Journal::Record(const JournalEntry& entry) {
   if (!AppendLine(EntryLine(entry))) return false;
-  recorded_.store(true, std::memory_order_relaxed);
+  changes_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
-bool Journal::RecordFailed(const std::string& path) { return AppendLine("failed\t" + Escaped(path)); }
+bool Journal::RecordFailed(const std::string& path) {
+  if (!AppendLine("failed\t" + Escaped(path))) return false;
+  changes_.fetch_sub(1, std::memory_order_relaxed);
+  return true;
+}
 
 bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
   if (folder_.empty()) return false;
@@ -578,7 +582,7 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
 }
 
 bool Journal::Finish() {
-  if (!recorded_) {
+  if (changes_ <= 0) {
     Abandon();
     return true;
   }

@@ -140,7 +140,7 @@ class Journal {
   platform::AppendLog manifest_;
   platform::SpinningMutex mutex_;  // every copy thread records every file
   std::atomic<unsigned> oldCount_{0};
-  std::atomic<bool> recorded_{false};  // a change was recorded
+  std::atomic<int> changes_{0};        // recorded, less those that failed
   bool removed_ = false;               // the manifest lost its name: nothing more is recorded
   int linesSinceSync_ = 0;
   std::chrono::steady_clock::time_point lastSync_;

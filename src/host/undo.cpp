@@ -75,7 +75,9 @@ class Undoer {
       ++result_.filesRemoved;
       return;
     }
-    if (readable && present == e.old) return;  // the change was never made
+    // The change was never made; a file replaced by the same bytes had its
+    // time and mode changed, and gets them back below.
+    if (readable && present == e.old && e.old != e.written) return;
     if (kind == platform::PathKind::None) {
       // A file the run made is gone as undo leaves it (an undo that did not
       // end took it): nothing to give back.
@@ -89,7 +91,10 @@ class Undoer {
     FileDigest old;
     if (!KeptByTheRun(e.oldBytes) || !DigestFile(kept, old) || old != e.old)
       return Keep(e.path, "its old bytes are not in the journal");
-    if (!Restore(kept, path, e.mode)) return Unfinished(e.path, "its old bytes cannot be put back now");
+    if (!Restore(kept, path, e.mode))
+      return Unfinished(e.path, platform::NoRoomIn(ParentOf(path), old.size)
+                                    ? "its old bytes cannot be put back now: the disk is full"
+                                    : "its old bytes cannot be put back now");
     ++result_.filesRestored;
   }
 

@@ -130,8 +130,9 @@ bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path,
     CatalogueFailure(path, "merged, it would hold lines longer than a reader takes; left as it is");
     return false;
   }
-  if (!RunWriter().ReplaceBytes(path, bytes, false, summary).ok()) {
-    CatalogueFailure(path, "cannot be written; left as it was");
+  const WriteResult written = RunWriter().ReplaceBytes(path, bytes, false, summary);
+  if (!written.ok()) {
+    CatalogueFailure(path, written.reason.empty() ? "cannot be written; left as it was" : written.reason);
     return false;
   }
   g_RunReport.ListMerged();

@@ -243,12 +243,14 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, source);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
+    // Comment lines alone (or nothing) bring nothing, and would be added
+    // again on every run.
+    if (!HasSection(package)) return;
     load = LoadCatalogueFile(host, target, true);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
-    // Comment lines alone: the package's file serves, below them; one of
-    // comments alone brings nothing (and would add them on every run).
+    // Comment lines alone: the package's file serves, below them.
     if (host.GetSectionCount() > 0 && !HasSection(host)) {
-      if (HasSection(package) && host.Load(source) == 0) SaveCatalogueFile(host, target);
+      if (host.Load(source) == 0) SaveCatalogueFile(host, target);
       return;
     }
     // Nothing but a header (or nothing at all): the package's file serves.

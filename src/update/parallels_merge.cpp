@@ -125,7 +125,11 @@ class ListMerge {
     if (counting_ || inserts.empty()) return;
     host.InsertTextures(inserts);
     if (hostMissing) RunWriter().MakeFolders(hostFolder_.substr(0, hostFolder_.size() - 1));
-    if (!host.SaveList(RunWriter(), std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added"))) return Fail(hostPath_, "texture list cannot be written; left as it was");
+    const std::string summary =
+        std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added");
+    std::string why;
+    if (!host.SaveList(RunWriter(), summary, &why))
+      return Fail(hostPath_, "texture list " + (why.empty() ? std::string("cannot be written; left as it was") : why));
     g_RunReport.ListMerged();
   }
 

@@ -18,8 +18,14 @@ bool IsDeviceName(std::string_view name) {
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
       upper == "CONOUT$")
     return true;
-  return upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
-         upper[3] >= '0' && upper[3] <= '9';
+  if (upper.size() < 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) return false;
+  // A digit, or a superscript one, two or three (in the code page, or in
+  // UTF-8 as Linux names hold them).
+  const std::string_view number = std::string_view(upper).substr(3);
+  if (number.size() == 1 && number[0] >= '0' && number[0] <= '9') return true;
+  for (std::string_view superscript : {"\xB9", "\xB2", "\xB3"})
+    if (number == superscript || number == std::string("\xC2") + std::string(superscript)) return true;
+  return false;
 }
 
 }  // namespace

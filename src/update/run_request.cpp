@@ -10,6 +10,8 @@ const char* RequestRefusal(const RunRequest& request) {
   if (!FolderExists(request.target, true)) return "IDMSG3";
   // One folder however spelled: its identity, not its letters, decides.
   if (platform::SameFolder(request.source, request.target)) return "IDMSG4";
+  // The run would write into the package it reads.
+  if (platform::IsInsideFolder(request.target, request.source)) return "IDMSG_TARGET_IN_PACKAGE";
   return nullptr;
 }
 

@@ -34,7 +34,8 @@ struct RunRequest {
 
 // The checks both programs make before a run. The language text that refuses
 // the request ("IDMSG2": the package's folder is missing, "IDMSG3": the
-// host's, "IDMSG4": one folder named twice), or nullptr when it may run.
+// host's, "IDMSG4": one folder named twice, "IDMSG_TARGET_IN_PACKAGE": the
+// host's folder inside the package's), or nullptr when it may run.
 const char* RequestRefusal(const RunRequest& request);
 
 }  // namespace zet

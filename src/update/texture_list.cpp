@@ -222,8 +222,11 @@ bool TextureList::SaveList() {
   return platform::WriteFileReplacing(path_, bytes_, false);
 }
 
-bool TextureList::SaveList(HostWriter& writer, const std::string& summary) {
-  return loaded_ && writer.ReplaceBytes(path_, bytes_, false, summary).ok();
+bool TextureList::SaveList(HostWriter& writer, const std::string& summary, std::string* why) {
+  if (!loaded_) return false;
+  const WriteResult written = writer.ReplaceBytes(path_, bytes_, false, summary);
+  if (why != nullptr) *why = written.reason;
+  return written.ok();
 }
 
 size_t TextureList::BlockOf(int32_t id) {

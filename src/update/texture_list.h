@@ -76,7 +76,8 @@ class TextureList {
   // all. False when nothing was written.
   bool SaveList();
   // The same through the run's writer; summary says what was added.
-  bool SaveList(HostWriter& writer, const std::string& summary = {});
+  // why: the writer's reason when it fails.
+  bool SaveList(HostWriter& writer, const std::string& summary = {}, std::string* why = nullptr);
 
   // The highest id the list holds; 0 when it holds none.
   int32_t GetMaxId();

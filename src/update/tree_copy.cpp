@@ -55,6 +55,8 @@ class TargetFolders {
   std::string last_;
 };
 
+constexpr char kNameTwice[] = "the package has this name in other letter case too; not copied";
+
 // Why an entry of the package is not walked or copied; null when it is.
 // A stranger's package may hold links that loop or lead anywhere on the
 // disk, and pipes or devices that would stall a read.
@@ -336,7 +338,8 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
   targetFolders.Reset(g_TargetRoot);
   CopyPool pool(workers);
   // The names of the folder in hand, folded as the host's tree compares
-  // them: two that meet in one target are copied one after the other.
+  // them: a file of a subfolder's name is copied before the subfolder is
+  // walked.
   std::unordered_set<std::string> names;
 
   while (!pending.empty()) {
@@ -380,10 +383,18 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       g_TargetDir = targetDir;
       g_TargetFile = g_TargetDir + "\\" + e.name;
 
+      // Two names of the package that the host's tree takes for one: the
+      // first in the listing's order is copied, as Windows would hold it.
+      const bool nameTaken = !names.insert(platform::FoldedName(e.name)).second;
       // The archive names files in the code page.
       const bool inArchive =
-          !overwrite && PakContains(g_PakHandle, platform::CodePageFromName(g_TargetFile.substr(g_TargetRoot.size() + 1)));
+          !overwrite && !nameTaken &&
+          PakContains(g_PakHandle, platform::CodePageFromName(g_TargetFile.substr(g_TargetRoot.size() + 1)));
       StepProgress();
+      if (nameTaken) {
+        pool.Note({CopyOutcome::Failed, g_SourceFile, kNameTwice});
+        continue;
+      }
       if (inArchive) {
         pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});
         continue;
@@ -391,10 +402,6 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       if (g_TargetDir != madeDir) {
         targetFolders.Ensure(g_TargetDir);
         madeDir = g_TargetDir;
-      }
-      if (!names.insert(platform::FoldedName(e.name)).second) {
-        namesMeet = true;
-        pool.Finish();
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }

@@ -507,7 +507,14 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
       continue;
     }
     struct stat st;
-    if (::fstatat(fd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (::fstatat(fd, ent->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;  // gone since the listing
+      // A folder that can be listed but not entered tells nothing of what
+      // it holds: it cannot be read.
+      ::closedir(d);
+      entries.clear();
+      return false;
+    }
     if (S_ISLNK(st.st_mode)) {
       e.isLink = true;
       if (::fstatat(fd, ent->d_name, &st, 0) != 0) st.st_mode = 0;  // leads nowhere
@@ -818,8 +825,10 @@ void KeepOwnerAndMode(int fd, const struct stat& st) {
 
 // The permission bits of a new file copied from one with the bits mode:
 // the source's as far as the umask lets a new file have them, execute bits
-// kept; never set-user-id or set-group-id from a package.
-mode_t NewFileMode(mode_t mode) { return (mode & 0777) & ((0666 & ~g_umask) | 0111); }
+// kept; never set-user-id or set-group-id from a package, and never less
+// than readable by all and writable by the owner (a package's file of no
+// bits, copied by root, would be a host file the host cannot read).
+mode_t NewFileMode(mode_t mode) { return ((mode & 0777) | 0644) & ((0666 & ~g_umask) | 0111); }
 
 // Writes the open source into the empty file open as out: its bytes, then
 // its time stamps and the permission bits (and owner) the target is to
