@@ -86,6 +86,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
   app.add_option("folders", folders);
   // Unknown options are left over, for a message of our own.
   app.allow_extras();
+  // "--lang=" would take the next argument for the file.
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--lang=") {
+      error = "--lang needs a file";
+      return false;
+    }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -100,6 +106,10 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
   if (options.help || options.version) return true;
   if (options.langFile.empty() && app.count("--lang") > 0) {
     error = "--lang needs a file";
+    return false;
+  }
+  if (options.verbose && !options.dryRun) {
+    error = "--verbose is for a dry run (--dry-run)";
     return false;
   }
   if (options.undo || options.listRuns) {
