@@ -11,6 +11,8 @@
 #include "test_support.h"
 
 #ifndef _WIN32
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -64,6 +66,19 @@ TEST(FindProcessId, FindsEveryEntryOfTheProcessListIncludingTheFirst) {
   EXPECT_EQ(FindProcessId(own.c_str()), static_cast<int>(::GetCurrentProcessId()));
 }
 #else
+// A program that has ended and not been waited for runs no more.
+TEST(FindProcessId, AnEndedProcessIsNotRunning) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::prctl(PR_SET_NAME, "zet-ended.exe");
+    ::_exit(0);
+  }
+  ::usleep(100000);
+  EXPECT_EQ(FindProcessId("zet-ended.exe"), -1);
+  ::waitpid(child, nullptr, 0);
+}
+
 // What /proc shows of a program that Wine runs, built in a folder of our own.
 TEST(FindProcessId, AProgramUnderWineIsKnownByItsWindowsName) {
   namespace fs = std::filesystem;

@@ -42,6 +42,14 @@ bool IsWineLoader(const std::string& name) {
   return name == "wine" || name == "wine64" || name == "wine-preloader" || name == "wine64-preloader";
 }
 
+// A process that has ended and not yet been waited for (a zombie, state Z
+// after the name in parentheses) runs no more.
+bool HasEnded(const std::string& dir) {
+  const std::string stat = ReadSmallFile(dir + "/stat", 4096);
+  const size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() && (stat[close + 2] == 'Z' || stat[close + 2] == 'X');
+}
+
 }  // namespace
 
 std::string ProcessExecutableName(const std::string& dir) {
@@ -83,7 +91,8 @@ int FindProcessId(const char* exeName) {
       pid = pid * 10 + (*p - '0');
     }
     if (!numeric || pid <= 0 || pid > INT_MAX) continue;
-    if (ProcessExecutableName(std::string("/proc/") + name) == exeName) {
+    const std::string dir = std::string("/proc/") + name;
+    if (ProcessExecutableName(dir) == exeName && !HasEnded(dir)) {
       found = static_cast<int>(pid);
       break;
     }
