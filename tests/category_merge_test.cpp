@@ -265,6 +265,14 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
             kWrittenHeader + Lines({"[A001]", "FilterString\t = \"a\"", "", "[A002]", "FilterString\t = \"b\"", ""}));
   // The folders the package lacks are no failures.
   EXPECT_TRUE(g_RunReport.failures().empty());
+#ifndef _WIN32
+  // One name in two letter cases: the first in the listing's order is merged.
+  Package("Categories/Signals/hp.inf", kHeader + Lines({"[X]", "FilterString = \"x\""}));
+  Run();
+  EXPECT_EQ(HostBytes("CATEGORIES/Signals/Hp.inf").find("\"x\""), std::string::npos);
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].reason, "the package has this name in other letter case too; not merged");
+#endif
 }
 
 // The sample's category lists of two kinds (the package adds a list the

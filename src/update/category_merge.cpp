@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -282,10 +283,13 @@ void ScanInfFiles(const std::string& folder, bool counting) {
   }
   const std::string targetFolder = HostPathOf(folder);
   bool targetMade = false;
+  std::set<std::string> names;  // folded: the host's one file for each
   for (const platform::DirEntry& e : entries) {
     if (!IsInfName(e.name)) continue;
     if (e.isFolder || e.size == 0) continue;
     const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
+    if (refused == nullptr && !names.insert(platform::FoldedName(e.name)).second)
+      refused = "the package has this name in other letter case too; not merged";
     if (refused != nullptr) {
       if (!counting) CatalogueFailure(folder + "\\" + e.name, refused);
       continue;
