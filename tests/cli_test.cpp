@@ -238,6 +238,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
            {{"--lang", t / "none.lng", source, target}, "none.lng"},
            {{"--lang", lang, "pkg/RESOURCEN", target}, "Quelle fehlt"},
            {{"--lang", lang, source, t / "none/RESOURCEN"}, "Ziel fehlt"},
+           {{"--lang", lang, source, "/none/RESOURCEN"}, "Ziel fehlt"},  // a folder, on Windows too
            {{"--lang", lang, source, shouted}, "Zweimal derselbe Ordner"},
            {{"pkg/RESOURCEN", target}, "The package folder does not exist."},  // built-in English
            {{source, source + "/Inner"}, "The target folder lies inside the package folder"},

@@ -14,11 +14,13 @@
 #endif
 
 #include "host/journal.h"
+#include "host/run_journal.h"
 #include "host/undo.h"
 #include "platform/platform.h"
 #include "test_support.h"
 #include "update/host_writer.h"
 #include "update/unified_diff.h"
+#include "update/update_view.h"
 #include "update_fixture.h"
 
 namespace zet::test {
@@ -409,6 +411,30 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
   EXPECT_NE(fs::last_write_time(same), before);
   EXPECT_EQ(Undo().filesRestored, 1);
   EXPECT_EQ(fs::last_write_time(same), before);
+}
+
+// The end mark is written before the view hears of the end, which may wait
+// on the user; and a host is one however its folder is spelled.
+TEST_F(HostWriterTest, TheEndMarkComesBeforeTheEndIsShown) {
+  struct View : UpdateView {
+    std::function<void()> ended;
+    void RunEnded(const RunReport&) override { ended(); }
+  } view;
+  RunState seen = RunState::Interrupted;
+  view.ended = [&] { seen = Runs().at(0).state; };
+  RunRequest request;
+  request.source = ProgramPath(t, "pkg/RESOURCEN");
+  request.target = ProgramPath(t, "host/RESOURCEN");
+  request.journalRoot = root;
+  RunReport report;
+  std::string error;
+  ASSERT_TRUE(RunWithJournal(request, view, report, error)) << error;
+  EXPECT_EQ(seen, RunState::Completed);
+#ifdef _WIN32
+  std::string slashed = request.target;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  EXPECT_EQ(HostJournalFolder(root, slashed + "/"), HostJournalFolder(root, request.target));
+#endif
 }
 
 TEST_F(HostWriterTest, CopiesFromSeveralThreadsAreAllJournaled) {

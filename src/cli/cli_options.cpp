@@ -71,6 +71,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
   // A new option is one line here, one in CliOptions and one in kUsage.
   CLI::App app("zetveltran-cli");
   app.set_help_flag();
+  // "/dir" is a folder on Windows too, never an option.
+  app.allow_windows_style_options(false);
   app.add_flag("-h,--help", options.help);
   app.add_flag("--version", options.version);
   app.add_flag("-o,--overwrite", options.overwrite);

@@ -308,10 +308,16 @@ std::string JournalRoot() {
 std::string HostJournalFolder(const std::string& root, const std::string& target) {
   std::string identity = platform::RealPath(target);
   if (identity.empty() || root.empty()) return {};
-  // Windows names a folder in any letter case.
-  if (!platform::IsPathSeparator('/'))
-    for (char& c : identity)
+  if (!platform::IsPathSeparator('/')) {
+    // Windows names a folder in any letter case, with either separator, with
+    // or without a separator at its end and the "\\?\" of long paths.
+    for (char& c : identity) {
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (c == '/') c = '\\';
+    }
+    if (identity.compare(0, 4, "\\\\?\\") == 0) identity.erase(0, 4);
+    while (identity.size() > 3 && identity.back() == '\\') identity.pop_back();
+  }
   return Join(root, Hex16(DigestOf(identity).hash));
 }
 
@@ -582,6 +588,8 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
 }
 
 bool Journal::Finish() {
+  if (finished_ != 0) return finished_ > 0;
+  finished_ = 1;
   if (changes_ <= 0) {
     Abandon();
     return true;
@@ -593,6 +601,7 @@ bool Journal::Finish() {
   }
   platform::SyncFolder(folder_);
   Close();
+  if (!ok) finished_ = -1;
   return ok;
 }
 

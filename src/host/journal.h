@@ -126,7 +126,7 @@ class Journal {
 
   // The end mark; everything to the disk. A run that recorded no change
   // leaves nothing in the journal: it would push a run that can be taken
-  // back out of it.
+  // back out of it. Once only: a second call gives the first one's result.
   bool Finish();
 
  private:
@@ -142,6 +142,7 @@ class Journal {
   std::atomic<unsigned> oldCount_{0};
   std::atomic<int> changes_{0};        // recorded, less those that failed
   bool removed_ = false;               // the manifest lost its name: nothing more is recorded
+  int finished_ = 0;                   // 1 finished, -1 finished without its end mark
   int linesSinceSync_ = 0;
   std::chrono::steady_clock::time_point lastSync_;
   std::vector<std::string> unsyncedCopies_;
@@ -158,6 +159,9 @@ class JournalWriter : public HostWriter {
   WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
                            const std::string& summary) override;
+  // The journal's end mark as soon as the work is done: a program killed
+  // while its end message waits on the user leaves a completed run.
+  void RunDone() override { journal_.Finish(); }
 
  private:
   // Records the replacement of the file at path by bytes of digest written.

@@ -66,6 +66,10 @@ class HostWriter {
   virtual platform::PathKind KindOf(const std::string& path);
   virtual bool ReadBack(const std::string& path, std::string& bytes);
 
+  // The run has made its last change; called before its view hears of its
+  // end, which may wait on the user.
+  virtual void RunDone() {}
+
   // Makes every missing folder of path below the root, one level at a time
   // through MakeFolder; true when the folder stands afterwards.
   bool MakeFolders(const std::string& path);
