@@ -244,6 +244,11 @@ TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
     ASSERT_EQ(g_RunReport.failures().size(), 1u);
     EXPECT_NE(g_RunReport.failures()[0].reason.find("larger than 64 MB"), std::string::npos);
   }
+  // Nor copied where the host has none: no later run would merge into it.
+  std::filesystem::remove(t / ("host/RESOURCEN/" + kFile));
+  MergeInfFile(source + "\\Categories\\Rolling_stock\\Loks.inf", HostPath("Categories\\Rolling_stock\\Loks.inf"));
+  EXPECT_FALSE(test::Exists(t / ("host/RESOURCEN/" + kFile)));
+  EXPECT_EQ(g_RunReport.failures().back().reason, "is larger than 64 MB; not copied");
 #endif
 }
 

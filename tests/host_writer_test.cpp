@@ -261,15 +261,18 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
 #endif
 }
 
-// Runs refused or killed before their manifest's first line leave folders
-// that hold no run; they push no run out of the journal.
+// Runs refused or killed before their manifest's first line, or before
+// their first change, leave folders that hold no run; they push no run out
+// of the journal.
 TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
   JournalRun();
   const fs::path hostFolder = fs::path(platform::NativePath(Runs().at(0).folder)).parent_path();
+  const std::string header = "zetveltran-journal 1\ntarget\tx\npackage\ty\nstarted\t2026-12-07T10:00:00Z\n";
   for (int i = 2; i <= 12; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "%08d", i);
-    WriteBytes((hostFolder / name / "manifest.txt").string(), "");
+    const std::string manifest[] = {"", header, header + std::string(4096, '\0'), header + "end\t2026-12-07T10:00:01Z\n"};
+    WriteBytes((hostFolder / name / "manifest.txt").string(), manifest[i % 4]);
   }
   ASSERT_EQ(Undo().status, 0);
   JournalRun();

@@ -330,7 +330,8 @@ int LoadWholeArchive(int archive, const std::string& path) {
     if (length < 1) {
       code = kArchiveOpenFailed;
     } else if (!ParseHeader(a.image.data(), a.image.size(), count) ||
-               count > (length - static_cast<int64_t>(kPakHeaderSize)) / static_cast<int64_t>(kPakEntrySize)) {
+               count > (length - static_cast<int64_t>(kPakHeaderSize)) / static_cast<int64_t>(kPakEntrySize) ||
+               platform::HoleWithin(path, kPakHeaderSize, static_cast<uint64_t>(count) * kPakEntrySize)) {
       code = kReadFailed;
     } else if (!TakeEntries(a, a.image.data() + kPakHeaderSize, static_cast<size_t>(count))) {
       code = kReadFailed;
@@ -389,10 +390,13 @@ int LoadPakFat(int archive, const std::string& path, int flags) {
       if (!FailureHook(kArchiveOpenFailed, path, "LoadPakFat")) return kReadFailed;
       continue;
     }
-    // The table must fit in the file before anything is allocated for it.
+    // The table must fit in the file before anything is allocated for it,
+    // and be there: a table of holes (zeros the disk does not hold) would
+    // take the memory of a table of that size from an archive of a few KB.
     int64_t tableBytes = count * static_cast<int64_t>(kPakEntrySize);
     int64_t length = a.stream.Length();
-    bool ok = length >= 0 && tableBytes <= length - static_cast<int64_t>(kPakHeaderSize);
+    bool ok = length >= 0 && tableBytes <= length - static_cast<int64_t>(kPakHeaderSize) &&
+              !platform::HoleWithin(path, kPakHeaderSize, static_cast<uint64_t>(tableBytes));
     // Read in pieces, each taken into the entries at once.
     try {
       if (ok) a.entries.reserve(static_cast<size_t>(count));

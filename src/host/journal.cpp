@@ -213,11 +213,25 @@ std::vector<std::string> RunNames(const std::string& hostFolder) {
 }
 
 // True when the folder's manifest begins as a run's does.
+// True when the folder holds a run that recorded a change: one refused or
+// killed before its first change (its manifest's header and then nothing,
+// or the zero bytes of a killed run's unwritten rest) has nothing to undo.
+// Judged by the manifest's first 64 KB; a header longer than that counts as
+// a run.
 bool HoldsRun(const std::string& folder) {
   platform::Stream in;
-  char start[sizeof kMagic - 1];
-  return in.Open(Join(folder, kManifest), "rb") && in.Read(start, sizeof start) == sizeof start &&
-         std::memcmp(start, kMagic, sizeof start) == 0;
+  std::string head(64 * 1024, '\0');
+  if (!in.Open(Join(folder, kManifest), "rb")) return false;
+  head.resize(in.Read(&head[0], head.size()));
+  if (head.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
+  size_t at = 0;
+  for (size_t end; (end = head.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = head.substr(at, end - at);
+    if (line.find('\0') != std::string::npos) return false;  // the rest of a killed run
+    ChangeKind kind;
+    if (KindFromName(Fields(line)[0], kind)) return true;
+  }
+  return head.size() == 64 * 1024 && head.find('\0', at) == std::string::npos;
 }
 
 // Removes a folder with everything in it. A link is removed as a name, never
@@ -331,6 +345,14 @@ std::string JournalTimeText(int64_t seconds) {
 // --------------------------------------------------------------- reading
 
 int RunRecord::Count(ChangeKind kind) const { return counts[static_cast<int>(kind)]; }
+
+bool RunRecord::Undoable() const {
+  if (state == RunState::Undone) return false;
+  for (ChangeKind kind :
+       {ChangeKind::FolderCreated, ChangeKind::FileCreated, ChangeKind::FileReplaced, ChangeKind::FileMerged})
+    if (Count(kind) > 0) return true;
+  return false;
+}
 
 bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   std::string own = folder;  // folder may be run's own

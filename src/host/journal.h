@@ -64,6 +64,9 @@ struct RunRecord {
   int counts[static_cast<int>(ChangeKind::Failed) + 1] = {};  // of the changes by kind
 
   int Count(ChangeKind kind) const;
+  // Not undone, and with a change to take back (one killed before its
+  // first change has none).
+  bool Undoable() const;
 };
 
 // Reads a run's manifest, with its changes when withEntries (else only

@@ -154,7 +154,7 @@ class Undoer {
 UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   UndoResult result;
   for (RunRecord& run : ListRuns(root, target)) {
-    if (run.state == RunState::Undone) continue;
+    if (!run.Undoable()) continue;
     result.run = std::move(run);
     break;
   }

@@ -55,6 +55,11 @@ std::string ShownText(std::string text);
 // trying: always true there.
 bool CanMakeIn(const std::string& folder);
 
+// True when the file has a hole (a range the file system stores no data for,
+// read as zeros) within length bytes from offset. Always false where the
+// system cannot tell (Windows).
+bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length);
+
 // True when the disk that holds the existing folder has no room for a file
 // of bytes more (or, on POSIX, for no file at all): why a write failed.
 bool NoRoomIn(const std::string& folder, uint64_t bytes);

@@ -58,7 +58,7 @@ bool FindRunToUndo(const std::string& target, RunRecord& run) {
   const std::string root = JournalRoot();
   if (root.empty() || target.empty()) return false;
   for (RunRecord& candidate : ListRuns(root, target)) {
-    if (candidate.state == RunState::Undone) continue;
+    if (!candidate.Undoable()) continue;
     run = std::move(candidate);
     return true;
   }

@@ -116,6 +116,11 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
     CatalogueFailure(from, std::string(kOutOfThePackage) + "; not copied");
     return false;
   }
+  // One no later run would merge into.
+  if (IsTooBigToMerge(from)) {
+    CatalogueFailure(from, std::string("is larger than ") + kMergedFileLimitText + "; not copied");
+    return false;
+  }
   const size_t cut = to.find_last_of('\\');
   if (cut != std::string::npos && cut > 0) RunWriter().MakeFolders(to.substr(0, cut));
   return CopyFileRecorded(from, to, overwrite) == CopyOutcome::Copied;
@@ -123,6 +128,12 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 
 bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary) {
   const std::string bytes = document.SaveBytes();
+  // Larger than any later run reads (a package of many sections, named on
+  // from the host's), it would stay as it is from then on.
+  if (bytes.size() > kMergedFileLimit) {
+    CatalogueFailure(path, std::string("merged, it would be larger than ") + kMergedFileLimitText + "; left as it is");
+    return false;
+  }
   // A line the writer made longer than the reader takes (its tabs and
   // escapes add to a long value) would be cut by the host and refused by
   // every later merge.

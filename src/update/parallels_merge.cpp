@@ -124,6 +124,11 @@ class ListMerge {
     // A list that gets nothing is not written.
     if (counting_ || inserts.empty()) return;
     host.InsertTextures(inserts);
+    // A package's blocks laid out one word a line can outgrow what any later
+    // run reads.
+    if (host.Bytes().size() > kMergedFileLimit)
+      return Fail(hostPath_, std::string("merged, the texture list would be larger than ") + kMergedFileLimitText +
+                                 "; left as it is");
     if (hostMissing) RunWriter().MakeFolders(hostFolder_.substr(0, hostFolder_.size() - 1));
     const std::string summary =
         std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added");

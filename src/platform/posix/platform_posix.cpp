@@ -466,6 +466,15 @@ bool CanMakeIn(const std::string& folder) {
   return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
 }
 
+bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length) {
+  if (length == 0) return false;
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const off_t hole = ::lseek(fd, static_cast<off_t>(offset), SEEK_HOLE);
+  ::close(fd);
+  return hole >= 0 && static_cast<uint64_t>(hole) < offset + length;
+}
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   struct statvfs fs;
   if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0) return false;

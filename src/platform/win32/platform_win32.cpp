@@ -32,6 +32,8 @@ bool IsLinkToNothing(const std::string&) { return false; }
 
 bool CanMakeIn(const std::string&) { return true; }
 
+bool HoleWithin(const std::string&, uint64_t, uint64_t) { return false; }
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   ULARGE_INTEGER free;
   if (folder.empty() || !::GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr)) return false;
