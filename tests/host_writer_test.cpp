@@ -274,11 +274,28 @@ TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
     const std::string manifest[] = {"", header, header + std::string(4096, '\0'), header + "end\t2026-12-07T10:00:01Z\n"};
     WriteBytes((hostFolder / name / "manifest.txt").string(), manifest[i % 4]);
   }
+#ifndef _WIN32
+  // A link among the runs is neither read nor cleared through.
+  WriteBytes(t / "victim/a.txt", "the user's");
+  fs::create_directory_symlink(t / "victim", hostFolder / "00000014");
+#endif
   ASSERT_EQ(Undo().status, 0);
   JournalRun();
+#ifndef _WIN32
+  EXPECT_EQ(ReadBytes(t / "victim/a.txt"), "the user's");
+  fs::remove(hostFolder / "00000014");
+#endif
   EXPECT_EQ(Listing(hostFolder.string()), (std::vector<std::string>{"00000001", "00000013"}));
   ASSERT_EQ(Runs().size(), 2u);
   EXPECT_EQ(Runs().at(1).state, RunState::Undone);
+
+  // A manifest line no run writes (megabytes long) is not passed over in silence.
+  const std::string manifest = platform::NativePath(Runs().at(0).folder + "\\manifest.txt");
+  WriteBytes(manifest, ReadBytes(manifest) + "file-created\t" + std::string(2 << 20, 'x') + "\n");
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  ASSERT_EQ(undo.kept.size(), 1u);
+  EXPECT_NE(undo.kept[0].reason.find("holds a line no run writes"), std::string::npos);
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {

@@ -206,13 +206,14 @@ std::vector<std::string> RunNames(const std::string& hostFolder) {
   std::vector<platform::DirEntry> entries;
   std::vector<std::string> names;
   if (!platform::ListFolder(hostFolder, entries)) return names;
+  // A link among them is no run of the journal's, wherever it leads: it is
+  // neither read nor cleared through.
   for (const platform::DirEntry& e : entries)
-    if (e.isFolder && IsRunName(e.name)) names.push_back(e.name);
+    if (e.isFolder && !e.isLink && IsRunName(e.name)) names.push_back(e.name);
   std::sort(names.begin(), names.end());
   return names;
 }
 
-// True when the folder's manifest begins as a run's does.
 // True when the folder holds a run that recorded a change: one refused or
 // killed before its first change (its manifest's header and then nothing,
 // or the zero bytes of a killed run's unwritten rest) has nothing to undo.
@@ -237,6 +238,10 @@ bool HoldsRun(const std::string& folder) {
 // Removes a folder with everything in it. A link is removed as a name, never
 // followed.
 void RemoveTree(const std::string& path) {
+  if (platform::IsLink(path)) {
+    platform::RemoveFile(path);
+    return;
+  }
   std::vector<platform::DirEntry> entries;
   platform::ListFolder(path, entries);
   for (const platform::DirEntry& e : entries) {
@@ -287,6 +292,7 @@ char LastByte(const std::string& path) {
 
 bool AppendToManifest(const std::string& folder, const std::string& line) {
   const std::string manifest = Join(folder, kManifest);
+  if (platform::IsLink(manifest)) return false;  // a journal writes its own files only
   // A line the system did not take whole (a full disk) is ended first:
   // glued to it, the new line would not be read.
   const char last = LastByte(manifest);
@@ -360,8 +366,9 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   run.folder = std::move(own);
   const std::string manifest = Join(run.folder, kManifest);
   // Read in pieces, line by line: what a run holds does not grow with it.
+  // A journal reads its own files only, never through a link.
   platform::Stream in;
-  if (!in.Open(manifest, "rb")) return false;
+  if (platform::IsLink(manifest) || !in.Open(manifest, "rb")) return false;
   platform::FileState state;
   if (platform::GetFileState(manifest, state)) run.lastWritten = state.modifiedSeconds;
   struct Recent {
@@ -437,8 +444,14 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
       }
     }
     text.erase(0, at);
-    // A kill leaves up to a step of zero bytes: no line is that long.
-    if (text.size() > (1u << 20) && text.find('\n') == std::string::npos) text.erase(0, text.size() - 4096);
+    // A kill leaves up to a step of zero bytes: no line is that long. A
+    // line of other bytes that long was never written by a run: the
+    // manifest is damaged, and what the line said is lost.
+    if (text.size() > (1u << 20) && text.find('\n') == std::string::npos) {
+      const size_t cut = text.size() - 4096;
+      if (text.find_first_not_of('\0') < cut) run.damaged = true;
+      text.erase(0, cut);
+    }
   }
   if (first || in.ReadFailed()) return false;
   run.state = undone    ? RunState::Undone

@@ -61,6 +61,7 @@ struct RunRecord {
   // The changes made or under way when the run ended, in run order, when
   // read with them (see ReadRun); those that failed are left out.
   std::vector<JournalEntry> entries;
+  bool damaged = false;  // a line too long for any run's was passed over
   int counts[static_cast<int>(ChangeKind::Failed) + 1] = {};  // of the changes by kind
 
   int Count(ChangeKind kind) const;

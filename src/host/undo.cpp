@@ -89,7 +89,7 @@ class Undoer {
     // since (or a link to one) is no file of the host's.
     const std::string kept = Join(result_.run.folder, e.oldBytes);
     FileDigest old;
-    if (!KeptByTheRun(e.oldBytes) || !DigestFile(kept, old) || old != e.old)
+    if (!KeptByTheRun(e.oldBytes) || platform::IsLink(kept) || !DigestFile(kept, old) || old != e.old)
       return Keep(e.path, "its old bytes are not in the journal");
     if (!Restore(kept, path, e.mode))
       return Unfinished(e.path, platform::NoRoomIn(ParentOf(path), old.size)
@@ -178,6 +178,8 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it)
     if (it->kind == ChangeKind::FolderCreated) undoer.Folder(*it);
 
+  if (result.run.damaged)
+    result.kept.push_back({result.run.folder, "the run's manifest holds a line no run writes; what it said is not undone"});
   if (!result.unfinished && !MarkRunUndone(result.run.folder))
     result.kept.push_back({result.run.folder, "the journal cannot mark the run as undone"});
   result.status = result.kept.empty() ? 0 : 1;

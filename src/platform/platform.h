@@ -72,6 +72,9 @@ bool CanReadFile(const std::string& path);
 // lookups see the link itself).
 bool IsLinkToNothing(const std::string& path);
 
+// True for a symbolic link, wherever it leads (POSIX; false on Windows).
+bool IsLink(const std::string& path);
+
 enum class PathKind { None, File, Folder };
 
 // What the path names; None when nothing is there or it cannot be examined.

@@ -431,6 +431,11 @@ std::string NativePath(const std::string& path) {
   return NativePathOrMissing(path, missing);
 }
 
+bool IsLink(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool IsLinkToNothing(const std::string& path) {
   if (path.empty()) return false;
   const std::string native = NativePath(path);

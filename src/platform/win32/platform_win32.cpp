@@ -30,6 +30,8 @@ std::string FoldedName(std::string_view name) {
 
 bool IsLinkToNothing(const std::string&) { return false; }
 
+bool IsLink(const std::string&) { return false; }
+
 bool CanMakeIn(const std::string&) { return true; }
 
 bool HoleWithin(const std::string&, uint64_t, uint64_t) { return false; }
