@@ -299,7 +299,8 @@ TEST_F(TreeCopy, NamesThatWouldNotStayWhatTheySayAreRefused) {
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
   const Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x", "conout$.mdl", "CONIN$", "com0.x",
-                           "lpt\xC2\xB2.mdl", "dot.", "blank ", "ctl\x01.txt", "CON/f.txt", "trail./g.txt"};
+                           "lpt\xC2\xB2.mdl", "dot.", "blank ", "ctl\x01.txt", "del\x7F.txt", "c1\xC2\x9B.txt",
+                           "CON/f.txt", "trail./g.txt"};
   for (const std::string& name : refused) Package(name, "E");
   // One name in two letter cases: Windows holds the first the listing gives.
   Package("DUP.TXT", "first");

@@ -91,11 +91,13 @@ TEST_F(UpdateRun, TheArchiveBesideThePackageIsUsedUnlessOverwriteIsOn) {
 #ifndef _WIN32
   // The archive names files in the code page; a package's UTF-8 name is
   // looked up so.
+  // A letter the code page lacks is in no archive name, '?' included.
   Package("Gr\xC3\xBCn.txt", "G");
-  PackageArchive({"SUB\\B.TXT", "GR\xFCN.TXT"});
+  Package("\xC5\x99" "eka.txt", "R");
+  PackageArchive({"SUB\\B.TXT", "GR\xFCN.TXT", "?EKA.TXT"});
   std::filesystem::remove_all(t / "host/RESOURCEN/Sub");
   EXPECT_EQ(Run().leftToArchive(), 2);
-  EXPECT_EQ(HostFiles(), (Strings{"a.txt"}));
+  EXPECT_EQ(HostFiles(), (Strings{"a.txt", "\xC5\x99" "eka.txt"}));
 #endif
 }
 

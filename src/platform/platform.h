@@ -285,9 +285,10 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // Names in lists and archives are code-page text; POSIX names are UTF-8.
 // NameFromCodePage gives a listed name as the file system spells it (text
 // that is UTF-8 already stays: a list written on Linux may hold it), and
-// CodePageFromName a file system name as the code page spells it ('?' for
-// a letter the code page lacks; text that is no UTF-8 stays). Windows
-// spells both alike: the same text.
+// CodePageFromName a file system name as the code page spells it (empty
+// when a letter has no place in the code page: no archive names such a
+// file; text that is no UTF-8 stays). Windows spells both alike: the same
+// text.
 std::string NameFromCodePage(std::string_view text);
 std::string CodePageFromName(std::string_view name);
 

@@ -36,8 +36,15 @@ bool IsTooBigToMerge(const std::string& path) {
 }
 
 const char* RefusedName(std::string_view name) {
-  for (char c : name)
-    if (static_cast<unsigned char>(c) < 0x20) return "name holds a control character or zero byte";
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F) return "name holds a control character or zero byte";
+#ifndef _WIN32
+    // The C1 controls, as UTF-8 names hold them (U+0080 to U+009F).
+    if (c == 0xC2 && i + 1 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80)
+      return "name holds a control character or zero byte";
+#endif
+  }
   if (IsDeviceName(name)) return "name is a device on Windows (CON, NUL, COM1, ...), not a file";
   if (!name.empty() && (name.back() == '.' || name.back() == ' '))
     return "name ends in a dot or blank, which Windows drops";

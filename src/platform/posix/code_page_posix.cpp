@@ -51,14 +51,16 @@ std::string NameFromCodePage(std::string_view text) {
 
 std::string CodePageFromName(std::string_view name) {
   if (IsAscii(name) || !IsUtf8(name)) return std::string(name);
-  std::u16string wide;
+  std::string spelled;
   for (size_t i = 0; i < name.size();) {
     char32_t point = 0;
     i += detail::Utf8CharAt(name, i, point);
-    // Beyond the basic plane: no code page has it.
-    wide.push_back(point > 0xFFFF ? u'?' : static_cast<char16_t>(point));
+    // Beyond the basic plane, or outside the code page: no archive names it.
+    const std::string byte = point > 0xFFFF ? "?" : Utf16ToAnsi(std::u16string(1, static_cast<char16_t>(point)));
+    if (byte == "?" && point != '?') return {};
+    spelled += byte;
   }
-  return Utf16ToAnsi(wide);
+  return spelled;
 }
 
 std::u16string AnsiToUtf16(std::string_view text) {
