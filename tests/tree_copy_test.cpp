@@ -302,14 +302,17 @@ TEST_F(TreeCopy, NamesThatWouldNotStayWhatTheySayAreRefused) {
                            "lpt\xC2\xB2.mdl", "dot.", "blank ", "ctl\x01.txt", "del\x7F.txt", "c1\xC2\x9B.txt",
                            "CON/f.txt", "trail./g.txt"};
   for (const std::string& name : refused) Package(name, "E");
-  // One name in two letter cases: Windows holds the first the listing gives.
+  // One name in two letter cases: Windows holds the first the listing gives,
+  // of files and of folders alike.
   Package("DUP.TXT", "first");
   Package("dup.txt", "second");
+  Package("DIR/b.txt", "B");
+  Package("Dir/a.txt", "A");
 
   Copy(false);
-  EXPECT_EQ(HostFiles(), (Strings{"CONTENT.txt", "DUP.TXT", "a.txt"}));
+  EXPECT_EQ(HostFiles(), (Strings{"CONTENT.txt", "DIR/b.txt", "DUP.TXT", "a.txt"}));
   EXPECT_EQ(HostBytes("DUP.TXT"), "first");
-  EXPECT_EQ(g_RunReport.failures().size(), refused.size() + 3);
+  EXPECT_EQ(g_RunReport.failures().size(), refused.size() + 4);
 }
 
 TEST_F(TreeCopy, PathsBeyondTheSystemsLimitAreFailuresNotCrashes) {

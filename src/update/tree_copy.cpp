@@ -209,6 +209,7 @@ class CountingWalk {
   void Walk(bool tells) {
     std::vector<platform::DirEntry> entries;
     std::vector<std::string> subfolders;
+    std::unordered_set<std::string> names;
     for (;;) {
       std::string folder;
       {
@@ -224,10 +225,17 @@ class CountingWalk {
         subfolders.clear();
         if (platform::ListFolder(folder, entries)) {
           const char* skipped = nullptr;
+          // Only a listing with a subfolder needs the names: a subfolder whose
+          // name an earlier entry has in other letter case is not walked.
+          const bool folders =
+              std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& e) { return e.isFolder; });
+          names.clear();
           for (const platform::DirEntry& e : entries) {
             const Role role = RoleOf(e, folder, skipped);
+            const bool first = !folders || role == Role::Skip || role == Role::PassOver ||
+                               names.insert(platform::FoldedName(e.name)).second;
             if (role == Role::Handle) ++units;
-            if (role == Role::Walk) subfolders.push_back(folder + "\\" + e.name);
+            if (role == Role::Walk && first) subfolders.push_back(folder + "\\" + e.name);
           }
           g_listings.Keep(folder, entries);
         }
@@ -338,8 +346,8 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
   targetFolders.Reset(g_TargetRoot);
   CopyPool pool(workers);
   // The names of the folder in hand, folded as the host's tree compares
-  // them: a file of a subfolder's name is copied before the subfolder is
-  // walked.
+  // them: the first file or folder of a name is taken, one whose name an
+  // earlier entry has in other letter case is not (Windows holds one).
   std::unordered_set<std::string> names;
 
   while (!pending.empty()) {
@@ -356,7 +364,6 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
     subfolders.clear();
     names.clear();
-    bool namesMeet = false;
     for (const platform::DirEntry& e : entries) {
       if (RunStopRequested()) {
         pool.Finish();
@@ -367,9 +374,10 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       const Role role = RoleOf(e, current, skipped);
       if (role == Role::Skip) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
       if (role == Role::Walk) {
-        subfolders.push_back(current + "\\" + e.name);
-        // A file of the same name is copied before the folder is made.
-        if (!names.insert(platform::FoldedName(e.name)).second) namesMeet = true;
+        if (names.insert(platform::FoldedName(e.name)).second)
+          subfolders.push_back(current + "\\" + e.name);
+        else
+          pool.Note({CopyOutcome::Failed, current + "\\" + e.name, kNameTwice});
       }
       // The package's own Parallels and Categories go to the merges, which
       // would find nothing in a folder they cannot read, and say nothing.
@@ -405,7 +413,6 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
-    if (namesMeet) pool.Finish();
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
       if (!skip.Is(*it)) pending.push_back(std::move(*it));
   }
