@@ -138,6 +138,23 @@ TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
   EXPECT_EQ(FilesBelow("pkg/RESOURCEN"), (Strings{"Out/a.txt", "Out/old.txt", "a.txt"}));
 }
 
+// A package inside the target that holds its own place there: those files
+// would be copied onto themselves, and the package changed.
+TEST_F(TreeCopy, APackageInsideTheTargetIsNotCopiedOntoItself) {
+  Host("Addon/RESOURCEN/Modelle/x.mdl", "good");
+  Host("Addon/RESOURCEN/Addon/RESOURCEN/Modelle/x.mdl", "evil");
+  Host("Addon/RESOURCEN/Addon/readme.txt", "beside the package");
+  g_SourceRoot = HostPath("Addon\\RESOURCEN");
+  g_UpdateDialog = &view;
+  BothPasses([](bool counting) { CopyResourceTree("", g_SourceRoot, true, counting); });
+  EXPECT_EQ(HostBytes("Addon/RESOURCEN/Modelle/x.mdl"), "good");
+  EXPECT_EQ(HostBytes("Modelle/x.mdl"), "good");
+  EXPECT_EQ(HostBytes("Addon/readme.txt"), "beside the package");
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].reason, "the package's own place in the target; not copied onto itself");
+  EXPECT_EQ(view.stepped.size(), 2u) << "what is not walked is not counted";
+}
+
 // The copies are made by several threads, but what a user sees is what one
 // thread gives: the same steps, counts and failures in the same order, the
 // same files with the same bytes and times, and a stop that leaves no file

@@ -157,21 +157,40 @@ Role RoleOf(const platform::DirEntry& e, const std::string& folder, const char*&
   return Role::Handle;
 }
 
-// A target folder inside the source tree is not walked: the copy would
-// otherwise walk into what it has just written. Folders are told apart by
-// what they are, not by how they are spelled.
+// Folders of the package that are not walked. A target folder inside the
+// source tree: the copy would otherwise walk into what it has just written
+// (told apart by what the folders are, not by their spelling). And where
+// the package lies in the target, the package's folder of the package's
+// own place there: its files would be copied onto themselves.
 class TargetInSource {
  public:
   explicit TargetInSource(const std::string& top)
-      : inside_(platform::IsInsideFolder(g_TargetRoot, top) && platform::GetFolderIdentity(g_TargetRoot, target_)) {}
-  bool Is(const std::string& folder) const {
-    platform::FolderIdentity id;
-    return inside_ && platform::GetFolderIdentity(folder, id) && id == target_;
+      : inside_(platform::IsInsideFolder(g_TargetRoot, top) && platform::GetFolderIdentity(g_TargetRoot, target_)) {
+    if (!platform::IsInsideFolder(top, g_TargetRoot)) return;
+    const std::string source = platform::RealPath(top), target = platform::RealPath(g_TargetRoot);
+    if (source.size() > target.size() + 1 && target.size() > 0) packageAt_ = Folded(source.substr(target.size() + 1));
+  }
+  bool Is(const std::string& folder) const { return IsTarget(folder) || IsThePackage(folder); }
+  bool IsThePackage(const std::string& folder) const {
+    return !packageAt_.empty() && folder.size() > g_SourceRoot.size() + 1 &&
+           Folded(folder.substr(g_SourceRoot.size() + 1)) == packageAt_;
   }
 
  private:
+  bool IsTarget(const std::string& folder) const {
+    platform::FolderIdentity id;
+    return inside_ && platform::GetFolderIdentity(folder, id) && id == target_;
+  }
+  // A relative path with one kind of separator, in the host's letter case.
+  static std::string Folded(std::string path) {
+    for (char& c : path)
+      if (platform::IsPathSeparator(c)) c = '\\';
+    return platform::FoldedName(path);
+  }
+
   platform::FolderIdentity target_;
   bool inside_;
+  std::string packageAt_;  // the package's place below the target; empty when it lies elsewhere
 };
 
 // The counting pass: counts the files the working pass will handle and
@@ -414,7 +433,10 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
-      if (!skip.Is(*it)) pending.push_back(std::move(*it));
+      if (skip.IsThePackage(*it))
+        pool.Note({CopyOutcome::Failed, *it, "the package's own place in the target; not copied onto itself"});
+      else if (!skip.Is(*it))
+        pending.push_back(std::move(*it));
   }
   pool.Finish();
   g_listings.Clear();
