@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "fileio/file_slots.h"
 #include "platform/ascii_text.h"
@@ -157,6 +158,20 @@ std::string CountText(int n, const char* one, const char* many) {
 platform::PathKind HostKindOf(const std::string& path) { return RunWriter().KindOf(path); }
 
 void CatalogueFailure(const std::string& path, const std::string& reason) { g_RunReport.Failure(path, reason); }
+
+void ListOtherSpellings(const std::string& packagePath) {
+  const size_t cut = packagePath.find_last_of('\\');
+  if (cut == std::string::npos || platform::GetPathKind(packagePath) == platform::PathKind::None) return;
+  const std::string folder = packagePath.substr(0, cut), name = packagePath.substr(cut + 1);
+  const std::string native = platform::NativePath(packagePath);
+  const std::string taken = native.substr(native.find_last_of("/\\") + 1);
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListFolder(folder, entries)) return;
+  const std::string folded = platform::FoldedName(name);
+  for (const platform::DirEntry& e : entries)
+    if (e.name != taken && platform::FoldedName(e.name) == folded)
+      CatalogueFailure(folder + "\\" + e.name, "the package has this name in other letter case too; not merged");
+}
 
 bool HasSection(const ProfileDocument& document) {
   for (int i = 0; i < document.GetSectionCount(); ++i)

@@ -44,6 +44,11 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
 // Records a failure of the working pass.
 void CatalogueFailure(const std::string& path, const std::string& reason);
 
+// The run looks a package's catalogue file or folder up by its name in any
+// letter case, and takes one: the others of that name in its folder (a
+// Linux package may hold them; Windows holds one) are listed as not merged.
+void ListOtherSpellings(const std::string& packagePath);
+
 // Records why a file did not load: "<what> cannot be read" or "<what> is
 // larger than ...", then "; left as it is" for the host's file or "; not
 // merged" for the package's.

@@ -310,8 +310,10 @@ void ScanInfFiles(const std::string& folder, bool counting) {
 }
 
 void MergeCategories(bool counting) {
+  if (!counting) ListOtherSpellings(g_SourceRoot + "\\Categories");
   for (const char* folder : kCategoryFolders) {
     const std::string path = g_SourceRoot + folder;
+    if (!counting) ListOtherSpellings(path);
     ScanInfFiles(path, counting);
     MergeIndexFile(path, counting);
   }

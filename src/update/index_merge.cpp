@@ -166,6 +166,7 @@ void MergeIndexFile(const std::string& folder, bool counting) {
   if (counting) return;
   const std::string packagePath = folder + "\\" + kIndexFile;
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
+  ListOtherSpellings(packagePath);
   const std::string hostPath = HostPathOf(packagePath);
   if (HostKindOf(hostPath) == platform::PathKind::None) {
     CopyCatalogueFile(packagePath, hostPath, false);

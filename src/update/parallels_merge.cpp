@@ -10,6 +10,7 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
+#include "update/catalogue.h"
 #include "update/refusals.h"
 #include "update/run_state.h"
 #include "update/texture_list.h"
@@ -72,6 +73,7 @@ class ListMerge {
 
   void Run() {
     if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return;
+    if (!counting_) ListOtherSpellings(packagePath_);
     if (LeadsOutOfThePackage(packagePath_))
       return Fail(packagePath_, std::string(kOutOfThePackage) + "; not merged");
     if (IsTooBigToMerge(packagePath_)) return Fail(packagePath_, TooBig("not merged"));

@@ -120,6 +120,7 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
 void MergeUserCategories() {
   const std::string packagePath = g_SourceRoot + kUserFile;
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
+  ListOtherSpellings(packagePath);
   const std::string hostPath = g_TargetRoot + kUserFile;
   if (HostKindOf(hostPath) == platform::PathKind::None) {
     CopyCatalogueFile(packagePath, hostPath, false);
