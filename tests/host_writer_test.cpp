@@ -421,6 +421,13 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
     EXPECT_EQ(Runs().size(), 1u);
   }
 
+  // A sparse file's holes are hashed as the zeros they read as.
+  WriteBytes(t / "sparse.dat", "data");
+  fs::resize_file(t / "sparse.dat", 8 << 20);
+  FileDigest sparse;
+  ASSERT_TRUE(DigestFile(ProgramPath(t, "sparse.dat"), sparse));
+  EXPECT_EQ(sparse, DigestOf("data" + std::string((8 << 20) - 4, '\0')));
+
   // A file replaced by the same bytes gets its time back.
   const fs::path same = t / "host/RESOURCEN/Modelle/Haus.mdl";
   const fs::file_time_type before = fs::last_write_time(same);

@@ -41,17 +41,14 @@ FileDigest DigestBuilder::Digest() const {
 }
 
 bool DigestFile(const std::string& path, FileDigest& digest) {
-  platform::Stream in;
-  if (!in.Open(path, "rb")) return false;
-  DigestBuilder builder;
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    const size_t n = in.Read(buffer.data(), buffer.size());
-    if (n == 0) break;
-    builder.Add(buffer.data(), n);
-  }
-  if (in.ReadFailed()) return false;
-  digest = builder.Digest();
+  // The holes of a sparse file are hashed as the zeros they read as, not read.
+  struct Hashing : platform::CopyWatcher {
+    DigestBuilder builder;
+    void Bytes(const char* data, size_t n) override { builder.Add(data, n); }
+    bool Placing() override { return true; }
+  } hashing;
+  if (!platform::ReadFileBytes(path, hashing)) return false;
+  digest = hashing.builder.Digest();
   return true;
 }
 

@@ -159,6 +159,12 @@ class CopyWatcher {
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists,
                          CopyWatcher* watcher = nullptr);
 
+// Shows watcher the bytes of the regular file at path in order, each hole
+// of a sparse file as zeros that are not read from the disk (a file of
+// many GB and little data takes the time of its data); false when it is no
+// regular file or a read fails.
+bool ReadFileBytes(const std::string& path, CopyWatcher& watcher);
+
 // Renames from over to, replacing an existing file in one step.
 bool MoveFileReplacing(const std::string& from, const std::string& to);
 

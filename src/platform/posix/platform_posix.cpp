@@ -958,6 +958,37 @@ bool RenameNoReplace(const At& from, const At& to) {
 
 }  // namespace
 
+bool ReadFileBytes(const std::string& path, CopyWatcher& watcher) {
+  struct stat st;
+  const int fd = OpenRegular(NativePath(path), O_RDONLY, &st);
+  if (fd < 0) return false;
+  // The length seen at the open, as a copy takes it.
+  const bool sparse = static_cast<int64_t>(st.st_blocks) * 512 < static_cast<int64_t>(st.st_size);
+  char* buffer = CopyBuffer();
+  bool ok = true;
+  for (off_t at = 0; ok && at < st.st_size;) {
+    off_t data = at, hole = st.st_size;
+    if (sparse) {
+      data = ::lseek(fd, at, SEEK_DATA);
+      if (data < 0) data = errno == ENXIO ? st.st_size : at;  // holes to the end, or no telling: read
+      const off_t next = data < st.st_size ? ::lseek(fd, data, SEEK_HOLE) : st.st_size;
+      hole = next < 0 ? st.st_size : std::min<off_t>(next, st.st_size);
+    }
+    ShowZeros(&watcher, data - at);
+    for (at = data; ok && at < hole;) {
+      const ssize_t n = ::pread(fd, buffer, static_cast<size_t>(std::min<off_t>(hole - at, kChunk)), at);
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) {
+        watcher.Bytes(buffer, static_cast<size_t>(n));
+        at += n;
+      }
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;

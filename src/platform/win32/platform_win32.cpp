@@ -208,6 +208,15 @@ bool ShowFile(const std::string& path, CopyWatcher& watcher) {
 
 }  // namespace
 
+bool ReadFileBytes(const std::string& path, CopyWatcher& watcher) {
+  if (!IsPlainFile(path)) return false;
+  Stream in;
+  if (!in.Open(path, "rb")) return false;
+  std::vector<char> buffer(1 << 16);
+  for (size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) watcher.Bytes(buffer.data(), n);
+  return !in.ReadFailed();
+}
+
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   if (!IsPlainFile(from)) return false;
   std::string temporary, target = to;
