@@ -272,13 +272,15 @@ TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
     char name[16];
     std::snprintf(name, sizeof name, "%08d", i);
     const std::string manifest[] = {"", header, header + std::string(4096, '\0'), header + "end\t2026-12-07T10:00:01Z\n"};
-    WriteBytes((hostFolder / name / "manifest.txt").string(), manifest[i % 4]);
+    WriteBytes((hostFolder / name / "manifest.txt").string(), manifest[(i + 2) % 4]);  // the newest killed
   }
 #ifndef _WIN32
   // A link among the runs is neither read nor cleared through.
   WriteBytes(t / "victim/a.txt", "the user's");
   fs::create_directory_symlink(t / "victim", hostFolder / "00000014");
 #endif
+  RunRecord interrupted;
+  EXPECT_FALSE(FindInterruptedRun(root, Host(""), interrupted)) << "nothing to take back: not named";
   ASSERT_EQ(Undo().status, 0);
   JournalRun();
 #ifndef _WIN32

@@ -481,7 +481,7 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
   const std::vector<std::string> names = RunNames(hostFolder);
   for (auto it = names.rbegin(); it != names.rend(); ++it)
     if (ReadRun(Join(hostFolder, *it), run))
-      return run.state == RunState::Interrupted || run.state == RunState::PartlyUndone;
+      return (run.state == RunState::Interrupted || run.state == RunState::PartlyUndone) && run.Undoable();
   return false;
 }
 

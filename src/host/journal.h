@@ -79,7 +79,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries = false
 std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target);
 
 // The host's newest run, when it ended without its end mark and has not been
-// undone, or an undo of it did not end.
+// undone, or an undo of it did not end; and has a change to take back.
 bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run);
 
 // Marks a run as being taken back, and as taken back: undo then takes the
