@@ -128,6 +128,12 @@ TEST_F(HostWriterTest, PreviewWritesNothingAndListsWhatTheRunDoes) {
                           "~ Neu|Liste.txt                     merged\n"));
   EXPECT_EQ(UnifiedDiff(preview.changes()[8].oldBytes, preview.changes()[8].newBytes, "Index.ini"),
             "--- Index.ini\n+++ Index.ini\n@@ -1,2 +1,4 @@\n [A]\n x=1\n+[B]\n+y=2\n");
+#ifndef _WIN32
+  // Named in other letters, a host file is listed as the host spells it.
+  PreviewWriter other(Host(""));
+  other.CopyIn(Package("Modelle\\Haus.mdl"), Host("MODELLE\\HAUS.MDL"), true);
+  EXPECT_EQ(other.changes().at(0).path, "Modelle\\Haus.mdl");
+#endif
 
   // The real run makes the same changes, and the journal lists them.
   EXPECT_EQ(JournalRun(), kSyntheticOutcomes);

@@ -209,7 +209,12 @@ bool PreviewWriter::ReadBack(const std::string& path, std::string& bytes) {
 
 WriteResult PreviewWriter::Add(ChangeKind kind, const std::string& path, std::string note) {
   PreviewChange change{kind, {}, std::move(note), {}, {}};
-  Relative(path, change.path);
+  // The host's spelling of the folders and file it has (on Linux a package
+  // may spell them in other letters): the names the run writes.
+  std::string spelled = platform::NativePath(path);
+  for (char& c : spelled)
+    if (IsSeparator(c)) c = '\\';
+  if (!Relative(spelled, change.path)) Relative(path, change.path);
   changes_.push_back(std::move(change));
   lastFailureOwn_ = kind == ChangeKind::Failed;
   switch (kind) {
