@@ -39,11 +39,10 @@ std::string Env(const char* name) {
 
 // ------------------------------------------------------------------ text
 
-// Control bytes, '%' and nothing else as %XX: a path stays readable and
-// stays one field of its line.
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-// Appends text to out, each control character and '%' as %XX.
+// Appends text to out with control bytes, '%' and nothing else as %XX: a
+// path stays readable and stays one field of its line.
 void AppendEscaped(std::string& out, const std::string& text) {
   static constexpr char kUpper[] = "0123456789ABCDEF";
   size_t plain = 0;  // start of the characters not yet appended
@@ -144,9 +143,12 @@ const char* KindName(ChangeKind kind) {
   }
 }
 
+// The kinds of change a manifest records.
+constexpr ChangeKind kRecordedKinds[] = {ChangeKind::FolderCreated, ChangeKind::FileCreated, ChangeKind::FileReplaced,
+                                         ChangeKind::FileMerged};
+
 bool KindFromName(const std::string& name, ChangeKind& kind) {
-  for (ChangeKind k : {ChangeKind::FolderCreated, ChangeKind::FileCreated, ChangeKind::FileReplaced,
-                       ChangeKind::FileMerged})
+  for (ChangeKind k : kRecordedKinds)
     if (name == KindName(k)) {
       kind = k;
       return true;
@@ -284,10 +286,9 @@ char LastByte(const std::string& path) {
   platform::Stream in;
   uint64_t length = 0;
   char last = '\n';
-  if (platform::GetFileLength(path, length) && length > 0 && in.Open(path, "rb") &&
-      in.Seek(static_cast<int64_t>(length) - 1, SEEK_SET) && in.Read(&last, 1) != 1)
-    last = '\n';
-  return last;
+  const bool read = platform::GetFileLength(path, length) && length > 0 && in.Open(path, "rb") &&
+                    in.Seek(static_cast<int64_t>(length) - 1, SEEK_SET) && in.Read(&last, 1) == 1;
+  return read ? last : '\n';
 }
 
 bool AppendToManifest(const std::string& folder, const std::string& line) {
@@ -353,11 +354,8 @@ std::string JournalTimeText(int64_t seconds) {
 int RunRecord::Count(ChangeKind kind) const { return counts[static_cast<int>(kind)]; }
 
 bool RunRecord::Undoable() const {
-  if (state == RunState::Undone) return false;
-  for (ChangeKind kind :
-       {ChangeKind::FolderCreated, ChangeKind::FileCreated, ChangeKind::FileReplaced, ChangeKind::FileMerged})
-    if (Count(kind) > 0) return true;
-  return false;
+  auto changed = [this](ChangeKind kind) { return Count(kind) > 0; };
+  return state != RunState::Undone && std::any_of(std::begin(kRecordedKinds), std::end(kRecordedKinds), changed);
 }
 
 bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {

@@ -59,7 +59,10 @@ bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
 
 class Undoer {
  public:
-  Undoer(const std::string& target, UndoResult& result) : target_(target), result_(result) {}
+  Undoer(const std::string& target, UndoResult& result) : target_(target), result_(result) {
+    for (const JournalEntry& e : result.run.entries)
+      if (e.kind == ChangeKind::FileCreated) created_.insert(e.path);
+  }
 
   void File(const JournalEntry& e) {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
@@ -125,8 +128,6 @@ class Undoer {
     Keep(e.path, "holds files added since the run");
   }
 
-  void NoteCreated(const JournalEntry& e) { created_.insert(e.path); }
-
   void NoteFolder(const JournalEntry& e) {
     if (!InsideTheHost(e.path)) return;
     touched_.insert(e.path);
@@ -166,8 +167,6 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   // its first bytes back, then removed; a folder goes after what is in it.
   Undoer undoer(target, result);
   const std::vector<JournalEntry>& entries = result.run.entries;
-  for (const JournalEntry& e : entries)
-    if (e.kind == ChangeKind::FileCreated) undoer.NoteCreated(e);
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     if (it->kind == ChangeKind::FolderCreated)
       undoer.NoteFolder(*it);

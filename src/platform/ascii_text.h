@@ -36,10 +36,4 @@ inline std::string UpperAscii(std::string_view text) {
   return upper;
 }
 
-inline std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = LowerAscii(c);
-  return lower;
-}
-
 }  // namespace zet

@@ -296,7 +296,7 @@ std::string Utf16ToAnsi(std::u16string_view text);
 // file; text that is no UTF-8 stays). Windows spells both alike: the same
 // text.
 std::string NameFromCodePage(std::string_view text);
-std::string CodePageFromName(std::string_view name);
+std::string CodePageFromName(std::string name);  // by value: most names come back as they are
 
 // ---------------------------------------------------------------- process
 

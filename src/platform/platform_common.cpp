@@ -37,6 +37,10 @@ size_t Utf8CharAt(std::string_view text, size_t at, char32_t& point) {
   return point < kSmallest[length] || point > 0x10FFFF || surrogate ? 0 : length;
 }
 
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 void AppendUtf8(std::string& out, char32_t point) {
   if (point < 0x80) {
     out += static_cast<char>(point);

@@ -18,6 +18,9 @@ void SortLikeNtfs(std::vector<DirEntry>& entries);
 // cut sequence, an overlong form, a surrogate).
 size_t Utf8CharAt(std::string_view text, size_t at, char32_t& point);
 
+// True when every byte of text is ASCII.
+bool IsAscii(std::string_view text);
+
 // Appends the code point (of the basic plane) in UTF-8.
 void AppendUtf8(std::string& out, char32_t point);
 

@@ -170,7 +170,7 @@ void ListOtherSpellings(const std::string& packagePath) {
   const std::string folded = platform::FoldedName(name);
   for (const platform::DirEntry& e : entries)
     if (e.name != taken && platform::FoldedName(e.name) == folded)
-      CatalogueFailure(folder + "\\" + e.name, "the package has this name in other letter case too; not merged");
+      CatalogueFailure(folder + "\\" + e.name, kNotMergedNameTwice);
 }
 
 bool HasSection(const ProfileDocument& document) {

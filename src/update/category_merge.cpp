@@ -289,7 +289,7 @@ void ScanInfFiles(const std::string& folder, bool counting) {
     if (e.isFolder || e.size == 0) continue;
     const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
     if (refused == nullptr && !names.insert(platform::FoldedName(e.name)).second)
-      refused = "the package has this name in other letter case too; not merged";
+      refused = kNotMergedNameTwice;
     if (refused != nullptr) {
       if (!counting) CatalogueFailure(folder + "\\" + e.name, refused);
       continue;

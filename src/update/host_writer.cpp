@@ -38,21 +38,30 @@ const char kOutside[] = "outside the host's folder";
 // user's: writing would put a file in its place or where it points.
 const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
 
-// True when the run could make a name in folder, or in the folder it
-// stands in on disk when a preview's own folders lead to it.
-bool CanMakeBelow(std::string folder) {
+// The folder, or the nearest folder above it that stands on disk (the
+// folders a preview would make, or a run could not, are not there).
+std::string StandingFolder(std::string folder) {
   while (!folder.empty() && platform::GetPathKind(folder) == platform::PathKind::None) {
     const std::string parent = ParentOf(folder);
     if (parent == folder) break;
     folder = parent;
   }
-  return platform::CanMakeIn(folder);
+  return folder;
 }
+
+// True when the run could make a name in folder, or in the folder it
+// stands in on disk when a preview's own folders lead to it.
+bool CanMakeBelow(const std::string& folder) { return platform::CanMakeIn(StandingFolder(folder)); }
+
+// True when the disk of the host file at path has no room for bytes more.
+bool NoRoomFor(const std::string& path, uint64_t bytes) {
+  return platform::NoRoomIn(StandingFolder(ParentOf(path)), bytes);
+}
+
+constexpr char kDiskFull[] = "cannot be written: the disk is full";
 
 // Why a copy to path failed or was left undone, from what stands at the
 // source, the target and the target's folder.
-constexpr char kDiskFull[] = "cannot be written: the disk is full";
-
 WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder,
                         bool noRoom) {
   if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
@@ -61,18 +70,6 @@ WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIs
   if (noRoom) return Result(WriteOutcome::Failed, kDiskFull);
   if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, "its folder cannot be created");
   return Result(WriteOutcome::Failed, "cannot be written");
-}
-
-// True when the disk of the host file at path (or of its nearest folder)
-// has no room for bytes more.
-bool NoRoomFor(const std::string& path, uint64_t bytes) {
-  std::string folder = ParentOf(path);
-  while (!folder.empty() && platform::GetPathKind(folder) != platform::PathKind::Folder) {
-    const std::string parent = ParentOf(folder);
-    if (parent == folder) return false;
-    folder = parent;
-  }
-  return platform::NoRoomIn(folder, bytes);
 }
 
 }  // namespace

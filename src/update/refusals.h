@@ -31,5 +31,9 @@ const char* RefusedName(std::string_view name);
 // such a file, as the tree walk copies no such link.
 bool LeadsOutOfThePackage(const std::string& path);
 constexpr const char kOutOfThePackage[] = "a link that leads out of the package";
+// A name of the package that another of its folder spells in other letters
+// (one name on Windows): the first the listing gives is taken.
+constexpr const char kNotCopiedNameTwice[] = "the package has this name in other letter case too; not copied";
+constexpr const char kNotMergedNameTwice[] = "the package has this name in other letter case too; not merged";
 
 }  // namespace zet

@@ -55,8 +55,6 @@ class TargetFolders {
   std::string last_;
 };
 
-constexpr char kNameTwice[] = "the package has this name in other letter case too; not copied";
-
 // Why an entry of the package is not walked or copied; null when it is.
 // A stranger's package may hold links that loop or lead anywhere on the
 // disk, and pipes or devices that would stall a read.
@@ -396,7 +394,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         if (names.insert(platform::FoldedName(e.name)).second)
           subfolders.push_back(current + "\\" + e.name);
         else
-          pool.Note({CopyOutcome::Failed, current + "\\" + e.name, kNameTwice});
+          pool.Note({CopyOutcome::Failed, current + "\\" + e.name, kNotCopiedNameTwice});
       }
       // The package's own Parallels and Categories go to the merges, which
       // would find nothing in a folder they cannot read, and say nothing.
@@ -419,7 +417,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
           PakContains(g_PakHandle, platform::CodePageFromName(g_TargetFile.substr(g_TargetRoot.size() + 1)));
       StepProgress();
       if (nameTaken) {
-        pool.Note({CopyOutcome::Failed, g_SourceFile, kNameTwice});
+        pool.Note({CopyOutcome::Failed, g_SourceFile, kNotCopiedNameTwice});
         continue;
       }
       if (inArchive) {

@@ -2,8 +2,6 @@
 // to the control characters of the same value, as Windows maps them, so
 // every byte survives a conversion there and back.
 
-#include <algorithm>
-
 #include "platform/platform.h"
 #include "platform/platform_common.h"
 
@@ -25,10 +23,6 @@ char ToByte(char16_t unit) {
   return '?';
 }
 
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 bool IsUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     char32_t point = 0;
@@ -42,15 +36,15 @@ bool IsUtf8(std::string_view text) {
 }  // namespace
 
 std::string NameFromCodePage(std::string_view text) {
-  if (IsAscii(text) || IsUtf8(text)) return std::string(text);
+  if (detail::IsAscii(text) || IsUtf8(text)) return std::string(text);
   std::string name;
   name.reserve(text.size() + text.size() / 2);
   for (char16_t unit : AnsiToUtf16(text)) detail::AppendUtf8(name, unit);
   return name;
 }
 
-std::string CodePageFromName(std::string_view name) {
-  if (IsAscii(name) || !IsUtf8(name)) return std::string(name);
+std::string CodePageFromName(std::string name) {
+  if (detail::IsAscii(name) || !IsUtf8(name)) return name;
   std::string spelled;
   for (size_t i = 0; i < name.size();) {
     char32_t point = 0;

@@ -289,8 +289,7 @@ std::string Join(const std::string& base, const std::string& name) {
 }  // namespace
 
 std::string FoldedName(std::string_view name) {
-  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-    return UpperAscii(name);
+  if (detail::IsAscii(name)) return UpperAscii(name);
   // Letters of the basic plane, as UTF-16 names fold a unit at a time; the
   // locale is the C library's own UTF-8 one (without it, A-Z alone).
   static const locale_t utf8 = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));

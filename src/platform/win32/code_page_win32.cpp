@@ -32,6 +32,6 @@ std::string Utf16ToAnsi(std::u16string_view text) {
 
 std::string NameFromCodePage(std::string_view text) { return std::string(text); }
 
-std::string CodePageFromName(std::string_view name) { return std::string(name); }
+std::string CodePageFromName(std::string name) { return name; }
 
 }  // namespace zet::platform
