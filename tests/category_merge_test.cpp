@@ -168,7 +168,11 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   // the file back would lose.
   for (const std::string& line : {std::string("[C"), std::string("[C] alt"), std::string("Caption = \"x\" (alt)"),
                                   std::string("List = \"a\",\"b\""), std::string("Caption"), std::string("= \"x\""),
-                                  std::string("Path = \"a\0b\"", 12), "Caption = \"" + std::string(1100, 'x') + "\""}) {
+                                  std::string("Path = \"a\0b\"", 12), "Caption = \"" + std::string(1100, 'x') + "\"",
+                                  // Values the writer would give back changed.
+                                  std::string("Power = 1840.5678"), std::string("Mass = 1e3"),
+                                  std::string("Big = 3000000000"), std::string("Odd = 12abc"),
+                                  std::string("List = 1,,2"), std::string("Flag = no way"), std::string("Raw = #abc")}) {
     g_RunReport.Reset();
     const std::string host = kHeader + Lines({"[A]", "FilterString = \"a\"", line, "ScanPath1 = \"A\""});
     EXPECT_EQ(Merge(host, package), host) << line;
@@ -187,7 +191,9 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   EXPECT_EQ(g_RunReport.failures()[0].reason, "merged, it would hold lines longer than a reader takes; left as it is");
   // Comments after a header or a text are taken: such a file is merged.
   g_RunReport.Reset();
-  const std::string commented = kHeader + Lines({"[A] ; old", "FilterString = \"a\" ; kept", "Empty ="});
+  const std::string commented = kHeader + Lines({"[A] ; old", "FilterString = \"a\" ; kept", "Empty =",
+                                                  "Color = 0x00ABCDEF", "Power = 1840.5, -2 ; kW", "Tilt = +5",
+                                                  "Flags = Y,n", "Note = abc def"});
   EXPECT_NE(Merge(commented, package).find("FilterString\t = \"b\""), std::string::npos);
   EXPECT_TRUE(g_RunReport.failures().empty());
   // So is a folder of the file's name.

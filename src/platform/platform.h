@@ -88,8 +88,9 @@ bool GetFileLength(const std::string& path, uint64_t& length);
 // bit at all on POSIX) is not writable, even for an administrator or root.
 bool CanWriteFile(const std::string& path);
 
-// The absolute path of what path names, with every link followed (POSIX) or
-// the path made absolute (Windows); empty when nothing is there.
+// The absolute path of what path names, with every link followed, as the
+// system spells it (on Windows its long names in their own letter case);
+// empty when nothing is there.
 std::string RealPath(const std::string& path);
 
 struct DirEntry {

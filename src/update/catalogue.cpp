@@ -1,6 +1,10 @@
 #include "update/catalogue.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -36,8 +40,70 @@ bool OnlyComments(const std::string& bytes) {
   return true;
 }
 
-// True when the reader takes every line of the 8-bit text whole, so that
-// writing the document back loses none of them.
+std::string_view TrimmedBlanks(std::string_view text) {
+  while (!text.empty() && IsSpaceOrTab(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpaceOrTab(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// One element of a value as a number: all of the text, nothing after it.
+bool WholeNumber(std::string_view text, int base, double& number) {
+  const std::string element(TrimmedBlanks(text));
+  const char* digits = base == 16 ? "0123456789abcdefABCDEF" : "+-.0123456789eE";
+  if (element.empty() || element.size() > 64 || element.find_first_not_of(digits) != std::string::npos) return false;
+  char* end = nullptr;
+  number = base == 16 ? static_cast<double>(std::strtoull(element.c_str(), &end, 16)) : std::strtod(element.c_str(), &end);
+  return end == element.c_str() + element.size() && std::isfinite(number);
+}
+
+// True when a value (its comment cut off) that the reader takes as numbers
+// or yes/no letters comes back from the writer's layout saying the same:
+// 1.5 as 1.500 and 0x00AB as 0x00ab, but not 1.23456 (three decimals), 1e3
+// or 12abc (read as 1 and 12), 3000000000 (beyond 32 bits) or "no way".
+// A text in quotes and a value of no such form are written as they are.
+bool ValueReadsBack(std::string_view value) {
+  value = TrimmedBlanks(value);
+  if (value.empty() || value.front() == '"') return true;
+  const char first = value.front();
+  const bool hex = value.size() > 1 && first == '0' && (value[1] == 'x' || value[1] == 'X');
+  const bool decimal = !hex && (first == '.' || first == '-' || (first >= '0' && first <= '9'));
+  const bool yesNo = first == 'Y' || first == 'y' || first == 'N' || first == 'n';
+  if (first == '#') {
+    if (value.size() % 2 == 0) return false;
+    return std::all_of(value.begin() + 1, value.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  }
+  if (!hex && !decimal && !yesNo) return true;
+  const bool isFloat = decimal && value.find('.') != std::string_view::npos;
+  for (size_t at = 0; at <= value.size();) {
+    size_t comma = value.find(',', at);
+    if (comma == std::string_view::npos) comma = value.size();
+    const std::string_view element = TrimmedBlanks(value.substr(at, comma - at));
+    at = comma + 1;
+    double number = 0;
+    if (yesNo) {
+      if (element.size() != 1 || std::strchr("YyNn", element[0]) == nullptr) return false;
+    } else if (hex) {
+      const std::string_view digits = element.size() > 2 && element[0] == '0' && (element[1] == 'x' || element[1] == 'X')
+                                          ? element.substr(2)
+                                          : element;
+      if (!WholeNumber(digits, 16, number) || number > 4294967295.0) return false;
+    } else if (!WholeNumber(element, 10, number)) {
+      return false;
+    } else if (isFloat) {
+      char written[64];
+      std::snprintf(written, sizeof written, "%.3f", static_cast<double>(static_cast<float>(number)));
+      if (std::strtod(written, nullptr) != number) return false;
+    } else if (number != std::floor(number) || number < -2147483648.0 || number > 2147483647.0 ||
+               element.find_first_of("eE") != std::string_view::npos) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// True when the reader takes every line of the 8-bit text whole, and the
+// writer gives back every value it holds, so that writing the document back
+// loses or changes none of them.
 bool KeepsEveryLine(const std::string& bytes) {
   static constexpr size_t kLongestLine = 1023;
   if (bytes.find('\0') != std::string::npos) return false;  // a line end to the reader
@@ -48,8 +114,7 @@ bool KeepsEveryLine(const std::string& bytes) {
     std::string_view line(bytes.data() + at, end - at);
     at = end + 1;
     if (line.size() > kLongestLine) return false;
-    while (!line.empty() && IsSpaceOrTab(line.front())) line.remove_prefix(1);
-    while (!line.empty() && IsSpaceOrTab(line.back())) line.remove_suffix(1);
+    line = TrimmedBlanks(line);
     if (line.empty() || line.front() == ';') continue;
     // What follows a header's "]" or a text's closing quote is dropped,
     // but for a comment.
@@ -69,6 +134,7 @@ bool KeepsEveryLine(const std::string& bytes) {
     while (!value.empty() && IsSpaceOrTab(value.front())) value.remove_prefix(1);
     const size_t quote = value.empty() || value.front() != '"' ? std::string_view::npos : value.find('"', 1);
     if (quote != std::string_view::npos && !onlyComment(value.substr(quote + 1))) return false;
+    if (quote == std::string_view::npos && !ValueReadsBack(value.substr(0, value.find(';')))) return false;
   }
   return true;
 }

@@ -69,8 +69,38 @@ bool CanWriteFile(const std::string& path) {
   return true;
 }
 
+namespace {
+
+// A handle that only queries what a path names (a folder too).
+HANDLE OpenForQuery(const std::string& path) {
+  return ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The path of an open file or folder with every link resolved, without the
+// "\\?\" the system puts in front; empty when the system does not tell.
+std::string FinalPath(HANDLE h) {
+  char buffer[32768];
+  DWORD n = ::GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (n == 0 || n >= sizeof buffer) return {};
+  std::string path(buffer, n);
+  if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\" + path.substr(7);
+  if (path.rfind("\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+}  // namespace
+
 std::string RealPath(const std::string& path) {
   if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+  // As the system names it: short 8.3 names long, each name in its own
+  // letter case, links followed, whatever the spelling it was reached by.
+  HANDLE h = OpenForQuery(path);
+  if (h != INVALID_HANDLE_VALUE) {
+    std::string final = FinalPath(h);
+    ::CloseHandle(h);
+    if (!final.empty()) return final;
+  }
   DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return {};
   std::string full(needed, '\0');
@@ -164,33 +194,11 @@ bool CreateFolder(const std::string& path) {
 
 namespace {
 
-// A handle that only queries what a path names (a folder too).
-HANDLE OpenForQuery(const std::string& path) {
-  return ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-// The path of an open file or folder with every link resolved, without the
-// "\\?\" the system puts in front; empty when the system does not tell.
-std::string FinalPath(HANDLE h) {
-  char buffer[32768];
-  DWORD n = ::GetFinalPathNameByHandleA(h, buffer, sizeof buffer, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (n == 0 || n >= sizeof buffer) return {};
-  std::string path(buffer, n);
-  if (path.rfind("\\\\?\\UNC\\", 0) == 0) return "\\" + path.substr(7);
-  if (path.rfind("\\\\?\\", 0) == 0) return path.substr(4);
-  return path;
-}
-
 bool IsPlainFile(const std::string& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
 }
-
-}  // namespace
-
-namespace {
 
 // Shows the watcher the bytes of the file at path.
 bool ShowFile(const std::string& path, CopyWatcher& watcher) {
