@@ -149,6 +149,13 @@ TEST(Paths, AbsolutePaths) {
   EXPECT_TRUE(platform::IsAbsolutePath("C:\\x"));
   EXPECT_TRUE(platform::IsAbsolutePath("\\\\srv\\share"));
   for (const char* relative : {"x\\y", "C:"}) EXPECT_FALSE(platform::IsAbsolutePath(relative)) << relative;
+  // A folder given in either separator, with "." and "..", a separator at
+  // the end or the long-path prefix: one spelling.
+  const std::string here = platform::AbsolutePath("x");
+  ASSERT_TRUE(platform::IsAbsolutePath(here)) << here;
+  for (const std::string given : {std::string("x/y/"), std::string("x\\.\\z\\..\\y\\"), "\\\\?\\" + here + "\\y", here + "/y//"})
+    EXPECT_EQ(platform::AbsolutePath(given), here + "\\y") << given;
+  EXPECT_EQ(platform::AbsolutePath("C:\\"), "C:\\");
 #endif
 }
 
@@ -272,7 +279,11 @@ TEST(Files, WritabilityAndRealPaths) {
   EXPECT_TRUE(platform::IsAbsolutePath(real)) << real;
   EXPECT_EQ(platform::GetPathKind(real), PathKind::File);
   EXPECT_EQ(platform::RealPath(P(t, "missing")), "");
-#ifndef _WIN32
+#ifdef _WIN32
+  // As the system spells it, whatever the spelling it was reached by.
+  EXPECT_NE(real.find("Sub\\file.txt"), std::string::npos) << real;
+  EXPECT_EQ(platform::RealPath(P(t, "SUB\\FILE.TXT")), real);
+#else
   fs::create_directory_symlink(t / "Sub", t / "link");
   EXPECT_EQ(platform::RealPath(P(t, "link\\FILE.TXT")), real);
   EXPECT_EQ(platform::RealPath(P(t, "link")).find("link"), std::string::npos);
