@@ -217,6 +217,12 @@ TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   EXPECT_FALSE(journal.Begin({Host("Modelle\\journal"), Host(""), Package(""), "1.2.3"}, error));
   EXPECT_EQ(error, "the run journal would lie in the host's folder: " + Host("Modelle\\journal"));
   EXPECT_EQ(TreeState(t / "host", false), original);
+  // Nor in the package, from where the run would install it.
+  const std::string package = TreeState(t / "pkg", false);
+  EXPECT_FALSE(journal.Begin({Package("journal"), Host(""), Package(""), "1.2.3"}, error));
+  EXPECT_EQ(error, "the run journal would lie in the package's folder, and be installed from there: " +
+                       Package("journal"));
+  EXPECT_EQ(TreeState(t / "pkg", false), package);
 }
 
 // A manifest is a file others may change: undo reaches no file outside the
@@ -266,6 +272,33 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
   EXPECT_EQ(fs::status(t / "host/RESOURCEN/Modelle/Turm.mdl").permissions(), fs::perms(0755));
 #endif
 }
+
+#ifndef _WIN32
+// Links put into the host since the run: what they lead to is no host file,
+// whatever bytes it holds; the rest of the run is undone.
+TEST_F(HostWriterTest, UndoChangesNothingThroughALinkOutOfTheHost) {
+  JournalRun();
+  const fs::path host = t / "host/RESOURCEN", outside = t / "outside";
+  fs::create_directories(outside);
+  fs::rename(host / "Neu", outside / "Neu");
+  fs::create_directory_symlink(outside / "Neu", host / "Neu");
+  fs::rename(host / "Modelle/Turm.mdl", outside / "Turm.mdl");
+  fs::create_symlink(outside / "Turm.mdl", host / "Modelle/Turm.mdl");
+  const std::string outsideBefore = TreeState(outside, false);
+
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  EXPECT_EQ(TreeState(outside, false), outsideBefore);
+  Strings kept;
+  for (const UndoKept& k : undo.kept) kept.push_back(k.path + ": " + k.reason);
+  std::sort(kept.begin(), kept.end());
+  const std::string why = ": reached through a link that leads out of the host; left alone";
+  EXPECT_EQ(kept, (Strings{"Modelle\\Turm.mdl" + why, "Neu" + why, "Neu\\Liste.txt" + why, "Neu\\Tief" + why,
+                           "Neu\\Tief\\Datei 100%.bin" + why}));
+  EXPECT_EQ(ReadBytes(host / "Index.ini"), "[A]\r\nx=1\r\n");
+  EXPECT_FALSE(Exists(host / "Modelle/Loks"));
+}
+#endif
 
 // Runs refused or killed before their manifest's first line, or before
 // their first change, leave folders that hold no run; they push no run out

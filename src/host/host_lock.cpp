@@ -1,5 +1,6 @@
 #include "host/host_lock.h"
 
+#include "platform/platform.h"
 #include "profile/lang_table.h"
 
 namespace zet {
@@ -26,6 +27,11 @@ bool LockHost(const std::string& target, platform::FileLock& lock, std::string& 
                      "The lock that keeps two runs apart cannot be made beside the target folder. "
                      "Please make its parent folder writable.");
   message += "\n" + (path.empty() ? target : path);
+  // Something in the lock file's place that is none: a folder, a pipe, a
+  // link, a file this user cannot read.
+  if (result == platform::FileLock::Result::Failed && !path.empty() &&
+      (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None))
+    message += " (no lock file this program can open: please remove it)";
   return false;
 }
 

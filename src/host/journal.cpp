@@ -253,25 +253,6 @@ void RemoveTree(const std::string& path) {
   platform::RemoveEmptyFolder(path);
 }
 
-// True when path, which need not exist yet, is folder or lies below it.
-bool LiesWithin(std::string path, const std::string& folder) {
-  const std::string outer = platform::RealPath(folder);
-  std::string rest;
-  // The nearest part of path that exists says where the rest will be.
-  while (platform::GetPathKind(path) == platform::PathKind::None) {
-    size_t cut = path.find_last_of("/\\");
-    if (cut == std::string::npos || cut == 0) return false;
-    path.resize(cut);
-  }
-  const std::string inner = platform::RealPath(path);
-  if (outer.empty() || inner.size() < outer.size()) return false;
-  if (platform::IsPathSeparator('/') ? inner.compare(0, outer.size(), outer) != 0
-                                     : !EqualIgnoringCase(inner.substr(0, outer.size()), outer))
-    return false;
-  return inner.size() == outer.size() || platform::IsPathSeparator(inner[outer.size()]) ||
-         platform::IsPathSeparator(outer.back());
-}
-
 bool WriteAll(intptr_t handle, const std::string& bytes) {
   for (size_t done = 0; done < bytes.size();) {
     const long n = platform::detail::RawWrite(handle, bytes.data() + done, bytes.size() - done);
@@ -304,6 +285,24 @@ bool AppendToManifest(const std::string& folder, const std::string& line) {
 }
 
 }  // namespace
+
+bool LiesWithin(std::string path, const std::string& folder) {
+  const std::string outer = platform::RealPath(folder);
+  std::string rest;
+  // The nearest part of path that exists says where the rest will be.
+  while (platform::GetPathKind(path) == platform::PathKind::None) {
+    size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos || cut == 0) return false;
+    path.resize(cut);
+  }
+  const std::string inner = platform::RealPath(path);
+  if (outer.empty() || inner.size() < outer.size()) return false;
+  if (platform::IsPathSeparator('/') ? inner.compare(0, outer.size(), outer) != 0
+                                     : !EqualIgnoringCase(inner.substr(0, outer.size()), outer))
+    return false;
+  return inner.size() == outer.size() || platform::IsPathSeparator(inner[outer.size()]) ||
+         platform::IsPathSeparator(outer.back());
+}
 
 // ------------------------------------------------------------- locations
 
@@ -510,6 +509,10 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
   }
   if (LiesWithin(start.root, start.target)) {
     error = "the run journal would lie in the host's folder: " + start.root;
+    return false;
+  }
+  if (!start.package.empty() && LiesWithin(start.root, start.package)) {
+    error = "the run journal would lie in the package's folder, and be installed from there: " + start.root;
     return false;
   }
   MakePath(hostFolder);

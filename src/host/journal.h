@@ -90,6 +90,10 @@ bool MarkRunUndone(const std::string& folder);
 // "2026-12-07 02:15:00 UTC"
 std::string JournalTimeText(int64_t seconds);
 
+// True when path, which need not exist yet, is folder or lies below it,
+// links followed as the system follows them.
+bool LiesWithin(std::string path, const std::string& folder);
+
 struct JournalStart {
   std::string root;     // JournalRoot()
   std::string target;   // the host's resource folder

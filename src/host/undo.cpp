@@ -67,6 +67,7 @@ class Undoer {
   void File(const JournalEntry& e) {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
+    if (!LiesWithin(path, target_)) return Keep(e.path, kOutOfTheHost);
     touched_.insert(ParentOf(e.path));
     const platform::PathKind kind = platform::GetPathKind(path);
     FileDigest present;
@@ -105,6 +106,7 @@ class Undoer {
   // wrote in.
   void Temporaries() {
     for (const std::string& folder : touched_) {
+      if (!LiesWithin(Join(target_, folder), target_)) continue;
       std::vector<platform::DirEntry> entries;
       platform::ListFolder(Join(target_, folder), entries);
       for (const platform::DirEntry& entry : entries)
@@ -118,6 +120,7 @@ class Undoer {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
     if (platform::GetPathKind(path) != platform::PathKind::Folder) return;
+    if (platform::IsLink(path) || !LiesWithin(path, target_)) return Keep(e.path, kOutOfTheHost);
     if (platform::RemoveEmptyFolder(path)) {
       ++result_.foldersRemoved;
       return;
@@ -136,7 +139,14 @@ class Undoer {
 
  private:
   static constexpr char kNotInTheHost[] = "not a path in the host; left alone";
-  void Keep(const std::string& path, const char* reason) { result_.kept.push_back({path, reason}); }
+  // Put in since the run, or the host's own: what undo would change lies
+  // elsewhere.
+  static constexpr char kOutOfTheHost[] = "reached through a link that leads out of the host; left alone";
+  // One line for a path and its reason, however many changes of the run
+  // it stands for.
+  void Keep(const std::string& path, const char* reason) {
+    if (keptOnce_.insert(path + '\n' + reason).second) result_.kept.push_back({path, reason});
+  }
   // Kept for now: a later undo tries again.
   void Unfinished(const std::string& path, const char* reason) {
     Keep(path, reason);
@@ -147,6 +157,7 @@ class Undoer {
   UndoResult& result_;
   std::set<std::string> touched_;
   std::set<std::string> created_;  // files the run made
+  std::set<std::string> keptOnce_;
 };
 
 }  // namespace

@@ -1128,8 +1128,12 @@ std::string HostLockPath(const std::string& target) {
 
 FileLock::Result FileLock::Take(const std::string& path) {
   Release();
-  int fd = OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW);
+  struct stat st;
+  int fd = OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, &st);
   if (fd < 0) return Result::Failed;
+  // Writable by all, whoever made it (root, say): the lock needs a file
+  // opened for writing, and holds no bytes that anyone could change.
+  if (st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666) ::fchmod(fd, 0666);
   struct flock region {};
   region.l_type = F_WRLCK;
   region.l_whence = SEEK_SET;
@@ -1137,7 +1141,8 @@ FileLock::Result FileLock::Take(const std::string& path) {
   region.l_len = 1;
   // A lock of the open file, not of the process: two takers in one process
   // exclude each other too, and closing another descriptor of the file
-  // keeps it.
+  // keeps it. The system's record locks are those Wine takes for Windows
+  // programs: a run under Wine and one on Linux keep each other out.
 #ifdef F_OFD_SETLK
   int taken = ::fcntl(fd, F_OFD_SETLK, &region);
   if (taken != 0 && errno == EINVAL) taken = ::fcntl(fd, F_SETLK, &region);
