@@ -439,6 +439,11 @@ TEST(Copy, ReplacedFilesKeepModeOwnerAndLinksReadOnlyOnesStayAndHolesStayHoles) 
   fs::permissions(fs::path(t / "src.dat"), fs::perms(04755), fs::perm_options::replace);
   ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "fresh.dat"), true));
   EXPECT_EQ(fs::status(fs::path(t / "fresh.dat")).permissions() & fs::perms::set_uid, fs::perms::none);
+  // A host file's set-user-id and set-group-id bits do not go to the
+  // package's bytes that replace it; its other bits do.
+  fs::permissions(fs::path(t / "host.dat"), fs::perms(06755), fs::perm_options::replace);
+  ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "host.dat"), false));
+  EXPECT_EQ(fs::status(fs::path(t / "host.dat")).permissions(), fs::perms(0755));
   // Nor a package's lack of bits: the owner can read and write the copy,
   // and execute bits come along.
   for (const int from : {0, 0711}) {

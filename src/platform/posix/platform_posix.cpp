@@ -829,11 +829,15 @@ bool CopyData(int in, int out, const struct stat& st, CopyWatcher* watcher) {
   return ::ftruncate(out, st.st_size) == 0;
 }
 
+// The bits a replaced file keeps: all but set-user-id and set-group-id,
+// which the new bytes (a package's) never get.
+mode_t KeptMode(mode_t mode) { return mode & 01777; }
+
 // Gives the file open as fd the owner, group and permission bits of the
 // file described by st; the owner and group only where the process may.
 void KeepOwnerAndMode(int fd, const struct stat& st) {
   if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-  (void)::fchmod(fd, st.st_mode & 07777);
+  (void)::fchmod(fd, KeptMode(st.st_mode));
 }
 
 // The permission bits of a new file copied from one with the bits mode:
@@ -1261,7 +1265,7 @@ bool CopyPermissionBits(const std::string& from, const std::string& to) {
   if (!Stat(NativePath(from), st)) return true;
   const std::string native = NativePath(to);
   if (::chown(native.c_str(), st.st_uid, st.st_gid) != 0) (void)::chown(native.c_str(), static_cast<uid_t>(-1), st.st_gid);
-  return ::chmod(native.c_str(), st.st_mode & 07777) == 0;
+  return ::chmod(native.c_str(), KeptMode(st.st_mode)) == 0;
 }
 
 }  // namespace detail
