@@ -110,7 +110,7 @@ class Undoer {
       std::vector<platform::DirEntry> entries;
       platform::ListFolder(Join(target_, folder), entries);
       for (const platform::DirEntry& entry : entries)
-        if (!entry.isFolder && platform::IsOwnTemporaryName(entry.name) &&
+        if (!entry.isFolder && !entry.isLink && !entry.isSpecial && platform::IsOwnTemporaryName(entry.name) &&
             platform::RemoveFile(Join(Join(target_, folder), entry.name)))
           ++result_.temporariesRemoved;
     }

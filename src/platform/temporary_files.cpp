@@ -72,7 +72,7 @@ void RemoveOwnTemporaries(const std::string& folder) {
   std::vector<DirEntry> entries;
   if (!ListFolder(folder, entries)) return;
   for (const DirEntry& e : entries)
-    if (!e.isFolder && !e.isLink && IsOwnTemporaryName(e.name)) RemoveFile(folder + "\\" + e.name);
+    if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name)) RemoveFile(folder + "\\" + e.name);
 }
 
 TemporarySweep::TemporarySweep() {
