@@ -455,6 +455,9 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   const std::vector<std::string> runs = LinesOf(Run({"--list-runs", target}).out);
   EXPECT_EQ(runs.size(), 10u);
   EXPECT_NE(runs.back().find("0 new, 1 replaced"), std::string::npos) << runs.back();
+  // A run that changes nothing pushes no run out.
+  ASSERT_EQ(Run({"-q", "--no-scan", source, target}).status, 0);
+  EXPECT_EQ(LinesOf(Run({"--list-runs", target}).out), runs);
 
   WriteBytes(t / "not-a-folder", "");
   const test::JournalIn nowhere(t / "not-a-folder");

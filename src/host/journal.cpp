@@ -542,19 +542,27 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
   }
   lastSync_ = std::chrono::steady_clock::now();
   linesSinceSync_ = 0;
-  // The oldest runs beyond the number kept go, and so do folders that hold
-  // no run (one refused or killed before its manifest's first line, which
-  // comes before any change): they would push runs out of the journal.
+  PruneRuns(hostFolder, false);
+  return true;
+}
+
+// The oldest runs beyond the number kept go, this one counted once it
+// holds a change (a run that changes nothing pushes no run out), and so do
+// folders that hold no run (one refused or killed before its manifest's
+// first line, which comes before any change).
+void Journal::PruneRuns(const std::string& hostFolder, bool countThisRun) {
   std::vector<std::string> runs;
   for (const std::string& name : RunNames(hostFolder)) {
     const std::string folder = Join(hostFolder, name);
-    if (folder == folder_ || HoldsRun(folder))
+    if (folder == folder_) {
+      if (countThisRun) runs.push_back(folder);
+    } else if (HoldsRun(folder)) {
       runs.push_back(folder);
-    else
+    } else {
       RemoveTree(folder);
+    }
   }
   for (size_t i = 0; i + kRunsKept < runs.size(); ++i) RemoveTree(runs[i]);
-  return true;
 }
 
 // A run that could not begin leaves nothing in the journal.
@@ -637,6 +645,8 @@ bool Journal::Finish() {
   }
   platform::SyncFolder(folder_);
   Close();
+  const size_t cut = folder_.find_last_of("\\/");
+  if (cut != std::string::npos) PruneRuns(folder_.substr(0, cut), true);
   if (!ok) finished_ = -1;
   return ok;
 }

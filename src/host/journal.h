@@ -141,6 +141,7 @@ class Journal {
   bool AppendLine(std::string line);
   void SyncLocked();
   void Close();
+  void PruneRuns(const std::string& hostFolder, bool countThisRun);
   void Abandon();
 
   std::string folder_;
