@@ -155,6 +155,22 @@ TEST_F(TreeCopy, APackageInsideTheTargetIsNotCopiedOntoItself) {
   EXPECT_EQ(view.stepped.size(), 2u) << "what is not walked is not counted";
 }
 
+#ifndef _WIN32
+// A host folder that is a link to the package's own folder: the package's
+// files would be copied onto themselves.
+TEST_F(TreeCopy, AHostFolderThatIsThePackagesOwnIsNotCopiedOnto) {
+  Package("Modelle/Loks/x.mdl", "package");
+  Package("Texturen/t.bmp", "texture");
+  test::MakeFolders(t / "host/RESOURCEN");
+  std::filesystem::create_directory_symlink(t / "pkg/RESOURCEN/Modelle", t / "host/RESOURCEN/Modelle");
+  BothPasses([](bool counting) { CopyResourceTree("", g_SourceRoot, true, counting); });
+  EXPECT_EQ(HostBytes("Texturen/t.bmp"), "texture");
+  ASSERT_EQ(g_RunReport.failures().size(), 1u);
+  EXPECT_EQ(g_RunReport.failures()[0].reason, "the host's folder is the package's own (a link); not copied onto itself");
+  EXPECT_EQ(g_RunReport.copied(), 1);
+}
+#endif
+
 // The copies are made by several threads, but what a user sees is what one
 // thread gives: the same steps, counts and failures in the same order, the
 // same files with the same bytes and times, and a stop that leaves no file

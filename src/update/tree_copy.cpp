@@ -379,6 +379,9 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 
     const std::string targetDir =
         g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
+    // A host folder that a link makes the package's own: its files would
+    // be copied onto themselves, the package's changed.
+    const bool packageFolder = current.size() > sourceRootLength && platform::SameFolder(targetDir, current);
     subfolders.clear();
     names.clear();
     for (const platform::DirEntry& e : entries) {
@@ -418,6 +421,10 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       StepProgress();
       if (nameTaken) {
         pool.Note({CopyOutcome::Failed, g_SourceFile, kNotCopiedNameTwice});
+        continue;
+      }
+      if (packageFolder) {
+        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder is the package's own (a link); not copied onto itself"});
         continue;
       }
       if (inArchive) {
