@@ -10,6 +10,7 @@
 #include <thread>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/resource.h>
 #endif
 
@@ -175,6 +176,10 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   const WriteResult replaced = again.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true);
   EXPECT_EQ(replaced.outcome, WriteOutcome::Failed);
   EXPECT_EQ(replaced.reason, "is read-only; left as it was");
+  // A pipe in a file's place is neither written nor called read-only.
+  ASSERT_EQ(::mkfifo((t / "host/RESOURCEN/Modelle/Rohr.mdl").c_str(), 0666), 0);
+  EXPECT_EQ(again.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Rohr.mdl"), true).reason,
+            "is no plain file (a pipe or a device); left as it was");
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Liste.txt"));
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Modelle/BR218.mdl"));
   EXPECT_FALSE(fs::exists(t / "gone"));

@@ -165,6 +165,16 @@ TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {
   Merge(false);
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/a.dds"));
   EXPECT_EQ(g_RunReport.failures().size(), 1u);
+#ifndef _WIN32
+  // A host list that is a link leading nowhere is the user's, and the
+  // summary says so in a sentence.
+  g_RunReport.Reset();
+  Package("Parallels/Texturen.txt", ListFile({{1, "a", ""}}));
+  std::filesystem::create_symlink(t / "gone.txt", t / "host/RESOURCEN/Parallels/Texturen.txt");
+  Merge(false);
+  ASSERT_FALSE(g_RunReport.failures().empty());
+  EXPECT_EQ(g_RunReport.failures().back().reason, "a link that leads nowhere; left as it was");
+#endif
 }
 
 // Golden files: blocks go in on lines of their own, laid out as the host's

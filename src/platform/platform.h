@@ -88,6 +88,11 @@ bool GetFileLength(const std::string& path, uint64_t& length);
 // bit at all on POSIX) is not writable, even for an administrator or root.
 bool CanWriteFile(const std::string& path);
 
+// Why an existing file the program cannot write (CanWriteFile false) is
+// left as it was: read-only, no plain file (a pipe, a device), in use by
+// another program (Windows), or no permission.
+std::string WhyNotWritable(const std::string& path);
+
 // The absolute path of what path names, with every link followed, as the
 // system spells it (on Windows its long names in their own letter case);
 // empty when nothing is there.

@@ -251,7 +251,7 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
   }
   if (target == platform::PathKind::File && overwrite && possible) {
     if (pending_.count(key) == 0 && !platform::CanWriteFile(path))
-      return Add(ChangeKind::Failed, path, "is read-only; left as it was");
+      return Add(ChangeKind::Failed, path, platform::WhyNotWritable(path));
     pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }

@@ -136,7 +136,7 @@ class ListMerge {
         std::to_string(inserts.size()) + (inserts.size() == 1 ? " texture added" : " textures added");
     std::string why;
     if (!host.SaveList(RunWriter(), summary, &why))
-      return Fail(hostPath_, "texture list " + (why.empty() ? std::string("cannot be written; left as it was") : why));
+      return Fail(hostPath_, why.empty() ? std::string("texture list cannot be written; left as it was") : why);
     g_RunReport.ListMerged();
   }
 

@@ -466,6 +466,14 @@ bool CanWriteFile(const std::string& path) {
   return (st.st_mode & 0222) != 0 && ::access(native.c_str(), W_OK) == 0;
 }
 
+std::string WhyNotWritable(const std::string& path) {
+  struct stat st;
+  const std::string native = NativePath(path);
+  if (Stat(native, st) && !S_ISREG(st.st_mode)) return "is no plain file (a pipe or a device); left as it was";
+  if (Stat(native, st) && (st.st_mode & 0222) != 0) return "may not be written by this user; left as it was";
+  return "is read-only; left as it was";
+}
+
 bool CanMakeIn(const std::string& folder) {
   return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
 }

@@ -91,6 +91,20 @@ std::string FinalPath(HANDLE h) {
 
 }  // namespace
 
+std::string WhyNotWritable(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return "is read-only; left as it was";
+  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = ::GetLastError();
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+    return "is in use by another program; left as it was";
+  if (error == ERROR_ACCESS_DENIED) return "may not be written by this user; left as it was";
+  return "cannot be written; left as it was";
+}
+
 std::string RealPath(const std::string& path) {
   if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
   // As the system names it: short 8.3 names long, each name in its own
