@@ -330,6 +330,12 @@ TEST_F(Cli, OneRunPerHostAndOneFolderHoweverSpelled) {
 TEST_F(Cli, RelativeFoldersAndTheGermanSummary) {
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(t.path());
+  test::MakeFolders(t / "host/RESOURCEN/Modelle");
+  std::filesystem::current_path(t / "host/RESOURCEN/Modelle");
+  // From inside the host: its folder is "..", also where ".." ends the path.
+  for (const char* host : {"..", "../", "../../RESOURCEN/./Modelle/.."})
+    EXPECT_EQ(Run({"-n", "--no-scan", "../../../pkg/RESOURCEN", host}).status, 0) << host;
+  std::filesystem::current_path(t.path());
   Result r = Run({"-q", "--no-scan", "--lang", test::DataPath("../../lang/de/zetveltran.lng"), "pkg/RESOURCEN",
                   "./host/RESOURCEN"});
   std::filesystem::current_path(before);

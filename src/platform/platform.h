@@ -26,9 +26,10 @@ bool IsPathSeparator(char c);
 // True when the path is absolute on this platform (see above).
 bool IsAbsolutePath(const std::string& path);
 
-// A path given relative to the current folder (a command-line argument)
-// made absolute; "." components are dropped. An absolute or empty path is
-// returned as it is. On Windows as the system resolves it (".." included).
+// A folder given as a command-line argument, relative to the current folder
+// or absolute, made absolute: "." components dropped, ".." as the system
+// resolves it. On Windows either separator, a separator at the end and the
+// long-path prefix give one spelling too.
 std::string AbsolutePath(const std::string& path);
 
 // The path as the operating system must see it: on POSIX with '/' and each

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -8,15 +9,31 @@
 
 namespace zet::platform {
 
+namespace {
+
+// A path with ".." in it as the system resolves it (links followed: only
+// the system knows where ".." leads past one); as it is when nothing is there.
+std::string Resolved(const std::string& path) {
+  const std::string padded = "/" + path + "/";
+  if (padded.find("/../") == std::string::npos) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string resolved = real;
+  std::free(real);
+  return resolved;
+}
+
+}  // namespace
+
 std::string AbsolutePath(const std::string& path) {
-  if (path.empty() || IsAbsolutePath(path)) return path;
+  if (path.empty()) return path;
+  if (IsAbsolutePath(path)) return Resolved(path);
   std::vector<char> buffer(4096);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) return path;
     buffer.resize(buffer.size() * 2);
   }
   std::string absolute = buffer.data();
-  // ".." stays: only the system knows where it leads when links are involved.
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = start;
@@ -28,7 +45,7 @@ std::string AbsolutePath(const std::string& path) {
     }
     start = end + 1;
   }
-  return absolute;
+  return Resolved(absolute);
 }
 
 }  // namespace zet::platform
