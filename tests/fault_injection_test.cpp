@@ -241,6 +241,9 @@ TEST(FaultInjection, ARunEndedAtAnyPointLeavesWholeFilesIsUndoneAndTheNextRunCom
         EXPECT_NE(ended.output.find("stopped by the user"), std::string::npos) << ended.output;
         EXPECT_EQ(ended.output.rfind("The run was stopped: what it had not done yet is not installed.\n", 0), 0u)
             << ended.output;
+        // The journal calls it stopped, not completed.
+        const Outcome runs = RunLimited({"--list-runs", host}, -1);
+        EXPECT_NE(runs.output.find("  stopped "), std::string::npos) << runs.output;
       }
     }
     // Nothing to undo only when the run ended before it changed anything.

@@ -133,6 +133,7 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
     const bool underWay = running && &run == &runs.front() && run.state == RunState::Interrupted;
     const char* state = underWay                             ? "RUN_RUNNING"
                         : run.state == RunState::Completed   ? "RUN_COMPLETED"
+                        : run.state == RunState::Stopped     ? "RUN_STOPPED"
                         : run.state == RunState::Interrupted ? "RUN_INTERRUPTED"
                         : run.state == RunState::PartlyUndone ? "RUN_PARTLY_UNDONE"
                                                               : "RUN_UNDONE";

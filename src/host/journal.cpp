@@ -374,7 +374,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   };
   static constexpr size_t kRecentChanges = 4096;
   std::deque<Recent> recent;
-  bool ended = false, undoing = false, undone = false, first = true;
+  bool ended = false, stopped = false, undoing = false, undone = false, first = true;
   std::vector<char> buffer(1 << 16);
   std::string text;  // what is read and not yet taken as lines
   for (;;) {
@@ -408,6 +408,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
         run.started = ParseIsoTime(value);
       } else if (f[0] == "end") {
         ended = true;
+        stopped = f.size() > 2 && f[2] == "stopped";
       } else if (f[0] == "undoing") {
         undoing = true;
       } else if (f[0] == "undone") {
@@ -453,7 +454,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   if (first || in.ReadFailed()) return false;
   run.state = undone    ? RunState::Undone
               : undoing ? RunState::PartlyUndone
-              : ended   ? RunState::Completed
+              : ended   ? (stopped ? RunState::Stopped : RunState::Completed)
                         : RunState::Interrupted;
   return true;
 }
@@ -631,14 +632,14 @@ bool Journal::KeepOldBytes(const std::string& hostPath, std::string& where) {
   return true;
 }
 
-bool Journal::Finish() {
+bool Journal::Finish(bool stopped) {
   if (finished_ != 0) return finished_ > 0;
   finished_ = 1;
   if (changes_ <= 0) {
     Abandon();
     return true;
   }
-  bool ok = AppendLine("end\t" + IsoTime(Now()));
+  bool ok = AppendLine("end\t" + IsoTime(Now()) + (stopped ? "\tstopped" : ""));
   {
     std::lock_guard<platform::SpinningMutex> lock(mutex_);
     if (manifest_.is_open()) SyncLocked();

@@ -38,7 +38,7 @@ std::string HostJournalFolder(const std::string& root, const std::string& target
 
 // PartlyUndone: an undo began and did not end (killed, or a change it
 // could not take back for now); the next undo goes on with it.
-enum class RunState { Completed, Interrupted, PartlyUndone, Undone };
+enum class RunState { Completed, Stopped, Interrupted, PartlyUndone, Undone };
 
 // One change of a run, as the manifest holds it.
 struct JournalEntry {
@@ -135,7 +135,8 @@ class Journal {
   // The end mark; everything to the disk. A run that recorded no change
   // leaves nothing in the journal: it would push a run that can be taken
   // back out of it. Once only: a second call gives the first one's result.
-  bool Finish();
+  // The end mark; stopped: the user stopped the run before its end.
+  bool Finish(bool stopped = false);
 
  private:
   bool AppendLine(std::string line);
@@ -170,7 +171,7 @@ class JournalWriter : public HostWriter {
                            const std::string& summary) override;
   // The journal's end mark as soon as the work is done: a program killed
   // while its end message waits on the user leaves a completed run.
-  void RunDone() override { journal_.Finish(); }
+  void RunDone(bool stopped) override { journal_.Finish(stopped); }
 
  private:
   // Records the replacement of the file at path by bytes of digest written.

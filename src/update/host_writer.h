@@ -68,7 +68,7 @@ class HostWriter {
 
   // The run has made its last change; called before its view hears of its
   // end, which may wait on the user.
-  virtual void RunDone() {}
+  virtual void RunDone(bool /*stopped*/) {}
 
   // Makes every missing folder of path below the root, one level at a time
   // through MakeFolder; true when the folder stands afterwards.

@@ -173,7 +173,7 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   g_UpdateDialog = nullptr;
   g_RunReport.SetFailureHook(nullptr);
   if (PreviewWriter* preview = Preview()) g_RunReport.SetChanges(preview->changes());
-  g_Writer->RunDone();
+  g_Writer->RunDone(RunStopRequested());
   g_Writer = nullptr;
   const RunReport report = g_RunReport;
   view.RunEnded(report);
