@@ -287,6 +287,14 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("\nFailures: 0"), std::string::npos) << r.out;
   }
+  // A preview's line names the place in the host, as every other line does.
+  EXPECT_NE(r.out.find("\n! x?Failures: 0?[2J.txt  "), std::string::npos) << r.out;
+  // Nor does a diff write a catalogue file's control characters.
+  WriteBytes(t / "pkg/RESOURCEN/Categories/User.ini", "[User_001_Neu]\r\nPath1\t = \"a\x1b]2;title\x07\"\r\n");
+  WriteBytes(target + "/Categories/User.ini", "[User_001_Host]\r\nPath1\t = \"h\"\r\n");
+  r = Run({"-nv", "--no-scan", source, target});
+  EXPECT_NE(r.out.find("a?]2;title?"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
 #endif
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
 }

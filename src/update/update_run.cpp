@@ -60,8 +60,15 @@ PreviewWriter* Preview() { return dynamic_cast<PreviewWriter*>(g_Writer); }
 void ListFailure(const RunFailure& failure) {
   PreviewWriter* preview = Preview();
   if (preview == nullptr) return;
+  // Relative to the target as every line is: a package file's path is the
+  // place in the host it stands for.
   std::string shown;
-  if (!preview->Relative(failure.path, shown) || shown.empty()) shown = failure.path;
+  const std::string& path = failure.path;
+  if (path.size() > g_SourceRoot.size() + 1 && path.compare(0, g_SourceRoot.size(), g_SourceRoot) == 0 &&
+      path[g_SourceRoot.size()] == '\\')
+    shown = path.substr(g_SourceRoot.size() + 1);
+  else if (!preview->Relative(path, shown) || shown.empty())
+    shown = path;
   preview->NoteFailure(shown, failure.reason);
 }
 
