@@ -328,6 +328,16 @@ TEST_F(Cli, OneRunPerHostAndOneFolderHoweverSpelled) {
     EXPECT_EQ(same.status, 2) << spelling;
     EXPECT_NE(same.err.find("are the same"), std::string::npos) << same.err;
   }
+  // A folder in the lock file's place: the run and its preview are refused.
+  std::filesystem::remove(platform::NativePath(lockPath));
+  test::MakeFolders(platform::NativePath(lockPath));
+  for (const char* mode : {"-q", "-n"}) {
+    Result blocked = Run({mode, "--no-scan", source, target});
+    EXPECT_EQ(blocked.status, 2) << mode;
+    EXPECT_NE(blocked.err.find("(no lock file this program can open: please remove it)"), std::string::npos)
+        << blocked.err;
+  }
+  std::filesystem::remove(platform::NativePath(lockPath));
   Result done = Run({"--no-scan", source, target});
   EXPECT_EQ(done.status, 0) << done.out << done.err;
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
@@ -478,6 +488,12 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   Result refused = Run({"-oq", "--no-scan", t / "pkg/RESOURCEN", target});
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("the run journal cannot be opened"), std::string::npos) << refused.err;
+  // A preview ends as the run would, where the run has no journal and where
+  // it could make no lock file.
+  refused = Run({"-n", "--no-scan", t / "pkg/RESOURCEN", target});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("the run journal cannot be opened"), std::string::npos) << refused.err;
+  EXPECT_EQ(Run({"-n", "--no-scan", "--no-journal", t / "pkg/RESOURCEN", target}).status, 0);
   WriteBytes(source + "/a.txt", "B");
   EXPECT_EQ(Run({"-oq", "--no-scan", source, target}).status, 2);
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A11");

@@ -234,6 +234,19 @@ int Run(int argc, char** argv) {
     Warn(error);
     return kExitRefused;
   }
+  // A preview ends as the run would: refused where the run could make no
+  // lock file or open no journal.
+  if (options.dryRun && !lock && !LockCouldBeMade(request.target, error)) {
+    Warn(error);
+    return kExitRefused;
+  }
+  if (options.dryRun && request.journal) {
+    const std::string refusal = Journal::Refusal({journalRoot, request.target, request.source, {}});
+    if (!refusal.empty()) {
+      Warn(cli::ConsoleText("JOURNAL_FAILED", {refusal}));
+      return kExitRefused;
+    }
+  }
   NoteInterruptedRun(journalRoot, request.target);
 
   if (FindProcessId(kHostProcessName) > 0 && !options.dryRun) Warn(cli::MessageText("IDS_ZETRUNNING"));

@@ -13,25 +13,41 @@ std::string TextOr(const char* key, const char* builtin) {
   return text.empty() ? builtin : text;
 }
 
-}  // namespace
-
-bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message) {
-  const std::string path = platform::HostLockPath(target);
-  platform::FileLock::Result result = path.empty() ? platform::FileLock::Result::Failed : lock.Take(path);
-  if (result == platform::FileLock::Result::Taken) return true;
-  if (result == platform::FileLock::Result::Busy)
-    message = TextOr("IDMSG_HOSTBUSY",
-                     "Another run is installing into this target folder. Please wait until it has ended.");
-  else
-    message = TextOr("IDMSG_HOSTLOCK",
-                     "The lock that keeps two runs apart cannot be made beside the target folder. "
-                     "Please make its parent folder writable.");
+// The text for a lock not taken, naming its file.
+std::string NotTaken(const std::string& target, const std::string& path, platform::FileLock::Result result) {
+  std::string message =
+      result == platform::FileLock::Result::Busy
+          ? TextOr("IDMSG_HOSTBUSY", "Another run is installing into this target folder. Please wait until it has ended.")
+          : TextOr("IDMSG_HOSTLOCK",
+                   "The lock that keeps two runs apart cannot be made beside the target folder. "
+                   "Please make its parent folder writable.");
   message += "\n" + (path.empty() ? target : path);
   // Something in the lock file's place that is none: a folder, a pipe, a
   // link, a file this user cannot read.
   if (result == platform::FileLock::Result::Failed && !path.empty() &&
       (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None))
     message += " (no lock file this program can open: please remove it)";
+  return message;
+}
+
+}  // namespace
+
+bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message) {
+  const std::string path = platform::HostLockPath(target);
+  const platform::FileLock::Result result = path.empty() ? platform::FileLock::Result::Failed : lock.Take(path);
+  if (result == platform::FileLock::Result::Taken) return true;
+  message = NotTaken(target, path, result);
+  return false;
+}
+
+bool LockCouldBeMade(const std::string& target, std::string& message) {
+  const std::string path = platform::HostLockPath(target);
+  const size_t cut = path.find_last_of("\\/");
+  const platform::PathKind kind = path.empty() ? platform::PathKind::Folder : platform::GetPathKind(path);
+  const bool makeable = !path.empty() && !platform::IsLink(path) && kind != platform::PathKind::Folder &&
+                        (kind == platform::PathKind::File || (cut != std::string::npos && platform::CanMakeIn(path.substr(0, cut == 0 ? 1 : cut))));
+  if (makeable) return true;
+  message = NotTaken(target, path, platform::FileLock::Result::Failed);
   return false;
 }
 

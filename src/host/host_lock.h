@@ -15,4 +15,8 @@ namespace zet {
 // out does not start.
 bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message);
 
+// False, with LockHost's text, when no lock file could be made for target
+// (a preview, which takes no lock where none stands, ends as the run would).
+bool LockCouldBeMade(const std::string& target, std::string& message);
+
 }  // namespace zet

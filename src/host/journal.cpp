@@ -496,26 +496,31 @@ void Journal::Close() {
   manifest_.Close();
 }
 
+std::string Journal::Refusal(const JournalStart& start) {
+  if (start.root.empty()) return "no folder for the run journal: the system names no place for program state";
+  const std::string hostFolder = HostJournalFolder(start.root, start.target);
+  if (hostFolder.empty()) return "the host folder cannot be found: " + start.target;
+  if (LiesWithin(start.root, start.target)) return "the run journal would lie in the host's folder: " + start.root;
+  if (!start.package.empty() && LiesWithin(start.root, start.package))
+    return "the run journal would lie in the package's folder, and be installed from there: " + start.root;
+  // The nearest folder on the way that stands takes the rest.
+  std::string standing = hostFolder;
+  while (platform::GetPathKind(standing) == platform::PathKind::None) {
+    const size_t cut = standing.find_last_of("\\/");
+    if (cut == std::string::npos || cut == 0) break;
+    standing.resize(cut);
+  }
+  if (platform::GetPathKind(standing) != platform::PathKind::Folder || !platform::CanMakeIn(standing))
+    return "the run journal cannot be written in " + platform::NativePath(standing);
+  return {};
+}
+
 bool Journal::Begin(const JournalStart& start, std::string& error) {
   Close();
   linkOldBytes_ = start.linkOldBytes;
-  if (start.root.empty()) {
-    error = "no folder for the run journal: the system names no place for program state";
-    return false;
-  }
+  error = Refusal(start);
+  if (!error.empty()) return false;
   const std::string hostFolder = HostJournalFolder(start.root, start.target);
-  if (hostFolder.empty()) {
-    error = "the host folder cannot be found: " + start.target;
-    return false;
-  }
-  if (LiesWithin(start.root, start.target)) {
-    error = "the run journal would lie in the host's folder: " + start.root;
-    return false;
-  }
-  if (!start.package.empty() && LiesWithin(start.root, start.package)) {
-    error = "the run journal would lie in the package's folder, and be installed from there: " + start.root;
-    return false;
-  }
   MakePath(hostFolder);
   // The next number; a name taken meanwhile is passed over.
   const std::vector<std::string> names = RunNames(hostFolder);

@@ -121,6 +121,9 @@ class Journal {
   // newest kRunsKept. false with a message when the journal cannot be kept;
   // the journal then holds nothing of this run.
   bool Begin(const JournalStart& start, std::string& error);
+  // Why Begin would refuse start, found without making anything (for a
+  // preview, which ends as the run would); empty when nothing is in the way.
+  static std::string Refusal(const JournalStart& start);
   const std::string& folder() const { return folder_; }
   bool active() const { return manifest_.is_open(); }
 
