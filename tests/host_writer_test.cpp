@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <csignal>
 #include <functional>
 #include <thread>
@@ -337,11 +338,25 @@ TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
 
   // A manifest line no run writes (megabytes long) is not passed over in silence.
   const std::string manifest = platform::NativePath(Runs().at(0).folder + "\\manifest.txt");
-  WriteBytes(manifest, ReadBytes(manifest) + "file-created\t" + std::string(2 << 20, 'x') + "\n");
-  const UndoResult undo = Undo();
+  const std::string lines = ReadBytes(manifest);
+  WriteBytes(manifest, lines + "file-created\t" + std::string(2 << 20, 'x') + "\n");
+  UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 1);
   ASSERT_EQ(undo.kept.size(), 1u);
   EXPECT_NE(undo.kept[0].reason.find("holds a line no run writes"), std::string::npos);
+#ifndef _WIN32
+  // Nor is a line behind a stretch of nothing (a hole of a sparse file),
+  // which is not read through.
+  WriteBytes(manifest, lines);
+  fs::resize_file(manifest, fs::file_size(manifest) + (std::uintmax_t{1} << 28));
+  {
+    std::ofstream more(manifest, std::ios::binary | std::ios::app);
+    more << "file-created\tsomewhere.txt\tsize=1\txxh3=0000000000000000\n";
+  }
+  undo = Undo();
+  ASSERT_EQ(undo.kept.size(), 1u);
+  EXPECT_NE(undo.kept[0].reason.find("holds a line no run writes"), std::string::npos);
+#endif
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {

@@ -366,6 +366,11 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   // A journal reads its own files only, never through a link.
   platform::Stream in;
   if (platform::IsLink(manifest) || !in.Open(manifest, "rb")) return false;
+  // A run writes its manifest from the start on: a hole is the unwritten
+  // rest of a killed one, read as zeros; data after a hole is no run's (a
+  // manifest blown up to many GB of nothing is not read through).
+  uint64_t unread = 0;
+  if (platform::FirstHole(manifest, unread)) run.damaged = true;
   platform::FileState state;
   if (platform::GetFileState(manifest, state)) run.lastWritten = state.modifiedSeconds;
   struct Recent {
@@ -378,8 +383,9 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
   std::vector<char> buffer(1 << 16);
   std::string text;  // what is read and not yet taken as lines
   for (;;) {
-    const size_t n = in.Read(buffer.data(), buffer.size());
+    const size_t n = in.Read(buffer.data(), static_cast<size_t>(std::min<uint64_t>(buffer.size(), unread)));
     if (n == 0) break;
+    unread -= n;
     text.append(buffer.data(), n);
     if (first) {
       if (text.size() < sizeof kMagic - 1) continue;

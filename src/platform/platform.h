@@ -61,6 +61,11 @@ bool CanMakeIn(const std::string& folder);
 // system cannot tell (Windows).
 bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length);
 
+// Where the file's first hole begins (its length when it has none; the
+// largest number where the system cannot tell, Windows); true when data
+// follows that hole, which a file written from its start to its end never has.
+bool FirstHole(const std::string& path, uint64_t& offset);
+
 // True when the disk that holds the existing folder has no room for a file
 // of bytes more (or, on POSIX, for no file at all): why a write failed.
 bool NoRoomIn(const std::string& folder, uint64_t bytes);

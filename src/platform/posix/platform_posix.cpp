@@ -478,6 +478,17 @@ bool CanMakeIn(const std::string& folder) {
   return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
 }
 
+bool FirstHole(const std::string& path, uint64_t& offset) {
+  offset = UINT64_MAX;
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const off_t hole = ::lseek(fd, 0, SEEK_HOLE);
+  const bool dataAfter = hole >= 0 && ::lseek(fd, hole, SEEK_DATA) >= 0;
+  ::close(fd);
+  if (hole >= 0) offset = static_cast<uint64_t>(hole);
+  return dataAfter;
+}
+
 bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length) {
   if (length == 0) return false;
   const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -36,6 +36,11 @@ bool CanMakeIn(const std::string&) { return true; }
 
 bool HoleWithin(const std::string&, uint64_t, uint64_t) { return false; }
 
+bool FirstHole(const std::string&, uint64_t& offset) {
+  offset = UINT64_MAX;
+  return false;
+}
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   ULARGE_INTEGER free;
   if (folder.empty() || !::GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr)) return false;
