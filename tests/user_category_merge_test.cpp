@@ -60,6 +60,10 @@ TEST_F(UserCategoryMerge, NumbersAndNames) {
   EXPECT_EQ(appended("User_012", "Short"), "User_013_");
   EXPECT_EQ(appended("User_2_x", "User_5_Name"), "User_003_Name");
 
+  // A last section of another kind does not start the count again.
+  Merge(Lines({"[User_007_Bruecken]", "P = \"b\"", "[Settings]", "Q = \"s\""}), Lines({"[User_001_Tunnel]", "P = \"t\""}));
+  EXPECT_EQ(test::LastSectionName(HostBytes(kFile)), "User_008_Tunnel");
+
   // A name the host holds already is passed over.
   Merge(Lines({"[User_003_B]", "P = \"b\"", "[User_002_A]", "P = \"a\""}), Lines({"[User_009_B]", "P = \"other\""}));
   EXPECT_NE(HostBytes(kFile).find("[User_004_B]\r\nP\t = \"other\""), std::string::npos) << HostBytes(kFile);

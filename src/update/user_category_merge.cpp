@@ -97,10 +97,16 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
     if (!texts.empty()) known.insert(Signature(NamePart(NodeName(section)), std::move(texts)));
   }
 
-  // The number after "User_" in the host's last section name.
+  // The number after "User_" in the host's last section name, or a higher
+  // one of its other categories (a last section of another kind would
+  // start the count again, and give numbers the host has already).
   int64_t counter = 0;
   const std::string_view last = NodeName(host.GetNode(host.GetSectionCount() - 1));
   if (last.size() > kPrefix.size()) counter = LeadingNumber(last.substr(kPrefix.size()));
+  for (int i = 0; i < host.GetSectionCount(); ++i) {
+    const std::string_view name = NodeName(host.GetNode(i));
+    if (name.substr(0, kPrefix.size()) == kPrefix) counter = std::max(counter, LeadingNumber(name.substr(kPrefix.size())));
+  }
 
   int appended = 0;
   for (const Category& category : ReadCategories(package)) {
