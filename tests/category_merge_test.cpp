@@ -179,6 +179,16 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
     ASSERT_EQ(g_RunReport.failures().size(), 1u) << line;
     EXPECT_EQ(g_RunReport.failures()[0].reason, "category file holds lines a merge would lose; left as it is");
   }
+  // So is one naming a key the merge looks up in other letter case, which
+  // Windows reads as that key: the merge would add the entry again.
+  for (const char* line : {"filterstring = \"b\"", "Scanpath1 = \"x\""}) {
+    g_RunReport.Reset();
+    const std::string host = kHeader + Lines({"[A]", line});
+    EXPECT_EQ(Merge(host, package), host) << line;
+    ASSERT_EQ(g_RunReport.failures().size(), 1u) << line;
+    EXPECT_EQ(g_RunReport.failures()[0].reason,
+              "category file names a section or key in other letter case than the merge reads it; left as it is");
+  }
   const std::string stray = "stray\r\n" + kHeader + Lines({"[A]", "FilterString = \"a\""});
   EXPECT_EQ(Merge(stray, package), stray);
   // A package line that the writer's layout would make longer than a reader

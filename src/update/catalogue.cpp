@@ -101,6 +101,35 @@ bool ValueReadsBack(std::string_view value) {
   return true;
 }
 
+// True when no section or key that a merge looks up by name is spelled in
+// other letter case ("filtersection", "[treeorder]"): Windows reads such a
+// name as the merge's, which compares bytes and would add the host's
+// entries again or write the tree without them.
+bool NamesInTheMergesCase(const std::string& bytes) {
+  auto known = [](std::string_view name) -> bool {
+    auto digits = [&](size_t from) {
+      return name.size() > from && name.find_first_not_of("0123456789", from) == std::string_view::npos;
+    };
+    for (std::string_view exact : {"TreeOrder", "FilterSection", "FilterString", "FilterValue"})
+      if (EqualsIgnoringCase(name, exact)) return name == exact;
+    if (name.size() == 9 && EqualsIgnoringCase(name.substr(0, 8), "ScanPath") && digits(8))
+      return name.substr(0, 8) == "ScanPath";
+    if (name.size() == 6 && EqualsIgnoringCase(name.substr(0, 4), "File") && digits(4)) return name.substr(0, 4) == "File";
+    return true;
+  };
+  for (size_t at = 0; at < bytes.size();) {
+    size_t end = bytes.find_first_of("\r\n", at);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line = TrimmedBlanks(std::string_view(bytes).substr(at, end - at));
+    at = end + 1;
+    if (line.empty() || line.front() == ';') continue;
+    const size_t cut = line.front() == '[' ? line.find(']') : line.find('=');
+    if (cut == std::string_view::npos) continue;
+    if (!known(TrimmedBlanks(line.front() == '[' ? line.substr(1, cut - 1) : line.substr(0, cut)))) return false;
+  }
+  return true;
+}
+
 // True when the reader takes every line of the 8-bit text whole, and the
 // writer gives back every value it holds, so that writing the document back
 // loses or changes none of them.
@@ -150,6 +179,7 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
   if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
   if (hostFile && !KeepsEveryLine(bytes)) return CatalogueLoad::LosesLines;
+  if (!NamesInTheMergesCase(bytes)) return CatalogueLoad::OtherCase;
   if (document.LoadBytes(bytes) != 0) return bytes.empty() ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
   // No section: an empty file, comments alone, or one the reader could make
@@ -169,6 +199,8 @@ void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const cha
     reason += std::string(" is ") + kOutOfThePackage;
   else if (load == CatalogueLoad::LosesLines)
     reason += " holds lines a merge would lose";
+  else if (load == CatalogueLoad::OtherCase)
+    reason += " names a section or key in other letter case than the merge reads it";
   else
     reason += " cannot be read";
   CatalogueFailure(path, reason + (hostFile ? "; left as it is" : "; not merged"));

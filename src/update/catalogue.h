@@ -30,6 +30,10 @@ enum class CatalogueLoad {
   // A host file with lines the reader drops or cuts (see hostFile below):
   // written back, it would lose them. Left alone.
   LosesLines,
+  // A file naming a section or key the merge looks up (TreeOrder, FileNN,
+  // FilterSection, FilterString, FilterValue, ScanPathN) in other letter
+  // case: Windows reads it as that name, the merge would not. Left alone.
+  OtherCase,
 };
 
 // Loads the file into an empty document. A file of nothing but comment
