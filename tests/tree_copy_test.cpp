@@ -14,6 +14,7 @@
 #endif
 
 #include "platform/platform.h"
+#include "update/refusals.h"
 #include "update_fixture.h"
 
 namespace zet {
@@ -136,6 +137,23 @@ TEST_F(TreeCopy, ATargetInsideTheSourceIsNotWalkedHoweverSpelled) {
   g_UpdateDialog = &view;
   CopyResourceTree("", g_SourceRoot, false, false);
   EXPECT_EQ(FilesBelow("pkg/RESOURCEN"), (Strings{"Out/a.txt", "Out/old.txt", "a.txt"}));
+}
+
+// A host path longer than Windows programs take: the host could not use
+// the file, nor could the program undo it.
+TEST_F(TreeCopy, PathsLongerThanWindowsProgramsTakeAreNotCopiedThere) {
+  const std::string name = std::string(260 - g_TargetRoot.size() - 1 - 4, 'n') + ".mdl";
+  Package(name, "long");
+  Package("short.mdl", "short");
+  Copy(false);
+  EXPECT_EQ(HostBytes("short.mdl"), "short");
+  if (platform::kLongestPath < 260) {
+    EXPECT_FALSE(test::Exists(t / ("host/RESOURCEN/" + name)));
+    ASSERT_EQ(g_RunReport.failures().size(), 1u);
+    EXPECT_EQ(g_RunReport.failures()[0].reason, std::string(kPathTooLong));
+  } else {
+    EXPECT_EQ(HostBytes(name), "long");
+  }
 }
 
 // A package inside the target that holds its own place there: those files

@@ -68,6 +68,8 @@ class Undoer {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
     if (!LiesWithin(path, target_)) return Keep(e.path, kOutOfTheHost);
+    // No run writes such a path; the program cannot look at it.
+    if (path.size() > platform::kLongestPath) return Keep(e.path, "its path is longer than Windows programs take; left alone");
     touched_.insert(ParentOf(e.path));
     const platform::PathKind kind = platform::GetPathKind(path);
     FileDigest present;

@@ -19,6 +19,15 @@ namespace zet::platform {
 
 // ---------------------------------------------------------------- paths
 
+// The longest path of a file the system's programs take: on Windows 259
+// characters (the host, and this program's file calls, reach no further);
+// no limit of the program's own on POSIX.
+#ifdef _WIN32
+constexpr size_t kLongestPath = 259;
+#else
+constexpr size_t kLongestPath = SIZE_MAX;
+#endif
+
 // True for a separator of folder names: the backslash everywhere, and also
 // '/' on POSIX, where roots given by the user are written with it.
 bool IsPathSeparator(char c);

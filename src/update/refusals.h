@@ -10,6 +10,9 @@
 
 namespace zet {
 
+// A path longer than the system's programs take (platform::kLongestPath).
+inline constexpr char kPathTooLong[] = "its path is longer than Windows programs take (259 characters); not copied";
+
 // Texture lists and catalogue files above this size are neither read nor
 // merged (the host's own files stay far below it).
 constexpr uint64_t kMergedFileLimit = uint64_t{64} << 20;

@@ -423,6 +423,11 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         pool.Note({CopyOutcome::Failed, g_SourceFile, kNotCopiedNameTwice});
         continue;
       }
+      if (g_TargetFile.size() > platform::kLongestPath || g_SourceFile.size() > platform::kLongestPath) {
+        pool.Note({CopyOutcome::Failed, g_TargetFile.size() > platform::kLongestPath ? g_TargetFile : g_SourceFile,
+                   kPathTooLong});
+        continue;
+      }
       if (packageFolder) {
         pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder is the package's own (a link); not copied onto itself"});
         continue;
