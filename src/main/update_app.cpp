@@ -36,8 +36,11 @@ bool CUpdateApp::InitInstance() {
   ::InitCommonControlsEx(&controls);
   CWinApp::InitInstance();
 
-  // The language file is looked for in the current folder.
-  if (LoadLangTable(kLangFileName) < 0) {
+  // The language file is looked for in the current folder. One the dialog
+  // finds none of its texts in (another file of that name, a damaged one)
+  // would show a dialog of empty controls: it is missing too.
+  if (LoadLangTable(kLangFileName) < 0 || GetLangString(kMainDialogSection, "CAPTION").empty() ||
+      GetLangString(kMainDialogSection, "IDOK").empty()) {
     ::MessageBoxA(nullptr, kNoLanguageText, kProgramName, MB_ICONERROR | MB_OK);
     return false;
   }
