@@ -244,6 +244,46 @@ bool ReadFileBytes(const std::string& path, CopyWatcher& watcher) {
   return !in.ReadFailed();
 }
 
+namespace {
+
+// The confinement of a run's reads: the package's folder as spelled and as
+// the system names it, and the host's, both in upper case.
+struct Confinement {
+  std::string spelled, real, except;
+} g_confinement;
+
+std::string UpperCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool Below(const std::string& path, const std::string& folder) {
+  return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '\\';
+}
+
+// True when a copy may read the file at path: one below the package must be
+// there as the system names it, not reached through a link (which Wine
+// shows as a plain file) that leads elsewhere.
+bool ReadAllowed(const std::string& path) {
+  if (g_confinement.real.empty() || !Below(UpperCase(path), g_confinement.spelled)) return true;
+  HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const std::string real = UpperCase(FinalPath(h));
+  ::CloseHandle(h);
+  return Below(real, g_confinement.real) || Below(real, g_confinement.except);
+}
+
+}  // namespace
+
+ConfinedReads::ConfinedReads(const std::string& folder, const std::string& except) {
+  g_confinement = {UpperCase(folder), UpperCase(RealPath(folder)), except.empty() ? std::string() : UpperCase(RealPath(except))};
+}
+
+ConfinedReads::~ConfinedReads() { g_confinement = {}; }
+
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
   if (!IsPlainFile(from)) return false;
   std::string temporary, target = to;
@@ -257,7 +297,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     target = replacement.target;
   }
   if (temporary.empty()) return false;
-  bool ok = ::CopyFileA(from.c_str(), temporary.c_str(), FALSE) != 0;
+  bool ok = ReadAllowed(from) && ::CopyFileA(from.c_str(), temporary.c_str(), FALSE) != 0;
   if (ok && watcher != nullptr) ok = ShowFile(temporary, *watcher) && watcher->Placing();
   if (ok) ok = ::MoveFileExA(temporary.c_str(), target.c_str(), failIfExists ? 0 : MOVEFILE_REPLACE_EXISTING) != 0;
   if (!ok) {
@@ -267,8 +307,6 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   return ok;
 }
 
-ConfinedReads::ConfinedReads(const std::string&, const std::string&) {}
-ConfinedReads::~ConfinedReads() = default;
 
 bool MoveFileReplacing(const std::string& from, const std::string& to) {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
