@@ -417,6 +417,18 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
   EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
   EXPECT_EQ(TreeState(t / "host", false), original);
   EXPECT_EQ(Undo().status, 2);  // the undone mark after the zero bytes is read
+
+  // A run the user stopped is no interrupted run, nor a completed one; it
+  // is undone as either is.
+  JournalRun([this](HostWriter& w) {
+    const Outcomes o{w.CopyIn(Package("Modelle\\Loks\\BR218.mdl"), Host("Modelle\\BR218.mdl"), false).outcome};
+    w.RunDone(true);
+    return o;
+  });
+  EXPECT_FALSE(FindInterruptedRun(root, Host(""), interrupted));
+  EXPECT_EQ(Runs().at(0).state, RunState::Stopped);
+  EXPECT_EQ(Undo().status, 0);
+  EXPECT_EQ(TreeState(t / "host", false), original);
 }
 
 // An undo that does not end leaves the run for the next one, and says so;

@@ -34,16 +34,19 @@ class TargetFolders {
     root_ = root;
     last_ = root;
   }
-  void Ensure(const std::string& folder) {
-    if (Known(folder)) return;
+  // True when this call made the folder itself (it did not stand before).
+  bool Ensure(const std::string& folder) {
+    if (Known(folder)) return false;
     size_t cut = folder.find_last_of('\\');
+    bool made = false;
     if (cut == std::string::npos || cut == 0 || cut < root_.size()) {
       RunWriter().MakeFolders(folder);
     } else {
       Ensure(folder.substr(0, cut));
-      RunWriter().MakeFolder(folder);
+      made = RunWriter().MakeFolder(folder);
     }
     last_ = folder;
+    return made;
   }
 
  private:
@@ -379,9 +382,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 
     const std::string targetDir =
         g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
-    // A host folder that a link makes the package's own: its files would
-    // be copied onto themselves, the package's changed.
-    const bool packageFolder = current.size() > sourceRootLength && platform::SameFolder(targetDir, current);
+    bool packageFolder = false;  // the host's folder is this one (see below)
     subfolders.clear();
     names.clear();
     for (const platform::DirEntry& e : entries) {
@@ -428,17 +429,21 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
                    kPathTooLong});
         continue;
       }
-      if (packageFolder) {
-        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder is the package's own (a link); not copied onto itself"});
-        continue;
-      }
       if (inArchive) {
         pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});
         continue;
       }
       if (g_TargetDir != madeDir) {
-        targetFolders.Ensure(g_TargetDir);
+        // A host folder that stood before the run and that a link makes the
+        // package's own: its files would be copied onto themselves, the
+        // package's changed.
+        packageFolder = !targetFolders.Ensure(g_TargetDir) && current.size() > sourceRootLength &&
+                        platform::SameFolder(g_TargetDir, current);
         madeDir = g_TargetDir;
+      }
+      if (packageFolder) {
+        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder is the package's own (a link); not copied onto itself"});
+        continue;
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
