@@ -234,6 +234,7 @@ TEST_F(Cli, HelpVersionAndRefusals) {
            {{"--frobnicate", source, target}, "unknown option --frobnicate\nTry 'zetveltran-cli --help'"},
            {{source, target, "--lang"}, "--lang needs a file\nTry 'zetveltran-cli --help'"},
            {{"--lang=", "-n", source, target}, "--lang needs a file\nTry 'zetveltran-cli --help'"},
+           {{"--overwrite=no", source, target}, "--overwrite takes no value\nTry 'zetveltran-cli --help'"},
            {{"-v", source, target}, "--verbose is for a dry run (--dry-run)\nTry 'zetveltran-cli --help'"},
            {{"--lang", t / "none.lng", source, target}, "none.lng"},
            {{"--lang", lang, "pkg/RESOURCEN", target}, "Quelle fehlt"},

@@ -88,12 +88,21 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
   app.add_option("folders", folders);
   // Unknown options are left over, for a message of our own.
   app.allow_extras();
-  // "--lang=" would take the next argument for the file.
-  for (int i = 1; i < argc; ++i)
-    if (std::string(argv[i]) == "--lang=") {
+  // "--lang=" would take the next argument for the file; "--overwrite=no"
+  // would be read as the parser reads a flag's value, which no one expects.
+  for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--lang=") {
       error = "--lang needs a file";
       return false;
     }
+    for (const char* flag : {"--help", "--version", "--overwrite", "--quiet", "--dry-run", "--verbose", "--undo",
+                             "--list-runs", "--no-journal", "--no-scan"})
+      if (argument.rfind(std::string(flag) + "=", 0) == 0) {
+        error = std::string(flag) + " takes no value";
+        return false;
+      }
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
