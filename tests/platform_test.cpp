@@ -364,8 +364,10 @@ TEST(Files, TemporaryNamesAreShortOfTheirOwnPatternAndSweptOnlyWhenTheirs) {
   // Where no file can be made, the search for a name ends.
   EXPECT_EQ(platform::TemporaryPathBeside(P(t, "missing\\x.txt")), "");
 
-  for (const char* own : {"~zvt0123abcd.tmp", "~ZVT0123ABCD.TMP"}) EXPECT_TRUE(platform::IsOwnTemporaryName(own)) << own;
-  for (const char* other : {"~zvt0123abc.tmp", "~zvt0123abcg.tmp", "x~zvt0123abcd.tmp", "~zvt0123abcd.tmp.bak", "a.tmp"})
+  EXPECT_TRUE(platform::IsOwnTemporaryName("~zvt0123abcd.tmp"));
+  // Look-alikes in other letters are a user's.
+  for (const char* other : {"~zvt0123abc.tmp", "~zvt0123abcg.tmp", "x~zvt0123abcd.tmp", "~zvt0123abcd.tmp.bak", "a.tmp",
+                            "~ZVT0123ABCD.TMP", "~zvt0123abcD.tmp"})
     EXPECT_FALSE(platform::IsOwnTemporaryName(other)) << other;
   WriteBytes(t / "Sub/~zvt0123abcd.tmp", "left by a killed run");
   WriteBytes(t / "Sub/~zvt0123abcd.tmp.bak", "the user's");
@@ -414,6 +416,15 @@ TEST(Folders, SamenessAndContainmentGoByIdentityNotSpelling) {
 #ifndef _WIN32
   // Whoever made it, another user (the host's owner) can take it later.
   EXPECT_EQ(fs::status(fs::path(platform::NativePath(lockPath))).permissions(), fs::perms(0666));
+  // One that stands is taken as it is: it may be another file's second name.
+  first.Release();
+  second.Release();
+  fs::remove(fs::path(platform::NativePath(lockPath)));
+  WriteBytes(t / "secret", "s");
+  fs::permissions(fs::path(t / "secret"), fs::perms(0600), fs::perm_options::replace);
+  fs::create_hard_link(fs::path(t / "secret"), fs::path(platform::NativePath(lockPath)));
+  EXPECT_EQ(first.Take(lockPath), platform::FileLock::Result::Taken);
+  EXPECT_EQ(fs::status(fs::path(t / "secret")).permissions(), fs::perms(0600));
 #endif
 }
 

@@ -54,7 +54,7 @@ bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
   // link it replaces the file the link names.
   if (!platform::CopyFileKeepingTime(from, path, false)) return false;
   // Permission bits alone: never set-user-id or set-group-id from a journal.
-  return mode == 0 || platform::SetFileMode(path, mode & 0777);
+  return mode == 0 || platform::SetFileMode(path, mode & 01777);
 }
 
 class Undoer {

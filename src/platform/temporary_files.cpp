@@ -21,16 +21,7 @@ constexpr char kPrefix[] = "~zvt";
 constexpr char kSuffix[] = ".tmp";
 constexpr size_t kHexDigits = 8;
 
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-bool EqualIgnoringCase(const std::string& s, size_t at, const char* text) {
-  for (size_t i = 0; text[i] != '\0'; ++i) {
-    char c = s[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != text[i]) return false;
-  }
-  return true;
-}
+bool IsLowerHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }
 
 // The folders swept since the sweep began, by identity: two spellings of a
 // folder are swept once, and never after this run has made a file there.
@@ -60,11 +51,13 @@ SweepState& Sweep() {
 }  // namespace
 
 bool IsOwnTemporaryName(const std::string& name) {
+  // Exactly as NewTemporaryName spells them: a user's file of a look-alike
+  // name in other letters is not the program's to remove.
   const size_t prefix = sizeof kPrefix - 1, suffix = sizeof kSuffix - 1;
   if (name.size() != prefix + kHexDigits + suffix) return false;
-  if (!EqualIgnoringCase(name, 0, kPrefix) || !EqualIgnoringCase(name, prefix + kHexDigits, kSuffix)) return false;
+  if (name.compare(0, prefix, kPrefix) != 0 || name.compare(prefix + kHexDigits, suffix, kSuffix) != 0) return false;
   for (size_t i = prefix; i < prefix + kHexDigits; ++i)
-    if (!IsHex(name[i])) return false;
+    if (!IsLowerHex(name[i])) return false;
   return true;
 }
 

@@ -1151,12 +1151,15 @@ std::string HostLockPath(const std::string& target) {
 
 FileLock::Result FileLock::Take(const std::string& path) {
   Release();
-  struct stat st;
-  int fd = OpenRegular(path, O_RDWR | O_CREAT | O_NOFOLLOW, &st);
+  // Made writable by all, whoever makes it (root, say): the lock needs a file
+  // opened for writing, and holds no bytes that anyone could change. Only
+  // the file made here: one that stands may be another file's second name.
+  int fd = OpenRegular(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
+  if (fd >= 0)
+    (void)::fchmod(fd, 0666);
+  else if (errno == EEXIST)
+    fd = OpenRegular(path, O_RDWR | O_NOFOLLOW);
   if (fd < 0) return Result::Failed;
-  // Writable by all, whoever made it (root, say): the lock needs a file
-  // opened for writing, and holds no bytes that anyone could change.
-  if (st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666) ::fchmod(fd, 0666);
   struct flock region {};
   region.l_type = F_WRLCK;
   region.l_whence = SEEK_SET;
