@@ -117,10 +117,11 @@ TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
     std::string host, package, expected;
   };
   for (const Case& c : std::vector<Case>{
-           {"the host's last section counts on to a name it holds already, never writing into it",
-            kHeader + Lines({"[Loks002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""}),
+           {"the host's last section counts on to a name it holds already (in any letter case, as Windows "
+            "finds sections), never writing into it",
+            kHeader + Lines({"[LOKS002]", "FilterString = \"old\"", "[Loks001]", "FilterString = \"one\""}),
             kHeader + Lines({"[X]", "FilterString = \"new\""}),
-            kWrittenHeader + Lines({"[Loks002]", "FilterString\t = \"old\"", "", "[Loks001]", "FilterString\t = \"one\"",
+            kWrittenHeader + Lines({"[LOKS002]", "FilterString\t = \"old\"", "", "[Loks001]", "FilterString\t = \"one\"",
                                     "", "[Loks003]", "FilterString\t = \"new\"", ""})},
            {"the package's first section is never merged, even with a filter key of its own", a001,
             Lines({"[Head]", "FilterString = \"head\"", "[B]", "FilterString = \"b\""}),

@@ -277,6 +277,12 @@ bool HasSection(const ProfileDocument& document) {
   return false;
 }
 
+bool HoldsSectionInAnyCase(const ProfileDocument& document, std::string_view name) {
+  for (int i = 0; i < document.GetSectionCount(); ++i)
+    if (EqualsIgnoringCase(NodeName(document.GetNode(i)), name)) return true;
+  return false;
+}
+
 bool HoldsValue(const ProfileNode* node) {
   return node != nullptr && node->value.data() != nullptr &&
          ProfileElementSize(node->type, 1) > 0;

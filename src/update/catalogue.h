@@ -97,6 +97,10 @@ bool HasSection(const ProfileDocument& document);
 // True when the node is an entry holding value data (a text or a list).
 bool HoldsValue(const ProfileNode* node);
 
+// True when the document has a section of the name in any letter case, as
+// Windows finds sections: a new section of such a name would be that one.
+bool HoldsSectionInAnyCase(const ProfileDocument& document, std::string_view name);
+
 // The node's name, "" when it has none.
 std::string_view NodeName(const ProfileNode* node);
 

@@ -206,7 +206,7 @@ class CategoryMerger {
     std::string name;
     do {
       name = prefix + ZeroPadded(++number, width);
-    } while (host_.FindSection(name.c_str()) >= 0);
+    } while (HoldsSectionInAnyCase(host_, name));
     return name;
   }
 

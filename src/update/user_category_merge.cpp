@@ -115,7 +115,7 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
     std::string section;
     do {
       section = std::string(kPrefix) + ZeroPadded(++counter, 3) + "_" + std::string(name);
-    } while (host.FindSection(section.c_str()) >= 0);
+    } while (HoldsSectionInAnyCase(host, section));
     if (host.GetOrAddSection(section.c_str()) == nullptr) continue;
     for (const auto& [key, text] : category.texts) host.SetString(nullptr, key.c_str(), text.c_str());
     ++appended;
