@@ -382,7 +382,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 
     const std::string targetDir =
         g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
-    bool packageFolder = false;  // the host's folder is this one (see below)
+    bool packageFolder = false;  // the host's folder lies in the package (see below)
     subfolders.clear();
     names.clear();
     for (const platform::DirEntry& e : entries) {
@@ -434,15 +434,14 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         continue;
       }
       if (g_TargetDir != madeDir) {
-        // A host folder that stood before the run and that a link makes the
-        // package's own: its files would be copied onto themselves, the
-        // package's changed.
+        // A host folder that stood before the run and that a link puts in
+        // the package: copies into it would change the package's files.
         packageFolder = !targetFolders.Ensure(g_TargetDir) && current.size() > sourceRootLength &&
-                        platform::SameFolder(g_TargetDir, current);
+                        platform::IsInsideFolder(g_TargetDir, top);
         madeDir = g_TargetDir;
       }
       if (packageFolder) {
-        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder is the package's own (a link); not copied onto itself"});
+        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder lies in the package (a link); not copied into it"});
         continue;
       }
       pool.Copy(g_SourceFile, g_TargetFile, overwrite);
