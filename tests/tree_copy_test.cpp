@@ -354,9 +354,14 @@ TEST_F(TreeCopy, NamesThatWouldNotStayWhatTheySayAreRefused) {
   std::filesystem::create_directory(t.path() + "/pkg/RESOURCEN/..\\x");
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\x/f.txt") << "F";
   std::ofstream(t.path() + "/pkg/RESOURCEN/..\\..\\evil.txt") << "E";
-  const Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x", "conout$.mdl", "CONIN$", "com0.x",
+  Strings refused = {"CON.txt", "nul", "Aux.tar.gz", "com7", "LPT1 .x", "conout$.mdl", "CONIN$", "com0.x",
                            "lpt\xC2\xB2.mdl", "dot.", "blank ", "ctl\x01.txt", "del\x7F.txt", "c1\xC2\x9B.txt",
                            "CON/f.txt", "trail./g.txt"};
+#ifndef _WIN32
+  // Characters no Windows name holds, which Linux names may.
+  for (const char* name : {"a:b.mdl", "what?.mdl", "star*.mdl", "q\"uote.mdl", "pipe|.mdl", "<lt>.mdl"})
+    refused.push_back(name);
+#endif
   for (const std::string& name : refused) Package(name, "E");
   // One name in two letter cases: Windows holds the first the listing gives,
   // of files and of folders alike.

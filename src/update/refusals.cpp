@@ -53,6 +53,9 @@ const char* RefusedName(std::string_view name) {
   // system's code page lacks.
   if (name.find('?') != std::string_view::npos) return "name holds letters the system's code page lacks; not copied";
 #endif
+  // Windows holds no such name; under Wine the host sees another.
+  if (name.find_first_of("<>:\"|?*") != std::string_view::npos)
+    return "name holds a character Windows does not allow in names (< > : \" | ? *)";
   return nullptr;
 }
 
