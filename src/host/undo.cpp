@@ -67,7 +67,7 @@ class Undoer {
   void File(const JournalEntry& e) {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
-    if (!LiesWithin(path, target_)) return Keep(e.path, kOutOfTheHost);
+    if (!ReachedAsAtTheRun(e.path)) return Keep(e.path, kOutOfTheHost);
     // No run writes such a path; the program cannot look at it.
     if (path.size() > platform::kLongestPath) return Keep(e.path, "its path is longer than Windows programs take; left alone");
     touched_.insert(ParentOf(e.path));
@@ -108,7 +108,7 @@ class Undoer {
   // wrote in.
   void Temporaries() {
     for (const std::string& folder : touched_) {
-      if (!LiesWithin(Join(target_, folder), target_)) continue;
+      if (!ReachedAsAtTheRun(folder)) continue;
       std::vector<platform::DirEntry> entries;
       platform::ListFolder(Join(target_, folder), entries);
       for (const platform::DirEntry& entry : entries)
@@ -122,7 +122,7 @@ class Undoer {
     if (!InsideTheHost(e.path)) return Keep(e.path, kNotInTheHost);
     const std::string path = Join(target_, e.path);
     if (platform::GetPathKind(path) != platform::PathKind::Folder) return;
-    if (platform::IsLink(path) || !LiesWithin(path, target_)) return Keep(e.path, kOutOfTheHost);
+    if (platform::IsLink(path) || !ReachedAsAtTheRun(e.path)) return Keep(e.path, kOutOfTheHost);
     if (platform::RemoveEmptyFolder(path)) {
       ++result_.foldersRemoved;
       return;
@@ -141,9 +141,25 @@ class Undoer {
 
  private:
   static constexpr char kNotInTheHost[] = "not a path in the host; left alone";
-  // Put in since the run, or the host's own: what undo would change lies
-  // elsewhere.
-  static constexpr char kOutOfTheHost[] = "reached through a link that leads out of the host; left alone";
+  static constexpr char kOutOfTheHost[] = "reached through a link put in since the run, which leads out of the host; left alone";
+
+  // True when relative lies in the host, or where it lay when the run wrote
+  // it: a link on the way that leads out of the host (a folder moved to
+  // another disk, say) and stood before the run is the host's own; one put
+  // in since (a stranger's swap) makes undo change nothing through it.
+  bool ReachedAsAtTheRun(const std::string& relative) const {
+    const std::string path = Join(target_, relative);
+    if (LiesWithin(path, target_)) return true;
+    bool linked = false;
+    for (size_t cut = 0; cut != std::string::npos;) {
+      cut = relative.find('\\', cut + 1);
+      const std::string part = Join(target_, relative.substr(0, cut));
+      if (!platform::IsLink(part)) continue;
+      if (platform::ChangedSince(part, result_.run.started)) return false;
+      linked = true;
+    }
+    return linked;
+  }
   // One line for a path and its reason, however many changes of the run
   // it stands for.
   void Keep(const std::string& path, const char* reason) {

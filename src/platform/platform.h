@@ -90,6 +90,11 @@ bool IsLinkToNothing(const std::string& path);
 // True for a symbolic link, wherever it leads (POSIX; false on Windows).
 bool IsLink(const std::string& path);
 
+// True when what path names itself (a link, not what it leads to) was made
+// or changed at seconds (since 1970) or later: its change time, which no
+// user sets. Always true where the system does not tell (Windows).
+bool ChangedSince(const std::string& path, int64_t seconds);
+
 enum class PathKind { None, File, Folder };
 
 // What the path names; None when nothing is there or it cannot be examined.

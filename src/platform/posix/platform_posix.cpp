@@ -435,6 +435,11 @@ bool IsLink(const std::string& path) {
   return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+bool ChangedSince(const std::string& path, int64_t seconds) {
+  struct stat st;
+  return path.empty() || ::lstat(NativePath(path).c_str(), &st) != 0 || st.st_ctim.tv_sec >= seconds;
+}
+
 bool IsLinkToNothing(const std::string& path) {
   if (path.empty()) return false;
   const std::string native = NativePath(path);

@@ -32,6 +32,8 @@ bool IsLinkToNothing(const std::string&) { return false; }
 
 bool IsLink(const std::string&) { return false; }
 
+bool ChangedSince(const std::string&, int64_t) { return true; }
+
 bool CanMakeIn(const std::string&) { return true; }
 
 bool HoleWithin(const std::string&, uint64_t, uint64_t) { return false; }
