@@ -335,7 +335,9 @@ TEST_F(Cli, OneRunPerHostAndOneFolderHoweverSpelled) {
   for (const char* mode : {"-q", "-n"}) {
     Result blocked = Run({mode, "--no-scan", source, target});
     EXPECT_EQ(blocked.status, 2) << mode;
-    EXPECT_NE(blocked.err.find("(no lock file this program can open: please remove it)"), std::string::npos)
+    EXPECT_NE(blocked.err.find("something else stands in the place of its file beside the target folder. Please "
+                               "remove it.\n" + platform::ShownPath(lockPath)),
+              std::string::npos)
         << blocked.err;
   }
   std::filesystem::remove(platform::NativePath(lockPath));

@@ -15,19 +15,20 @@ std::string TextOr(const char* key, const char* builtin) {
 
 // The text for a lock not taken, naming its file.
 std::string NotTaken(const std::string& target, const std::string& path, platform::FileLock::Result result) {
+  // Something in the lock file's place that is none: a folder, a pipe, a
+  // link, a file this user cannot read.
+  const bool blocked = result == platform::FileLock::Result::Failed && !path.empty() &&
+                       (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None);
   std::string message =
       result == platform::FileLock::Result::Busy
           ? TextOr("IDMSG_HOSTBUSY", "Another run is installing into this target folder. Please wait until it has ended.")
-          : TextOr("IDMSG_HOSTLOCK",
-                   "The lock that keeps two runs apart cannot be made beside the target folder. "
-                   "Please make its parent folder writable.");
-  message += "\n" + (path.empty() ? target : path);
-  // Something in the lock file's place that is none: a folder, a pipe, a
-  // link, a file this user cannot read.
-  if (result == platform::FileLock::Result::Failed && !path.empty() &&
-      (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None))
-    message += " (no lock file this program can open: please remove it)";
-  return message;
+      : blocked ? TextOr("IDMSG_HOSTLOCK_BLOCKED",
+                         "The lock that keeps two runs apart cannot be taken: something else stands in the place of "
+                         "its file beside the target folder. Please remove it.")
+                : TextOr("IDMSG_HOSTLOCK",
+                         "The lock that keeps two runs apart cannot be made beside the target folder. "
+                         "Please make its parent folder writable.");
+  return message + "\n" + (path.empty() ? target : path);
 }
 
 }  // namespace
