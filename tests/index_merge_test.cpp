@@ -110,9 +110,22 @@ TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
   EXPECT_EQ(Merge({"A"}, {"A", "CDIn", "B", "CDIn", "C"}), Written({"A", "CDIn", "B", "CDIn", "C", "CDOut", "CDOut"}));
   // A name with the separator in it comes back whole.
   EXPECT_EQ(Merge({"A|B"}, {"A"}), Written({"A", "A|B"}));
-  // The index file holds its tree alone: other sections do not survive a merge.
-  Host(kFolder + "Index.ini", "[Other]\r\nKeep = \"x\"\r\n" + IndexFile({"B"}));
-  EXPECT_EQ(Run(), Written({"A", "B"}));
+  // What else a host's index file holds (another section, key or comment,
+  // a key beyond a gap) writing the tree back would lose: such a file stays
+  // as it is and is listed.
+  for (const std::string& host : {"[Other]\r\nKeep = \"x\"\r\n" + IndexFile({"B"}), IndexFile({"B"}) + "Extra = 5\r\n",
+                                  std::string("[TreeOrder]\r\nFile00 = \"B\"\r\nFile02 = \"C\"\r\n"),
+                                  std::string("[TreeOrder]\r\n; mine\r\nFile00 = \"B\"\r\n")}) {
+    g_RunReport.Reset();
+    Host(kFolder + "Index.ini", host);
+    EXPECT_EQ(Run(), host);
+    ASSERT_EQ(g_RunReport.failures().size(), 1u) << host;
+    EXPECT_EQ(g_RunReport.failures()[0].reason, "index file holds lines a merge would lose; left as it is");
+  }
+  // Comment lines ahead of the tree stay where they are.
+  g_RunReport.Reset();
+  Host(kFolder + "Index.ini", "; head\r\n" + IndexFile({"B"}));
+  EXPECT_EQ(Run(), "; head\r\n" + Written({"A", "B"}));
   // A stray close leaves the entries after it at the top, and a second run
   // finds the package's entry there.
   EXPECT_EQ(Merge({"A", "CDOut", "B"}, {"N"}), Written({"A", "B", "N"}));

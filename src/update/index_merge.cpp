@@ -40,6 +40,39 @@ std::vector<const ProfileNode*> TreeKeyEntries(const ProfileNode* section) {
   return entries;
 }
 
+// True when a comment node holds nothing but blanks (a blank line).
+bool BlankComment(const ProfileNode* node) {
+  if (node->comment.data() == nullptr) return true;
+  const std::string_view text(node->comment.data());
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// True when writing the tree back keeps all the host's index file says:
+// comment lines ahead of the list, and one tree section of the keys
+// File00, File01, ... in a row, each a text without a comment. Any other
+// section, key or comment, a key twice or beyond a gap would be lost.
+bool KeptWholeByTheMerge(const ProfileDocument& host) {
+  bool tree = false;
+  for (int i = 0; i < host.GetSectionCount(); ++i) {
+    const ProfileNode* node = host.GetNode(i);
+    if (node->type == ProfileValueType::Comment) continue;
+    if (node->type != ProfileValueType::Section || NodeName(node) != kTreeSection || tree) return false;
+    tree = true;
+    int next = 0;
+    for (int32_t c = 0; c < node->children.count(); ++c) {
+      const ProfileNode* entry = node->children[c];
+      if (entry->type == ProfileValueType::Comment) {
+        if (!BlankComment(entry)) return false;
+        continue;
+      }
+      if (NodeName(entry) != TreeKey(next++) || entry->type != ProfileValueType::String || ValueText(entry).empty() ||
+          entry->comment.data() != nullptr)
+        return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string TreeEntry::FullPath() const {
@@ -181,8 +214,10 @@ void MergeIndexFile(const std::string& folder, bool counting) {
     load = LoadCatalogueFile(host, hostPath, true);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))
       return CatalogueLoadFailure(hostPath, load, "index file", true);
+    const bool whole = KeptWholeByTheMerge(host);
     const int added = MergeTreeOrder(package, host);
     if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+    if (added > 0 && !whole) return CatalogueLoadFailure(hostPath, CatalogueLoad::LosesLines, "index file", true);
     // Nothing new: the host's file keeps its bytes.
     if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added"));
   });
