@@ -10,6 +10,9 @@
 #include <functional>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/resource.h>
@@ -465,6 +468,19 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
   ASSERT_FALSE(partly.kept.empty());
   EXPECT_EQ(partly.kept[0].reason, "its old bytes cannot be put back now");
   EXPECT_NE(Runs().at(0).state, RunState::Undone);
+#else
+  // A file another program holds open without sharing: not one changed
+  // since, but one to look at again.
+  {
+    const HANDLE held = ::CreateFileA(Host("Neu\\Liste.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const UndoResult partly = Undo();
+    ::CloseHandle(held);
+    EXPECT_TRUE(partly.unfinished);
+    ASSERT_FALSE(partly.kept.empty());
+    EXPECT_EQ(partly.kept[0].path + ": " + partly.kept[0].reason, "Neu\\Liste.txt: cannot be read now");
+    EXPECT_NE(Runs().at(0).state, RunState::Undone);
+  }
 #endif
   const UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 0) << (undo.kept.empty() ? "" : undo.kept[0].path + ": " + undo.kept[0].reason);

@@ -287,8 +287,10 @@ bool AppendToManifest(const std::string& folder, const std::string& line) {
 }  // namespace
 
 bool LiesWithin(std::string path, const std::string& folder) {
-  const std::string outer = platform::RealPath(folder);
-  std::string rest;
+  return LiesWithinReal(std::move(path), platform::RealPath(folder));
+}
+
+bool LiesWithinReal(std::string path, const std::string& outer) {
   // The nearest part of path that exists says where the rest will be.
   while (platform::GetPathKind(path) == platform::PathKind::None) {
     size_t cut = path.find_last_of("/\\");

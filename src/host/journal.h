@@ -93,6 +93,9 @@ std::string JournalTimeText(int64_t seconds);
 // True when path, which need not exist yet, is folder or lies below it,
 // links followed as the system follows them.
 bool LiesWithin(std::string path, const std::string& folder);
+// The same for a folder given by its real path (platform::RealPath), which
+// a caller asking many times looks up once.
+bool LiesWithinReal(std::string path, const std::string& outer);
 
 struct JournalStart {
   std::string root;     // JournalRoot()

@@ -74,6 +74,9 @@ class Undoer {
     const platform::PathKind kind = platform::GetPathKind(path);
     FileDigest present;
     const bool readable = kind == platform::PathKind::File && DigestFile(path, present);
+    // A file that cannot be read now (another program holds it) is not one
+    // changed since: a later undo looks again.
+    if (kind == platform::PathKind::File && !readable) return Unfinished(e.path, "cannot be read now");
     if (e.kind == ChangeKind::FileCreated) {
       if (kind == platform::PathKind::None) return;  // never made, or gone since
       if (!readable || present != e.written) return Keep(e.path, "changed since the run");
@@ -127,6 +130,8 @@ class Undoer {
       ++result_.foldersRemoved;
       return;
     }
+    std::vector<platform::DirEntry> entries;
+    if (platform::ListFolder(path, entries) && entries.empty()) return Unfinished(e.path, "cannot be removed now");
     // A folder that holds a file listed already is not listed again.
     for (const UndoKept& k : result_.kept)
       if (Below(k.path, e.path)) return;
@@ -149,7 +154,7 @@ class Undoer {
   // in since (a stranger's swap) makes undo change nothing through it.
   bool ReachedAsAtTheRun(const std::string& relative) const {
     const std::string path = Join(target_, relative);
-    if (LiesWithin(path, target_)) return true;
+    if (LiesWithinReal(path, realTarget_)) return true;
     bool linked = false;
     for (size_t cut = 0; cut != std::string::npos;) {
       cut = relative.find('\\', cut + 1);
@@ -172,6 +177,7 @@ class Undoer {
   }
 
   const std::string& target_;
+  const std::string realTarget_ = platform::RealPath(target_);
   UndoResult& result_;
   std::set<std::string> touched_;
   std::set<std::string> created_;  // files the run made

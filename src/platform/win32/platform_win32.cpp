@@ -114,21 +114,22 @@ std::string WhyNotWritable(const std::string& path) {
 
 std::string RealPath(const std::string& path) {
   if (path.empty() || ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return {};
-  // As the system names it: short 8.3 names long, each name in its own
-  // letter case, links followed, whatever the spelling it was reached by.
-  HANDLE h = OpenForQuery(path);
-  if (h != INVALID_HANDLE_VALUE) {
-    std::string final = FinalPath(h);
-    ::CloseHandle(h);
-    if (!final.empty()) return final;
-  }
   DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return {};
   std::string full(needed, '\0');
   DWORD length = ::GetFullPathNameA(path.c_str(), needed, &full[0], nullptr);
   if (length == 0 || length >= needed) return {};
   full.resize(length);
-  return full;
+  while (full.size() > 3 && full.back() == '\\') full.pop_back();  // "C:\" stays whole
+  // Short 8.3 names as their long names, as a listing shows them: one
+  // spelling of a folder however it was typed; the short one where the long
+  // one holds a letter the code page lacks.
+  std::vector<char> buffer(full.size() + MAX_PATH);
+  length = ::GetLongPathNameA(full.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return full;
+  std::string long_(buffer.data(), length);
+  if (std::count(long_.begin(), long_.end(), '?') != std::count(full.begin(), full.end(), '?')) return full;
+  return long_;
 }
 
 namespace {
@@ -278,10 +279,20 @@ bool ReadAllowed(const std::string& path) {
   return Below(real, g_confinement.real) || Below(real, g_confinement.except);
 }
 
+// A folder as the system names an open handle of it: files below it, as
+// their handles name them, begin with it.
+std::string FinalFolderPath(const std::string& folder) {
+  HANDLE h = OpenForQuery(folder);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string real = FinalPath(h);
+  ::CloseHandle(h);
+  return UpperCase(real);
+}
+
 }  // namespace
 
 ConfinedReads::ConfinedReads(const std::string& folder, const std::string& except) {
-  g_confinement = {UpperCase(folder), UpperCase(RealPath(folder)), except.empty() ? std::string() : UpperCase(RealPath(except))};
+  g_confinement = {UpperCase(folder), FinalFolderPath(folder), except.empty() ? std::string() : FinalFolderPath(except)};
 }
 
 ConfinedReads::~ConfinedReads() { g_confinement = {}; }
