@@ -324,6 +324,11 @@ TEST_F(Win32Keys, ValuesOfEveryTypeAndSizeAndMissingLevels) {
   Set(kora, "VersionText", REG_SZ, std::string("262144") + '\0');
   Set(kora, "Big", REG_DWORD_BIG_ENDIAN, std::string("\x00\x04\x00\x00", 4));
   Set(kora, "VERSION", REG_DWORD, std::string("\x00\x00\x04\x00", 4));
+  // A letter the code page lacks: read as no text, never as a look-alike.
+  const std::wstring river = L"C:\\\u0158eka\\RESOURCEN";
+  ASSERT_EQ(::RegSetValueExW(kora, L"Foreign", 0, REG_SZ, reinterpret_cast<const BYTE*>(river.c_str()),
+                             static_cast<DWORD>((river.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
   ::RegCloseKey(kora);
 
   CRegistryKey key(registry_);
@@ -332,6 +337,7 @@ TEST_F(Win32Keys, ValuesOfEveryTypeAndSizeAndMissingLevels) {
   EXPECT_EQ(Text(key, "Exact"), exact);
   EXPECT_EQ(Text(key, "TooLong"), "<false>");
   EXPECT_EQ(Text(key, "Expand"), "%ProgramFiles%\\ZET");
+  EXPECT_EQ(Text(key, "Foreign"), "<false>");
   EXPECT_EQ(Text(key, "list"), "Deutsch");
   EXPECT_EQ(Bytes(key, "VersionText"), "<false>");
   EXPECT_EQ(Bytes(key, "VERSION"), "00000400");

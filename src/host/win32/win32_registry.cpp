@@ -13,6 +13,23 @@ HKEY ToHkey(RegistryBackend::Handle handle) {
   return reinterpret_cast<HKEY>(handle);
 }
 
+// True when the text value's letters all have a place in the code page.
+bool FitsCodePage(HKEY key, const std::string& name) {
+  const std::wstring wideName(name.begin(), name.end());  // the program's value names are ASCII
+  DWORD bytes = 0;
+  if (::RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return true;
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  if (::RegQueryValueExW(key, wideName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&text[0]), &bytes) !=
+      ERROR_SUCCESS)
+    return true;
+  text.resize(bytes / sizeof(wchar_t));
+  BOOL lossy = FALSE;
+  if (!text.empty() && ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0, nullptr, &lossy) == 0)
+    return false;
+  return lossy == FALSE;
+}
+
 }  // namespace
 
 long Win32Registry::OpenKey(Handle parent, const std::string& name, uint32_t access, Handle& key) {
@@ -31,6 +48,11 @@ long Win32Registry::QueryValue(Handle key, const std::string& name, uint32_t& ty
                                    &valueSize);
   type = valueType;
   size = valueSize;
+  // A text with a letter the code page lacks comes as a look-alike (a
+  // folder "Reka" for "\u0158eka", another folder): no text at all then.
+  if (result == ERROR_SUCCESS && data != nullptr && (valueType == REG_SZ || valueType == REG_EXPAND_SZ) &&
+      !FitsCodePage(ToHkey(key), name))
+    return ERROR_NO_UNICODE_TRANSLATION;
   return result;
 }
 
