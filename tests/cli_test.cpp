@@ -243,6 +243,9 @@ TEST_F(Cli, HelpVersionAndRefusals) {
            {{"--lang", lang, source, shouted}, "Zweimal derselbe Ordner"},
            {{"pkg/RESOURCEN", target}, "The package folder does not exist."},  // built-in English
            {{source, source + "/Inner"}, "The target folder lies inside the package folder"},
+           // Beyond what Windows programs take: said so, not called missing.
+           {{source, target + "/" + std::string(250, 'x')},
+            platform::kLongestPath < 260 ? "longer than Windows programs take" : "The target folder does not exist."},
        }) {
     Result r = Run(c.args);
     EXPECT_EQ(r.status, 2) << c.expected;

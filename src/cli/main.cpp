@@ -222,7 +222,9 @@ int Run(int argc, char** argv) {
                             : Undo(journalRoot, request.target, !options.noScan);
   }
   if (const char* refusal = RequestRefusal(request))
-    return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" ? request.source : request.target + resBase);
+    return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" || request.source.size() > platform::kLongestPath
+                                          ? request.source
+                                          : request.target + resBase);
   // Before anything changes, the rescan request included. A preview adds
   // no lock file to the host's parent folder: it takes the lock only where
   // its file stands already (a run has been there), so that it does not

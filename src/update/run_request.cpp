@@ -6,6 +6,9 @@
 namespace zet {
 
 const char* RequestRefusal(const RunRequest& request) {
+  // A folder Windows programs cannot reach does not "not exist".
+  if (request.source.size() > platform::kLongestPath || request.target.size() > platform::kLongestPath)
+    return "IDMSG_PATH_TOO_LONG";
   if (!FolderExists(request.source, true)) return "IDMSG2";
   if (!FolderExists(request.target, true)) return "IDMSG3";
   // One folder however spelled: its identity, not its letters, decides.
