@@ -115,7 +115,10 @@ TEST_F(IndexMerge, KeepsEveryHostEntryAndAddsEachPackageEntryOnce) {
   // as it is and is listed.
   for (const std::string& host : {"[Other]\r\nKeep = \"x\"\r\n" + IndexFile({"B"}), IndexFile({"B"}) + "Extra = 5\r\n",
                                   std::string("[TreeOrder]\r\nFile00 = \"B\"\r\nFile02 = \"C\"\r\n"),
-                                  std::string("[TreeOrder]\r\n; mine\r\nFile00 = \"B\"\r\n")}) {
+                                  std::string("[TreeOrder]\r\n; mine\r\nFile00 = \"B\"\r\n"),
+                                  // A level mark in other letter case; one name twice below one parent.
+                                  IndexFile({"P", "cdin", "Q", "cdout"}),
+                                  IndexFile({"Zeta", "CDIn", "P", "CDOut", "Zeta", "CDIn", "Q", "CDOut"})}) {
     g_RunReport.Reset();
     Host(kFolder + "Index.ini", host);
     EXPECT_EQ(Run(), host);

@@ -170,7 +170,8 @@ bool KeepsEveryLine(const std::string& bytes) {
 
 }  // namespace
 
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile) {
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile,
+                                CatalogueLoad* lossy) {
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
@@ -178,8 +179,13 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   std::string bytes;
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
   if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
-  if (hostFile && !KeepsEveryLine(bytes)) return CatalogueLoad::LosesLines;
-  if (!NamesInTheMergesCase(bytes)) return CatalogueLoad::OtherCase;
+  CatalogueLoad kept = CatalogueLoad::Loaded;
+  if (hostFile && !KeepsEveryLine(bytes))
+    kept = CatalogueLoad::LosesLines;
+  else if (!NamesInTheMergesCase(bytes))
+    kept = CatalogueLoad::OtherCase;
+  if (lossy != nullptr) *lossy = kept;
+  if (kept != CatalogueLoad::Loaded && (lossy == nullptr || !hostFile)) return kept;
   if (document.LoadBytes(bytes) != 0) return bytes.empty() ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
   // No section: an empty file, comments alone, or one the reader could make

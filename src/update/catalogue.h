@@ -42,8 +42,13 @@ enum class CatalogueLoad {
 // the reader would not take whole (a zero byte, a line beyond 1023
 // characters, a header without "]" or with text after it, a text value with
 // text after its closing quote, an entry without a key and "=", a line
-// before the first header that is no comment) is LosesLines.
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile = false);
+// before the first header that is no comment, a value the writer would give
+// back changed) is LosesLines, and one naming a looked-up key in other
+// letter case OtherCase. With lossy given, such a host file is loaded all
+// the same and *lossy says why it may not be written back (Loaded when it
+// may): a merge that adds nothing leaves it alone without a word.
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile = false,
+                                CatalogueLoad* lossy = nullptr);
 
 // Records a failure of the working pass.
 void CatalogueFailure(const std::string& path, const std::string& reason);

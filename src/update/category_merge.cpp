@@ -247,15 +247,20 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     // Comment lines alone (or nothing) bring nothing, and would be added
     // again on every run.
     if (!HasSection(package)) return;
-    load = LoadCatalogueFile(host, target, true);
+    CatalogueLoad lossy = CatalogueLoad::Loaded;
+    load = LoadCatalogueFile(host, target, true, &lossy);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
+    // Whatever follows writes the host's file.
+    const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
     // Comment lines alone: the package's file serves, below them.
     if (host.GetSectionCount() > 0 && !HasSection(host)) {
+      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
       if (host.Load(source) == 0) SaveCatalogueFile(host, target);
       return;
     }
     // Nothing but a header (or nothing at all): the package's file serves.
     if (host.GetSectionCount() < 2) {
+      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
       CopyCatalogueFile(source, target, true);
       return;
     }
@@ -265,6 +270,7 @@ void MergeInfFile(const std::string& source, const std::string& target) {
       CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
     // Nothing new: the host's file keeps its bytes.
     if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return;
+    if (lossy != CatalogueLoad::Loaded) return refuseWrite();
     std::string summary;
     if (result.sectionsAdded > 0) summary = CountText(result.sectionsAdded, "category added", "categories added");
     if (result.scanPathsAdded > 0)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "update/catalogue.h"
 #include "update/run_state.h"
@@ -67,6 +68,10 @@ bool KeptWholeByTheMerge(const ProfileDocument& host) {
       }
       if (NodeName(entry) != TreeKey(next++) || entry->type != ProfileValueType::String || ValueText(entry).empty() ||
           entry->comment.data() != nullptr)
+        return false;
+      // A level mark in other letter case, which the tree reads as a name.
+      const std::string_view value = ValueText(entry);
+      if ((EqualsIgnoringCase(value, kOpen) && value != kOpen) || (EqualsIgnoringCase(value, kClose) && value != kClose))
         return false;
     }
   }
@@ -211,13 +216,21 @@ void MergeIndexFile(const std::string& folder, bool counting) {
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
       return CatalogueLoadFailure(packagePath, load, "index file", false);
-    load = LoadCatalogueFile(host, hostPath, true);
+    CatalogueLoad lossy = CatalogueLoad::Loaded;
+    load = LoadCatalogueFile(host, hostPath, true, &lossy);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))
       return CatalogueLoadFailure(hostPath, load, "index file", true);
-    const bool whole = KeptWholeByTheMerge(host);
+    if (lossy == CatalogueLoad::Loaded && !KeptWholeByTheMerge(host)) lossy = CatalogueLoad::LosesLines;
+    // Two entries of one path (a name twice below one parent) come back as
+    // one, their sub-categories regrouped.
+    TreeTable own;
+    ReadTreeOrder(host, own);
+    std::set<std::vector<std::string>> paths;
+    for (const TreeEntry& entry : own)
+      if (!paths.insert(entry.path).second) lossy = CatalogueLoad::LosesLines;
     const int added = MergeTreeOrder(package, host);
     if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
-    if (added > 0 && !whole) return CatalogueLoadFailure(hostPath, CatalogueLoad::LosesLines, "index file", true);
+    if (added > 0 && lossy != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, lossy, "index file", true);
     // Nothing new: the host's file keeps its bytes.
     if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added"));
   });

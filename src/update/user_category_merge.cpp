@@ -137,10 +137,13 @@ void MergeUserCategories() {
     ProfileDocument package, host;
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
-    load = LoadCatalogueFile(host, hostPath, true);
+    CatalogueLoad lossy = CatalogueLoad::Loaded;
+    load = LoadCatalogueFile(host, hostPath, true, &lossy);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
     // Nothing new: the host's file keeps its bytes.
     const int added = MergeUserCategoryDocuments(package, host);
+    if (added > 0 && lossy != CatalogueLoad::Loaded)
+      return CatalogueLoadFailure(hostPath, lossy, "user category file", true);
     if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "category added", "categories added"));
   });
 }
