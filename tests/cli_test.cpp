@@ -411,6 +411,9 @@ TEST_F(Cli, ARegistrationTheRunCannotUseIsRefused) {
            {kVersion, false, {"names no resource base (ResBase in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"}},
            {ResBaseLine(std::string(kResBase) + "Neu") + kVersion, false,
             {"Ziel fehlt", std::string("(the host's resource base ") + kResBase + "Neu)"}},
+           // A letter the code page lacks: the host reads another folder's name.
+           {ResBaseLine(std::string(kResBase) + "\xC5\x98") + kVersion, false,
+            {"names no resource base (ResBase in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"}},
            {ResBaseLine("D:\\ZET\\RESOURCEN") + kVersion, false,
             {"the host's resource base D:\\ZET\\RESOURCEN is on no drive of the Wine prefix"}},
            // Another version is refused with the default target and with a TARGET of its own alike.

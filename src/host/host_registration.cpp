@@ -16,6 +16,13 @@ HostRegistration ReadHostRegistration(RegistryBackend& registry) {
   host.keyFound = true;
   host.versionFound = key.ReadDword("VERSION", host.version);
   host.resBaseFound = key.ReadString("ResBase", host.resBase);
+  // A letter the code page lacks: the host (a Windows program) reads
+  // another folder's name there, so no resource base is named. (Windows
+  // reads such a text as none already.)
+  if (host.resBaseFound && !host.resBase.empty() && platform::CodePageFromName(host.resBase).empty()) {
+    host.resBaseFound = false;
+    host.resBase.clear();
+  }
   key.Close();
   return host;
 }
