@@ -103,6 +103,19 @@ TEST_F(ParallelsMerge, AMissingHostListIsMadeWholeAndASparseIdCostsOneUnit) {
   EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), ListFile({{1, "a", ""}, {5, "b", ""}, {2000000000, "c", ""}}));
   // b.dds and c.dds are missing from the package: failures, but the blocks go in.
   EXPECT_EQ(g_RunReport.failures().size(), 2u);
+
+  // Two blocks of one file: it is copied and counted once, with or without
+  // overwrite, and never "kept" as the host's after the run made it.
+  for (const bool overwrite : {false, true}) {
+    g_RunReport.Reset();
+    std::filesystem::remove_all(t / "host/RESOURCEN/Parallels");
+    Package("Parallels/Texturen.txt", ListFile({{5, "twice", ""}, {6, "twice", ""}}));
+    Package("Parallels/twice.dds", "T");
+    Merge(overwrite);
+    EXPECT_EQ(g_RunReport.copied(), 1) << overwrite;
+    EXPECT_EQ(g_RunReport.keptExisting(), 0) << overwrite;
+    EXPECT_EQ(HostBytes("Parallels/twice.dds"), "T");
+  }
 }
 
 TEST_F(ParallelsMerge, GroundTexturesUseTheirOwnListAndBmpFiles) {

@@ -157,6 +157,14 @@ class ListMerge {
     // The list's code-page text, as the file system and the archive spell it.
     const std::string listed = WithBackslashes(textureName) + extension_;
     const std::string name = platform::NameFromCodePage(listed);
+    // A file two blocks name is taken once: copied once, counted once, and
+    // never found "kept" as the host's after the run made it.
+    const auto [earlier, first] = takenFiles_.emplace(platform::FoldedName(name), true);
+    if (!first) return earlier->second;
+    return earlier->second = TakeNewTextureFile(id, name, listed);
+  }
+
+  bool TakeNewTextureFile(int32_t id, const std::string& name, const std::string& listed) {
     if (const char* reason = RefusedTextureName(name)) {
       g_RunReport.Failure(packagePath_ + " id(" + std::to_string(id) + ")", reason);
       return false;
@@ -175,6 +183,7 @@ class ListMerge {
     return true;
   }
 
+  std::map<std::string, bool> takenFiles_;  // folded name -> taken
   const bool overwrite_;
   const bool counting_;
   const char* const listName_;
