@@ -136,6 +136,9 @@ TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
             a001Written + Lines({"[A002]", "FilterString\t = \"b\"", "Ints\t = 1,-2,3", "Hex\t = 0x001f,0x10000",
                                  "Floats\t = 1.500,2.250", "Flags\t = Y,N,Y", "Raw\t = #00ff10", "Big\t = 123456789",
                                  ""})},
+           {"of a key given twice the first, which Windows reads and a later run compares", a001,
+            kHeader + Lines({"[B]", "FilterSection = \"n\"", "ScanPath1 = \"A\"", "ScanPath1 = \"B\""}),
+            a001Written + Lines({"[A002]", "FilterSection\t = \"n\"", "ScanPath1\t = \"A\"", ""})},
            // 512 shares no byte pattern with 256 as a number; 257 is the host's 0x101.
            {"FilterValue compares as a number",
             kHeader + Lines({"[V001]", "FilterValue = 256", "[V002]", "FilterValue = 0x101"}),

@@ -166,13 +166,16 @@ class CategoryMerger {
     }
   }
 
-  // Adds the package's entry as a new section, every value entry whole.
+  // Adds the package's entry as a new section, every value entry whole; of
+  // a key given twice the first, which Windows reads (and a later run
+  // compares), not the last.
   void Add(const ProfileNode* from, bool twoDigits) {
     const std::string name = NewSectionName(twoDigits);
     int index = -1;
+    std::set<std::string_view> keys;
     for (int32_t c = 0; c < from->children.count(); ++c) {
       const ProfileNode* entry = from->children[c];
-      if (!HoldsValue(entry)) continue;
+      if (!HoldsValue(entry) || !keys.insert(NodeName(entry)).second) continue;
       if (index < 0) {
         if (host_.GetOrAddSection(name.c_str()) == nullptr) return;
         index = host_.GetCurrentSection();
