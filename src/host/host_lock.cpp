@@ -43,11 +43,14 @@ bool LockHost(const std::string& target, platform::FileLock& lock, std::string& 
 
 bool LockCouldBeMade(const std::string& target, std::string& message) {
   const std::string path = platform::HostLockPath(target);
-  const size_t cut = path.find_last_of("\\/");
-  const platform::PathKind kind = path.empty() ? platform::PathKind::Folder : platform::GetPathKind(path);
-  const bool makeable = !path.empty() && !platform::IsLink(path) && kind != platform::PathKind::Folder &&
-                        (kind == platform::PathKind::File || (cut != std::string::npos && platform::CanMakeIn(path.substr(0, cut == 0 ? 1 : cut))));
-  if (makeable) return true;
+  if (!path.empty() && !platform::IsLink(path)) {
+    const platform::PathKind kind = platform::GetPathKind(path);
+    if (kind == platform::PathKind::File) return true;  // the preview takes it itself
+    const size_t cut = path.find_last_of("\\/");
+    if (kind == platform::PathKind::None && cut != std::string::npos &&
+        platform::CanMakeIn(path.substr(0, cut == 0 ? 1 : cut)))
+      return true;
+  }
   message = NotTaken(target, path, platform::FileLock::Result::Failed);
   return false;
 }

@@ -511,7 +511,8 @@ std::string Journal::Refusal(const JournalStart& start) {
   if (LiesWithin(start.root, start.target)) return "the run journal would lie in the host's folder: " + start.root;
   if (!start.package.empty() && LiesWithin(start.root, start.package))
     return "the run journal would lie in the package's folder, and be installed from there: " + start.root;
-  // The nearest folder on the way that stands takes the rest.
+  // The nearest folder on the way that stands takes the rest (its path may
+  // hold either separator, as the environment gave it).
   std::string standing = hostFolder;
   while (platform::GetPathKind(standing) == platform::PathKind::None) {
     const size_t cut = standing.find_last_of("\\/");

@@ -138,10 +138,10 @@ class Journal {
   // and tells where (relative to the run's folder).
   bool KeepOldBytes(const std::string& hostPath, std::string& where);
 
-  // The end mark; everything to the disk. A run that recorded no change
-  // leaves nothing in the journal: it would push a run that can be taken
-  // back out of it. Once only: a second call gives the first one's result.
-  // The end mark; stopped: the user stopped the run before its end.
+  // The end mark (stopped: the user stopped the run before its end), and
+  // everything to the disk. A run that recorded no change leaves nothing in
+  // the journal: it would push a run that can be taken back out of it. Once
+  // only: a second call gives the first one's result.
   bool Finish(bool stopped = false);
 
  private:

@@ -170,8 +170,7 @@ bool KeepsEveryLine(const std::string& bytes) {
 
 }  // namespace
 
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile,
-                                CatalogueLoad* lossy) {
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, CatalogueLoad* writeBack) {
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
@@ -179,13 +178,11 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   std::string bytes;
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
   if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
-  CatalogueLoad kept = CatalogueLoad::Loaded;
-  if (hostFile && !KeepsEveryLine(bytes))
-    kept = CatalogueLoad::LosesLines;
-  else if (!NamesInTheMergesCase(bytes))
-    kept = CatalogueLoad::OtherCase;
-  if (lossy != nullptr) *lossy = kept;
-  if (kept != CatalogueLoad::Loaded && (lossy == nullptr || !hostFile)) return kept;
+  const CatalogueLoad kept = writeBack != nullptr && !KeepsEveryLine(bytes) ? CatalogueLoad::LosesLines
+                             : !NamesInTheMergesCase(bytes)                 ? CatalogueLoad::OtherCase
+                                                                            : CatalogueLoad::Loaded;
+  if (writeBack == nullptr && kept != CatalogueLoad::Loaded) return kept;
+  if (writeBack != nullptr) *writeBack = kept;
   if (document.LoadBytes(bytes) != 0) return bytes.empty() ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
   if (HasSection(document)) return CatalogueLoad::Loaded;
   // No section: an empty file, comments alone, or one the reader could make

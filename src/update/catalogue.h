@@ -38,17 +38,18 @@ enum class CatalogueLoad {
 
 // Loads the file into an empty document. A file of nothing but comment
 // lines loads as a document of those comment lines, which a merge keeps.
-// hostFile: the host's file, which a merge writes back; one holding a line
-// the reader would not take whole (a zero byte, a line beyond 1023
-// characters, a header without "]" or with text after it, a text value with
-// text after its closing quote, an entry without a key and "=", a line
-// before the first header that is no comment, a value the writer would give
-// back changed) is LosesLines, and one naming a looked-up key in other
-// letter case OtherCase. With lossy given, such a host file is loaded all
-// the same and *lossy says why it may not be written back (Loaded when it
-// may): a merge that adds nothing leaves it alone without a word.
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, bool hostFile = false,
-                                CatalogueLoad* lossy = nullptr);
+// A package's file naming a looked-up key in other letter case is
+// OtherCase. With writeBack given, the file is the host's, which a merge
+// writes back: it is loaded all the same, and *writeBack says why it may
+// not be written back, Loaded when it may: LosesLines for a line the reader
+// would not take whole (a zero byte, a line beyond 1023 characters, a
+// header without "]" or with text after it, a text value with text after
+// its closing quote, an entry without a key and "=", a line before the
+// first header that is no comment) or a value the writer would give back
+// changed, OtherCase as above. A merge that adds nothing leaves such a file
+// alone without a word.
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path,
+                                CatalogueLoad* writeBack = nullptr);
 
 // Records a failure of the working pass.
 void CatalogueFailure(const std::string& path, const std::string& reason);

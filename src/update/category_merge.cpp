@@ -251,7 +251,7 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     // again on every run.
     if (!HasSection(package)) return;
     CatalogueLoad lossy = CatalogueLoad::Loaded;
-    load = LoadCatalogueFile(host, target, true, &lossy);
+    load = LoadCatalogueFile(host, target, &lossy);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };

@@ -159,7 +159,8 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
   ReadTreeOrder(host, tree);
   const size_t own = tree.size();
   std::set<std::vector<std::string>> paths;
-  for (const TreeEntry& entry : tree) paths.insert(entry.path);
+  bool twice = false;  // a name twice below one parent
+  for (const TreeEntry& entry : tree) twice = !paths.insert(entry.path).second || twice;
   for (TreeEntry& entry : offered) {
     if (paths.count(entry.path) != 0) continue;
     // A full table: the host reads no more keys, so an entry it lacks
@@ -169,6 +170,7 @@ int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host) {
     tree.push_back(std::move(entry));
   }
   if (tree.size() == own) return 0;
+  if (twice) return -2;
   // Name by name, bytes unsigned: a node's children follow it before any
   // sibling whose name merely begins with the node's name.
   std::stable_sort(tree.begin(), tree.end(), [](const TreeEntry& a, const TreeEntry& b) { return a.path < b.path; });
@@ -217,20 +219,14 @@ void MergeIndexFile(const std::string& folder, bool counting) {
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
       return CatalogueLoadFailure(packagePath, load, "index file", false);
     CatalogueLoad lossy = CatalogueLoad::Loaded;
-    load = LoadCatalogueFile(host, hostPath, true, &lossy);
+    load = LoadCatalogueFile(host, hostPath, &lossy);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))
       return CatalogueLoadFailure(hostPath, load, "index file", true);
     if (lossy == CatalogueLoad::Loaded && !KeptWholeByTheMerge(host)) lossy = CatalogueLoad::LosesLines;
-    // Two entries of one path (a name twice below one parent) come back as
-    // one, their sub-categories regrouped.
-    TreeTable own;
-    ReadTreeOrder(host, own);
-    std::set<std::vector<std::string>> paths;
-    for (const TreeEntry& entry : own)
-      if (!paths.insert(entry.path).second) lossy = CatalogueLoad::LosesLines;
     const int added = MergeTreeOrder(package, host);
-    if (added < 0) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
-    if (added > 0 && lossy != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, lossy, "index file", true);
+    if (added == -1) return CatalogueFailure(hostPath, "the merged tree needs more than 99 keys; left as it is");
+    if (added == -2) lossy = CatalogueLoad::LosesLines;
+    if (added != 0 && lossy != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, lossy, "index file", true);
     // Nothing new: the host's file keeps its bytes.
     if (added > 0) SaveCatalogueFile(host, hostPath, CountText(added, "entry added", "entries added"));
   });

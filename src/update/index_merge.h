@@ -51,7 +51,8 @@ bool TreeOrderIsText(ProfileDocument& document);
 // children, and replaces the host document's whole content with it. Returns
 // the number of entries added; with none the host document stays as it is,
 // and so it does when the list would need kTreeKeyLimit keys or more: the
-// result is then -1.
+// result is then -1; or -2 where the host's tree names one path twice (a
+// name twice below one parent), which written back would be regrouped.
 int MergeTreeOrder(ProfileDocument& package, ProfileDocument& host);
 
 // Merges the package's index file of the category folder (a folder below

@@ -59,7 +59,6 @@ const char* RefusedName(std::string_view name) {
   return nullptr;
 }
 
-// True when path names something below folder by its spelling.
 bool SpelledBelow(const std::string& path, const std::string& folder) {
   return !folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
          platform::IsPathSeparator(path[folder.size()]);

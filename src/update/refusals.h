@@ -33,6 +33,9 @@ const char* RefusedName(std::string_view name);
 // on its way, leads out of the package. The merges neither read nor copy
 // such a file, as the tree walk copies no such link.
 bool LeadsOutOfThePackage(const std::string& path);
+
+// True when path names something below folder by its spelling.
+bool SpelledBelow(const std::string& path, const std::string& folder);
 constexpr const char kOutOfThePackage[] = "a link that leads out of the package";
 // A name of the package that another of its folder spells in other letters
 // (one name on Windows): the first the listing gives is taken.

@@ -10,6 +10,7 @@
 #include "profile/lang_table.h"
 #include "update/category_merge.h"
 #include "update/parallels_merge.h"
+#include "update/refusals.h"
 #include "update/run_state.h"
 #include "update/tree_copy.h"
 #include "update/user_category_merge.h"
@@ -63,12 +64,10 @@ void ListFailure(const RunFailure& failure) {
   // Relative to the target as every line is: a package file's path is the
   // place in the host it stands for.
   std::string shown;
-  const std::string& path = failure.path;
-  if (path.size() > g_SourceRoot.size() + 1 && path.compare(0, g_SourceRoot.size(), g_SourceRoot) == 0 &&
-      path[g_SourceRoot.size()] == '\\')
-    shown = path.substr(g_SourceRoot.size() + 1);
-  else if (!preview->Relative(path, shown) || shown.empty())
-    shown = path;
+  if (SpelledBelow(failure.path, g_SourceRoot))
+    shown = failure.path.substr(g_SourceRoot.size() + 1);
+  else if (!preview->Relative(failure.path, shown) || shown.empty())
+    shown = failure.path;
   preview->NoteFailure(shown, failure.reason);
 }
 

@@ -138,7 +138,7 @@ void MergeUserCategories() {
     CatalogueLoad load = LoadCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
     CatalogueLoad lossy = CatalogueLoad::Loaded;
-    load = LoadCatalogueFile(host, hostPath, true, &lossy);
+    load = LoadCatalogueFile(host, hostPath, &lossy);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
     // Nothing new: the host's file keeps its bytes.
     const int added = MergeUserCategoryDocuments(package, host);

@@ -473,9 +473,9 @@ bool CanWriteFile(const std::string& path) {
 
 std::string WhyNotWritable(const std::string& path) {
   struct stat st;
-  const std::string native = NativePath(path);
-  if (Stat(native, st) && !S_ISREG(st.st_mode)) return "is no plain file (a pipe or a device); left as it was";
-  if (Stat(native, st) && (st.st_mode & 0222) != 0) return "may not be written by this user; left as it was";
+  if (!Stat(NativePath(path), st)) return "is read-only; left as it was";
+  if (!S_ISREG(st.st_mode)) return "is no plain file (a pipe or a device); left as it was";
+  if ((st.st_mode & 0222) != 0) return "may not be written by this user; left as it was";
   return "is read-only; left as it was";
 }
 
