@@ -30,7 +30,13 @@ constexpr size_t kLongestPath = SIZE_MAX;
 
 // True for a separator of folder names: the backslash everywhere, and also
 // '/' on POSIX, where roots given by the user are written with it.
-bool IsPathSeparator(char c);
+inline bool IsPathSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\';
+#else
+  return c == '\\' || c == '/';
+#endif
+}
 
 // True when the path is absolute on this platform (see above).
 bool IsAbsolutePath(const std::string& path);

@@ -13,6 +13,8 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 bool IsDeviceName(std::string_view name) {
   std::string_view base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  // CON to CONOUT$; a superscript digit after COM or LPT in UTF-8 is two bytes.
+  if (base.size() < 3 || base.size() > 7) return false;
   std::string upper;
   for (char c : base) upper += Upper(c);
   if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL" || upper == "CONIN$" ||
@@ -36,6 +38,8 @@ bool IsTooBigToMerge(const std::string& path) {
 }
 
 const char* RefusedName(std::string_view name) {
+  bool notAllowed = false;                   // a character Windows does not allow in names
+  [[maybe_unused]] bool question = false;  // a '?' among them
   for (size_t i = 0; i < name.size(); ++i) {
     const auto c = static_cast<unsigned char>(name[i]);
     if (c < 0x20 || c == 0x7F) return "name holds a control character or zero byte";
@@ -44,6 +48,10 @@ const char* RefusedName(std::string_view name) {
     if (c == 0xC2 && i + 1 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80)
       return "name holds a control character or zero byte";
 #endif
+    switch (c) {
+      case '?': question = true; [[fallthrough]];
+      case '<': case '>': case ':': case '"': case '|': case '*': notAllowed = true;
+    }
   }
   if (IsDeviceName(name)) return "name is a device on Windows (CON, NUL, COM1, ...), not a file";
   if (!name.empty() && (name.back() == '.' || name.back() == ' '))
@@ -51,11 +59,10 @@ const char* RefusedName(std::string_view name) {
 #ifdef _WIN32
   // No Windows name holds a '?': the listing put it for a letter that the
   // system's code page lacks.
-  if (name.find('?') != std::string_view::npos) return "name holds letters the system's code page lacks; not copied";
+  if (question) return "name holds letters the system's code page lacks; not copied";
 #endif
   // Windows holds no such name; under Wine the host sees another.
-  if (name.find_first_of("<>:\"|?*") != std::string_view::npos)
-    return "name holds a character Windows does not allow in names (< > : \" | ? *)";
+  if (notAllowed) return "name holds a character Windows does not allow in names (< > : \" | ? *)";
   return nullptr;
 }
 

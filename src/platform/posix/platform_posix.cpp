@@ -328,8 +328,6 @@ void NoteRemoved(const std::string& native) {
   if (!name.empty()) NameCache().Gone(dir, name);
 }
 
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
-
 bool IsAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 namespace {
@@ -691,8 +689,8 @@ class HeldFolders {
   At Resolve(Role role, const std::string& native) {
     const uint64_t generation = detail::SweepGeneration();
     const size_t slash = native.find_last_of('/');
-    const At whole = role == kSource ? Confined(native) : At{AT_FDCWD, native};
-    if (generation == 0 || slash == std::string::npos || slash == 0 || slash + 1 == native.size()) return whole;
+    auto whole = [&] { return role == kSource ? Confined(native) : At{AT_FDCWD, native}; };
+    if (generation == 0 || slash == std::string::npos || slash == 0 || slash + 1 == native.size()) return whole();
     Held& h = held_[role];
     if (h.generation != generation || native.compare(0, slash, h.folder) != 0 || h.folder.size() != slash) {
       if (h.fd >= 0) ::close(h.fd);
@@ -703,7 +701,7 @@ class HeldFolders {
                        : ::open(h.folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
       h.generation = h.fd >= 0 ? generation : 0;
     }
-    if (h.fd < 0) return whole;
+    if (h.fd < 0) return whole();
     return {h.fd, native.substr(slash + 1), h.beneath};
   }
 

@@ -14,8 +14,6 @@
 
 namespace zet::platform {
 
-bool IsPathSeparator(char c) { return c == '\\'; }
-
 bool IsAbsolutePath(const std::string& path) {
   return path.size() >= 3 && (path[1] == ':' || (path[0] == '\\' && path[1] == '\\'));
 }
