@@ -105,7 +105,7 @@ bool HostWriter::Relative(const std::string& path, std::string& relative) const 
   for (size_t at = 0; at <= relative.size();) {
     size_t end = at;
     while (end < relative.size() && !IsSeparator(relative[end])) ++end;
-    if (relative.compare(at, end - at, "..") == 0 && end - at == 2) return false;
+    if (end - at == 2 && relative[at] == '.' && relative[at + 1] == '.') return false;
     at = end + 1;
   }
   return true;
