@@ -156,9 +156,15 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   // No host file: a copy, the folder made.
   Package(kFile, package);
   EXPECT_EQ(Run(), package);
-  // A host file of one section only, or of no bytes: replaced.
-  EXPECT_EQ(Merge(kHeader, package), package);
-  EXPECT_EQ(Merge("", package), package);
+  // A host file of its header alone, or of one entry, keeps it; the
+  // package's entries keep their names. One of no bytes takes the
+  // package's file.
+  const std::string bWritten = Lines({"[B]", "FilterString\t = \"b\"", ""});
+  EXPECT_EQ(Merge("[General]\r\nName = \"Mine\"\r\n", package), Lines({"[General]", "Name\t = \"Mine\"", ""}) + bWritten);
+  EXPECT_EQ(Merge("[A]\r\nFilterString = \"a\"\r\n", package), Lines({"[A]", "FilterString\t = \"a\"", ""}) + bWritten);
+  EXPECT_EQ(Merge("[Goods001]\r\nFilterString = \"a\"\r\n", kHeader + "[Goods001]\r\nFilterString = \"b\"\r\n"),
+            Lines({"[Goods001]", "FilterString\t = \"a\"", "", "[Goods002]", "FilterString\t = \"b\"", ""}));
+  EXPECT_EQ(Merge("", package), kWrittenHeader + bWritten);
   // A package's file of comments alone brings nothing to replace it with.
   EXPECT_EQ(Merge("", "; only a comment\r\n"), "");
   EXPECT_TRUE(g_RunReport.failures().empty());

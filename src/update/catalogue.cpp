@@ -274,10 +274,13 @@ void ListOtherSpellings(const std::string& packagePath) {
       CatalogueFailure(folder + "\\" + e.name, kNotMergedNameTwice);
 }
 
-bool HasSection(const ProfileDocument& document) {
+bool HasSection(const ProfileDocument& document) { return SectionsIn(document) > 0; }
+
+int SectionsIn(const ProfileDocument& document) {
+  int sections = 0;
   for (int i = 0; i < document.GetSectionCount(); ++i)
-    if (document.GetNode(i)->type == ProfileValueType::Section) return true;
-  return false;
+    if (document.GetNode(i)->type == ProfileValueType::Section) ++sections;
+  return sections;
 }
 
 bool HoldsSectionInAnyCase(const ProfileDocument& document, std::string_view name) {

@@ -99,6 +99,8 @@ std::string CountText(int n, const char* one, const char* many);
 
 // True when the document holds a section (not only comment lines).
 bool HasSection(const ProfileDocument& document);
+// The sections among the document's top-level nodes (comment lines are none).
+int SectionsIn(const ProfileDocument& document);
 
 // True when the node is an entry holding value data (a text or a list).
 bool HoldsValue(const ProfileNode* node);

@@ -170,7 +170,7 @@ class CategoryMerger {
   // a key given twice the first, which Windows reads (and a later run
   // compares), not the last.
   void Add(const ProfileNode* from, bool twoDigits) {
-    const std::string name = NewSectionName(twoDigits);
+    const std::string name = NewSectionName(twoDigits, NodeName(from));
     int index = -1;
     std::set<std::string_view> keys;
     for (int32_t c = 0; c < from->children.count(); ++c) {
@@ -195,8 +195,12 @@ class CategoryMerger {
   // "FilterSection" two digits when the last three characters hold no
   // positive number (Shunting_05 -> Shunting_06). A name the host holds
   // already is passed over, so no entry of the host is ever written into.
-  std::string NewSectionName(bool twoDigits) {
-    const std::string last(NodeName(host_.GetNode(host_.GetSectionCount() - 1)));
+  // A host file of its header alone has no entry to count on from: the
+  // entry keeps the package's name, counted on where the host holds it.
+  std::string NewSectionName(bool twoDigits, std::string_view own) {
+    const bool headerAlone = SectionsIn(host_) == 1 && !own.empty();
+    if (headerAlone && !HoldsSectionInAnyCase(host_, own)) return std::string(own);
+    const std::string last(headerAlone ? own : NodeName(host_.GetNode(host_.GetSectionCount() - 1)));
     const size_t length = last.size();
     size_t digits = std::min<size_t>(length, 3);
     int64_t number = LeadingNumber(std::string_view(last).substr(length - digits));
@@ -255,16 +259,12 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
-    // Comment lines alone: the package's file serves, below them.
-    if (host.GetSectionCount() > 0 && !HasSection(host)) {
+    // Comment lines alone, or nothing: the package's file serves, below them.
+    if (SectionsIn(host) == 0) {
       if (lossy != CatalogueLoad::Loaded) return refuseWrite();
-      if (host.Load(source) == 0) SaveCatalogueFile(host, target);
-      return;
-    }
-    // Nothing but a header (or nothing at all): the package's file serves.
-    if (host.GetSectionCount() < 2) {
-      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
-      CopyCatalogueFile(source, target, true);
+      const int entries = SectionsIn(package) - 1;  // its first section is its header
+      if (host.Load(source) == 0)
+        SaveCatalogueFile(host, target, entries > 0 ? CountText(entries, "category added", "categories added") : "");
       return;
     }
 
