@@ -187,6 +187,24 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Liste.txt"));
   EXPECT_TRUE(fs::is_symlink(t / "host/RESOURCEN/Modelle/BR218.mdl"));
   EXPECT_FALSE(fs::exists(t / "gone"));
+
+  // Nor is one into the package: writing through it would change the package.
+  g_SourceRoot = ProgramPath(t, "pkg/RESOURCEN");
+  fs::create_symlink(t / "pkg/RESOURCEN/Modelle/Turm.mdl", t / "host/RESOURCEN/Modelle/Dach.mdl");
+  auto intoThePackage = [&](HostWriter& w) {
+    Outcomes o;
+    for (const WriteResult& r : {w.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Dach.mdl"), true),
+                                 w.ReplaceBytes(Host("Modelle\\Dach.mdl"), "a\n", true)}) {
+      EXPECT_EQ(r.reason, "a link into the package; left as it was");
+      o.push_back(r.outcome);
+    }
+    return o;
+  };
+  PreviewWriter third(Host(""));
+  EXPECT_EQ(intoThePackage(third), Outcomes(2, WriteOutcome::Failed));
+  EXPECT_EQ(JournalRun(intoThePackage), Outcomes(2, WriteOutcome::Failed));
+  g_SourceRoot.clear();
+  EXPECT_EQ(ReadBytes(t / "pkg/RESOURCEN/Modelle/Turm.mdl"), "package Modelle/Turm.mdl");
 }
 #endif
 

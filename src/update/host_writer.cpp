@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "update/run_state.h"
+
 namespace zet {
 
 namespace {
@@ -37,6 +39,12 @@ const char kOutside[] = "outside the host's folder";
 // A link of the host's that leads nowhere (to a drive not there, say) is the
 // user's: writing would put a file in its place or where it points.
 const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
+// A link of the host's into the package: writing through it would change
+// the package, and what the run copies from it next.
+const char kLinkIntoThePackage[] = "a link into the package; left as it was";
+bool IsLinkIntoThePackage(const std::string& path) {
+  return !g_SourceRoot.empty() && platform::IsLink(path) && platform::IsInsideFolder(path, g_SourceRoot);
+}
 
 // The folder, or the nearest folder above it that stands on disk (the
 // folders a preview would make, or a run could not, are not there).
@@ -151,6 +159,7 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
   // Without overwrite no name that stands is replaced, such a link's
   // neither: it is told apart once the copy has failed.
   if (overwrite && platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
+  if (overwrite && IsLinkIntoThePackage(path)) return Result(WriteOutcome::Failed, kLinkIntoThePackage);
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
   if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
@@ -166,6 +175,7 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
   std::string relative;
   if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
+  if (IsLinkIntoThePackage(path)) return Result(WriteOutcome::Failed, kLinkIntoThePackage);
   const platform::PathKind before = platform::GetPathKind(path);
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   const std::string onDisk = OnDiskBytes(bytes, text);
@@ -238,10 +248,11 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
 WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
   std::string relative;
   const bool sourceIsFile = platform::CanReadFile(from);
-  const bool toNothing = platform::IsLinkToNothing(path);
+  const bool toNothing = platform::IsLinkToNothing(path), intoThePackage = overwrite && IsLinkIntoThePackage(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
+  if (intoThePackage) return Add(ChangeKind::Failed, path, kLinkIntoThePackage);
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
   const bool possible = sourceIsFile && folder == platform::PathKind::Folder && CanMakeBelow(ParentOf(path));
   const std::string key = PendingKey(path);
@@ -265,10 +276,11 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   std::string relative, old;
   const bool existed = KindOf(path) == platform::PathKind::File;
   if (existed && !ReadBack(path, old)) old.clear();
-  const bool toNothing = platform::IsLinkToNothing(path);
+  const bool toNothing = platform::IsLinkToNothing(path), intoThePackage = IsLinkIntoThePackage(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
+  if (intoThePackage) return Add(ChangeKind::Failed, path, kLinkIntoThePackage);
   const platform::PathKind target = Kind(path);
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
   const std::string key = PendingKey(path);
