@@ -274,7 +274,8 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
   for (int stopAfter : {-1, 50}) {
     const Seen one = run(1, stopAfter);
     for (int round = 0; round < 3; ++round) {
-      const Seen four = run(4, stopAfter);
+      // The last round asks for more threads than a process may have.
+      const Seen four = run(round < 2 ? 4 : 100000, stopAfter);
       EXPECT_EQ(four.stepped, one.stepped);
       EXPECT_EQ(four.failures, one.failures);
       EXPECT_EQ(four.counts, one.counts);

@@ -1,6 +1,7 @@
 #include "cli/terminal_view.h"
 
 #include <cstdio>
+#include <system_error>
 
 #include "update/update_run.h"
 
@@ -46,7 +47,11 @@ void TerminalView::Start(Phase phase) {
   if (phase == Phase::kWorking) workStart_ = std::chrono::steady_clock::now();
   if (!showProgress_) return;
   stop_ = false;
-  ticker_ = std::thread([this] { Run(); });
+  try {
+    ticker_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the run goes on without its bar.
+  }
 }
 
 void TerminalView::Stop() {

@@ -2,15 +2,22 @@
 
 #include <algorithm>
 #include <new>
+#include <system_error>
 
 #include "platform/platform.h"
 
 namespace zet {
 
 CopyPool::CopyPool(int workers) {
+  workers = std::min(workers, kMostWorkers);
   if (workers < 2) return;
   ring_.resize(static_cast<size_t>(workers) * 4);
-  for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  try {
+    for (int i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    // No more threads to be had (a process limit, little memory): the
+    // workers made copy; without any, the caller's thread does.
+  }
 }
 
 CopyPool::~CopyPool() {

@@ -47,6 +47,7 @@ class CopyPool {
     bool done = false;
   };
   static constexpr size_t kBatchCopies = 32;
+  static constexpr int kMostWorkers = 64;  // more only wait for the disk
 
   void Submit();
   void RecordReady(bool wait);

@@ -4,6 +4,7 @@
 #include <future>
 #include <memory>
 #include <new>
+#include <system_error>
 
 #include "fileio/pak_archive.h"
 #include "platform/platform.h"
@@ -146,7 +147,13 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   // The archive is first needed by the working pass: it is read while the
   // counting pass walks the tree.
   const std::string pakPath = g_SourceRoot + "\\..\\resourcen.pak";
-  std::future<int> pak = std::async(std::launch::async, [&pakPath] { return OpenPak(pakPath, kPakFileFlags); });
+  const auto openPak = [&pakPath] { return OpenPak(pakPath, kPakFileFlags); };
+  std::future<int> pak;
+  try {
+    pak = std::async(std::launch::async, openPak);
+  } catch (const std::system_error&) {
+    pak = std::async(std::launch::deferred, openPak);  // no thread to be had: read when needed
+  }
   g_PakHandle = -4;
 
   // The run clears what an earlier killed run left in the folders it writes,
