@@ -420,7 +420,7 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
 
   // Killed between writing a change's line and making the change: one new
   // file and one replacement announced, neither made, the last line cut and
-  // followed by the zero bytes of the manifest's unwritten rest.
+  // followed by the manifest's unwritten rest (a hole, or zero bytes).
   std::string killed;
   {
     Journal journal;
@@ -435,13 +435,15 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
     ASSERT_TRUE(journal.Record(replaced));
   }
   WriteBytes(killed, ReadBytes(killed) + "file-cre" + std::string(4096, '\0'));
+  fs::resize_file(platform::NativePath(killed), fs::file_size(platform::NativePath(killed)) + (std::uintmax_t{1} << 20));
   ASSERT_TRUE(FindInterruptedRun(root, Host(""), interrupted));
   EXPECT_EQ(interrupted.Count(ChangeKind::FileCreated) + interrupted.Count(ChangeKind::FileReplaced), 2);
   undo = Undo();
   EXPECT_EQ(undo.status, 0);
   EXPECT_EQ(undo.filesRemoved + undo.filesRestored, 0);
   EXPECT_EQ(TreeState(t / "host", false), original);
-  EXPECT_EQ(Undo().status, 2);  // the undone mark after the zero bytes is read
+  EXPECT_EQ(Undo().status, 2);  // the undone mark is read
+  EXPECT_EQ(Runs().at(0).state, RunState::Undone);
 
   // A run the user stopped is no interrupted run, nor a completed one; it
   // is undone as either is.

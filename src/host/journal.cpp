@@ -262,25 +262,47 @@ bool WriteAll(intptr_t handle, const std::string& bytes) {
   return true;
 }
 
-// The last byte of a file; '\n' for an empty one or one that cannot be read.
-char LastByte(const std::string& path) {
+// Where the lines of a manifest end: a killed run leaves the rest of its
+// last step unwritten (a hole, or zeros), and a line put after that would
+// not be read. last: the byte before that place ('\n' at the start).
+uint64_t WrittenEnd(const std::string& manifest, char& last) {
+  last = '\n';
+  uint64_t length = 0, hole = UINT64_MAX;
+  if (!platform::GetFileLength(manifest, length)) return 0;
+  platform::FirstHole(manifest, hole);
+  uint64_t end = std::min(length, hole);
   platform::Stream in;
-  uint64_t length = 0;
-  char last = '\n';
-  const bool read = platform::GetFileLength(path, length) && length > 0 && in.Open(path, "rb") &&
-                    in.Seek(static_cast<int64_t>(length) - 1, SEEK_SET) && in.Read(&last, 1) == 1;
-  return read ? last : '\n';
+  if (!in.Open(manifest, "rb")) return end;
+  // A step is 1 MB: more zeros than two are no step's, and a line is put
+  // among them, where the reader finds it too.
+  char buffer[1 << 12];
+  for (uint64_t zeros = 0; end > 0 && zeros < (2u << 20);) {
+    const uint64_t from = end > sizeof buffer ? end - sizeof buffer : 0;
+    const size_t n = static_cast<size_t>(end - from);
+    if (!in.Seek(static_cast<int64_t>(from), SEEK_SET) || in.Read(buffer, n) != n) break;
+    size_t kept = n;
+    while (kept > 0 && buffer[kept - 1] == '\0') --kept;
+    if (kept > 0) {
+      last = buffer[kept - 1];
+      return from + kept;
+    }
+    end = from;
+    zeros += n;
+  }
+  return end;
 }
 
 bool AppendToManifest(const std::string& folder, const std::string& line) {
   const std::string manifest = Join(folder, kManifest);
   if (platform::IsLink(manifest)) return false;  // a journal writes its own files only
+  char last;
+  const uint64_t end = WrittenEnd(manifest, last);
+  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::ReadWrite);
+  if (handle == -1) return false;
   // A line the system did not take whole (a full disk) is ended first:
   // glued to it, the new line would not be read.
-  const char last = LastByte(manifest);
-  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::WriteAppend);
-  if (handle == -1) return false;
-  bool ok = WriteAll(handle, (last == '\n' || last == '\0' ? "" : "\n") + line + "\n") && platform::SyncHandle(handle);
+  bool ok = platform::detail::RawSeek(handle, static_cast<int64_t>(end), SEEK_SET) == static_cast<int64_t>(end) &&
+            WriteAll(handle, (last == '\n' ? "" : "\n") + line + "\n") && platform::SyncHandle(handle);
   return platform::detail::RawClose(handle) && ok;
 }
 
