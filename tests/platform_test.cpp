@@ -425,6 +425,13 @@ TEST(Folders, SamenessAndContainmentGoByIdentityNotSpelling) {
   fs::create_hard_link(fs::path(t / "secret"), fs::path(platform::NativePath(lockPath)));
   EXPECT_EQ(first.Take(lockPath), platform::FileLock::Result::Taken);
   EXPECT_EQ(fs::status(fs::path(t / "secret")).permissions(), fs::perms(0600));
+  first.Release();
+  // The folder itself is locked too: reached by a second mount, whose lock
+  // file lies elsewhere, it is busy all the same.
+  EXPECT_EQ(first.Take(lockPath, folder), platform::FileLock::Result::Taken);
+  EXPECT_EQ(second.Take(P(t, "elsewhere.lock"), folder), platform::FileLock::Result::Busy);
+  first.Release();
+  EXPECT_EQ(second.Take(P(t, "elsewhere.lock"), folder), platform::FileLock::Result::Taken);
 #endif
 }
 

@@ -35,7 +35,7 @@ std::string NotTaken(const std::string& target, const std::string& path, platfor
 
 bool LockHost(const std::string& target, platform::FileLock& lock, std::string& message) {
   const std::string path = platform::HostLockPath(target);
-  const platform::FileLock::Result result = path.empty() ? platform::FileLock::Result::Failed : lock.Take(path);
+  const platform::FileLock::Result result = path.empty() ? platform::FileLock::Result::Failed : lock.Take(path, target);
   if (result == platform::FileLock::Result::Taken) return true;
   message = NotTaken(target, path, result);
   return false;

@@ -288,13 +288,15 @@ class FileLock {
 
   // Creates the file when missing (empty; it is never removed) and locks
   // it without waiting. Busy when another process holds it; Failed when
-  // the file cannot be made or opened.
-  Result Take(const std::string& path);
+  // the file cannot be made or opened. With folder, that folder is locked
+  // too, as the folder it is (POSIX): reached by another path, a bind
+  // mount, it is Busy as well.
+  Result Take(const std::string& path, const std::string& folder = {});
   void Release();
   bool held() const { return handle_ != -1; }
 
  private:
-  intptr_t handle_ = -1;
+  intptr_t handle_ = -1, folder_ = -1;
 };
 
 // The lock file of a run on the host folder target: "zetveltran-NAME.lock"

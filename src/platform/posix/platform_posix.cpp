@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <linux/openat2.h>
 #include <locale.h>
 #include <signal.h>
@@ -1152,7 +1153,7 @@ std::string HostLockPath(const std::string& target) {
   return Join(dir, "zetveltran-" + name + ".lock");
 }
 
-FileLock::Result FileLock::Take(const std::string& path) {
+FileLock::Result FileLock::Take(const std::string& path, const std::string& folder) {
   Release();
   // Made writable by all, whoever makes it (root, say): the lock needs a file
   // opened for writing, and holds no bytes that anyone could change. Only
@@ -1184,10 +1185,28 @@ FileLock::Result FileLock::Take(const std::string& path) {
     return busy ? Result::Busy : Result::Failed;
   }
   handle_ = fd;
+  // The lock file lies beside the folder as one path reaches it; a second
+  // mount of the folder has another. A lock of the folder itself is one.
+  // Where the folder's file system takes no such lock, the file's serves.
+  if (!folder.empty()) {
+    const int dir = ::open(NativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (dir >= 0 && ::flock(dir, LOCK_EX | LOCK_NB) == 0) {
+      folder_ = dir;
+    } else {
+      const bool busy = dir >= 0 && errno == EWOULDBLOCK;
+      if (dir >= 0) ::close(dir);
+      if (busy) {
+        Release();
+        return Result::Busy;
+      }
+    }
+  }
   return Result::Taken;
 }
 
 void FileLock::Release() {
+  if (folder_ != -1) ::close(static_cast<int>(folder_));
+  folder_ = -1;
   if (handle_ == -1) return;
   ::close(static_cast<int>(handle_));
   handle_ = -1;
