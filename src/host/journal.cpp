@@ -436,6 +436,7 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
         run.version = value;
       } else if (f[0] == "started") {
         run.started = ParseIsoTime(value);
+        run.startedNanos = static_cast<int64_t>(Number(Field(f, "nanos"), 10));
       } else if (f[0] == "end") {
         ended = true;
         stopped = f.size() > 2 && f[2] == "stopped";
@@ -569,9 +570,11 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
   }
   const bool opened = manifest_.Open(Join(folder_, kManifest));
   const std::string target = platform::RealPath(start.target);
+  int64_t seconds = 0, nanoseconds = 0;
+  platform::FileClockNow(seconds, nanoseconds);
   const std::string header = std::string(kMagic) + "\ntarget\t" + Escaped(target) + "\npackage\t" +
-                             Escaped(start.package) + "\nstarted\t" + IsoTime(Now()) + "\nversion\t" +
-                             Escaped(start.version) + "\n";
+                             Escaped(start.package) + "\nstarted\t" + IsoTime(seconds) +
+                             "\tnanos=" + std::to_string(nanoseconds) + "\nversion\t" + Escaped(start.version) + "\n";
   if (!opened || !manifest_.Append(header)) {
     error = "the run journal cannot be written in " + platform::NativePath(folder_);
     Abandon();

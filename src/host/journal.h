@@ -56,6 +56,7 @@ struct RunRecord {
   std::string package;
   std::string version;
   int64_t started = 0;      // seconds since 1970, UTC
+  int64_t startedNanos = 0;  // and the nanoseconds of that second, by the clock of files' change times
   int64_t lastWritten = 0;  // when the manifest was last written to
   RunState state = RunState::Interrupted;
   // The changes made or under way when the run ended, in run order, when

@@ -160,7 +160,7 @@ class Undoer {
       cut = relative.find('\\', cut + 1);
       const std::string part = Join(target_, relative.substr(0, cut));
       if (!platform::IsLink(part)) continue;
-      if (platform::ChangedSince(part, result_.run.started)) return false;
+      if (platform::ChangedSince(part, result_.run.started, result_.run.startedNanos)) return false;
       linked = true;
     }
     return linked;

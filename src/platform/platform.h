@@ -97,9 +97,14 @@ bool IsLinkToNothing(const std::string& path);
 bool IsLink(const std::string& path);
 
 // True when what path names itself (a link, not what it leads to) was made
-// or changed at seconds (since 1970) or later: its change time, which no
-// user sets. Always true where the system does not tell (Windows).
-bool ChangedSince(const std::string& path, int64_t seconds);
+// or changed at seconds (since 1970) and nanoseconds or later: its change
+// time, which no user sets. Always true where the system does not tell
+// (Windows).
+bool ChangedSince(const std::string& path, int64_t seconds, int64_t nanoseconds = 0);
+
+// Now by the clock that stamps files' change times: seconds since 1970 and
+// the nanoseconds of the second (0 where that clock tells none).
+void FileClockNow(int64_t& seconds, int64_t& nanoseconds);
 
 enum class PathKind { None, File, Folder };
 

@@ -434,9 +434,23 @@ bool IsLink(const std::string& path) {
   return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool ChangedSince(const std::string& path, int64_t seconds) {
+bool ChangedSince(const std::string& path, int64_t seconds, int64_t nanoseconds) {
   struct stat st;
-  return path.empty() || ::lstat(NativePath(path).c_str(), &st) != 0 || st.st_ctim.tv_sec >= seconds;
+  return path.empty() || ::lstat(NativePath(path).c_str(), &st) != 0 || st.st_ctim.tv_sec > seconds ||
+         (st.st_ctim.tv_sec == seconds && st.st_ctim.tv_nsec >= nanoseconds);
+}
+
+void FileClockNow(int64_t& seconds, int64_t& nanoseconds) {
+  // The coarse clock is the one the system stamps files with: a link made
+  // after this moment never reads as older than it.
+  struct timespec now {};
+#ifdef CLOCK_REALTIME_COARSE
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+#else
+  ::clock_gettime(CLOCK_REALTIME, &now);
+#endif
+  seconds = now.tv_sec;
+  nanoseconds = now.tv_nsec;
 }
 
 bool IsLinkToNothing(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,12 @@ bool IsLinkToNothing(const std::string&) { return false; }
 
 bool IsLink(const std::string&) { return false; }
 
-bool ChangedSince(const std::string&, int64_t) { return true; }
+bool ChangedSince(const std::string&, int64_t, int64_t) { return true; }
+
+void FileClockNow(int64_t& seconds, int64_t& nanoseconds) {
+  seconds = static_cast<int64_t>(std::time(nullptr));
+  nanoseconds = 0;
+}
 
 bool CanMakeIn(const std::string&) { return true; }
 
