@@ -145,6 +145,10 @@ TEST(Paths, AbsolutePaths) {
 #ifndef _WIN32
   EXPECT_TRUE(platform::IsAbsolutePath("/home/x"));
   for (const char* relative : {"home/x", "C:\\x", ""}) EXPECT_FALSE(platform::IsAbsolutePath(relative)) << relative;
+  // Without "." and doubled or closing separators, absolute or not.
+  for (const char* given : {"/home/./x/.", "//home//x/", "/home/x"}) EXPECT_EQ(platform::AbsolutePath(given), "/home/x");
+  EXPECT_EQ(platform::AbsolutePath("x/./y/"), platform::AbsolutePath("x") + "/y");
+  EXPECT_EQ(platform::AbsolutePath("/."), "/");
 #else
   EXPECT_TRUE(platform::IsAbsolutePath("C:\\x"));
   EXPECT_TRUE(platform::IsAbsolutePath("\\\\srv\\share"));

@@ -27,13 +27,16 @@ std::string Resolved(const std::string& path) {
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return path;
-  if (IsAbsolutePath(path)) return Resolved(path);
-  std::vector<char> buffer(4096);
-  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return path;
-    buffer.resize(buffer.size() * 2);
+  std::string absolute = "/";
+  if (!IsAbsolutePath(path)) {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+      if (errno != ERANGE) return path;
+      buffer.resize(buffer.size() * 2);
+    }
+    absolute = buffer.data();
   }
-  std::string absolute = buffer.data();
+  // Its names, without "." and doubled separators.
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = start;
