@@ -360,10 +360,13 @@ TEST_F(Cli, RelativeFoldersAndTheGermanSummary) {
   for (const char* host : {"..", "../", "../../RESOURCEN/./Modelle/.."})
     EXPECT_EQ(Run({"-n", "--no-scan", "../../../pkg/RESOURCEN", host}).status, 0) << host;
   std::filesystem::current_path(t.path());
+  // A journal folder given relative, not there yet, is made below the current folder.
+  const test::JournalIn relative("journal/below");
   Result r = Run({"-q", "--no-scan", "--lang", test::DataPath("../../lang/de/zetveltran.lng"), "pkg/RESOURCEN",
                   "./host/RESOURCEN"});
   std::filesystem::current_path(before);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(test::Exists(t / "journal/below"));
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
   EXPECT_EQ(r.out.rfind("Das Paket wurde installiert.\n\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("\nDateien kopiert:               1\n"), std::string::npos) << r.out;

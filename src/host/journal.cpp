@@ -334,8 +334,9 @@ std::string JournalRoot() {
   // A folder named with letters the code page lacks would come as another.
   for (const char* name : {"ZETVELTRAN_JOURNAL_DIR", "LOCALAPPDATA"})
     if (!platform::EnvironmentFitsCodePage(name)) return {};
+  // Given relative, it lies below the current folder, made as any other.
   std::string root = Env("ZETVELTRAN_JOURNAL_DIR");
-  if (!root.empty()) return root;
+  if (!root.empty()) return platform::AbsolutePath(root);
   if (platform::IsPathSeparator('/')) {
     std::string state = Env("XDG_STATE_HOME");
     if (state.empty() || !platform::IsAbsolutePath(state)) {
