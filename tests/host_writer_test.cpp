@@ -173,6 +173,19 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   PreviewWriter preview(Host(""));
   EXPECT_EQ(run(preview), failed);
   EXPECT_EQ(JournalRun(run), failed);
+  // Nor is one in the place of a folder the package brings, which a dry run
+  // does not promise to make either.
+  fs::create_symlink(t / "gone/Sounds", t / "host/RESOURCEN/Sounds");
+  auto into = [&](HostWriter& w) {
+    EXPECT_FALSE(w.MakeFolders(Host("Sounds\\BR218")));
+    const WriteResult r = w.CopyIn(Package("Modelle\\Haus.mdl"), Host("Sounds\\BR218\\Horn.wav"), false);
+    EXPECT_EQ(r.reason, "its folder is a link that leads nowhere; left as it was");
+    return Outcomes{r.outcome};
+  };
+  PreviewWriter beside(Host(""));
+  EXPECT_EQ(into(beside), Outcomes{WriteOutcome::Failed});
+  EXPECT_EQ(beside.changes().size(), 1u);
+  EXPECT_EQ(JournalRun(into), Outcomes{WriteOutcome::Failed});
 
   // A read-only host file is seen by a dry run as the run sees it.
   fs::permissions(t / "host/RESOURCEN/Modelle/Haus.mdl", fs::perms::owner_read);

@@ -70,17 +70,27 @@ constexpr char kDiskFull[] = "cannot be written: the disk is full";
 
 // Why a copy to path failed or was left undone, from what stands at the
 // source, the target and the target's folder.
-WriteResult CopyNotMade(bool overwrite, platform::PathKind target, bool sourceIsFile, platform::PathKind folder,
-                        bool noRoom) {
+WriteResult CopyNotMade(const std::string& path, bool overwrite, platform::PathKind target, bool sourceIsFile,
+                        platform::PathKind folder, bool noRoom) {
   if (!overwrite && target == platform::PathKind::File) return Result(WriteOutcome::KeptExisting);
   if (target == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   if (!sourceIsFile) return Result(WriteOutcome::Failed, "cannot be read");
   if (noRoom) return Result(WriteOutcome::Failed, kDiskFull);
-  if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, "its folder cannot be created");
+  if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, WhyNoFolderFor(path));
   return Result(WriteOutcome::Failed, "cannot be written");
 }
 
 }  // namespace
+
+const char* WhyNoFolderFor(const std::string& path) {
+  // A link of the host's that leads nowhere, in the place of the folder or
+  // of one above it, is the user's (see kLinkToNothing).
+  for (std::string folder = ParentOf(path); !folder.empty(); folder = ParentOf(folder)) {
+    if (platform::IsLinkToNothing(folder)) return "its folder is a link that leads nowhere; left as it was";
+    if (platform::GetPathKind(folder) != platform::PathKind::None || ParentOf(folder) == folder) break;
+  }
+  return "its folder cannot be created";
+}
 
 std::string OnDiskBytes(const std::string& bytes, bool text) {
   if (!text) return bytes;
@@ -166,7 +176,7 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   uint64_t length = 0;
   platform::GetFileLength(from, length);
-  return CopyNotMade(overwrite, platform::GetPathKind(path), platform::CanReadFile(from),
+  return CopyNotMade(path, overwrite, platform::GetPathKind(path), platform::CanReadFile(from),
                      platform::GetPathKind(ParentOf(path)), NoRoomFor(path, length));
 }
 
@@ -238,7 +248,8 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
   std::string relative;
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty() || Kind(path) != platform::PathKind::None ||
-      Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
+      Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)) ||
+      platform::IsLinkToNothing(path))
     return false;
   pending_[PendingKey(path)].folder = true;
   Add(ChangeKind::FolderCreated, path, {});
@@ -266,7 +277,7 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
     pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileReplaced, path, {});
   }
-  WriteResult result = CopyNotMade(overwrite, target, sourceIsFile, folder, false);
+  WriteResult result = CopyNotMade(path, overwrite, target, sourceIsFile, folder, false);
   return Add(result.outcome == WriteOutcome::KeptExisting ? ChangeKind::KeptExisting : ChangeKind::Failed, path,
              result.reason);
 }

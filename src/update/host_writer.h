@@ -38,6 +38,9 @@ struct WriteResult {
 // The bytes a write of text in text mode puts on disk: each LF as CR LF.
 std::string OnDiskBytes(const std::string& bytes, bool text);
 
+// Why the folder of the host file at path is not there to copy into.
+const char* WhyNoFolderFor(const std::string& path);
+
 class HostWriter {
  public:
   explicit HostWriter(std::string root);

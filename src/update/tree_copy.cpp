@@ -327,7 +327,7 @@ CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bo
   if (LeadsOutOfThePackage(from)) return {CopyOutcome::Failed, from, "a link that leads out of the package; not copied"};
   size_t cut = to.find_last_of('\\');
   if (cut != std::string::npos && cut > 0 && RunWriter().KindOf(to.substr(0, cut)) != platform::PathKind::Folder)
-    return {CopyOutcome::Failed, to, "its folder cannot be created"};
+    return {CopyOutcome::Failed, to, WhyNoFolderFor(to)};
   return {CopyOutcome::Failed, to, result.reason.empty() ? "cannot be written" : result.reason};
 }
 
