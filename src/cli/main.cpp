@@ -273,7 +273,7 @@ int Run(int argc, char** argv) {
   } else {
     // A stopped run is not called installed; a language file without the
     // completion text still gets a first line.
-    message = RunStopRequested() ? cli::ConsoleText("STOPPED") : view.message();
+    message = report.stopped() ? cli::ConsoleText("STOPPED") : view.message();
     if (message.empty()) message = cli::Text("IDMSG1");
   }
   PrintSummary(message, report);

@@ -23,6 +23,8 @@ class RunReport {
   void LeftToArchive() { ++leftToArchive_; }
   void KeptExisting() { ++keptExisting_; }
   void ListMerged() { ++listsMerged_; }
+  // The user stopped the run: what it had not done is not done.
+  void Stopped() { stopped_ = true; }
   void Failure(std::string path, std::string reason) {
     failures_.push_back({std::move(path), std::move(reason)});
     if (failureHook_ != nullptr) failureHook_(failures_.back());
@@ -34,6 +36,7 @@ class RunReport {
   int leftToArchive() const { return leftToArchive_; }
   int keptExisting() const { return keptExisting_; }
   int listsMerged() const { return listsMerged_; }
+  bool stopped() const { return stopped_; }
   const std::vector<RunFailure>& failures() const { return failures_; }
   // A preview's changes, in run order; empty after a real run.
   const std::vector<PreviewChange>& changes() const { return changes_; }
@@ -44,6 +47,7 @@ class RunReport {
   int leftToArchive_ = 0;
   int keptExisting_ = 0;
   int listsMerged_ = 0;
+  bool stopped_ = false;
   std::vector<RunFailure> failures_;
   std::vector<PreviewChange> changes_;
   void (*failureHook_)(const RunFailure&) = nullptr;

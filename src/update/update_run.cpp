@@ -179,14 +179,20 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
     // Whatever ran out has been given back by now: the run ends as usual.
     g_RunReport.Failure(g_SourceFile.empty() ? g_SourceRoot : g_SourceFile, "not enough memory; the run stopped here");
   }
-  if (RunStopRequested()) g_RunReport.Failure(g_TargetRoot, "stopped by the user; the rest was not installed");
+  // A stop asked for from here on comes too late: the run tells one story,
+  // in its summary, its journal and its exit status.
+  const bool stopped = RunStopRequested();
+  if (stopped) {
+    g_RunReport.Failure(g_TargetRoot, "stopped by the user; the rest was not installed");
+    g_RunReport.Stopped();
+  }
 
   if (pak.valid()) g_PakHandle = pak.get();  // the counting pass did not end
   ClosePak(g_PakHandle);
   g_UpdateDialog = nullptr;
   g_RunReport.SetFailureHook(nullptr);
   if (PreviewWriter* preview = Preview()) g_RunReport.SetChanges(preview->changes());
-  g_Writer->RunDone(RunStopRequested());
+  g_Writer->RunDone(stopped);
   g_Writer = nullptr;
   const RunReport report = g_RunReport;
   view.RunEnded(report);
