@@ -85,6 +85,11 @@ bool FirstHole(const std::string& path, uint64_t& offset);
 // of bytes more (or, on POSIX, for no file at all): why a write failed.
 bool NoRoomIn(const std::string& folder, uint64_t bytes);
 
+// True when the last failed call of this thread found no room on its disk
+// (or the user's quota spent). Asked at once after the call: the room a
+// failed copy took is given back when its rest is removed.
+bool LastFailureWasNoRoom();
+
 // True when path names a regular file this process may open for reading
 // (a pipe or a device is never opened to find out).
 bool CanReadFile(const std::string& path);

@@ -173,11 +173,12 @@ WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path,
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
   if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
+  const bool noRoom = platform::LastFailureWasNoRoom();
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   uint64_t length = 0;
   platform::GetFileLength(from, length);
   return CopyNotMade(path, overwrite, platform::GetPathKind(path), platform::CanReadFile(from),
-                     platform::GetPathKind(ParentOf(path)), NoRoomFor(path, length));
+                     platform::GetPathKind(ParentOf(path)), noRoom || NoRoomFor(path, length));
 }
 
 WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
@@ -190,8 +191,9 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   const std::string onDisk = OnDiskBytes(bytes, text);
   if (!platform::WriteFileReplacing(path, onDisk, false))
-    return Result(WriteOutcome::Failed, NoRoomFor(path, onDisk.size()) ? std::string(kDiskFull) + "; left as it was"
-                                                                        : "cannot be written; left as it was");
+    return Result(WriteOutcome::Failed, platform::LastFailureWasNoRoom() || NoRoomFor(path, onDisk.size())
+                                            ? std::string(kDiskFull) + "; left as it was"
+                                            : "cannot be written; left as it was");
   return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
 }
 

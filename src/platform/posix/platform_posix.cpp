@@ -516,6 +516,8 @@ bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length) {
   return hole >= 0 && static_cast<uint64_t>(hole) < offset + length;
 }
 
+bool LastFailureWasNoRoom() { return errno == ENOSPC || errno == EDQUOT; }
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   struct statvfs fs;
   if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0) return false;
@@ -1030,6 +1032,7 @@ bool ReadFileBytes(const std::string& path, CopyWatcher& watcher) {
 }
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
+  errno = 0;  // a failure says its own reason (see LastFailureWasNoRoom)
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;
   const std::string spelled = Slashed(from);

@@ -47,6 +47,11 @@ bool FirstHole(const std::string&, uint64_t& offset) {
   return false;
 }
 
+bool LastFailureWasNoRoom() {
+  const DWORD error = ::GetLastError();
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == ERROR_DISK_QUOTA_EXCEEDED;
+}
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   ULARGE_INTEGER free;
   if (folder.empty() || !::GetDiskFreeSpaceExA(folder.c_str(), &free, nullptr, nullptr)) return false;
@@ -302,6 +307,7 @@ ConfinedReads::ConfinedReads(const std::string& folder, const std::string& excep
 ConfinedReads::~ConfinedReads() { g_confinement = {}; }
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
+  ::SetLastError(0);  // a failure says its own reason (see LastFailureWasNoRoom)
   if (!IsPlainFile(from)) return false;
   std::string temporary, target = to;
   if (failIfExists) {
