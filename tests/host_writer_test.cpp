@@ -398,6 +398,28 @@ TEST_F(HostWriterTest, FoldersThatHoldNoRunPushNoRunOut) {
 #endif
 }
 
+// A run whose manifest is damaged in its header is listed, and undo goes
+// no further back than it: what it changed is not known.
+TEST_F(HostWriterTest, ARunWhoseJournalCannotBeReadStopsUndo) {
+  JournalRun();
+  JournalRun([this](HostWriter& w) {
+    return Outcomes{w.CopyIn(Package("Modelle\\Loks\\BR218.mdl"), Host("Modelle\\Neu.mdl"), false).outcome};
+  });
+  const std::string manifest = platform::NativePath(Runs().at(0).folder + "\\manifest.txt");
+  std::string bytes = ReadBytes(manifest);
+  bytes[0] = 'X';
+  WriteBytes(manifest, bytes);
+  ASSERT_EQ(Runs().size(), 2u);
+  EXPECT_TRUE(Runs().at(0).unreadable);
+  const std::string state = TreeState(t / "host", false);
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  ASSERT_EQ(undo.kept.size(), 1u);
+  EXPECT_EQ(undo.kept[0].reason, "the run's journal cannot be read; neither it nor a run before it is undone");
+  EXPECT_EQ(TreeState(t / "host", false), state);
+  EXPECT_EQ(Runs().at(1).state, RunState::Completed);
+}
+
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
   JournalRun();
   WriteBytes(t / "host/RESOURCEN/Modelle/Turm.mdl", "the user's tower");

@@ -130,6 +130,11 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
   const bool running = !lockPath.empty() && probe.Take(lockPath) == platform::FileLock::Result::Busy;
   probe.Release();
   for (const RunRecord& run : runs) {
+    if (run.unreadable) {
+      std::printf("%s  %-13s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText("RUN_DAMAGED").c_str(),
+                  platform::ShownPath(run.folder).c_str());
+      continue;
+    }
     const bool underWay = running && &run == &runs.front() && run.state == RunState::Interrupted;
     const char* state = underWay                             ? "RUN_RUNNING"
                         : run.state == RunState::Completed   ? "RUN_COMPLETED"
@@ -159,6 +164,10 @@ int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
     const bool none = ListRuns(journalRoot, target).empty();
     Warn(cli::ConsoleText(none ? "NO_RUNS" : "NOTHING_TO_UNDO", {platform::ShownPath(target)}));
     return kExitRefused;
+  }
+  if (result.run.unreadable) {
+    Warn(cli::ConsoleText("RUN_UNREADABLE", {JournalTimeText(result.run.started), platform::ShownPath(result.run.folder)}));
+    return result.status;
   }
   if (scan) RequestHostScan();
   std::printf("%s\n\n", cli::ConsoleText(result.unfinished ? "UNDO_UNFINISHED" : "UNDONE",

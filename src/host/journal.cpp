@@ -237,6 +237,18 @@ bool HoldsRun(const std::string& folder) {
   return head.size() == 64 * 1024 && head.find('\0', at) == std::string::npos;
 }
 
+// True when the folder's manifest holds bytes, and not a run's header: no
+// refused run's (nothing) nor a killed one's before its first line (zero
+// bytes), but a damaged one. Judged by its first 64 KB.
+bool HoldsDamagedManifest(const std::string& folder) {
+  const std::string manifest = Join(folder, kManifest);
+  platform::Stream in;
+  std::string head(64 * 1024, '\0');
+  if (platform::IsLink(manifest) || !in.Open(manifest, "rb")) return false;
+  head.resize(in.Read(&head[0], head.size()));
+  return head.compare(0, sizeof kMagic - 1, kMagic) != 0 && head.find_first_not_of('\0') != std::string::npos;
+}
+
 // Removes a folder with everything in it. A link is removed as a name, never
 // followed.
 void RemoveTree(const std::string& path) {
@@ -498,7 +510,14 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
   std::vector<std::string> names = RunNames(hostFolder);
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     RunRecord run;
-    if (ReadRun(Join(hostFolder, *it), run)) runs.push_back(std::move(run));
+    if (ReadRun(Join(hostFolder, *it), run)) {
+      runs.push_back(std::move(run));
+    } else if (HoldsDamagedManifest(run.folder)) {
+      // Listed, so that undo goes no further back than it.
+      run.unreadable = true;
+      run.started = run.lastWritten;
+      runs.push_back(std::move(run));
+    }
   }
   return runs;
 }

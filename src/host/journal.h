@@ -63,6 +63,9 @@ struct RunRecord {
   // read with them (see ReadRun); those that failed are left out.
   std::vector<JournalEntry> entries;
   bool damaged = false;  // a line too long for any run's was passed over
+  // A manifest that holds bytes but no run's header (a damaged one): known
+  // only by its folder and the time it was last written.
+  bool unreadable = false;
   int counts[static_cast<int>(ChangeKind::Failed) + 1] = {};  // of the changes by kind
 
   int Count(ChangeKind kind) const;

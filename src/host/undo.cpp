@@ -190,6 +190,15 @@ class Undoer {
 UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   UndoResult result;
   for (RunRecord& run : ListRuns(root, target)) {
+    // What such a run changed is not known: a run before it taken back
+    // could undo what the later one built on.
+    if (run.unreadable) {
+      result.run = std::move(run);
+      result.status = 1;
+      result.kept.push_back(
+          {result.run.folder, "the run's journal cannot be read; neither it nor a run before it is undone"});
+      return result;
+    }
     if (!run.Undoable()) continue;
     result.run = std::move(run);
     break;
