@@ -17,7 +17,9 @@ std::string TextOr(const char* key, const char* builtin) {
 std::string NotTaken(const std::string& target, const std::string& path, platform::FileLock::Result result) {
   // Something in the lock file's place that is none: a folder, a pipe, a
   // link, a file this user cannot read.
+  // (On a file system mounted read-only the file may be the lock's own.)
   const bool blocked = result == platform::FileLock::Result::Failed && !path.empty() &&
+                       !platform::OnReadOnlyFileSystem(path) &&
                        (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None);
   std::string message =
       result == platform::FileLock::Result::Busy

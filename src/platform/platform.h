@@ -129,6 +129,10 @@ bool CanWriteFile(const std::string& path);
 // another program (Windows), or no permission.
 std::string WhyNotWritable(const std::string& path);
 
+// True when what path names lies on a file system mounted read-only
+// (POSIX; false on Windows, whose read-only media say so per file).
+bool OnReadOnlyFileSystem(const std::string& path);
+
 // The absolute path of what path names, with every link followed, as the
 // system spells it (on Windows its long names in their own letter case);
 // empty when nothing is there.

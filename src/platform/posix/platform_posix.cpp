@@ -484,9 +484,15 @@ bool CanWriteFile(const std::string& path) {
   return (st.st_mode & 0222) != 0 && ::access(native.c_str(), W_OK) == 0;
 }
 
+bool OnReadOnlyFileSystem(const std::string& path) {
+  struct statvfs fs;
+  return !path.empty() && ::statvfs(NativePath(path).c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY) != 0;
+}
+
 std::string WhyNotWritable(const std::string& path) {
   struct stat st;
   if (!Stat(NativePath(path), st)) return "is read-only; left as it was";
+  if (OnReadOnlyFileSystem(path)) return "lies on a read-only file system; left as it was";
   if (!S_ISREG(st.st_mode)) return "is no plain file (a pipe or a device); left as it was";
   if ((st.st_mode & 0222) != 0) return "may not be written by this user; left as it was";
   return "is read-only; left as it was";

@@ -107,6 +107,8 @@ std::string FinalPath(HANDLE h) {
 
 }  // namespace
 
+bool OnReadOnlyFileSystem(const std::string&) { return false; }
+
 std::string WhyNotWritable(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
