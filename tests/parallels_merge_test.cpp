@@ -144,15 +144,19 @@ TEST_F(ParallelsMerge, NamesStayInsideTheParallelsFolders) {
                                               {2, "..\\..\\..\\evil", ""},
                                               {3, "/tmp/evil", ""},
                                               {4, "C:\\evil", ""},
-                                              {5, "a/../../evil", ""}}));
+                                              {5, "a/../../evil", ""},
+                                              {6, "gone\\Latten", ""}}));
   Package("Parallels/sub/Zaun.dds", "Z");
   Package("evil.dds", "E");
   Merge(false);
+  // A texture the package names and lacks is listed, and leaves no folder.
   EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/Parallels/Texturen.txt", "host/RESOURCEN/Parallels/sub/Zaun.dds",
                                       "pkg/RESOURCEN/Parallels/Texturen.txt", "pkg/RESOURCEN/Parallels/sub/Zaun.dds",
                                       "pkg/RESOURCEN/evil.dds"}));
-  EXPECT_EQ(g_RunReport.failures().size(), 4u);
-  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1}));
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/gone"));
+  ASSERT_EQ(g_RunReport.failures().size(), 5u);
+  EXPECT_EQ(g_RunReport.failures().back().reason, "is not in the package");
+  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1, 6}));
 }
 
 TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {

@@ -291,7 +291,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
                                      target + "\\F3\\f5.dat: a folder of that name is in the way",
                                      source + "\\F5\\CON.txt: name is a device on Windows (CON, NUL, COM1, ...), not a file",
                                      target + "\\F7\\f2.dat: is read-only; left as it was",
-                                     source + "\\F9\\f4.dat: cannot be read",
+                                     source + "\\F9\\f4.dat: is not in the package",
                                      source + "\\F9\\f6.dat: a link that leads out of the package; not copied",
                                      source + "\\F9\\f7.dat: cannot be read"}));
     EXPECT_EQ(HostBytes("F1/CASE.dat"), "upper");

@@ -177,8 +177,10 @@ class ListMerge {
       g_RunReport.Failure(packageFolder_ + name, std::string(kOutOfThePackage) + "; not copied");
       return false;
     }
+    // A texture the package names and does not hold leaves no empty folder.
     const size_t cut = name.find_last_of('\\');
-    RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
+    if (platform::GetPathKind(packageFolder_ + name) != platform::PathKind::None)
+      RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
     CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_);
     return true;
   }

@@ -322,7 +322,9 @@ CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bo
   if (target == platform::PathKind::Folder) return {CopyOutcome::Failed, to, "a folder of that name is in the way"};
   if (target == platform::PathKind::File && !platform::CanWriteFile(to))
     return {CopyOutcome::Failed, to, platform::WhyNotWritable(to)};
-  if (!platform::CanReadFile(from)) return {CopyOutcome::Failed, from, "cannot be read"};
+  if (!platform::CanReadFile(from))
+    return {CopyOutcome::Failed, from,
+            platform::GetPathKind(from) == platform::PathKind::None ? "is not in the package" : "cannot be read"};
   // Made a link after the walk looked at it.
   if (LeadsOutOfThePackage(from)) return {CopyOutcome::Failed, from, "a link that leads out of the package; not copied"};
   size_t cut = to.find_last_of('\\');
