@@ -193,6 +193,11 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   const WriteResult replaced = again.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Haus.mdl"), true);
   EXPECT_EQ(replaced.outcome, WriteOutcome::Failed);
   EXPECT_EQ(replaced.reason, "is read-only; left as it was");
+  // So is a merge's write, in a dry run and in the run.
+  DiskWriter disk(Host(""));
+  for (HostWriter* w : std::initializer_list<HostWriter*>{&again, &disk})
+    EXPECT_EQ(w->ReplaceBytes(Host("Modelle\\Haus.mdl"), "merged", false).reason, "is read-only; left as it was");
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Haus.mdl"), "house");
   // A pipe in a file's place is neither written nor called read-only.
   ASSERT_EQ(::mkfifo((t / "host/RESOURCEN/Modelle/Rohr.mdl").c_str(), 0666), 0);
   EXPECT_EQ(again.CopyIn(Package("Modelle\\Haus.mdl"), Host("Modelle\\Rohr.mdl"), true).reason,

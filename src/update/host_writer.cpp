@@ -190,10 +190,13 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
   const platform::PathKind before = platform::GetPathKind(path);
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   const std::string onDisk = OnDiskBytes(bytes, text);
-  if (!platform::WriteFileReplacing(path, onDisk, false))
-    return Result(WriteOutcome::Failed, platform::LastFailureWasNoRoom() || NoRoomFor(path, onDisk.size())
-                                            ? std::string(kDiskFull) + "; left as it was"
+  if (!platform::WriteFileReplacing(path, onDisk, false)) {
+    if (platform::LastFailureWasNoRoom() || NoRoomFor(path, onDisk.size()))
+      return Result(WriteOutcome::Failed, std::string(kDiskFull) + "; left as it was");
+    return Result(WriteOutcome::Failed, before == platform::PathKind::File && !platform::CanWriteFile(path)
+                                            ? platform::WhyNotWritable(path)
                                             : "cannot be written; left as it was");
+  }
   return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
 }
 
@@ -298,8 +301,9 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   if (target == platform::PathKind::Folder) return Add(ChangeKind::Failed, path, "a folder of that name is in the way");
   const std::string key = PendingKey(path);
   const bool pendingFile = pending_.count(key) != 0;
-  if ((target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path)) ||
-      Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
+  if (target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path))
+    return Add(ChangeKind::Failed, path, platform::WhyNotWritable(path));
+  if (Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
     return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
   std::string written = OnDiskBytes(bytes, text);
   WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);
