@@ -58,7 +58,7 @@ bool FindRunToUndo(const std::string& target, RunRecord& run) {
   const std::string root = JournalRoot();
   if (root.empty() || target.empty()) return false;
   for (RunRecord& candidate : ListRuns(root, target)) {
-    if (!candidate.Undoable()) continue;
+    if (!candidate.Undoable() && !candidate.unreadable) continue;
     run = std::move(candidate);
     return true;
   }
@@ -192,6 +192,9 @@ void CUpdateDlg::StartUndo() {
   request_.target = targetEdit_.GetWindowText();
   RunRecord run;
   if (!FindRunToUndo(request_.target, run)) return ShowInfo("IDMSG_UNDO_NONE");
+  // Undo goes no further back than a run whose journal cannot be read.
+  if (run.unreadable)
+    return ShowText(FilledText("IDMSG_UNDO_UNREADABLE", {JournalTimeText(run.started), platform::ShownPath(run.folder)}));
   const std::string caption = GetLangString(kSection, "CAPTION");
   const std::string question = FilledText("IDMSG_UNDO_ASK", {JournalTimeText(run.started), run.package});
   if (::MessageBoxA(m_hWnd, question.c_str(), caption.c_str(), MB_ICONQUESTION | MB_YESNO) != IDYES) return;

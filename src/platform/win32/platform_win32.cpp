@@ -49,7 +49,7 @@ bool FirstHole(const std::string&, uint64_t& offset) {
 
 bool LastFailureWasNoRoom() {
   const DWORD error = ::GetLastError();
-  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == ERROR_DISK_QUOTA_EXCEEDED;
+  return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
 }
 
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
