@@ -476,7 +476,7 @@ TEST_F(HostWriterTest, AKilledRunIsNamedAndUndone) {
     ASSERT_TRUE(journal.Record(replaced));
   }
   WriteBytes(killed, ReadBytes(killed) + "file-cre" + std::string(4096, '\0'));
-  fs::resize_file(platform::NativePath(killed), fs::file_size(platform::NativePath(killed)) + (std::uintmax_t{1} << 20));
+  fs::resize_file(platform::NativePath(killed), fs::file_size(platform::NativePath(killed)) + (std::uintmax_t{1} << 19));
   ASSERT_TRUE(FindInterruptedRun(root, Host(""), interrupted));
   EXPECT_EQ(interrupted.Count(ChangeKind::FileCreated) + interrupted.Count(ChangeKind::FileReplaced), 2);
   undo = Undo();
