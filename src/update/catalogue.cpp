@@ -283,10 +283,8 @@ int SectionsIn(const ProfileDocument& document) {
   return sections;
 }
 
-bool HoldsSectionInAnyCase(const ProfileDocument& document, std::string_view name) {
-  for (int i = 0; i < document.GetSectionCount(); ++i)
-    if (EqualsIgnoringCase(NodeName(document.GetNode(i)), name)) return true;
-  return false;
+SectionNames::SectionNames(const ProfileDocument& document) {
+  for (int i = 0; i < document.GetSectionCount(); ++i) Add(NodeName(document.GetNode(i)));
 }
 
 bool HoldsValue(const ProfileNode* node) {

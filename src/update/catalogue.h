@@ -8,7 +8,9 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
+#include "platform/ascii_text.h"
 #include "platform/platform.h"
 #include "profile/profile_document.h"
 
@@ -105,9 +107,19 @@ int SectionsIn(const ProfileDocument& document);
 // True when the node is an entry holding value data (a text or a list).
 bool HoldsValue(const ProfileNode* node);
 
-// True when the document has a section of the name in any letter case, as
-// Windows finds sections: a new section of such a name would be that one.
-bool HoldsSectionInAnyCase(const ProfileDocument& document, std::string_view name);
+// The section names of a document in any letter case, as Windows finds
+// sections: a new section of such a name would be that one. Kept beside a
+// document that sections are added to, so that each look costs the same
+// however many there are.
+class SectionNames {
+ public:
+  explicit SectionNames(const ProfileDocument& document);
+  bool Holds(std::string_view name) const { return folded_.count(UpperAscii(name)) != 0; }
+  void Add(std::string_view name) { folded_.insert(UpperAscii(name)); }
+
+ private:
+  std::unordered_set<std::string> folded_;
+};
 
 // The node's name, "" when it has none.
 std::string_view NodeName(const ProfileNode* node);

@@ -112,7 +112,8 @@ class HostFilters {
 
 class CategoryMerger {
  public:
-  CategoryMerger(ProfileDocument& host, CategoryMergeResult& result) : host_(host), filters_(host), result_(result) {}
+  CategoryMerger(ProfileDocument& host, CategoryMergeResult& result)
+      : host_(host), filters_(host), names_(host), headerAlone_(SectionsIn(host) == 1), result_(result) {}
 
   void Merge(const ProfileNode* section) {
     const Filters f = ReadFilters(section);
@@ -179,6 +180,8 @@ class CategoryMerger {
       if (index < 0) {
         if (host_.GetOrAddSection(name.c_str()) == nullptr) return;
         index = host_.GetCurrentSection();
+        names_.Add(name);
+        headerAlone_ = false;
       }
       const int size = ProfileElementSize(entry->type, 1);
       const int count = std::min(entry->count, entry->value.size() / size);
@@ -198,8 +201,8 @@ class CategoryMerger {
   // A host file of its header alone has no entry to count on from: the
   // entry keeps the package's name, counted on where the host holds it.
   std::string NewSectionName(bool twoDigits, std::string_view own) {
-    const bool headerAlone = SectionsIn(host_) == 1 && !own.empty();
-    if (headerAlone && !HoldsSectionInAnyCase(host_, own)) return std::string(own);
+    const bool headerAlone = headerAlone_ && !own.empty();
+    if (headerAlone && !names_.Holds(own)) return std::string(own);
     const std::string last(headerAlone ? own : NodeName(host_.GetNode(host_.GetSectionCount() - 1)));
     const size_t length = last.size();
     size_t digits = std::min<size_t>(length, 3);
@@ -213,12 +216,14 @@ class CategoryMerger {
     std::string name;
     do {
       name = prefix + ZeroPadded(++number, width);
-    } while (HoldsSectionInAnyCase(host_, name));
+    } while (names_.Holds(name));
     return name;
   }
 
   ProfileDocument& host_;
   HostFilters filters_;
+  SectionNames names_;
+  bool headerAlone_;  // the host holds no section but its header
   CategoryMergeResult& result_;
 };
 

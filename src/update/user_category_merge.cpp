@@ -109,14 +109,16 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
   }
 
   int appended = 0;
+  SectionNames names(host);
   for (const Category& category : ReadCategories(package)) {
     const std::string_view name = NamePart(category.name);
     if (!known.insert(Signature(name, category.texts)).second) continue;
     std::string section;
     do {
       section = std::string(kPrefix) + ZeroPadded(++counter, 3) + "_" + std::string(name);
-    } while (HoldsSectionInAnyCase(host, section));
+    } while (names.Holds(section));
     if (host.GetOrAddSection(section.c_str()) == nullptr) continue;
+    names.Add(section);
     for (const auto& [key, text] : category.texts) host.SetString(nullptr, key.c_str(), text.c_str());
     ++appended;
   }
