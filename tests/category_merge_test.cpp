@@ -233,6 +233,31 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
 // Host catalogue files of comment lines alone are empty documents, merged
 // into with their comment lines kept; a host file's UTF-8 mark stays; a file
 // above the size limit is neither read nor changed.
+// A package's file holding lines the merge would change or drop is neither
+// merged nor copied: its entries would come otherwise than it has them, and
+// a copy would be a host file no later merge takes.
+TEST_F(CategoryMerge, APackageFileTheMergeCannotTakeWholeIsListed) {
+  const std::string host = kHeader + Lines({"[A]", "FilterString = \"a\""});
+  for (const std::string& line : {std::string("Speed = 4294967295"), std::string("Mass = 1e3"),
+                                  std::string("Path = \"a\0b\"", 12), std::string("filterstring = \"c\"")}) {
+    for (bool hostHasIt : {true, false}) {
+      g_RunReport.Reset();
+      const std::string package = kHeader + Lines({"[B]", "FilterString = \"b\"", line});
+      if (hostHasIt) {
+        EXPECT_EQ(Merge(host, package), host) << line;
+      } else {
+        std::filesystem::remove(t / ("host/RESOURCEN/" + kFile));
+        Package(kFile, package);
+        Run();
+        EXPECT_FALSE(test::Exists(t / ("host/RESOURCEN/" + kFile))) << line;
+      }
+      ASSERT_EQ(g_RunReport.failures().size(), 1u) << line;
+      EXPECT_EQ(g_RunReport.failures()[0].path, source + "\\Categories\\Rolling_stock\\Loks.inf");
+      EXPECT_NE(g_RunReport.failures()[0].reason.find("; not merged"), std::string::npos) << line;
+    }
+  }
+}
+
 TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
   const std::string comments = "; kept\r\n;\r\n";
   struct Case {
@@ -281,7 +306,7 @@ TEST_F(CategoryMerge, TheHostsCommentsMarkAndSizeLimit) {
   std::filesystem::remove(t / ("host/RESOURCEN/" + kFile));
   MergeInfFile(source + "\\Categories\\Rolling_stock\\Loks.inf", HostPath("Categories\\Rolling_stock\\Loks.inf"));
   EXPECT_FALSE(test::Exists(t / ("host/RESOURCEN/" + kFile)));
-  EXPECT_EQ(g_RunReport.failures().back().reason, "is larger than 64 MB; not copied");
+  EXPECT_EQ(g_RunReport.failures().back().reason, "category file is larger than 64 MB; not merged");
 #endif
 }
 

@@ -225,6 +225,23 @@ TEST_F(IndexMerge, HostFilesThatCannotBeReadAreLeftAlone) {
     EXPECT_EQ(f.path, HostPath(kFolder + "Index.ini"));
     EXPECT_NE(f.reason.find("left as it is"), std::string::npos);
   }
+
+  // A package's tree the merge would not read whole (a level mark in other
+  // letter case, read as a name; keys beyond a gap) is neither merged nor
+  // copied: the host would get another tree, or a file no merge takes.
+  for (const std::string& package : {IndexFile({"P", "cdin", "Q", "CDOut"}),
+                                     std::string("[TreeOrder]\r\nFile00 = \"P\"\r\nFile02 = \"Q\"\r\n")}) {
+    for (bool hostHasIt : {true, false}) {
+      g_RunReport.Reset();
+      std::filesystem::remove(t / ("host/RESOURCEN/" + kFolder + "Index.ini"));
+      if (hostHasIt) Host(kFolder + "Index.ini", IndexFile({"H"}));
+      Package(kFolder + "Index.ini", package);
+      Run();
+      EXPECT_EQ(test::Exists(t / ("host/RESOURCEN/" + kFolder + "Index.ini")), hostHasIt);
+      ASSERT_EQ(g_RunReport.failures().size(), 1u);
+      EXPECT_EQ(g_RunReport.failures()[0].reason, "index file holds lines a merge would lose; not merged");
+    }
+  }
 }
 
 }  // namespace

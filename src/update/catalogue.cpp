@@ -194,6 +194,12 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   return OnlyComments(bytes) ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
 }
 
+CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path) {
+  CatalogueLoad whole = CatalogueLoad::Loaded;
+  const CatalogueLoad load = LoadCatalogueFile(document, path, &whole);
+  return load != CatalogueLoad::Loaded ? load : whole;
+}
+
 void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile) {
   std::string reason = what;
   if (load == CatalogueLoad::TooBig)

@@ -247,15 +247,14 @@ CategoryMergeResult MergeCategoryDocuments(const ProfileDocument& package, Profi
 
 void MergeInfFile(const std::string& source, const std::string& target) {
   if (platform::GetPathKind(source) != platform::PathKind::File) return;
-  if (HostKindOf(target) == platform::PathKind::None) {
-    CopyCatalogueFile(source, target, true);
-    return;
-  }
-
   WithinMemory(target, [&] {
     ProfileDocument package, host;
-    CatalogueLoad load = LoadCatalogueFile(package, source);
+    CatalogueLoad load = LoadPackageCatalogueFile(package, source);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
+    if (HostKindOf(target) == platform::PathKind::None) {
+      CopyCatalogueFile(source, target, true);
+      return;
+    }
     // Comment lines alone (or nothing) bring nothing, and would be added
     // again on every run.
     if (!HasSection(package)) return;

@@ -78,6 +78,25 @@ bool KeptWholeByTheMerge(const ProfileDocument& host) {
   return true;
 }
 
+// True when the merge reads all of a tree: no key beyond a gap in the
+// numbers (where reading ends) and no level mark in other letter case (read
+// as a name, and kept so by a host's file no later merge could write).
+bool TreeReadWhole(ProfileDocument& document) {
+  const std::vector<const ProfileNode*> keys = TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)));
+  bool ended = false;
+  for (const ProfileNode* key : keys) {
+    const std::string_view value = ValueText(key);
+    if (value.empty()) {
+      ended = true;
+      continue;
+    }
+    if (ended || (EqualsIgnoringCase(value, kOpen) && value != kOpen) ||
+        (EqualsIgnoringCase(value, kClose) && value != kClose))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string TreeEntry::FullPath() const {
@@ -208,16 +227,16 @@ void MergeIndexFile(const std::string& folder, bool counting) {
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
   ListOtherSpellings(packagePath);
   const std::string hostPath = HostPathOf(packagePath);
-  if (HostKindOf(hostPath) == platform::PathKind::None) {
-    CopyCatalogueFile(packagePath, hostPath, false);
-    return;
-  }
-
   WithinMemory(hostPath, [&] {
     ProfileDocument package, host;
-    CatalogueLoad load = LoadCatalogueFile(package, packagePath);
+    CatalogueLoad load = LoadPackageCatalogueFile(package, packagePath);
+    if (load == CatalogueLoad::Loaded && !TreeReadWhole(package)) load = CatalogueLoad::LosesLines;
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
       return CatalogueLoadFailure(packagePath, load, "index file", false);
+    if (HostKindOf(hostPath) == platform::PathKind::None) {
+      CopyCatalogueFile(packagePath, hostPath, false);
+      return;
+    }
     CatalogueLoad lossy = CatalogueLoad::Loaded;
     load = LoadCatalogueFile(host, hostPath, &lossy);
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(host))

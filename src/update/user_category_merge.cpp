@@ -130,15 +130,14 @@ void MergeUserCategories() {
   if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
   ListOtherSpellings(packagePath);
   const std::string hostPath = g_TargetRoot + kUserFile;
-  if (HostKindOf(hostPath) == platform::PathKind::None) {
-    CopyCatalogueFile(packagePath, hostPath, false);
-    return;
-  }
-
   WithinMemory(hostPath, [&] {
     ProfileDocument package, host;
-    CatalogueLoad load = LoadCatalogueFile(package, packagePath);
+    CatalogueLoad load = LoadPackageCatalogueFile(package, packagePath);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(packagePath, load, "user category file", false);
+    if (HostKindOf(hostPath) == platform::PathKind::None) {
+      CopyCatalogueFile(packagePath, hostPath, false);
+      return;
+    }
     CatalogueLoad lossy = CatalogueLoad::Loaded;
     load = LoadCatalogueFile(host, hostPath, &lossy);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(hostPath, load, "user category file", true);
