@@ -290,8 +290,10 @@ void ScanInfFiles(const std::string& folder, bool counting) {
   std::vector<platform::DirEntry> entries;
   if (!platform::ListFolder(folder, entries)) {
     // One that is there and cannot be read is no folder without files.
-    if (!counting && platform::GetPathKind(folder) == platform::PathKind::Folder)
-      CatalogueFailure(folder, "folder cannot be read");
+    const platform::PathKind kind = platform::GetPathKind(folder);
+    if (!counting && kind == platform::PathKind::Folder) CatalogueFailure(folder, "folder cannot be read");
+    if (!counting && (kind == platform::PathKind::File || platform::IsLinkToNothing(folder)))
+      CatalogueFailure(folder, "not a folder; its category files are not merged");
     return;
   }
   const std::string targetFolder = HostPathOf(folder);
@@ -299,7 +301,15 @@ void ScanInfFiles(const std::string& folder, bool counting) {
   std::set<std::string> names;  // folded: the host's one file for each
   for (const platform::DirEntry& e : entries) {
     if (!IsInfName(e.name)) continue;
-    if (e.isFolder || e.size == 0) continue;
+    // What only looks like a category file is said to be skipped, as the
+    // tree copy says it; an empty file holds nothing to merge.
+    if (e.isFolder || e.isSpecial) {
+      if (!counting)
+        CatalogueFailure(folder + "\\" + e.name, e.isFolder ? "a folder, not a category file; skipped"
+                                                             : "not a regular file or folder; skipped");
+      continue;
+    }
+    if (e.size == 0) continue;
     const char* refused = NameHoldsSeparator(e.name) ? "name holds a path separator" : RefusedName(e.name);
     if (refused == nullptr && !names.insert(platform::FoldedName(e.name)).second)
       refused = kNotMergedNameTwice;
