@@ -114,6 +114,9 @@ TEST_P(BothModes, ReadsStayInsideTheEntryAndTheFile) {
   EXPECT_EQ(ReadPakFile(slot, big.data(), 200), kReadFailed);
   std::string data;
   EXPECT_EQ(LoadPakEntry(archive, "OUTSIDE.TXT", data, 0, false), kReadFailed);
+  // Nor does a run leave a file to an entry that holds nothing readable.
+  EXPECT_TRUE(PakContains(archive, "INSIDE.TXT"));
+  EXPECT_FALSE(PakContains(archive, "OUTSIDE.TXT"));
 
   EXPECT_EQ(ReadPakFile(10, buffer, 1), kBadSlot);
   EXPECT_EQ(ReadPakFile(9, buffer, 1), kBadSlot);  // free

@@ -470,6 +470,10 @@ bool PakContains(int archive, const std::string& name) {
   PakArchive& a = g_PakArchives[archive];
   const int64_t index = FindEntry(a, LookupName(name));
   if (index < 0) return false;
+  // An entry whose data lies past the end of a cut archive holds nothing
+  // the host could read: the file is not left to it.
+  const PakArchive::Entry& e = a.entries[static_cast<size_t>(index)];
+  if (static_cast<int64_t>(e.offset) + e.size > a.fileLength) return false;
   a.cursor = index;  // as opening the entry would
   return true;
 }
