@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace zet {
@@ -59,6 +61,11 @@ TEST_F(LangTable, LookupsGiveTextsOrNothing) {
 
   EXPECT_EQ(LoadLangTable(ProgramPath(dir, "missing.lng").c_str()), -1);
   EXPECT_EQ(GetLangString("DLG_VELTRAN", "CAPTION"), "ZET Veltran") << "the table in use stays";
+  // A file of many MB (here mostly a hole) is no language file: not read.
+  WriteBytes(dir / "huge.lng", "[DLG_VELTRAN]\r\nCAPTION = \"huge\"\r\n");
+  std::filesystem::resize_file(std::filesystem::path(platform::NativePath(ProgramPath(dir, "huge.lng"))), 64u << 20);
+  EXPECT_EQ(LoadLangTable(ProgramPath(dir, "huge.lng").c_str()), -1);
+  EXPECT_EQ(GetLangString("DLG_VELTRAN", "CAPTION"), "ZET Veltran");
 }
 
 TEST_F(LangTable, ThreadsLookUpWithoutDisturbingEachOther) {

@@ -44,6 +44,11 @@ void SetLangTable(std::unique_ptr<ProfileDocument> table) {
 }
 
 int LoadLangTable(const char* path) {
+  // A language file is a few KB; one of many MB (a sparse file, the wrong
+  // file) would take that memory and time for nothing: it is no language file.
+  constexpr uint64_t kLongestLangFile = 1 << 20;
+  uint64_t length = 0;
+  if (path != nullptr && platform::GetFileLength(path, length) && length > kLongestLangFile) return -1;
   auto table = std::make_unique<ProfileDocument>();
   if (table->Load(path) != 0) return -1;
   SetLangTable(std::move(table));
