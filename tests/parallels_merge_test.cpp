@@ -269,8 +269,11 @@ TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) 
   const std::string refused[] = {"CON", "nul.x", "Com1", "lpt9", "aux\\b", "sub.\\c", std::string("evil.exe\0", 9), "x\x01y"};
   int id = 500;
   for (const std::string& name : refused) list += "\n Textur{ id(" + std::to_string(id++) + ") name(" + name + ") }";
+  // A zero byte anywhere in a block: the host's list would be one no later run takes.
+  list += "\n Textur{ id(" + std::to_string(id) + ") name(Kies) r" + std::string(1, '\0') + "epeat_s() }";
   Package("Parallels/Texturen.txt", list + "\n}\n");
   Package("Parallels/Gras.dds", "G");
+  Package("Parallels/Kies.dds", "K");
   Merge(true);
   EXPECT_EQ(HostFiles(), (Strings{"Parallels/Gras.dds", "Parallels/Texturen.txt"}));
   EXPECT_EQ(g_RunReport.copied(), 1);
@@ -280,7 +283,8 @@ TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) 
   for (size_t at = written.find("Textur{"); at != std::string::npos; at = written.find("Textur{", at + 1)) ++blocks;
   EXPECT_EQ(blocks, 3u);
   EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds().size(), 402u);
-  EXPECT_EQ(g_RunReport.failures().size(), std::size(refused));
+  EXPECT_EQ(g_RunReport.failures().size(), std::size(refused) + 1);
+  EXPECT_EQ(g_RunReport.failures().back().reason, "texture block holds a zero byte; not added");
   for (const RunFailure& f : g_RunReport.failures()) EXPECT_EQ(f.path.find(source + "\\Parallels\\Texturen.txt id(5"), 0u);
 }
 

@@ -113,9 +113,18 @@ class ListMerge {
       if (!(overwrite_ || missing)) continue;
       auto [it, first] = taken.emplace(block, true);
       if (first) {
-        TextureRecord texture;
-        package.ParseTexture(id, texture);
-        it->second = TakeTextureFile(id, texture.name);
+        // A zero byte in the host's list would make it one no later run
+        // merges into.
+        std::string text;
+        package.GetBlock(id, text);
+        if (text.find('\0') != std::string::npos) {
+          Fail(packagePath_ + " id(" + std::to_string(id) + ")", "texture block holds a zero byte; not added");
+          it->second = false;
+        } else {
+          TextureRecord texture;
+          package.ParseTexture(id, texture);
+          it->second = TakeTextureFile(id, texture.name);
+        }
       }
       if (!it->second || !missing) continue;
       inserted.insert(block);
