@@ -89,6 +89,14 @@ TEST_F(UpdateRun, TheArchiveBesideThePackageIsUsedUnlessOverwriteIsOn) {
   EXPECT_EQ(report.failures()[0].path, source + "\\..\\resourcen.pak");
 
 #ifndef _WIN32
+  // So is one that is a link leading nowhere: an archive was meant.
+  std::filesystem::remove(t / "pkg/resourcen.pak");
+  std::filesystem::create_symlink(t / "gone.pak", t / "pkg/resourcen.pak");
+  std::filesystem::remove_all(t / "host/RESOURCEN/Sub");
+  EXPECT_EQ(Run().failures().size(), 1u);
+  EXPECT_EQ(HostBytes("Sub/b.txt"), "B");
+  std::filesystem::remove(t / "pkg/resourcen.pak");
+
   // The archive names files in the code page; a package's UTF-8 name is
   // looked up so.
   // A letter the code page lacks is in no archive name, '?' included.

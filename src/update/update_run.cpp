@@ -170,7 +170,8 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
     g_PakHandle = pak.get();
     // Without the archive every file is copied; that is a failure only when
     // an archive is there and cannot be read.
-    if (g_PakHandle < 0 && !request.overwrite && platform::GetPathKind(pakPath) != platform::PathKind::None)
+    if (g_PakHandle < 0 && !request.overwrite &&
+        (platform::GetPathKind(pakPath) != platform::PathKind::None || platform::IsLinkToNothing(pakPath)))
       g_RunReport.Failure(pakPath, "archive cannot be read; the files it holds were copied as well");
     view.WorkStarted(g_ProgressCount);
     g_ProgressCount = 0;
