@@ -263,7 +263,13 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
-    // Comment lines alone, or nothing: the package's file serves, below them.
+    // Nothing at all: the package's file serves as it is.
+    if (host.GetSectionCount() == 0) {
+      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
+      CopyCatalogueFile(source, target, true);
+      return;
+    }
+    // Comment lines alone: the package's file serves, below them.
     if (SectionsIn(host) == 0) {
       if (lossy != CatalogueLoad::Loaded) return refuseWrite();
       const int entries = SectionsIn(package) - 1;  // its first section is its header
