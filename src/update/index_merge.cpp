@@ -78,20 +78,13 @@ bool KeptWholeByTheMerge(const ProfileDocument& host) {
   return true;
 }
 
-// True when the merge reads all of a tree: no key beyond a gap in the
-// numbers (where reading ends) and no level mark in other letter case (read
-// as a name, and kept so by a host's file no later merge could write).
-bool TreeReadWhole(ProfileDocument& document) {
-  const std::vector<const ProfileNode*> keys = TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)));
-  bool ended = false;
-  for (const ProfileNode* key : keys) {
+// True when no level mark of a tree stands in other letter case: read as
+// a name, it would go into the host's file as one, which no later merge
+// could write back (see KeptWholeByTheMerge).
+bool LevelMarksAsWritten(ProfileDocument& document) {
+  for (const ProfileNode* key : TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)))) {
     const std::string_view value = ValueText(key);
-    if (value.empty()) {
-      ended = true;
-      continue;
-    }
-    if (ended || (EqualsIgnoringCase(value, kOpen) && value != kOpen) ||
-        (EqualsIgnoringCase(value, kClose) && value != kClose))
+    if ((EqualsIgnoringCase(value, kOpen) && value != kOpen) || (EqualsIgnoringCase(value, kClose) && value != kClose))
       return false;
   }
   return true;
@@ -230,7 +223,7 @@ void MergeIndexFile(const std::string& folder, bool counting) {
   WithinMemory(hostPath, [&] {
     ProfileDocument package, host;
     CatalogueLoad load = LoadPackageCatalogueFile(package, packagePath);
-    if (load == CatalogueLoad::Loaded && !TreeReadWhole(package)) load = CatalogueLoad::LosesLines;
+    if (load == CatalogueLoad::Loaded && !LevelMarksAsWritten(package)) load = CatalogueLoad::LosesLines;
     if (load != CatalogueLoad::Loaded || !TreeOrderIsText(package))
       return CatalogueLoadFailure(packagePath, load, "index file", false);
     if (HostKindOf(hostPath) == platform::PathKind::None) {
