@@ -423,6 +423,13 @@ TEST_F(HostWriterTest, ARunWhoseJournalCannotBeReadStopsUndo) {
   EXPECT_EQ(undo.kept[0].reason, "the run's journal cannot be read; neither it nor a run before it is undone");
   EXPECT_EQ(TreeState(t / "host", false), state);
   EXPECT_EQ(Runs().at(1).state, RunState::Completed);
+  // So is one whose manifest cannot be read at all (a folder in its place).
+  fs::remove(manifest);
+  fs::create_directory(manifest);
+  ASSERT_EQ(Runs().size(), 2u);
+  EXPECT_TRUE(Runs().at(0).unreadable);
+  EXPECT_EQ(Undo().status, 1);
+  EXPECT_EQ(TreeState(t / "host", false), state);
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {

@@ -242,9 +242,13 @@ bool HoldsRun(const std::string& folder) {
 // bytes), but a damaged one. Judged by its first 64 KB.
 bool HoldsDamagedManifest(const std::string& folder) {
   const std::string manifest = Join(folder, kManifest);
+  // One that is there and cannot be read (a link, a folder, a pipe, no
+  // access) is damaged too: what its run changed is not known.
+  if (platform::IsLink(manifest)) return true;
+  if (platform::GetPathKind(manifest) == platform::PathKind::None) return false;
   platform::Stream in;
   std::string head(64 * 1024, '\0');
-  if (platform::IsLink(manifest) || !in.Open(manifest, "rb")) return false;
+  if (!in.Open(manifest, "rb")) return true;
   head.resize(in.Read(&head[0], head.size()));
   return head.compare(0, sizeof kMagic - 1, kMagic) != 0 && head.find_first_not_of('\0') != std::string::npos;
 }
