@@ -63,6 +63,10 @@ TEST_F(UserCategoryMerge, NumbersAndNames) {
   // A last section of another kind does not start the count again.
   Merge(Lines({"[User_007_Bruecken]", "P = \"b\"", "[Settings]", "Q = \"s\""}), Lines({"[User_001_Tunnel]", "P = \"t\""}));
   EXPECT_EQ(test::LastSectionName(HostBytes(kFile)), "User_008_Tunnel");
+  // Nor does a category named in other letter case, as Windows reads it.
+  Merge(Lines({"[User_005_A]", "P = \"a\"", "[USER_007_B]", "P = \"b\"", "[Settings]", "Q = \"s\""}),
+        Lines({"[User_001_Tunnel]", "P = \"t\""}));
+  EXPECT_EQ(test::LastSectionName(HostBytes(kFile)), "User_008_Tunnel");
 
   // A name the host holds already is passed over.
   Merge(Lines({"[User_003_B]", "P = \"b\"", "[User_002_A]", "P = \"a\""}), Lines({"[User_009_B]", "P = \"other\""}));

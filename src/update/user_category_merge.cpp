@@ -105,7 +105,8 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
   if (last.size() > kPrefix.size()) counter = LeadingNumber(last.substr(kPrefix.size()));
   for (int i = 0; i < host.GetSectionCount(); ++i) {
     const std::string_view name = NodeName(host.GetNode(i));
-    if (name.substr(0, kPrefix.size()) == kPrefix) counter = std::max(counter, LeadingNumber(name.substr(kPrefix.size())));
+    if (name.size() > kPrefix.size() && EqualsIgnoringCase(name.substr(0, kPrefix.size()), kPrefix))
+      counter = std::max(counter, LeadingNumber(name.substr(kPrefix.size())));
   }
 
   int appended = 0;
