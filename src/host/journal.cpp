@@ -216,41 +216,42 @@ std::vector<std::string> RunNames(const std::string& hostFolder) {
   return names;
 }
 
-// True when the folder holds a run that recorded a change: one refused or
-// killed before its first change (its manifest's header and then nothing,
-// or the zero bytes of a killed run's unwritten rest) has nothing to undo.
-// Judged by the manifest's first 64 KB; a header longer than that counts as
-// a run.
-bool HoldsRun(const std::string& folder) {
+// What a run's folder holds, judged by its manifest's first 64 KB.
+enum class Held {
+  // No run to undo: one refused or killed before its first change (no
+  // manifest, a header cut short or whole and then nothing, or the zero
+  // bytes of a killed run's unwritten rest).
+  Nothing,
+  // A run that recorded a change; a header longer than 64 KB counts as one.
+  Run,
+  // A manifest that is there and holds no run's header, or cannot be read
+  // at all (a link, a folder, a pipe, no access): what its run changed is
+  // not known.
+  Damaged,
+};
+
+Held WhatFolderHolds(const std::string& folder) {
+  const std::string manifest = Join(folder, kManifest);
+  if (platform::IsLink(manifest)) return Held::Damaged;  // a journal reads its own files only
+  if (platform::GetPathKind(manifest) == platform::PathKind::None) return Held::Nothing;
   platform::Stream in;
+  if (!in.Open(manifest, "rb")) return Held::Damaged;
   std::string head(64 * 1024, '\0');
-  if (!in.Open(Join(folder, kManifest), "rb")) return false;
   head.resize(in.Read(&head[0], head.size()));
-  if (head.compare(0, sizeof kMagic - 1, kMagic) != 0) return false;
+  if (head.compare(0, sizeof kMagic - 1, kMagic) != 0) {
+    const std::string_view written(head.c_str());  // up to the unwritten rest
+    const bool cutShort = std::string_view(kMagic).compare(0, written.size(), written) == 0 &&
+                          head.find_first_not_of('\0', written.size()) == std::string::npos;
+    return cutShort ? Held::Nothing : Held::Damaged;
+  }
   size_t at = 0;
   for (size_t end; (end = head.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = head.substr(at, end - at);
-    if (line.find('\0') != std::string::npos) return false;  // the rest of a killed run
+    if (line.find('\0') != std::string::npos) return Held::Nothing;  // the rest of a killed run
     ChangeKind kind;
-    if (KindFromName(Fields(line)[0], kind)) return true;
+    if (KindFromName(Fields(line)[0], kind)) return Held::Run;
   }
-  return head.size() == 64 * 1024 && head.find('\0', at) == std::string::npos;
-}
-
-// True when the folder's manifest holds bytes, and not a run's header: no
-// refused run's (nothing) nor a killed one's before its first line (zero
-// bytes), but a damaged one. Judged by its first 64 KB.
-bool HoldsDamagedManifest(const std::string& folder) {
-  const std::string manifest = Join(folder, kManifest);
-  // One that is there and cannot be read (a link, a folder, a pipe, no
-  // access) is damaged too: what its run changed is not known.
-  if (platform::IsLink(manifest)) return true;
-  if (platform::GetPathKind(manifest) == platform::PathKind::None) return false;
-  platform::Stream in;
-  std::string head(64 * 1024, '\0');
-  if (!in.Open(manifest, "rb")) return true;
-  head.resize(in.Read(&head[0], head.size()));
-  return head.compare(0, sizeof kMagic - 1, kMagic) != 0 && head.find_first_not_of('\0') != std::string::npos;
+  return head.size() == 64 * 1024 && head.find('\0', at) == std::string::npos ? Held::Run : Held::Nothing;
 }
 
 // Removes a folder with everything in it. A link is removed as a name, never
@@ -516,7 +517,7 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
     RunRecord run;
     if (ReadRun(Join(hostFolder, *it), run)) {
       runs.push_back(std::move(run));
-    } else if (HoldsDamagedManifest(run.folder)) {
+    } else if (WhatFolderHolds(run.folder) == Held::Damaged) {
       // Listed, so that undo goes no further back than it.
       run.unreadable = true;
       run.started = run.lastWritten;
@@ -524,6 +525,15 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
     }
   }
   return runs;
+}
+
+bool FindRunToUndo(const std::string& root, const std::string& target, RunRecord& run) {
+  for (RunRecord& candidate : ListRuns(root, target)) {
+    if (!candidate.unreadable && !candidate.Undoable()) continue;
+    run = std::move(candidate);
+    return true;
+  }
+  return false;
 }
 
 bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run) {
@@ -620,8 +630,8 @@ void Journal::PruneRuns(const std::string& hostFolder, bool countThisRun) {
     const std::string folder = Join(hostFolder, name);
     if (folder == folder_) {
       if (countThisRun) runs.push_back(folder);
-    } else if (HoldsRun(folder)) {
-      runs.push_back(folder);
+    } else if (WhatFolderHolds(folder) != Held::Nothing) {
+      runs.push_back(folder);  // a damaged one too: it goes as its age says
     } else {
       RemoveTree(folder);
     }

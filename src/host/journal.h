@@ -82,6 +82,11 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries = false
 // The runs on a host, newest first, without their changes.
 std::vector<RunRecord> ListRuns(const std::string& root, const std::string& target);
 
+// The run an undo takes up, without its changes: the newest not undone
+// that has a change to take back, or a newer one whose journal cannot be
+// read (unreadable), past which no undo goes. False when there is none.
+bool FindRunToUndo(const std::string& root, const std::string& target, RunRecord& run);
+
 // The host's newest run, when it ended without its end mark and has not been
 // undone, or an undo of it did not end; and has a change to take back.
 bool FindInterruptedRun(const std::string& root, const std::string& target, RunRecord& run);

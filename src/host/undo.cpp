@@ -189,21 +189,15 @@ class Undoer {
 
 UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   UndoResult result;
-  for (RunRecord& run : ListRuns(root, target)) {
-    // What such a run changed is not known: a run before it taken back
-    // could undo what the later one built on.
-    if (run.unreadable) {
-      result.run = std::move(run);
-      result.status = 1;
-      result.kept.push_back(
-          {result.run.folder, "the run's journal cannot be read; neither it nor a run before it is undone"});
-      return result;
-    }
-    if (!run.Undoable()) continue;
-    result.run = std::move(run);
-    break;
+  if (!FindRunToUndo(root, target, result.run)) return result;
+  // What such a run changed is not known: a run before it taken back could
+  // undo what the later one built on.
+  if (result.run.unreadable) {
+    result.status = 1;
+    result.kept.push_back({result.run.folder, "the run's journal cannot be read; neither it nor a run before it is undone"});
+    return result;
   }
-  if (result.run.folder.empty() || !ReadRun(result.run.folder, result.run, true)) return result;
+  if (!ReadRun(result.run.folder, result.run, true)) return result;
   // An undo killed from here on leaves the run partly undone, and says so.
   MarkUndoStarted(result.run.folder);
 

@@ -54,15 +54,9 @@ std::string FilledText(const char* key, std::initializer_list<std::string> value
 }
 
 // The host's latest installation that is not yet taken back.
-bool FindRunToUndo(const std::string& target, RunRecord& run) {
+bool RunToUndo(const std::string& target, RunRecord& run) {
   const std::string root = JournalRoot();
-  if (root.empty() || target.empty()) return false;
-  for (RunRecord& candidate : ListRuns(root, target)) {
-    if (!candidate.Undoable() && !candidate.unreadable) continue;
-    run = std::move(candidate);
-    return true;
-  }
-  return false;
+  return !root.empty() && !target.empty() && FindRunToUndo(root, target, run);
 }
 
 }  // namespace
@@ -191,7 +185,7 @@ void CUpdateDlg::StartUndo() {
   request_ = RunRequest();
   request_.target = targetEdit_.GetWindowText();
   RunRecord run;
-  if (!FindRunToUndo(request_.target, run)) return ShowInfo("IDMSG_UNDO_NONE");
+  if (!RunToUndo(request_.target, run)) return ShowInfo("IDMSG_UNDO_NONE");
   // Undo goes no further back than a run whose journal cannot be read.
   if (run.unreadable)
     return ShowText(FilledText("IDMSG_UNDO_UNREADABLE", {JournalTimeText(run.started), platform::ShownPath(run.folder)}));
@@ -258,7 +252,7 @@ void CUpdateDlg::UpdateSystemMenu() {
   HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
   if (systemMenu == nullptr) return;
   RunRecord run;
-  const bool undoable = !running_ && FindRunToUndo(targetEdit_.GetWindowText(), run);
+  const bool undoable = !running_ && RunToUndo(targetEdit_.GetWindowText(), run);
   const UINT idle = running_ ? MF_GRAYED : MF_ENABLED;
   ::EnableMenuItem(systemMenu, SC_CLOSE, MF_BYCOMMAND | idle);
   ::EnableMenuItem(systemMenu, IDM_PREVIEW, MF_BYCOMMAND | idle);

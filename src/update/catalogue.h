@@ -61,14 +61,14 @@ void CatalogueFailure(const std::string& path, const std::string& reason);
 // Linux package may hold them; Windows holds one) are listed as not merged.
 void ListOtherSpellings(const std::string& packagePath);
 
-// Records why a file did not load: "<what> cannot be read" or "<what> is
-// larger than ...", then "; left as it is" for the host's file or "; not
-// merged" for the package's.
 // A package's catalogue file, loaded as the merge takes it: what a host's
 // file would not be written back for (LosesLines, OtherCase) the merge would
 // change or drop of the package's, and the file is neither merged nor copied.
 CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path);
 
+// Records why a file did not load: "<what> cannot be read" or "<what> is
+// larger than ...", then "; left as it is" for the host's file or "; not
+// merged" for the package's.
 void CatalogueLoadFailure(const std::string& path, CatalogueLoad load, const char* what, bool hostFile);
 
 // Runs the merge of one file; running out of memory is a failure of that

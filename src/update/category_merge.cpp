@@ -263,9 +263,9 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
-    // Nothing at all: the package's file serves as it is.
+    // Nothing at all (blanks hold no line a write could lose): the
+    // package's file serves as it is.
     if (host.GetSectionCount() == 0) {
-      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
       CopyCatalogueFile(source, target, true);
       return;
     }
@@ -296,9 +296,11 @@ void ScanInfFiles(const std::string& folder, bool counting) {
   std::vector<platform::DirEntry> entries;
   if (!platform::ListFolder(folder, entries)) {
     // One that is there and cannot be read is no folder without files.
+    if (counting) return;
     const platform::PathKind kind = platform::GetPathKind(folder);
-    if (!counting && kind == platform::PathKind::Folder) CatalogueFailure(folder, "folder cannot be read");
-    if (!counting && (kind == platform::PathKind::File || platform::IsLinkToNothing(folder)))
+    if (kind == platform::PathKind::Folder)
+      CatalogueFailure(folder, "folder cannot be read");
+    else if (kind == platform::PathKind::File || platform::IsLinkToNothing(folder))
       CatalogueFailure(folder, "not a folder; its category files are not merged");
     return;
   }

@@ -41,6 +41,11 @@ std::vector<const ProfileNode*> TreeKeyEntries(const ProfileNode* section) {
   return entries;
 }
 
+// A level mark in other letter case ("cdin"), which the tree reads as a name.
+bool LevelMarkInOtherCase(std::string_view value) {
+  return (EqualsIgnoringCase(value, kOpen) && value != kOpen) || (EqualsIgnoringCase(value, kClose) && value != kClose);
+}
+
 // True when a comment node holds nothing but blanks (a blank line).
 bool BlankComment(const ProfileNode* node) {
   if (node->comment.data() == nullptr) return true;
@@ -69,10 +74,7 @@ bool KeptWholeByTheMerge(const ProfileDocument& host) {
       if (NodeName(entry) != TreeKey(next++) || entry->type != ProfileValueType::String || ValueText(entry).empty() ||
           entry->comment.data() != nullptr)
         return false;
-      // A level mark in other letter case, which the tree reads as a name.
-      const std::string_view value = ValueText(entry);
-      if ((EqualsIgnoringCase(value, kOpen) && value != kOpen) || (EqualsIgnoringCase(value, kClose) && value != kClose))
-        return false;
+      if (LevelMarkInOtherCase(ValueText(entry))) return false;
     }
   }
   return true;
@@ -82,11 +84,8 @@ bool KeptWholeByTheMerge(const ProfileDocument& host) {
 // a name, it would go into the host's file as one, which no later merge
 // could write back (see KeptWholeByTheMerge).
 bool LevelMarksAsWritten(ProfileDocument& document) {
-  for (const ProfileNode* key : TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection)))) {
-    const std::string_view value = ValueText(key);
-    if ((EqualsIgnoringCase(value, kOpen) && value != kOpen) || (EqualsIgnoringCase(value, kClose) && value != kClose))
-      return false;
-  }
+  for (const ProfileNode* key : TreeKeyEntries(document.GetNode(document.FindSection(kTreeSection))))
+    if (LevelMarkInOtherCase(ValueText(key))) return false;
   return true;
 }
 
