@@ -430,6 +430,11 @@ TEST_F(HostWriterTest, ARunWhoseJournalCannotBeReadStopsUndo) {
   EXPECT_TRUE(Runs().at(0).unreadable);
   EXPECT_EQ(Undo().status, 1);
   EXPECT_EQ(TreeState(t / "host", false), state);
+  // A later run keeps it: pruning takes it for a run, not for a folder
+  // that holds none.
+  JournalRun();
+  ASSERT_EQ(Runs().size(), 3u);
+  EXPECT_TRUE(Runs().at(1).unreadable);
 }
 
 TEST_F(HostWriterTest, FilesChangedSinceTheRunAreKeptAndListed) {
