@@ -226,6 +226,31 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
 }
 #endif
 
+TEST_F(HostWriterTest, AnEmptyFileTheTreeLeavesOutIsNeitherWrittenNorRecordedNorPreviewed) {
+  WriteBytes(t / "pkg/RESOURCEN/Modelle/Turm.mdl", "");
+  WriteBytes(t / "pkg/RESOURCEN/Modelle/Leer.mdl", "");
+  auto run = [this](HostWriter& w) {
+    Outcomes o;
+    for (bool overwrite : {false, true})
+      for (const char* path : {"Modelle\\Turm.mdl", "Modelle\\Leer.mdl", "Modelle\\Wand.mdl"})
+        o.push_back(w.CopyIn(Package("Modelle\\Turm.mdl"), Host(path), overwrite, EmptySource::LeftOut).outcome);
+    return o;
+  };
+  const Outcomes leftOut(6, WriteOutcome::LeftOut);
+  DiskWriter disk(Host(""));
+  EXPECT_EQ(run(disk), leftOut);
+  PreviewWriter preview(Host(""));
+  EXPECT_EQ(run(preview), leftOut);
+  EXPECT_TRUE(preview.changes().empty());
+  EXPECT_EQ(JournalRun(run), leftOut);
+  EXPECT_TRUE(Runs().empty()) << "a run that changed nothing is no run to undo";
+  EXPECT_EQ(TreeState(t / "host", false), original);
+  // Other copies take an empty file as any other.
+  EXPECT_EQ(disk.CopyIn(Package("Modelle\\Leer.mdl"), Host("Modelle\\Leer.mdl"), false).outcome,
+            WriteOutcome::Created);
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Leer.mdl"), "");
+}
+
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {
     SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");

@@ -45,21 +45,22 @@ TEST_F(TreeCopy, CopiesOrdinaryFilesAndLeavesOutTheExclusionsAtAnyDepth) {
   Package("Sub/Deep/parallels/z.bmp", "Z");
   Package("Sub/Deep/CATEGORIES/Loks/w.inf", "W");
 
-  EXPECT_EQ(Copy(false), 4);
+  // The empty file is a step of the bar, and left out.
+  EXPECT_EQ(Copy(false), 5);
   EXPECT_EQ(HostFiles(), (Strings{".hidden/h.txt", "Sub/Deep/c.txt", "Sub/b.txt", "a.txt"}));
   EXPECT_EQ(HostBytes("Sub/Deep/c.txt"), "C");
   EXPECT_EQ(g_RunReport.copied(), 4);
   EXPECT_TRUE(g_RunReport.failures().empty());
   // Files before subfolders at each level, folders in listing order.
-  EXPECT_EQ(view.stepped, (Strings{target + "\\a.txt", target + "\\.hidden\\h.txt", target + "\\Sub\\b.txt",
-                                   target + "\\Sub\\Deep\\c.txt"}));
+  EXPECT_EQ(view.stepped, (Strings{target + "\\a.txt", target + "\\empty.txt", target + "\\.hidden\\h.txt",
+                                   target + "\\Sub\\b.txt", target + "\\Sub\\Deep\\c.txt"}));
 
   // A folder may also be named by its parent and name; an empty one counts
   // nothing, and one that cannot be listed is a failure.
   auto walk = [&](const std::string& parent, const std::string& folder) {
     return BothPasses([&](bool counting) { CopyResourceTree(parent, folder, false, counting); });
   };
-  EXPECT_EQ(walk(g_SourceRoot + "\\..", "RESOURCEN"), 4);
+  EXPECT_EQ(walk(g_SourceRoot + "\\..", "RESOURCEN"), 5);
   EXPECT_EQ(g_RunReport.keptExisting(), 4);
   test::MakeFolders(t / "pkg/RESOURCEN/Empty");
   EXPECT_EQ(walk("", g_SourceRoot + "\\Empty"), 0);
@@ -82,6 +83,44 @@ TEST_F(TreeCopy, FilesTheArchiveListsAreLeftToItUnlessOverwriteIsOn) {
 
   Copy(true);
   EXPECT_EQ(HostFiles(), (Strings{"Sub/Deep/b.txt", "Sub/c.txt", "a.txt"}));
+}
+
+// An empty file is never copied, whatever else its way meets: a name that
+// another entry has in other letter case, the archive, a folder that holds
+// nothing else, a host file to replace. It is a step of the bar all the same.
+TEST_F(TreeCopy, AnEmptyFileIsLeftOutWhateverElseItsWayMeets) {
+  Strings copied = {"a.txt"};
+  int files = 4;
+#ifndef _WIN32
+  Package("A.dat", "");  // the name goes to the next entry
+  Package("a.dat", "a");
+  Package("B.dat", "B");  // keeps it without a word about the empty one
+  Package("b.dat", "");
+  Package("C", "");  // the folder of its name is walked
+  Package("c/in.dat", "in");
+  copied = {"B.dat", "a.dat", "a.txt", "c/in.dat"};
+  files = 10;
+#endif
+  Package("a.txt", "A");
+  Package("Arch.dat", "");
+  Package("Leer/x.dat", "");
+  Package("h.dat", "");
+  Host("h.dat", "the host's");
+  PackageArchive({"ARCH.DAT"}, true);
+
+  for (bool overwrite : {false, true}) {
+    SCOPED_TRACE(overwrite ? "overwrite" : "no overwrite");
+    g_RunReport.Reset();
+    EXPECT_EQ(Copy(overwrite), files);
+    Strings host = copied;
+    host.insert(std::upper_bound(host.begin(), host.end(), "h.dat"), "h.dat");
+    EXPECT_EQ(HostFiles(), host);
+    EXPECT_EQ(HostBytes("h.dat"), "the host's");
+    EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Leer"));
+    EXPECT_TRUE(g_RunReport.failures().empty()) << g_RunReport.failures()[0].path;
+    EXPECT_EQ(g_RunReport.leftToArchive(), 0);
+    EXPECT_EQ(g_RunReport.copied() + g_RunReport.keptExisting(), static_cast<int>(copied.size()));
+  }
 }
 
 TEST_F(TreeCopy, ExistingHostFilesStayUnlessOverwriteIsOnAndAFolderInTheWayIsAFailure) {

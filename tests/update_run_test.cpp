@@ -47,11 +47,12 @@ TEST_F(UpdateRun, TellsTheViewEachPhaseAndABarOneUnitLongerThanTheWork) {
   Package("Parallels/g.dds", "G");
   Package("Parallels/h.dds", "H");
   const RunReport report = Run();
-  // Two files and two textures: four steps on a bar of five units.
+  // Three files (one empty, looked at and left out) and two textures: five
+  // steps on a bar of six units.
   EXPECT_EQ(view.phases, (Strings{"counting", "working", "ended"}));
-  EXPECT_EQ(view.found, 5 + kIndexMerges);
-  EXPECT_EQ(view.total, 5 + kIndexMerges);
-  EXPECT_EQ(view.stepped.size(), 4u);
+  EXPECT_EQ(view.found, 6 + kIndexMerges);
+  EXPECT_EQ(view.total, 6 + kIndexMerges);
+  EXPECT_EQ(view.stepped.size(), 5u);
   EXPECT_EQ(view.message, "Done.");
   EXPECT_EQ(report.copied(), 4);
   EXPECT_EQ(report.listsMerged(), 1);

@@ -790,22 +790,24 @@ class CreationRecorder : public platform::CopyWatcher {
 
 }  // namespace
 
-WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                                  EmptySource empty) {
   std::string relative;
-  if (!Relative(path, relative) || relative.empty()) return disk_.CopyIn(from, path, overwrite);
+  if (!Relative(path, relative) || relative.empty()) return disk_.CopyIn(from, path, overwrite, empty);
   // Without overwrite a file the host has stays, unrecorded, as the disk
   // finds it; nothing else is asked of the disk first.
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
   if (before == platform::PathKind::None) {
     CreationRecorder recorder(journal_, relative);
-    WriteResult result = disk_.CopyIn(from, path, false, &recorder);
+    WriteResult result = disk_.CopyIn(from, path, false, empty, &recorder);
     if (recorder.refused()) return Unrecorded();
     if (!result.ok() && recorder.recorded()) journal_.RecordFailed(relative);
     return result;
   }
   FileDigest written;
-  // What the disk would refuse is not recorded.
-  if (before == platform::PathKind::Folder || !DigestFile(from, written)) return disk_.CopyIn(from, path, overwrite);
+  // What the disk would refuse or leave out is not recorded.
+  if (before == platform::PathKind::Folder || LeftOutEmpty(from, empty) || !DigestFile(from, written))
+    return disk_.CopyIn(from, path, overwrite, empty);
   if (!RecordReplacement(ChangeKind::FileReplaced, path, relative, written)) return Unrecorded();
   WriteResult result = disk_.CopyIn(from, path, true);
   if (!result.ok()) journal_.RecordFailed(relative);

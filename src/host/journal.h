@@ -181,7 +181,8 @@ class JournalWriter : public HostWriter {
  public:
   JournalWriter(Journal& journal, const std::string& root) : HostWriter(root), journal_(journal), disk_(root) {}
   bool MakeFolder(const std::string& path) override;
-  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
+  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                     EmptySource empty = EmptySource::Copied) override;
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
                            const std::string& summary) override;
   // The journal's end mark as soon as the work is done: a program killed

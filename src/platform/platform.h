@@ -119,6 +119,9 @@ PathKind GetPathKind(const std::string& path);
 // Length of the file in bytes; false when the path is not a readable file.
 bool GetFileLength(const std::string& path, uint64_t& length);
 
+// True for a regular file of no bytes, named without a link.
+bool IsEmptyFile(const std::string& path);
+
 // True when the path is an existing file that this process may write. A file
 // marked read-only (the read-only attribute on Windows; no write permission
 // bit at all on POSIX) is not writable, even for an administrator or root.
@@ -148,12 +151,16 @@ struct DirEntry {
   // Neither a file nor a folder: a pipe, a device, a socket, or a link that
   // leads nowhere. Nothing to copy, and never opened.
   bool isSpecial = false;
+  // A regular file whose size was not looked up (size is then 0).
+  bool sizeUnknown = false;
 };
 
 // The entries of a folder ("." and ".." left out) in the order NTFS gives:
 // by name, ignoring letter case (names equal but for case: by their bytes).
-// False when the folder cannot be read; entries is then empty.
-bool ListFolder(const std::string& path, std::vector<DirEntry>& entries);
+// False when the folder cannot be read; entries is then empty. Without
+// sizes, a regular file that the listing itself says is one (POSIX) is not
+// looked at: its size is unknown, and a walk saves a look at each file.
+bool ListFolder(const std::string& path, std::vector<DirEntry>& entries, bool sizes = true);
 
 // What a folder is, whatever its spelling: device and inode on POSIX, the
 // volume's serial number and the file index on Windows.
@@ -202,8 +209,10 @@ class CopyWatcher {
   // False leaves the target as it was; the temporary file goes.
   virtual bool Placing() = 0;
 };
+// With emptyLeftOut an empty source is not copied: the call returns false
+// and sets *emptyLeftOut (else it clears it).
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists,
-                         CopyWatcher* watcher = nullptr);
+                         CopyWatcher* watcher = nullptr, bool* emptyLeftOut = nullptr);
 
 // Shows watcher the bytes of the regular file at path in order, each hole
 // of a sparse file as zeros that are not read from the disk (a file of

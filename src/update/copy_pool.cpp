@@ -36,15 +36,16 @@ int CopyPool::DefaultWorkers() {
   return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite) {
+void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite, EmptySource empty) {
   if (threads_.empty()) {
-    RecordCopy(CopyFileUnrecorded(from, to, overwrite));
+    RecordCopy(CopyFileUnrecorded(from, to, overwrite, empty));
     return;
   }
   Job job;
   job.from = from;
   job.to = to;
   job.overwrite = overwrite;
+  job.empty = empty;
   open_.jobs.push_back(std::move(job));
   if (++openCopies_ == kBatchCopies) Submit();
 }
@@ -134,7 +135,7 @@ void CopyPool::Work() {
     for (Job& job : batch.jobs) {
       if (job.done) continue;
       try {
-        job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite);
+        job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite, job.empty);
       } catch (const std::bad_alloc&) {
         job.result = {CopyOutcome::Failed, job.to, "not enough memory; not copied"};
       }

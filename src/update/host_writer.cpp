@@ -82,6 +82,10 @@ WriteResult CopyNotMade(const std::string& path, bool overwrite, platform::PathK
 
 }  // namespace
 
+bool LeftOutEmpty(const std::string& from, EmptySource empty) {
+  return empty == EmptySource::LeftOut && platform::IsEmptyFile(from);
+}
+
 const char* WhyNoFolderFor(const std::string& path) {
   // A link of the host's that leads nowhere, in the place of the folder or
   // of one above it, is the user's (see kLinkToNothing).
@@ -158,21 +162,27 @@ bool DiskWriter::MakeFolder(const std::string& path) {
   return Relative(path, relative) && !relative.empty() && platform::CreateFolder(path);
 }
 
-WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
-  return CopyIn(from, path, overwrite, nullptr);
+WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite, EmptySource empty) {
+  return CopyIn(from, path, overwrite, empty, nullptr);
 }
 
-WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite,
+WriteResult DiskWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite, EmptySource empty,
                                platform::CopyWatcher* watcher) {
   std::string relative;
   if (!Relative(path, relative) || relative.empty()) return Result(WriteOutcome::Failed, kOutside);
+  // A copy that may replace looks at the source before the host's file; one
+  // that may not finds it empty as it opens it.
+  if (overwrite && LeftOutEmpty(from, empty)) return Result(WriteOutcome::LeftOut);
   // Without overwrite no name that stands is replaced, such a link's
   // neither: it is told apart once the copy has failed.
   if (overwrite && platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   if (overwrite && IsLinkIntoThePackage(path)) return Result(WriteOutcome::Failed, kLinkIntoThePackage);
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
-  if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher))
+  bool emptySource = false;
+  if (platform::CopyFileKeepingTime(from, path, !overwrite, watcher,
+                                    empty == EmptySource::LeftOut ? &emptySource : nullptr))
     return Result(before == platform::PathKind::File ? WriteOutcome::Replaced : WriteOutcome::Created);
+  if (emptySource) return Result(WriteOutcome::LeftOut);
   const bool noRoom = platform::LastFailureWasNoRoom();
   if (platform::IsLinkToNothing(path)) return Result(WriteOutcome::Failed, kLinkToNothing);
   uint64_t length = 0;
@@ -261,7 +271,9 @@ bool PreviewWriter::MakeFolder(const std::string& path) {
   return true;
 }
 
-WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite) {
+WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                                  EmptySource empty) {
+  if (LeftOutEmpty(from, empty)) return Result(WriteOutcome::LeftOut);
   std::string relative;
   const bool sourceIsFile = platform::CanReadFile(from);
   const bool toNothing = platform::IsLinkToNothing(path), intoThePackage = overwrite && IsLinkIntoThePackage(path);

@@ -27,7 +27,17 @@ enum class ChangeKind {
   Failed,
 };
 
-enum class WriteOutcome { Created, Replaced, KeptExisting, Failed };
+enum class WriteOutcome {
+  Created,
+  Replaced,
+  KeptExisting,
+  LeftOut,  // the package's file is empty: nothing to copy (EmptySource::LeftOut)
+  Failed,
+};
+
+// What a copy does with a package file it finds empty: the tree's walk
+// leaves empty files out, and finds out which they are by opening them.
+enum class EmptySource { Copied, LeftOut };
 
 struct WriteResult {
   WriteOutcome outcome = WriteOutcome::Failed;
@@ -37,6 +47,9 @@ struct WriteResult {
 
 // The bytes a write of text in text mode puts on disk: each LF as CR LF.
 std::string OnDiskBytes(const std::string& bytes, bool text);
+
+// True when from is an empty file that empty leaves out.
+bool LeftOutEmpty(const std::string& from, EmptySource empty);
 
 // Why the folder of the host file at path is not there to copy into.
 const char* WhyNoFolderFor(const std::string& path);
@@ -55,8 +68,10 @@ class HostWriter {
   virtual bool MakeFolder(const std::string& path) = 0;
 
   // Copies a package's file to path, keeping its time. Without overwrite an
-  // existing file stays (KeptExisting).
-  virtual WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) = 0;
+  // existing file stays (KeptExisting). An empty file that empty leaves out
+  // is LeftOut, whatever stands at path.
+  virtual WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                             EmptySource empty = EmptySource::Copied) = 0;
 
   // Puts bytes (text: LF written as CR LF) in the file's place whole, or
   // leaves the file as it was. summary says in a few words what a merge
@@ -91,9 +106,10 @@ class DiskWriter : public HostWriter {
  public:
   using HostWriter::HostWriter;
   bool MakeFolder(const std::string& path) override;
-  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
-  // The same, with a watcher of the copy (see platform::CopyFileKeepingTime).
   WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                     EmptySource empty = EmptySource::Copied) override;
+  // The same, with a watcher of the copy (see platform::CopyFileKeepingTime).
+  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite, EmptySource empty,
                      platform::CopyWatcher* watcher);
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
                            const std::string& summary) override;
@@ -118,7 +134,8 @@ class PreviewWriter : public HostWriter {
   platform::PathKind KindOf(const std::string& path) override;
   bool ReadBack(const std::string& path, std::string& bytes) override;
   bool MakeFolder(const std::string& path) override;
-  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite) override;
+  WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
+                     EmptySource empty = EmptySource::Copied) override;
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,
                            const std::string& summary) override;
 

@@ -88,7 +88,8 @@ class KeptListings {
     if (full_) return;  // a tree beyond the budget: the rest is listed again, not packed for nothing
     std::string packed;
     for (const platform::DirEntry& e : entries) {
-      packed += static_cast<char>((e.isFolder ? kFolder : 0) | (e.isLink ? kLink : 0) | (e.isSpecial ? kSpecial : 0));
+      packed += static_cast<char>((e.isFolder ? kFolder : 0) | (e.isLink ? kLink : 0) | (e.isSpecial ? kSpecial : 0) |
+                                  (e.sizeUnknown ? kSizeUnknown : 0));
       for (uint64_t size = e.size;; size >>= 7) {  // seven bits a byte, the last without its top bit
         packed += static_cast<char>((size & 0x7F) | (size > 0x7F ? 0x80 : 0));
         if (size <= 0x7F) break;
@@ -116,6 +117,7 @@ class KeptListings {
       e.isFolder = (flags & kFolder) != 0;
       e.isLink = (flags & kLink) != 0;
       e.isSpecial = (flags & kSpecial) != 0;
+      e.sizeUnknown = (flags & kSizeUnknown) != 0;
       for (int shift = 0;; shift += 7) {
         const auto byte = static_cast<unsigned char>(packed[at++]);
         e.size |= static_cast<uint64_t>(byte & 0x7F) << shift;
@@ -128,7 +130,7 @@ class KeptListings {
   }
 
  private:
-  static constexpr char kFolder = 1, kLink = 2, kSpecial = 4;
+  static constexpr char kFolder = 1, kLink = 2, kSpecial = 4, kSizeUnknown = 8;
   // A kept listing's own cost beside its bytes: the map's node and bucket.
   static constexpr size_t kEntryBytes = 2 * sizeof(std::string) + 4 * sizeof(void*);
   std::mutex mutex_;
@@ -139,11 +141,38 @@ class KeptListings {
 
 KeptListings g_listings;
 
+// True for an entry of folder that is an empty file, looked at where the
+// listing did not tell its size.
+bool IsEmptyEntry(const platform::DirEntry& e, const std::string& folder) {
+  return e.sizeUnknown ? LeftOutEmpty(folder + "\\" + e.name, EmptySource::LeftOut) : !e.isFolder && e.size == 0;
+}
+
+// The names a folder's entries take, folded as the host's tree compares
+// them: the first file or folder of a name takes it, and one whose name an
+// earlier entry has in other letter case is not copied (Windows holds one).
+// An empty file, never copied, takes no name; a file whose size the listing
+// did not tell is looked at only when a later entry asks for its name.
+class TakenNames {
+ public:
+  void Clear() { taken_.clear(); }
+  // True when e (of the entries of folder, which stay in place) takes its name.
+  bool Take(const platform::DirEntry& e, const std::string& folder) {
+    auto [it, fresh] = taken_.emplace(platform::FoldedName(e.name), &e);
+    if (fresh) return true;
+    if (!IsEmptyEntry(*it->second, folder)) return false;
+    it->second = &e;
+    return true;
+  }
+
+ private:
+  std::unordered_map<std::string, const platform::DirEntry*> taken_;
+};
+
 // What the walk does with an entry of a folder of the package.
 enum class Role {
   Skip,      // refused: a failure of the working pass, with the reason
   Walk,      // a folder to walk
-  Handle,    // a file to copy or leave to the archive: a unit of progress
+  Handle,    // a file to copy, leave to the archive, or leave out when empty: a unit of progress
   PassOver,  // left to the list merges, or nothing to copy
 };
 Role RoleOf(const platform::DirEntry& e, const std::string& folder, const char*& skipped) {
@@ -153,7 +182,7 @@ Role RoleOf(const platform::DirEntry& e, const std::string& folder, const char*&
   if (e.isFolder)
     return EqualsIgnoringCase(e.name, "parallels") || EqualsIgnoringCase(e.name, "categories") ? Role::PassOver
                                                                                                 : Role::Walk;
-  if (e.size == 0 || EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name))
+  if (EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name))
     return Role::PassOver;
   return Role::Handle;
 }
@@ -229,7 +258,7 @@ class CountingWalk {
   void Walk(bool tells) {
     std::vector<platform::DirEntry> entries;
     std::vector<std::string> subfolders;
-    std::unordered_set<std::string> names;
+    TakenNames names;
     for (;;) {
       std::string folder;
       {
@@ -243,17 +272,16 @@ class CountingWalk {
       int units = 0;
       try {
         subfolders.clear();
-        if (platform::ListFolder(folder, entries)) {
+        if (platform::ListFolder(folder, entries, false)) {
           const char* skipped = nullptr;
           // Only a listing with a subfolder needs the names: a subfolder whose
           // name an earlier entry has in other letter case is not walked.
           const bool folders =
               std::any_of(entries.begin(), entries.end(), [](const platform::DirEntry& e) { return e.isFolder; });
-          names.clear();
+          names.Clear();
           for (const platform::DirEntry& e : entries) {
             const Role role = RoleOf(e, folder, skipped);
-            const bool first = !folders || role == Role::Skip || role == Role::PassOver ||
-                               names.insert(platform::FoldedName(e.name)).second;
+            const bool first = !folders || role == Role::Skip || role == Role::PassOver || names.Take(e, folder);
             if (role == Role::Handle) ++units;
             if (role == Role::Walk && first) subfolders.push_back(folder + "\\" + e.name);
           }
@@ -313,9 +341,13 @@ bool NameHoldsSeparator(const std::string& name) {
 
 int g_CopyWorkers = 0;
 
-CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite) {
-  const WriteResult result = RunWriter().CopyIn(from, to, overwrite);
+CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite, EmptySource empty) {
+  const WriteResult result = RunWriter().CopyIn(from, to, overwrite, empty);
   if (result.ok()) return {CopyOutcome::Copied, {}, {}};
+  // An empty file is left out whatever else the copy would have found.
+  if (result.outcome == WriteOutcome::LeftOut ||
+      (result.outcome == WriteOutcome::Failed && LeftOutEmpty(from, empty)))
+    return {CopyOutcome::LeftOut, {}, {}};
   const platform::PathKind target = RunWriter().KindOf(to);
   if (result.outcome == WriteOutcome::KeptExisting || (!overwrite && target == platform::PathKind::File))
     return {CopyOutcome::KeptExisting, {}, {}};
@@ -338,6 +370,7 @@ void RecordCopy(const CopyResult& result) {
     case CopyOutcome::Copied: g_RunReport.Copied(); break;
     case CopyOutcome::KeptExisting: g_RunReport.KeptExisting(); break;
     case CopyOutcome::LeftToArchive: LeftToArchive(result.path); break;
+    case CopyOutcome::LeftOut: break;
     case CopyOutcome::Failed: g_RunReport.Failure(result.path, result.reason); break;
   }
 }
@@ -367,17 +400,14 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
   TargetFolders targetFolders;
   targetFolders.Reset(g_TargetRoot);
   CopyPool pool(workers);
-  // The names of the folder in hand, folded as the host's tree compares
-  // them: the first file or folder of a name is taken, one whose name an
-  // earlier entry has in other letter case is not (Windows holds one).
-  std::unordered_set<std::string> names;
+  TakenNames names;  // of the folder in hand
 
   while (!pending.empty()) {
     const std::string current = std::move(pending.back());
     pending.pop_back();
     // One folder's listing at a time, or the one the counting pass kept:
     // what the walk holds is bounded, whatever the tree's size.
-    if (!g_listings.Take(current, entries) && !platform::ListFolder(current, entries)) {
+    if (!g_listings.Take(current, entries) && !platform::ListFolder(current, entries, false)) {
       pool.Note({CopyOutcome::Failed, current, "folder cannot be read"});
       continue;
     }
@@ -386,7 +416,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         g_TargetRoot + (current.size() > sourceRootLength ? current.substr(sourceRootLength) : "");
     bool packageFolder = false;  // the host's folder lies in the package (see below)
     subfolders.clear();
-    names.clear();
+    names.Clear();
     for (const platform::DirEntry& e : entries) {
       if (RunStopRequested()) {
         pool.Finish();
@@ -397,7 +427,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       const Role role = RoleOf(e, current, skipped);
       if (role == Role::Skip) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
       if (role == Role::Walk) {
-        if (names.insert(platform::FoldedName(e.name)).second)
+        if (names.Take(e, current))
           subfolders.push_back(current + "\\" + e.name);
         else
           pool.Note({CopyOutcome::Failed, current + "\\" + e.name, kNotCopiedNameTwice});
@@ -416,26 +446,33 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 
       // Two names of the package that the host's tree takes for one: the
       // first in the listing's order is copied, as Windows would hold it.
-      const bool nameTaken = !names.insert(platform::FoldedName(e.name)).second;
+      const bool nameTaken = !names.Take(e, current);
       // The archive names files in the code page.
       const bool inArchive =
           !overwrite && !nameTaken &&
           PakContains(g_PakHandle, platform::CodePageFromName(g_TargetFile.substr(g_TargetRoot.size() + 1)));
       StepProgress();
+      // An empty file is left out. Where the listing did not tell the size,
+      // the copy finds that out as it opens the file; the outcomes known
+      // without a copy ask first.
+      if (!e.sizeUnknown && e.size == 0) continue;
+      const auto leftOut = [&] { return IsEmptyEntry(e, current); };
       if (nameTaken) {
-        pool.Note({CopyOutcome::Failed, g_SourceFile, kNotCopiedNameTwice});
+        if (!leftOut()) pool.Note({CopyOutcome::Failed, g_SourceFile, kNotCopiedNameTwice});
         continue;
       }
       if (g_TargetFile.size() > platform::kLongestPath || g_SourceFile.size() > platform::kLongestPath) {
-        pool.Note({CopyOutcome::Failed, g_TargetFile.size() > platform::kLongestPath ? g_TargetFile : g_SourceFile,
-                   kPathTooLong});
+        if (!leftOut())
+          pool.Note({CopyOutcome::Failed, g_TargetFile.size() > platform::kLongestPath ? g_TargetFile : g_SourceFile,
+                     kPathTooLong});
         continue;
       }
       if (inArchive) {
-        pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});
+        if (!leftOut()) pool.Note({CopyOutcome::LeftToArchive, g_TargetFile, {}});
         continue;
       }
       if (g_TargetDir != madeDir) {
+        if (leftOut()) continue;  // a folder is made for a file to copy
         // A host folder that stood before the run and that a link puts in
         // the package: copies into it would change the package's files.
         packageFolder = !targetFolders.Ensure(g_TargetDir) && current.size() > sourceRootLength &&
@@ -443,10 +480,10 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         madeDir = g_TargetDir;
       }
       if (packageFolder) {
-        pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder lies in the package (a link); not copied into it"});
+        if (!leftOut()) pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder lies in the package (a link); not copied into it"});
         continue;
       }
-      pool.Copy(g_SourceFile, g_TargetFile, overwrite);
+      pool.Copy(g_SourceFile, g_TargetFile, overwrite, e.sizeUnknown ? EmptySource::LeftOut : EmptySource::Copied);
     }
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
       if (skip.IsThePackage(*it))

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "update/host_writer.h"
+
 namespace zet {
 
 // Walks folder (below parentPath, or the absolute folder itself when
@@ -24,7 +26,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 // lead a copy out of the target tree.
 bool NameHoldsSeparator(const std::string& name);
 
-enum class CopyOutcome { Copied, KeptExisting, LeftToArchive, Failed };
+enum class CopyOutcome { Copied, KeptExisting, LeftToArchive, LeftOut, Failed };
 
 // What became of one file of the package; a failure names its path and why.
 struct CopyResult {
@@ -34,9 +36,11 @@ struct CopyResult {
 };
 
 // Copies one file into the host's tree, keeping its time. Without overwrite
-// an existing target stays as it is. Safe on several threads at once; the
-// outcome is only returned.
-CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite);
+// an existing target stays as it is; an empty file that empty leaves out is
+// LeftOut, which the report does not count. Safe on several threads at
+// once; the outcome is only returned.
+CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite,
+                              EmptySource empty = EmptySource::Copied);
 // Puts an outcome in g_RunReport.
 void RecordCopy(const CopyResult& result);
 // Both: copies and records.

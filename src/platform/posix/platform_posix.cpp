@@ -474,6 +474,11 @@ bool GetFileLength(const std::string& path, uint64_t& length) {
   return true;
 }
 
+bool IsEmptyFile(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
 bool CanWriteFile(const std::string& path) {
   if (path.empty()) return false;
   std::string native = NativePath(path);
@@ -541,7 +546,7 @@ std::string RealPath(const std::string& path) {
   return result;
 }
 
-bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
+bool ListFolder(const std::string& path, std::vector<DirEntry>& entries, bool sizes) {
   entries.clear();
   // A walk lists folders by the names its listings gave: spelled as on
   // disk, they need no lookup in any letter case.
@@ -553,14 +558,17 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
   }
   if (d == nullptr) return false;
   int fd = ::dirfd(d);
+  bool looked = false;  // at an entry: the folder can be entered
   while (struct dirent* ent = ::readdir(d)) {
     if (std::strcmp(ent->d_name, ".") == 0 || std::strcmp(ent->d_name, "..") == 0) continue;
     DirEntry e;
     e.name = ent->d_name;
     // A folder needs no look of its own: the listing tells what it is, and
-    // a walk has a tenth of its entries the less to look at.
-    if (ent->d_type == DT_DIR) {
-      e.isFolder = true;
+    // a walk has a tenth of its entries the less to look at. Without sizes
+    // neither does a file, once a look has found the folder can be entered.
+    if (ent->d_type == DT_DIR || (!sizes && looked && ent->d_type == DT_REG)) {
+      e.isFolder = ent->d_type == DT_DIR;
+      e.sizeUnknown = !e.isFolder;
       entries.push_back(std::move(e));
       continue;
     }
@@ -573,6 +581,7 @@ bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
       entries.clear();
       return false;
     }
+    looked = true;
     if (S_ISLNK(st.st_mode)) {
       e.isLink = true;
       if (::fstatat(fd, ent->d_name, &st, 0) != 0) st.st_mode = 0;  // leads nowhere
@@ -1037,7 +1046,8 @@ bool ReadFileBytes(const std::string& path, CopyWatcher& watcher) {
   return ok;
 }
 
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher,
+                         bool* emptyLeftOut) {
   errno = 0;  // a failure says its own reason (see LastFailureWasNoRoom)
   // A source named as it is spelled on disk needs no case lookup.
   struct stat source;
@@ -1048,7 +1058,17 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   if (in < 0 && errno == EXDEV && held.dir != g_confinement.fd) in = OpenRegular(Confined(spelled), O_RDONLY, &source);
   if (in < 0 && (errno == ENOENT || errno == ENOTDIR)) in = OpenRegular(Confined(NativePath(from)), O_RDONLY, &source);
   if (in < 0 && errno == EXDEV) in = OpenByRealPath(NativePath(from), &source);
-  if (in < 0) return false;
+  if (in < 0) {
+    // An empty file is left out, also one that may not be read.
+    const int error = errno;
+    if (emptyLeftOut != nullptr) *emptyLeftOut = IsEmptyFile(from);
+    errno = error;
+    return false;
+  }
+  if (emptyLeftOut != nullptr && (*emptyLeftOut = source.st_size == 0)) {
+    ::close(in);
+    return false;
+  }
   bool ok = true;
   std::string target;
   At temporary, placed;  // the temporary file, and the target's name for the rename

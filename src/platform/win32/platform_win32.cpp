@@ -73,6 +73,14 @@ bool GetFileLength(const std::string& path, uint64_t& length) {
   return true;
 }
 
+bool IsEmptyFile(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return !path.empty() && ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+         (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) ==
+             0 &&
+         data.nFileSizeHigh == 0 && data.nFileSizeLow == 0;
+}
+
 bool CanWriteFile(const std::string& path) {
   if (path.empty()) return false;
   DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -182,7 +190,7 @@ bool EnvironmentFitsCodePage(const char* name) {
   return ToCodePage(value.c_str(), text);
 }
 
-bool ListFolder(const std::string& path, std::vector<DirEntry>& entries) {
+bool ListFolder(const std::string& path, std::vector<DirEntry>& entries, bool) {
   entries.clear();
   const std::wstring pattern = FromCodePage(path.empty() ? std::string("*.*") : path + "\\*.*");
   WIN32_FIND_DATAW data;
@@ -308,9 +316,11 @@ ConfinedReads::ConfinedReads(const std::string& folder, const std::string& excep
 
 ConfinedReads::~ConfinedReads() { g_confinement = {}; }
 
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher) {
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher,
+                         bool* emptyLeftOut) {
   ::SetLastError(0);  // a failure says its own reason (see LastFailureWasNoRoom)
   if (!IsPlainFile(from)) return false;
+  if (emptyLeftOut != nullptr && (*emptyLeftOut = IsEmptyFile(from))) return false;
   std::string temporary, target = to;
   if (failIfExists) {
     if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
