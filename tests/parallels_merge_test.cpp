@@ -259,9 +259,9 @@ TEST_F(ParallelsMerge, HostListsThatGetNothingOrAreNoTextureListsKeepTheirBytes)
 }
 
 // Names Windows would change or cut, control characters and zero bytes are
-// refused on every system: reported, nothing copied, the block not inserted.
-// A block without a name is inserted with nothing to copy; a block of many
-// ids goes in once.
+// refused on every system: reported, nothing copied, the block not inserted;
+// so is a block without an id the host reads. A block without a name is
+// inserted with nothing to copy; a block of many ids goes in once.
 TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) {
   std::string list = "Basis{ Textur{";
   for (int id = 1; id <= 400; ++id) list += " id(" + std::to_string(id) + ")";
@@ -271,6 +271,8 @@ TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) 
   for (const std::string& name : refused) list += "\n Textur{ id(" + std::to_string(id++) + ") name(" + name + ") }";
   // A zero byte anywhere in a block: the host's list would be one no later run takes.
   list += "\n Textur{ id(" + std::to_string(id) + ") name(Kies) r" + std::string(1, '\0') + "epeat_s() }";
+  const Strings idless = {"Textur{ id(0) name(Kies) }", "Textur{ id(2147483648) }", "Textur{ name(Kies) }"};
+  for (const std::string& block : idless) list += "\n " + block;
   Package("Parallels/Texturen.txt", list + "\n}\n");
   Package("Parallels/Gras.dds", "G");
   Package("Parallels/Kies.dds", "K");
@@ -283,9 +285,17 @@ TEST_F(ParallelsMerge, TextureNamesAreRefusedOrTakenAsEverySystemWouldTakeThem) 
   for (size_t at = written.find("Textur{"); at != std::string::npos; at = written.find("Textur{", at + 1)) ++blocks;
   EXPECT_EQ(blocks, 3u);
   EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds().size(), 402u);
-  EXPECT_EQ(g_RunReport.failures().size(), std::size(refused) + 1);
+  ASSERT_EQ(g_RunReport.failures().size(), idless.size() + std::size(refused) + 1);
   EXPECT_EQ(g_RunReport.failures().back().reason, "texture block holds a zero byte; not added");
-  for (const RunFailure& f : g_RunReport.failures()) EXPECT_EQ(f.path.find(source + "\\Parallels\\Texturen.txt id(5"), 0u);
+  for (size_t k = 0; k < g_RunReport.failures().size(); ++k) {
+    const RunFailure& f = g_RunReport.failures()[k];
+    if (k < idless.size()) {
+      EXPECT_EQ(f.path, source + "\\Parallels\\Texturen.txt " + idless[k]);
+      EXPECT_EQ(f.reason, "texture block without an id from 1 to 2147483647; not added");
+    } else {
+      EXPECT_EQ(f.path.find(source + "\\Parallels\\Texturen.txt id(5"), 0u);
+    }
+  }
 }
 
 }  // namespace

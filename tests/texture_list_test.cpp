@@ -90,6 +90,13 @@ TEST(TextureList, InsertingIntoAListOutOfOrder) {
   TextureList batch = FromText(t, host);
   batch.InsertTextures(blocks);
   EXPECT_EQ(IdsInTextOrder(batch.Text()), (std::vector<int>{1, 2, 3, 10, 11, 4, 5, 6, 20, 30}));
+
+  // A block a person left after the outer block's end is read by nobody:
+  // a new block goes inside, where the host reads it.
+  TextureList stray = FromText(t, "Basis{\n\tTextur{ id(1) }\n}\nTextur{ id(3) }\n");
+  stray.InsertTextures({{7, "\n\tTextur{\tid(7)\t}"}});
+  EXPECT_LT(stray.Text().find("id(7)"), stray.FindBlockEnd(0));
+  EXPECT_EQ(stray.Bytes(), "Basis{\n\tTextur{ id(1) }\n\tTextur{ id(7) }\n}\nTextur{ id(3) }\n");
 }
 
 TEST(TextureList, IdsAreAttributesOnly) {

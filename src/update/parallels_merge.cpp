@@ -100,6 +100,8 @@ class ListMerge {
     // Each package block counts once, however many ids it carries: its
     // file is taken at most once, and once inserted every id it carries is
     // present, so the host's list grows by each block at most once.
+    for (const std::string& block : package.BlocksWithoutId())
+      Fail(packagePath_ + " " + block, "texture block without an id from 1 to 2147483647; not added");
     std::map<size_t, bool> taken;  // block -> its name was accepted
     std::set<size_t> inserted;
     std::vector<std::pair<int32_t, std::string>> inserts;

@@ -237,7 +237,9 @@ size_t TextureList::BlockOf(int32_t id) {
 void TextureList::BuildIndex() {
   if (indexed_) return;
   index_.clear();
+  idless_.clear();
   balanced_ = true;
+  outerOpen_ = outerClose_ = npos;
   struct Open {
     size_t at;
     size_t firstRef;  // refs recorded from here on may belong to this block
@@ -248,6 +250,7 @@ void TextureList::BuildIndex() {
   for (size_t i = 0; i < t.size(); ++i) {
     char c = t[i];
     if (c == '{') {
+      if (outerOpen_ == npos) outerOpen_ = i;
       open.push_back({i, refs.size()});
     } else if (c == '}') {
       if (open.empty()) {
@@ -256,6 +259,9 @@ void TextureList::BuildIndex() {
       }
       Open o = open.back();
       open.pop_back();
+      if (o.at == outerOpen_) outerClose_ = i;
+      // A block of the outer block with no id in it, nor in a block of its own.
+      if (open.size() == 1 && open[0].at == outerOpen_ && refs.size() == o.firstRef) idless_.emplace_back(o.at, i);
       for (size_t r = o.firstRef; r < refs.size(); ++r)
         if (refs[r].open == o.at) refs[r].close = i;
     } else if (c == 'i' && t.compare(i, 3, "id(") == 0 && (i == 0 || IsAsciiSpace(t[i - 1]) || t[i - 1] == '{')) {
@@ -291,9 +297,26 @@ const TextureList::IdRef* TextureList::FindAnchor(int32_t id) {
                              [](const IdRef& r, int32_t v) { return r.id < v; });
   while (it != index_.begin()) {
     --it;
-    if (it->open != npos && it->close != npos) return &*it;
+    if (InsideOuter(*it)) return &*it;
   }
   return nullptr;
+}
+
+bool TextureList::InsideOuter(const IdRef& r) const {
+  return r.open != npos && r.close != npos && r.open > outerOpen_ && r.close < outerClose_;
+}
+
+std::vector<std::string> TextureList::BlocksWithoutId() {
+  BuildIndex();
+  std::vector<std::string> blocks;
+  for (const auto& [open, close] : idless_) {
+    const size_t start = WordStart(open);
+    std::string head = text_.substr(start, std::min<size_t>(close + 1 - start, 48));
+    for (char& c : head)
+      if (IsAsciiSpace(c)) c = ' ';
+    blocks.push_back(std::move(head));
+  }
+  return blocks;
 }
 
 size_t TextureList::AfterFirstOpen() const {
@@ -484,7 +507,7 @@ void TextureList::InsertTextures(const std::vector<std::pair<int32_t, std::strin
   // Blocks without an anchor are laid out as the list's first block.
   const IdRef* first = nullptr;
   for (const IdRef& r : index_)
-    if (r.close != npos && (first == nullptr || r.open < first->open)) first = &r;
+    if (InsideOuter(r) && (first == nullptr || r.open < first->open)) first = &r;
 
   // Per place: where it is in the bytes, and where the neighbour's words are.
   struct Place {

@@ -87,6 +87,10 @@ class TextureList {
   bool HasTexture(int32_t id);
   // False when a "}" closes nothing or a "{" is never closed.
   bool IsBalanced();
+  // The blocks of the outer block that carry no id (none, or none from 1 to
+  // 2147483647), each as its first words: the host reads them as no
+  // texture.
+  std::vector<std::string> BlocksWithoutId();
   // True when the text holds no word at all (an empty or blank file).
   bool IsEmpty() const { return text_.empty(); }
   // True when the first word opens the outer block "Basis{".
@@ -142,8 +146,11 @@ class TextureList {
   void Invalidate() { indexed_ = false; }
   void BuildIndex();
   const IdRef* Find(int32_t id);
-  // The ref whose block closes and whose id is the highest below id.
+  // The ref whose block closes inside the outer block and whose id is the
+  // highest below id.
   const IdRef* FindAnchor(int32_t id);
+  // True when the ref's block is a whole block inside the outer block.
+  bool InsideOuter(const IdRef& r) const;
   size_t AfterFirstOpen() const;
   // The start of the word that holds the "{" at open.
   size_t WordStart(size_t open) const;
@@ -158,6 +165,8 @@ class TextureList {
 
   bool indexed_ = false;
   bool balanced_ = true;
+  size_t outerOpen_ = npos, outerClose_ = npos;  // the outer block's braces
+  std::vector<std::pair<size_t, size_t>> idless_;  // braces of blocks without an id
   std::vector<IdRef> index_;  // ascending by id
 };
 
