@@ -251,6 +251,30 @@ TEST_F(HostWriterTest, AnEmptyFileTheTreeLeavesOutIsNeitherWrittenNorRecordedNor
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Modelle/Leer.mdl"), "");
 }
 
+// A merge reads a host file, works, then writes it: what another program
+// wrote to the file in between is not lost, with the journal or without.
+TEST_F(HostWriterTest, AFileAnotherProgramWroteAfterTheReadIsNotReplaced) {
+  auto merge = [this](HostWriter& w) {
+    std::string bytes;
+    EXPECT_TRUE(w.ReadBack(Host("Index.ini"), bytes));
+    // Read and written by the run itself: read again, written again.
+    Outcomes o{w.ReplaceBytes(Host("Index.ini"), bytes + "[B]\r\n", false).outcome};
+    EXPECT_TRUE(w.ReadBack(Host("Index.ini"), bytes));
+    std::ofstream(t / "host/RESOURCEN/Index.ini", std::ios::binary | std::ios::app) << "[Other]\r\n";
+    const WriteResult refused = w.ReplaceBytes(Host("Index.ini"), bytes + "[C]\r\n", false);
+    EXPECT_EQ(refused.reason, "changed by another program while the run merged it; left as it was");
+    o.push_back(refused.outcome);
+    return o;
+  };
+  const Outcomes replacedThenRefused{WriteOutcome::Replaced, WriteOutcome::Failed};
+  DiskWriter disk(Host(""));
+  EXPECT_EQ(merge(disk), replacedThenRefused);
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "[A]\r\nx=1\r\n[B]\r\n[Other]\r\n");
+  EXPECT_EQ(JournalRun(merge), replacedThenRefused);
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "[A]\r\nx=1\r\n[B]\r\n[Other]\r\n[B]\r\n[Other]\r\n");
+  EXPECT_EQ(Undo().status, 1) << "the file changed since the run: kept, and listed";
+}
+
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {
     SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");

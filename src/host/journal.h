@@ -181,6 +181,8 @@ class JournalWriter : public HostWriter {
  public:
   JournalWriter(Journal& journal, const std::string& root) : HostWriter(root), journal_(journal), disk_(root) {}
   bool MakeFolder(const std::string& path) override;
+  // Read by the disk's writer, which then writes only what nobody changed.
+  bool ReadBack(const std::string& path, std::string& bytes) override { return disk_.ReadBack(path, bytes); }
   WriteResult CopyIn(const std::string& from, const std::string& path, bool overwrite,
                      EmptySource empty = EmptySource::Copied) override;
   WriteResult ReplaceBytes(const std::string& path, const std::string& bytes, bool text,

@@ -107,6 +107,11 @@ bool IsLink(const std::string& path);
 // (Windows).
 bool ChangedSince(const std::string& path, int64_t seconds, int64_t nanoseconds = 0);
 
+// What changes with each write of the file at path (behind any link): its
+// identity, length and modification time, as text to compare; empty when no
+// file is there.
+std::string FileVersion(const std::string& path);
+
 // Now by the clock that stamps files' change times: seconds since 1970 and
 // the nanoseconds of the second (0 where that clock tells none).
 void FileClockNow(int64_t& seconds, int64_t& nanoseconds);
@@ -285,11 +290,13 @@ bool BeginReplacement(const std::string& path, Replacement& replacement);
 // With written true, puts the complete temporary file in the target's place,
 // keeping the permission bits of the file it replaces. Whenever the result is
 // false (also with written false) the temporary file is removed and the
-// target keeps its old bytes.
-bool FinishReplacement(const Replacement& replacement, bool written);
+// target keeps its old bytes. With expected, a target whose FileVersion is
+// another by then (a program wrote it meanwhile) is not replaced either.
+bool FinishReplacement(const Replacement& replacement, bool written, const std::string* expected = nullptr);
 
 // Rewrites path with bytes that way; text mode turns each LF into CR LF.
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text);
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text,
+                        const std::string* expected = nullptr);
 
 // Every byte of the file at path, as it is. False when it cannot be opened or
 // a read fails: bytes then holds nothing worth writing back.

@@ -17,9 +17,9 @@ bool BeginReplacement(const std::string& path, Replacement& replacement) {
   return !replacement.temporary.empty();
 }
 
-bool FinishReplacement(const Replacement& replacement, bool written) {
+bool FinishReplacement(const Replacement& replacement, bool written, const std::string* expected) {
   if (replacement.temporary.empty()) return false;
-  bool ok = written;
+  bool ok = written && (expected == nullptr || FileVersion(replacement.target) == *expected);
   if (ok && GetPathKind(replacement.target) == PathKind::File)
     ok = detail::CopyPermissionBits(replacement.target, replacement.temporary);
   if (ok) ok = MoveFileReplacing(replacement.temporary, replacement.target);
@@ -27,7 +27,7 @@ bool FinishReplacement(const Replacement& replacement, bool written) {
   return ok;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text) {
+bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool text, const std::string* expected) {
   Replacement replacement;
   if (!BeginReplacement(path, replacement)) return false;
   Stream out;
@@ -36,7 +36,7 @@ bool WriteFileReplacing(const std::string& path, const std::string& bytes, bool 
     written = out.Write(bytes);
     written = out.Close() && written;
   }
-  return FinishReplacement(replacement, written);
+  return FinishReplacement(replacement, written, expected);
 }
 
 }  // namespace zet::platform

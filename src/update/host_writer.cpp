@@ -39,6 +39,9 @@ const char kOutside[] = "outside the host's folder";
 // A link of the host's that leads nowhere (to a drive not there, say) is the
 // user's: writing would put a file in its place or where it points.
 const char kLinkToNothing[] = "a link that leads nowhere; left as it was";
+// A host file another program wrote after the merge read it: replacing it
+// would lose what that program wrote.
+const char kChangedMeanwhile[] = "changed by another program while the run merged it; left as it was";
 // A link of the host's into the package: writing through it would change
 // the package, and what the run copies from it next.
 const char kLinkIntoThePackage[] = "a link into the package; left as it was";
@@ -135,7 +138,24 @@ bool HostWriter::Relative(const std::string& path, std::string& relative) const 
 
 platform::PathKind HostWriter::KindOf(const std::string& path) { return platform::GetPathKind(path); }
 
-bool HostWriter::ReadBack(const std::string& path, std::string& bytes) { return platform::ReadWholeFile(path, bytes); }
+bool HostWriter::ReadBack(const std::string& path, std::string& bytes) {
+  // Taken before the bytes: a write while they are read shows as well.
+  std::string version = platform::FileVersion(path);
+  {
+    std::lock_guard<std::mutex> lock(versionsMutex_);
+    versionsRead_[path] = std::move(version);
+  }
+  return platform::ReadWholeFile(path, bytes);
+}
+
+std::string HostWriter::TakeVersionRead(const std::string& path) {
+  std::lock_guard<std::mutex> lock(versionsMutex_);
+  auto it = versionsRead_.find(path);
+  if (it == versionsRead_.end()) return {};
+  std::string version = std::move(it->second);
+  versionsRead_.erase(it);
+  return version;
+}
 
 bool HostWriter::MakeFolders(const std::string& path) {
   std::string relative;
@@ -200,7 +220,10 @@ WriteResult DiskWriter::ReplaceBytes(const std::string& path, const std::string&
   const platform::PathKind before = platform::GetPathKind(path);
   if (before == platform::PathKind::Folder) return Result(WriteOutcome::Failed, "a folder of that name is in the way");
   const std::string onDisk = OnDiskBytes(bytes, text);
-  if (!platform::WriteFileReplacing(path, onDisk, false)) {
+  const std::string read = before == platform::PathKind::File ? TakeVersionRead(path) : std::string();
+  if (!platform::WriteFileReplacing(path, onDisk, false, read.empty() ? nullptr : &read)) {
+    if (!read.empty() && platform::FileVersion(path) != read)
+      return Result(WriteOutcome::Failed, kChangedMeanwhile);
     if (platform::LastFailureWasNoRoom() || NoRoomFor(path, onDisk.size()))
       return Result(WriteOutcome::Failed, std::string(kDiskFull) + "; left as it was");
     return Result(WriteOutcome::Failed, before == platform::PathKind::File && !platform::CanWriteFile(path)

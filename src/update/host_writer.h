@@ -80,7 +80,8 @@ class HostWriter {
                                    const std::string& summary = {}) = 0;
 
   // What stands at path after the changes made so far, and its bytes: what
-  // a later step of the same run reads.
+  // a later step of the same run reads. A host file read so is not
+  // replaced where another program writes it before the run does.
   virtual platform::PathKind KindOf(const std::string& path);
   virtual bool ReadBack(const std::string& path, std::string& bytes);
 
@@ -96,9 +97,16 @@ class HostWriter {
   // of it with a ".." component.
   bool Relative(const std::string& path, std::string& relative) const;
 
+ protected:
+  // The platform::FileVersion of the file at path when ReadBack last read
+  // it, which a write of it then takes: empty when none read it since.
+  std::string TakeVersionRead(const std::string& path);
+
  private:
   std::string root_;
   std::string foldedRoot_;  // as compared for sameness
+  std::mutex versionsMutex_;
+  std::map<std::string, std::string> versionsRead_;  // path -> version
 };
 
 // Changes the disk, as a run without preview or journal does.

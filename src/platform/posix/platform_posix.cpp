@@ -440,6 +440,13 @@ bool ChangedSince(const std::string& path, int64_t seconds, int64_t nanoseconds)
          (st.st_ctim.tv_sec == seconds && st.st_ctim.tv_nsec >= nanoseconds);
 }
 
+std::string FileVersion(const std::string& path) {
+  struct stat st;
+  if (path.empty() || !Stat(NativePath(path), st)) return {};
+  return std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' +
+         std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+}
+
 void FileClockNow(int64_t& seconds, int64_t& nanoseconds) {
   // The coarse clock is the one the system stamps files with: a link made
   // after this moment never reads as older than it.

@@ -33,6 +33,13 @@ bool IsLink(const std::string&) { return false; }
 
 bool ChangedSince(const std::string&, int64_t, int64_t) { return true; }
 
+std::string FileVersion(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return {};
+  return std::to_string(data.nFileSizeHigh) + ':' + std::to_string(data.nFileSizeLow) + ':' +
+         std::to_string(data.ftLastWriteTime.dwHighDateTime) + ':' + std::to_string(data.ftLastWriteTime.dwLowDateTime);
+}
+
 void FileClockNow(int64_t& seconds, int64_t& nanoseconds) {
   seconds = static_cast<int64_t>(std::time(nullptr));
   nanoseconds = 0;
