@@ -153,9 +153,18 @@ TEST_F(CategoryMerge, WhatAddedSectionsBecome) {
 
 TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   const std::string package = kHeader + Lines({"[B]", "FilterString = \"b\""});
-  // No host file: a copy, the folder made.
+  // No host file: a copy, the folder made. A second run finds its own copy
+  // and changes nothing, also where the package's entries would merge into
+  // each other.
   Package(kFile, package);
   EXPECT_EQ(Run(), package);
+  const std::string twice = kHeader + Lines({"[A001]", "FilterSection = \"X\"", "ScanPath1 = \"Sounds\"", "[A002]",
+                                             "FilterSection = \"X\"", "ScanPath1 = \"Modelle\\Neu\""});
+  Package(kFile, twice);
+  std::filesystem::remove_all(std::filesystem::path(t / "host/RESOURCEN/Categories"));
+  EXPECT_EQ(Run(), twice);
+  EXPECT_EQ(Run(), twice);
+  EXPECT_EQ(g_RunReport.listsMerged(), 0);
   // A host file of its header alone, or of one entry, keeps it; the
   // package's entries keep their names. One of no bytes takes the
   // package's file as it is.

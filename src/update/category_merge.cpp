@@ -281,8 +281,15 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     const CategoryMergeResult result = MergeCategoryDocuments(package, host);
     for (const std::string& dropped : result.scanPathsDropped)
       CatalogueFailure(target + " " + dropped, "all nine ScanPath keys are taken; scan folder not added");
-    // Nothing new: the host's file keeps its bytes.
+    // Nothing new: the host's file keeps its bytes. So does a host file
+    // that holds the package's bytes (an earlier run copied it): a package
+    // file whose entries merge into each other would change it on every
+    // run after its first.
     if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return;
+    std::string hostBytes, packageBytes;
+    if (RunWriter().ReadBack(target, hostBytes) && platform::ReadWholeFile(source, packageBytes) &&
+        hostBytes == packageBytes)
+      return;
     if (lossy != CatalogueLoad::Loaded) return refuseWrite();
     std::string summary;
     if (result.sectionsAdded > 0) summary = CountText(result.sectionsAdded, "category added", "categories added");
