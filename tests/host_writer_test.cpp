@@ -15,6 +15,7 @@
 #endif
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/resource.h>
 #endif
 
@@ -274,6 +275,47 @@ TEST_F(HostWriterTest, AFileAnotherProgramWroteAfterTheReadIsNotReplaced) {
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Index.ini"), "[A]\r\nx=1\r\n[B]\r\n[Other]\r\n[B]\r\n[Other]\r\n");
   EXPECT_EQ(Undo().status, 1) << "the file changed since the run: kept, and listed";
 }
+
+#ifndef _WIN32
+// A file that stands is replaced beside the file a host link there names: a
+// dry run judges that folder, not the link's, as the run does. Checked as a
+// user whom the folders' bits bind (root passes every check).
+TEST_F(HostWriterTest, ADryRunJudgesAReplacementThroughALinkWhereTheRunWritesIt) {
+  MakeFolders(t / "free");
+  MakeFolders(t / "locked");
+  WriteBytes(t / "free/target.mdl", "free");
+  WriteBytes(t / "locked/target.mdl", "locked");
+  fs::create_symlink(t / "free/target.mdl", t / "host/RESOURCEN/Modelle/InLocked.mdl");
+  fs::create_symlink(t / "locked/target.mdl", t / "host/RESOURCEN/Modelle/ToLocked.mdl");
+  EXPECT_EXIT(
+      {
+        if (::getuid() == 0) {
+          if (::lchown(fs::path(t.path()).c_str(), 65534, 65534) != 0) std::_Exit(3);
+          for (const auto& e : fs::recursive_directory_iterator(t.path()))
+            if (::lchown(e.path().c_str(), 65534, 65534) != 0) std::_Exit(3);
+          if (::setgid(65534) != 0 || ::setuid(65534) != 0) std::_Exit(3);
+        }
+        fs::permissions(t / "host/RESOURCEN/Modelle", fs::perms(0555));
+        fs::permissions(t / "locked", fs::perms(0555));
+        PreviewWriter preview(Host(""));
+        DiskWriter disk(Host(""));
+        bool ok = true;
+        for (const auto& [name, expected] : {std::pair<const char*, WriteOutcome>{"InLocked.mdl", WriteOutcome::Replaced},
+                                             {"ToLocked.mdl", WriteOutcome::Failed}}) {
+          const std::string path = Host(std::string("Modelle\\") + name);
+          ok = ok && preview.CopyIn(Package("Modelle\\Haus.mdl"), path, true).outcome == expected &&
+               preview.ReplaceBytes(path, "merged", false, {}).outcome == expected &&
+               disk.CopyIn(Package("Modelle\\Haus.mdl"), path, true).outcome == expected;
+        }
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  fs::permissions(t / "host/RESOURCEN/Modelle", fs::perms(0755));
+  fs::permissions(t / "locked", fs::perms(0755));
+  EXPECT_EQ(ReadBytes(t / "free/target.mdl"), "package Modelle/Haus.mdl");
+  EXPECT_EQ(ReadBytes(t / "locked/target.mdl"), "locked");
+}
+#endif
 
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {

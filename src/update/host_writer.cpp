@@ -64,6 +64,13 @@ std::string StandingFolder(std::string folder) {
 // stands in on disk when a preview's own folders lead to it.
 bool CanMakeBelow(const std::string& folder) { return platform::CanMakeIn(StandingFolder(folder)); }
 
+// The folder a write of path puts its temporary file in: a host link there
+// stays a link, and is written through, beside the file it names.
+std::string FolderWrittenIn(const std::string& path) {
+  const std::string real = platform::IsLink(path) ? platform::RealPath(path) : std::string();
+  return ParentOf(real.empty() ? path : real);
+}
+
 // True when the disk of the host file at path has no room for bytes more.
 bool NoRoomFor(const std::string& path, uint64_t bytes) {
   return platform::NoRoomIn(StandingFolder(ParentOf(path)), bytes);
@@ -305,8 +312,8 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
   if (toNothing) return Add(ChangeKind::Failed, path, kLinkToNothing);
   if (intoThePackage) return Add(ChangeKind::Failed, path, kLinkIntoThePackage);
   const platform::PathKind target = Kind(path), folder = Kind(ParentOf(path));
-  const bool possible = sourceIsFile && folder == platform::PathKind::Folder && CanMakeBelow(ParentOf(path));
   const std::string key = PendingKey(path);
+  const bool possible = sourceIsFile && folder == platform::PathKind::Folder && CanMakeBelow(FolderWrittenIn(path));
   if (target == platform::PathKind::None && possible) {
     pending_[key] = Pending{false, from, {}};
     return Add(ChangeKind::FileCreated, path, {});
@@ -338,7 +345,8 @@ WriteResult PreviewWriter::ReplaceBytes(const std::string& path, const std::stri
   const bool pendingFile = pending_.count(key) != 0;
   if (target == platform::PathKind::File && !pendingFile && !platform::CanWriteFile(path))
     return Add(ChangeKind::Failed, path, platform::WhyNotWritable(path));
-  if (Kind(ParentOf(path)) != platform::PathKind::Folder || !CanMakeBelow(ParentOf(path)))
+  if (Kind(ParentOf(path)) != platform::PathKind::Folder ||
+      !CanMakeBelow(FolderWrittenIn(path)))
     return Add(ChangeKind::Failed, path, "cannot be written; left as it was");
   std::string written = OnDiskBytes(bytes, text);
   WriteResult result = Add(existed ? ChangeKind::FileMerged : ChangeKind::FileCreated, path, summary);
