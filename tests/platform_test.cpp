@@ -277,6 +277,11 @@ TEST(Files, WritabilityAndRealPaths) {
   // Room on the disk, as a failed write is explained.
   EXPECT_FALSE(platform::NoRoomIn(t.path(), 1));
   EXPECT_TRUE(platform::NoRoomIn(t.path(), uint64_t{1} << 62));
+  // Memory, as a merge of a huge catalogue file is refused before it starts.
+  EXPECT_TRUE(platform::MemoryFor(1 << 20));
+#ifndef _WIN32
+  EXPECT_FALSE(platform::MemoryFor(uint64_t{1} << 62));
+#endif
 
   WriteBytes(t / "Sub/file.txt", "x");
   std::string real = platform::RealPath(P(t, "Sub\\file.txt"));

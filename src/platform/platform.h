@@ -81,6 +81,12 @@ bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length);
 // follows that hole, which a file written from its start to its end never has.
 bool FirstHole(const std::string& path, uint64_t& offset);
 
+// True when the system has bytes of memory to give this process without
+// taking it from others: Linux's own estimate of what is available; true
+// where there is none (Windows, whose allocations fail where memory ends,
+// rather than a process being killed).
+bool MemoryFor(uint64_t bytes);
+
 // True when the disk that holds the existing folder has no room for a file
 // of bytes more (or, on POSIX, for no file at all): why a write failed.
 bool NoRoomIn(const std::string& folder, uint64_t bytes);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "fileio/file_slots.h"
@@ -18,6 +19,11 @@
 namespace zet {
 
 namespace {
+
+// What a merge takes in memory for each byte of a catalogue file it reads,
+// with room to spare: two documents of nodes, their names and the bytes
+// written.
+constexpr uint64_t kMergeBytesPerFileByte = 100;
 
 bool OnlyBlanks(const std::string& bytes) {
   return bytes.find_first_not_of(" \t\r\n") == std::string::npos;
@@ -174,6 +180,10 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
+  // A file of many short sections takes some fifty times its size once read
+  // and merged: more than the system has would have the run killed, where
+  // it can say it is short of memory (see WithinMemory).
+  if (!platform::MemoryFor(length * kMergeBytesPerFileByte)) throw std::bad_alloc();
   // The file as this run left it so far (a preview writes nothing).
   std::string bytes;
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;

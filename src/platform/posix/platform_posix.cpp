@@ -536,6 +536,18 @@ bool HoleWithin(const std::string& path, uint64_t offset, uint64_t length) {
 
 bool LastFailureWasNoRoom() { return errno == ENOSPC || errno == EDQUOT; }
 
+bool MemoryFor(uint64_t bytes) {
+  FILE* info = std::fopen("/proc/meminfo", "re");
+  if (info == nullptr) return true;
+  unsigned long long available = 0;
+  char line[128];
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, info) != nullptr)
+    found = std::sscanf(line, "MemAvailable: %llu kB", &available) == 1;
+  std::fclose(info);
+  return !found || bytes / 1024 <= available;
+}
+
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   struct statvfs fs;
   if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0) return false;
