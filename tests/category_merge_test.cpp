@@ -173,7 +173,10 @@ TEST_F(CategoryMerge, WhatTheHostLacksOrCannotUse) {
   EXPECT_EQ(Merge("[A]\r\nFilterString = \"a\"\r\n", package), Lines({"[A]", "FilterString\t = \"a\"", ""}) + bWritten);
   EXPECT_EQ(Merge("[Goods001]\r\nFilterString = \"a\"\r\n", kHeader + "[Goods001]\r\nFilterString = \"b\"\r\n"),
             Lines({"[Goods001]", "FilterString\t = \"a\"", "", "[Goods002]", "FilterString\t = \"b\"", ""}));
+  g_RunReport.Reset();
   EXPECT_EQ(Merge("", package), package);
+  EXPECT_EQ(g_RunReport.listsMerged(), 1) << "a merge into the host's file, not a copy over it";
+  EXPECT_EQ(g_RunReport.copied(), 0);
   // A package's file of comments alone brings nothing to replace it with.
   EXPECT_EQ(Merge("", "; only a comment\r\n"), "");
   EXPECT_TRUE(g_RunReport.failures().empty());

@@ -245,7 +245,10 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 }
 
 bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary) {
-  const std::string bytes = document.SaveBytes();
+  return SaveCatalogueBytes(document.SaveBytes(), path, summary);
+}
+
+bool SaveCatalogueBytes(const std::string& bytes, const std::string& path, const std::string& summary) {
   // Larger than any later run reads (a package of many sections, named on
   // from the host's), it would stay as it is from then on.
   if (bytes.size() > kMergedFileLimit) {

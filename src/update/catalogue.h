@@ -98,6 +98,8 @@ bool CopyCatalogueFile(const std::string& from, const std::string& to, bool over
 // failure; a failed write leaves the file's old content. True when written.
 // summary says in a few words what the merge added (a preview shows it).
 bool SaveCatalogueFile(const ProfileDocument& document, const std::string& path, const std::string& summary = {});
+// The same for the bytes of a file as they are.
+bool SaveCatalogueBytes(const std::string& bytes, const std::string& path, const std::string& summary);
 
 // "1 <one>" or "n <many>".
 std::string CountText(int n, const char* one, const char* many);

@@ -264,17 +264,20 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
     // Nothing at all (blanks hold no line a write could lose): the
-    // package's file serves as it is.
-    if (host.GetSectionCount() == 0) {
-      CopyCatalogueFile(source, target, true);
-      return;
-    }
-    // Comment lines alone: the package's file serves, below them.
+    // package's file serves as it is. Comment lines alone: the package's
+    // file serves, below them.
     if (SectionsIn(host) == 0) {
-      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
       const int entries = SectionsIn(package) - 1;  // its first section is its header
-      if (host.Load(source) == 0)
-        SaveCatalogueFile(host, target, entries > 0 ? CountText(entries, "category added", "categories added") : "");
+      const std::string summary = entries > 0 ? CountText(entries, "category added", "categories added") : "";
+      std::string bytes;
+      if (host.GetSectionCount() == 0) {
+        if (!platform::ReadWholeFile(source, bytes))
+          return CatalogueLoadFailure(source, CatalogueLoad::Unreadable, "category file", false);
+        SaveCatalogueBytes(bytes, target, summary);
+        return;
+      }
+      if (lossy != CatalogueLoad::Loaded) return refuseWrite();
+      if (host.Load(source) == 0) SaveCatalogueFile(host, target, summary);
       return;
     }
 
