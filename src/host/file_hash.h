@@ -27,6 +27,12 @@ class DigestBuilder {
   DigestBuilder(const DigestBuilder&) = delete;
   DigestBuilder& operator=(const DigestBuilder&) = delete;
   void Add(const char* data, size_t n);
+  // A hole of n bytes of a sparse file: one of 1 MB or more is hashed as a
+  // mark of its length, not as its zeros, so that a hole of many GB costs
+  // no time; a smaller one as its zeros. A file without holes hashes as
+  // its bytes. (Such a file written where the system keeps no holes then
+  // hashes otherwise: undo keeps it as one changed since the run.)
+  void AddHole(uint64_t n);
   FileDigest Digest() const;
 
  private:

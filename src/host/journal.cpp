@@ -1,6 +1,7 @@
 #include "host/journal.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <cstdio>
 #include <deque>
@@ -762,19 +763,16 @@ bool JournalWriter::RecordReplacement(ChangeKind kind, const std::string& path, 
 
 namespace {
 
-// Records a new file's copy once its bytes are whole under the temporary
-// name, before it takes its own: the digest is of the bytes written, and
-// the source is read once.
-class CreationRecorder : public platform::CopyWatcher {
+// Records a copy once its bytes are whole under the temporary name, before
+// they take the file's place: the digest is of the bytes written, and the
+// source is read once, by the copy, as the copy reads it.
+class CopyRecorder : public platform::CopyWatcher {
  public:
-  CreationRecorder(Journal& journal, const std::string& relative) : journal_(journal), relative_(relative) {}
+  explicit CopyRecorder(std::function<bool(const FileDigest&)> record) : record_(std::move(record)) {}
   void Bytes(const char* data, size_t n) override { digest_.Add(data, n); }
+  void Hole(uint64_t n) override { digest_.AddHole(n); }
   bool Placing() override {
-    JournalEntry entry;
-    entry.kind = ChangeKind::FileCreated;
-    entry.path = relative_;
-    entry.written = digest_.Digest();
-    recorded_ = journal_.Record(entry);
+    recorded_ = record_(digest_.Digest());
     refused_ = !recorded_;
     return recorded_;
   }
@@ -782,8 +780,7 @@ class CreationRecorder : public platform::CopyWatcher {
   bool refused() const { return refused_; }
 
  private:
-  Journal& journal_;
-  const std::string& relative_;
+  std::function<bool(const FileDigest&)> record_;
   DigestBuilder digest_;
   bool recorded_ = false, refused_ = false;
 };
@@ -797,20 +794,15 @@ WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& pa
   // Without overwrite a file the host has stays, unrecorded, as the disk
   // finds it; nothing else is asked of the disk first.
   const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
-  if (before == platform::PathKind::None) {
-    CreationRecorder recorder(journal_, relative);
-    WriteResult result = disk_.CopyIn(from, path, false, empty, &recorder);
-    if (recorder.refused()) return Unrecorded();
-    if (!result.ok() && recorder.recorded()) journal_.RecordFailed(relative);
-    return result;
-  }
-  FileDigest written;
   // What the disk would refuse or leave out is not recorded.
-  if (before == platform::PathKind::Folder || LeftOutEmpty(from, empty) || !DigestFile(from, written))
+  if (before == platform::PathKind::Folder || (before == platform::PathKind::File && LeftOutEmpty(from, empty)))
     return disk_.CopyIn(from, path, overwrite, empty);
-  if (!RecordReplacement(ChangeKind::FileReplaced, path, relative, written)) return Unrecorded();
-  WriteResult result = disk_.CopyIn(from, path, true);
-  if (!result.ok()) journal_.RecordFailed(relative);
+  const ChangeKind kind = before == platform::PathKind::None ? ChangeKind::FileCreated : ChangeKind::FileReplaced;
+  CopyRecorder recorder(
+      [&](const FileDigest& written) { return RecordReplacement(kind, path, relative, written); });
+  WriteResult result = disk_.CopyIn(from, path, kind == ChangeKind::FileReplaced, empty, &recorder);
+  if (recorder.refused()) return Unrecorded();
+  if (!result.ok() && recorder.recorded()) journal_.RecordFailed(relative);
   return result;
 }
 

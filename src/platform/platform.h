@@ -215,8 +215,11 @@ bool CreateFolder(const std::string& path);
 class CopyWatcher {
  public:
   virtual ~CopyWatcher() = default;
-  // The copy's bytes in order, holes as zeros.
+  // The copy's bytes in order; a hole of a sparse file comes as Hole.
   virtual void Bytes(const char* data, size_t n) = 0;
+  // A hole of n bytes, which reads as zeros: those zeros unless a watcher
+  // takes a hole as such (a hole of many GB then costs no time).
+  virtual void Hole(uint64_t n);
   // False leaves the target as it was; the temporary file goes.
   virtual bool Placing() = 0;
 };

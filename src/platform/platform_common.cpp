@@ -1,6 +1,7 @@
 #include "platform/platform_common.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/ascii_text.h"
 
@@ -58,6 +59,12 @@ void AppendUtf8(std::string& out, char32_t point) {
 }  // namespace zet::platform::detail
 
 namespace zet::platform {
+
+void CopyWatcher::Hole(uint64_t n) {
+  static const std::vector<char> zeros(64 * 1024);
+  for (; n > 0; n -= std::min<uint64_t>(n, zeros.size()))
+    Bytes(zeros.data(), static_cast<size_t>(std::min<uint64_t>(n, zeros.size())));
+}
 
 std::string ShownText(std::string text) {
   std::string shown;

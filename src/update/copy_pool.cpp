@@ -36,16 +36,15 @@ int CopyPool::DefaultWorkers() {
   return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite, EmptySource empty) {
+void CopyPool::Copy(const std::string& from, const std::string& to, bool overwrite) {
   if (threads_.empty()) {
-    RecordCopy(CopyFileUnrecorded(from, to, overwrite, empty));
+    RecordCopy(CopyFileUnrecorded(from, to, overwrite, EmptySource::LeftOut));
     return;
   }
   Job job;
   job.from = from;
   job.to = to;
   job.overwrite = overwrite;
-  job.empty = empty;
   open_.jobs.push_back(std::move(job));
   if (++openCopies_ == kBatchCopies) Submit();
 }
@@ -135,7 +134,7 @@ void CopyPool::Work() {
     for (Job& job : batch.jobs) {
       if (job.done) continue;
       try {
-        job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite, job.empty);
+        job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite, EmptySource::LeftOut);
       } catch (const std::bad_alloc&) {
         job.result = {CopyOutcome::Failed, job.to, "not enough memory; not copied"};
       }

@@ -26,7 +26,8 @@ class CopyPool {
   CopyPool& operator=(const CopyPool&) = delete;
 
   // A copy to make; its outcome is recorded after those queued before it.
-  void Copy(const std::string& from, const std::string& to, bool overwrite, EmptySource empty);
+  // A file found empty is left out, as the walk leaves out empty files.
+  void Copy(const std::string& from, const std::string& to, bool overwrite);
   // An outcome known without copying, recorded in its turn.
   void Note(CopyResult result);
   // Waits for every copy queued and records the outcomes still pending.
@@ -39,7 +40,6 @@ class CopyPool {
   struct Job {
     std::string from, to;
     bool overwrite = false;
-    EmptySource empty = EmptySource::Copied;
     bool done = false;  // result holds the outcome
     CopyResult result;
   };

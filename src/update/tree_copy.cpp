@@ -483,7 +483,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
         if (!leftOut()) pool.Note({CopyOutcome::Failed, g_TargetFile, "the host's folder lies in the package (a link); not copied into it"});
         continue;
       }
-      pool.Copy(g_SourceFile, g_TargetFile, overwrite, e.sizeUnknown ? EmptySource::LeftOut : EmptySource::Copied);
+      pool.Copy(g_SourceFile, g_TargetFile, overwrite);
     }
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
       if (skip.IsThePackage(*it))

@@ -836,10 +836,7 @@ char* CopyBuffer() {
 
 // Shows the watcher n zero bytes: a hole of a sparse file.
 void ShowZeros(CopyWatcher* watcher, int64_t n) {
-  if (watcher == nullptr || n <= 0) return;
-  static const std::vector<char> zeros(64 * 1024);
-  for (; n > 0; n -= static_cast<int64_t>(zeros.size()))
-    watcher->Bytes(zeros.data(), static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(zeros.size()))));
+  if (watcher != nullptr && n > 0) watcher->Hole(static_cast<uint64_t>(n));
 }
 
 // Copies up to limit bytes (all when negative) from the files' positions,

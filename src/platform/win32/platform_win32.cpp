@@ -328,8 +328,12 @@ ConfinedReads::~ConfinedReads() { g_confinement = {}; }
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool failIfExists, CopyWatcher* watcher,
                          bool* emptyLeftOut) {
   ::SetLastError(0);  // a failure says its own reason (see LastFailureWasNoRoom)
-  if (!IsPlainFile(from)) return false;
-  if (emptyLeftOut != nullptr && (*emptyLeftOut = IsEmptyFile(from))) return false;
+  // One look tells a plain file and, where asked, an empty one.
+  WIN32_FILE_ATTRIBUTE_DATA source;
+  if (!::GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &source) ||
+      (source.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return false;
+  if (emptyLeftOut != nullptr && (*emptyLeftOut = source.nFileSizeHigh == 0 && source.nFileSizeLow == 0)) return false;
   std::string temporary, target = to;
   if (failIfExists) {
     if (::GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
