@@ -222,6 +222,13 @@ TEST_F(HostWriterTest, AHostLinkThatLeadsNowhereOrAReadOnlyFileIsLeftAsItIs) {
   PreviewWriter third(Host(""));
   EXPECT_EQ(intoThePackage(third), Outcomes(2, WriteOutcome::Failed));
   EXPECT_EQ(JournalRun(intoThePackage), Outcomes(2, WriteOutcome::Failed));
+  // A package file that a link puts outside the package, where the walk
+  // cannot tell a link (as under Wine): a dry run fails it as the run does.
+  WriteBytes(t / "outside.mdl", "not the package's");
+  fs::create_symlink(t / "outside.mdl", t / "pkg/RESOURCEN/Modelle/Fremd.mdl");
+  PreviewWriter fourth(Host(""));
+  EXPECT_EQ(fourth.CopyIn(Package("Modelle\\Fremd.mdl"), Host("Modelle\\Fremd.mdl"), false).outcome,
+            WriteOutcome::Failed);
   g_SourceRoot.clear();
   EXPECT_EQ(ReadBytes(t / "pkg/RESOURCEN/Modelle/Turm.mdl"), "package Modelle/Turm.mdl");
 }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "update/refusals.h"
 #include "update/run_state.h"
 
 namespace zet {
@@ -305,7 +306,10 @@ WriteResult PreviewWriter::CopyIn(const std::string& from, const std::string& pa
                                   EmptySource empty) {
   if (LeftOutEmpty(from, empty)) return Result(WriteOutcome::LeftOut);
   std::string relative;
-  const bool sourceIsFile = platform::CanReadFile(from);
+  // A package file a link puts outside the package is never read by the
+  // run (where the listing cannot tell a link, as under Wine, the copy
+  // finds out); the run's caller says why.
+  const bool sourceIsFile = platform::CanReadFile(from) && !LeadsOutOfThePackage(from);
   const bool toNothing = platform::IsLinkToNothing(path), intoThePackage = overwrite && IsLinkIntoThePackage(path);
   std::lock_guard<std::mutex> lock(mutex_);
   if (!Relative(path, relative) || relative.empty()) return Add(ChangeKind::Failed, path, kOutside);
