@@ -145,18 +145,22 @@ TEST_F(ParallelsMerge, NamesStayInsideTheParallelsFolders) {
                                               {3, "/tmp/evil", ""},
                                               {4, "C:\\evil", ""},
                                               {5, "a/../../evil", ""},
-                                              {6, "gone\\Latten", ""}}));
+                                              {6, "gone\\Latten", ""},
+                                              {7, "leer\\Nichts", ""}}));
   Package("Parallels/sub/Zaun.dds", "Z");
+  Package("Parallels/leer/Nichts.dds", "");
   Package("evil.dds", "E");
   Merge(false);
-  // A texture the package names and lacks is listed, and leaves no folder.
+  // A texture the package names and lacks is listed, and leaves no folder;
+  // an empty one is left out, as any empty file, and leaves none either.
   EXPECT_EQ(FilesBelow("."), (Strings{"host/RESOURCEN/Parallels/Texturen.txt", "host/RESOURCEN/Parallels/sub/Zaun.dds",
-                                      "pkg/RESOURCEN/Parallels/Texturen.txt", "pkg/RESOURCEN/Parallels/sub/Zaun.dds",
-                                      "pkg/RESOURCEN/evil.dds"}));
+                                      "pkg/RESOURCEN/Parallels/Texturen.txt", "pkg/RESOURCEN/Parallels/leer/Nichts.dds",
+                                      "pkg/RESOURCEN/Parallels/sub/Zaun.dds", "pkg/RESOURCEN/evil.dds"}));
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/gone"));
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/leer"));
   ASSERT_EQ(g_RunReport.failures().size(), 5u);
   EXPECT_EQ(g_RunReport.failures().back().reason, "is not in the package");
-  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1, 6}));
+  EXPECT_EQ(TextureList(HostPath("Parallels/Texturen.txt")).GetIds(), (std::vector<int32_t>{1, 6, 7}));
 }
 
 TEST_F(ParallelsMerge, ListsThatCannotBeReadAreFailuresAndChangeNothing) {

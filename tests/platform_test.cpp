@@ -262,6 +262,28 @@ TEST(Copy, KeepsTimeRefusesOrReplacesAsAskedAndLeavesNoTemporaryFile) {
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "missing.dat"), P(t, "x.dat"), false));
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, "nofolder\\x.dat"), true));
   EXPECT_EQ(test::Listing(t.path()), (std::vector<std::string>{"dst.dat", "fresh.dat", "src.dat"}));
+
+#ifndef _WIN32
+  // While a copy is made, new or replacing, the folder holds no name of it
+  // where the system can make a file without one: a run killed then leaves
+  // nothing behind, whatever its journal names yet.
+  struct Looking : platform::CopyWatcher {
+    std::string folder;
+    std::vector<std::vector<std::string>> seen;
+    void Bytes(const char*, size_t) override { seen.push_back(test::Listing(folder)); }
+    bool Placing() override {
+      seen.push_back(test::Listing(folder));
+      return true;
+    }
+  } looking;
+  looking.folder = t.path();
+  const std::vector<std::string> before = test::Listing(t.path());
+  for (const char* to : {"dst.dat", "newer.dat"}) {
+    looking.seen.clear();
+    ASSERT_TRUE(platform::CopyFileKeepingTime(P(t, "src.dat"), P(t, to), false, &looking));
+    for (const auto& listing : looking.seen) EXPECT_EQ(listing, before) << to;
+  }
+#endif
 }
 
 TEST(Files, WritabilityAndRealPaths) {

@@ -188,6 +188,8 @@ class ListMerge {
       g_RunReport.Failure(packageFolder_ + name, std::string(kOutOfThePackage) + "; not copied");
       return false;
     }
+    // An empty file is left out here too, as everywhere in the package.
+    if (platform::IsEmptyFile(packageFolder_ + name)) return true;
     // A texture the package names and does not hold leaves no empty folder.
     const size_t cut = name.find_last_of('\\');
     if (platform::GetPathKind(packageFolder_ + name) != platform::PathKind::None)

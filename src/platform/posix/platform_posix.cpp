@@ -1094,6 +1094,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   int out = -1;
   mode_t created = 0666 & ~g_umask;
   bool unnamed = false;  // out has no name yet (see OpenUnnamed)
+  bool unnamedTemporary = false;  // out is to take the temporary name once whole
   if (failIfExists) {
     // A name the watched folder does not hold needs no look at the disk; a
     // file made there meanwhile is still never replaced (see the rename).
@@ -1120,7 +1121,14 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     temporary = {AT_FDCWD, NativePath(replacement.temporary)};
     temporaryPath = temporary.name;
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
-    if (ok) out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    // The copy is made without a name where it can be, and takes the
+    // temporary name only once whole and watched, just before the rename:
+    // a run killed while it copies leaves nothing behind in the host's
+    // folder, which the journal may not name yet.
+    if (ok) out = OpenUnnamed(AT_FDCWD, NativeFolderOf(target), 0666);
+    unnamedTemporary = out >= 0;
+    if (unnamedTemporary) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
+    if (ok && !unnamedTemporary) out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
   }
   ok = ok && out >= 0 && (unnamed || !temporary.name.empty());
   if (ok) {
@@ -1134,11 +1142,14 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
         ok = false;
       }
     } else {
+      // A name someone took meanwhile is not ours to remove.
+      const bool named = !unnamedTemporary || (ok && LinkUnnamed(out, temporary, g_linkWay));
+      if (!named) ok = false;
       if (::close(out) != 0) ok = false;
       if (ok)
         ok = failIfExists ? RenameNoReplace(temporary, placed)
                           : ::renameat(temporary.dir, temporary.name.c_str(), placed.dir, placed.name.c_str()) == 0;
-      if (!ok) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
+      if (!ok && named) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
       NoteRemoved(temporaryPath);
     }
   } else if (out >= 0) {
