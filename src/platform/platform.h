@@ -295,6 +295,8 @@ struct Replacement {
 // would for an open for writing. Through a link the file it names is the
 // target, so the link stays a link.
 bool BeginReplacement(const std::string& path, Replacement& replacement);
+// The same without the temporary file: its checks and the target alone.
+bool PrepareReplacement(const std::string& path, Replacement& replacement);
 
 // With written true, puts the complete temporary file in the target's place,
 // keeping the permission bits of the file it replaces. Whenever the result is

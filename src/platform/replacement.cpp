@@ -4,7 +4,7 @@
 
 namespace zet::platform {
 
-bool BeginReplacement(const std::string& path, Replacement& replacement) {
+bool PrepareReplacement(const std::string& path, Replacement& replacement) {
   replacement.target = path;
   replacement.temporary.clear();
   if (path.empty()) return false;
@@ -13,6 +13,11 @@ bool BeginReplacement(const std::string& path, Replacement& replacement) {
     std::string real = RealPath(path);
     if (!real.empty()) replacement.target = real;
   }
+  return true;
+}
+
+bool BeginReplacement(const std::string& path, Replacement& replacement) {
+  if (!PrepareReplacement(path, replacement)) return false;
   replacement.temporary = TemporaryPathBeside(replacement.target);
   return !replacement.temporary.empty();
 }

@@ -949,6 +949,18 @@ bool LinkUnnamed(int fd, const At& to, LinkWay way) {
   return ::linkat(AT_FDCWD, proc, to.dir, to.name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
+// Names the file without a name open as fd with a new temporary name in the
+// folder nativeFolder (temporary); false when no name could be given.
+bool LinkUnnamedAsTemporary(int fd, const std::string& nativeFolder, At& temporary) {
+  for (int tries = 0; tries < 16; ++tries) {
+    temporary = {AT_FDCWD, Join(nativeFolder, detail::NewTemporaryName())};
+    if (LinkUnnamed(fd, temporary, g_linkWay)) return true;
+    if (errno != EEXIST) break;
+  }
+  temporary = {};
+  return false;
+}
+
 // The name of a new file in a folder open as dir, or, when dir is
 // AT_FDCWD, its path in the folder spelled nativeFolder.
 At NamedIn(int dir, const std::string& nativeFolder, const std::string& name) {
@@ -1115,22 +1127,28 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     }
   } else {
     Replacement replacement;
-    ok = BeginReplacement(to, replacement);
+    ok = PrepareReplacement(to, replacement);
     target = NativePath(replacement.target);
     placed = {AT_FDCWD, target};
-    temporary = {AT_FDCWD, NativePath(replacement.temporary)};
-    temporaryPath = temporary.name;
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
-    // The copy is made without a name where it can be, and takes the
+    // The copy is made without a name where it can be, and takes a
     // temporary name only once whole and watched, just before the rename:
     // a run killed while it copies leaves nothing behind in the host's
     // folder, which the journal may not name yet.
-    if (ok) out = OpenUnnamed(AT_FDCWD, NativeFolderOf(target), 0666);
+    if (ok) {
+      detail::SweepBeforeFirstTemporary(NativeFolderOf(target));
+      out = OpenUnnamed(AT_FDCWD, NativeFolderOf(target), 0666);
+    }
     unnamedTemporary = out >= 0;
-    if (unnamedTemporary) ::unlinkat(temporary.dir, temporary.name.c_str(), 0);
-    if (ok && !unnamedTemporary) out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    if (ok && !unnamedTemporary) {
+      replacement.temporary = TemporaryPathBeside(replacement.target);
+      temporary = {AT_FDCWD, NativePath(replacement.temporary)};
+      temporaryPath = temporary.name;
+      if (!replacement.temporary.empty())
+        out = ::open(temporary.name.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW);
+    }
   }
-  ok = ok && out >= 0 && (unnamed || !temporary.name.empty());
+  ok = ok && out >= 0 && (unnamed || unnamedTemporary || !temporary.name.empty());
   if (ok) {
     ok = Fill(in, source, out, replacing ? &replaced : nullptr, created, watcher);
     if (ok && watcher != nullptr) ok = watcher->Placing();
@@ -1142,9 +1160,9 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
         ok = false;
       }
     } else {
-      // A name someone took meanwhile is not ours to remove.
-      const bool named = !unnamedTemporary || (ok && LinkUnnamed(out, temporary, g_linkWay));
+      const bool named = !unnamedTemporary || (ok && LinkUnnamedAsTemporary(out, NativeFolderOf(target), temporary));
       if (!named) ok = false;
+      if (unnamedTemporary) temporaryPath = temporary.name;
       if (::close(out) != 0) ok = false;
       if (ok)
         ok = failIfExists ? RenameNoReplace(temporary, placed)
