@@ -1,10 +1,10 @@
 #include "host/journal.h"
 
 #include <algorithm>
-#include <functional>
 #include <cstring>
 #include <cstdio>
 #include <deque>
+#include <functional>
 #include <cstdlib>
 #include <ctime>
 #include <string_view>
@@ -793,14 +793,13 @@ WriteResult JournalWriter::CopyIn(const std::string& from, const std::string& pa
   if (!Relative(path, relative) || relative.empty()) return disk_.CopyIn(from, path, overwrite, empty);
   // Without overwrite a file the host has stays, unrecorded, as the disk
   // finds it; nothing else is asked of the disk first.
-  const platform::PathKind before = overwrite ? platform::GetPathKind(path) : platform::PathKind::None;
-  // What the disk would refuse or leave out is not recorded.
-  if (before == platform::PathKind::Folder || (before == platform::PathKind::File && LeftOutEmpty(from, empty)))
-    return disk_.CopyIn(from, path, overwrite, empty);
-  const ChangeKind kind = before == platform::PathKind::None ? ChangeKind::FileCreated : ChangeKind::FileReplaced;
-  CopyRecorder recorder(
-      [&](const FileDigest& written) { return RecordReplacement(kind, path, relative, written); });
-  WriteResult result = disk_.CopyIn(from, path, kind == ChangeKind::FileReplaced, empty, &recorder);
+  // What the disk refuses or leaves out never reaches the recording, which
+  // comes once the copy is whole.
+  const bool replacing = overwrite && platform::GetPathKind(path) != platform::PathKind::None;
+  CopyRecorder recorder([&](const FileDigest& written) {
+    return RecordReplacement(replacing ? ChangeKind::FileReplaced : ChangeKind::FileCreated, path, relative, written);
+  });
+  WriteResult result = disk_.CopyIn(from, path, replacing, empty, &recorder);
   if (recorder.refused()) return Unrecorded();
   if (!result.ok() && recorder.recorded()) journal_.RecordFailed(relative);
   return result;

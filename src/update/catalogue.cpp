@@ -176,7 +176,8 @@ bool KeepsEveryLine(const std::string& bytes) {
 
 }  // namespace
 
-CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, CatalogueLoad* writeBack) {
+CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path, CatalogueLoad* writeBack,
+                                std::string* read) {
   if (LeadsOutOfThePackage(path)) return CatalogueLoad::OutOfThePackage;
   uint64_t length = 0;
   if (platform::GetFileLength(path, length) && length > kMergedFileLimit) return CatalogueLoad::TooBig;
@@ -188,6 +189,7 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   std::string bytes;
   if (!RunWriter().ReadBack(path, bytes)) return CatalogueLoad::Unreadable;
   if (bytes.size() > kMergedFileLimit) return CatalogueLoad::TooBig;
+  if (read != nullptr) *read = bytes;
   const CatalogueLoad kept = writeBack != nullptr && !KeepsEveryLine(bytes) ? CatalogueLoad::LosesLines
                              : !NamesInTheMergesCase(bytes)                 ? CatalogueLoad::OtherCase
                                                                             : CatalogueLoad::Loaded;
@@ -204,9 +206,9 @@ CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& pa
   return OnlyComments(bytes) ? CatalogueLoad::Loaded : CatalogueLoad::Unreadable;
 }
 
-CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path) {
+CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path, std::string* bytes) {
   CatalogueLoad whole = CatalogueLoad::Loaded;
-  const CatalogueLoad load = LoadCatalogueFile(document, path, &whole);
+  const CatalogueLoad load = LoadCatalogueFile(document, path, &whole, bytes);
   return load != CatalogueLoad::Loaded ? load : whole;
 }
 

@@ -49,9 +49,9 @@ enum class CatalogueLoad {
 // its closing quote, an entry without a key and "=", a line before the
 // first header that is no comment) or a value the writer would give back
 // changed, OtherCase as above. A merge that adds nothing leaves such a file
-// alone without a word.
+// alone without a word. With bytes given, it gets the file's bytes as read.
 CatalogueLoad LoadCatalogueFile(ProfileDocument& document, const std::string& path,
-                                CatalogueLoad* writeBack = nullptr);
+                                CatalogueLoad* writeBack = nullptr, std::string* bytes = nullptr);
 
 // Records a failure of the working pass.
 void CatalogueFailure(const std::string& path, const std::string& reason);
@@ -64,7 +64,8 @@ void ListOtherSpellings(const std::string& packagePath);
 // A package's catalogue file, loaded as the merge takes it: what a host's
 // file would not be written back for (LosesLines, OtherCase) the merge would
 // change or drop of the package's, and the file is neither merged nor copied.
-CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path);
+CatalogueLoad LoadPackageCatalogueFile(ProfileDocument& document, const std::string& path,
+                                       std::string* bytes = nullptr);
 
 // Records why a file did not load: "<what> cannot be read" or "<what> is
 // larger than ...", then "; left as it is" for the host's file or "; not

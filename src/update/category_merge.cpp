@@ -249,7 +249,8 @@ void MergeInfFile(const std::string& source, const std::string& target) {
   if (platform::GetPathKind(source) != platform::PathKind::File) return;
   WithinMemory(target, [&] {
     ProfileDocument package, host;
-    CatalogueLoad load = LoadPackageCatalogueFile(package, source);
+    std::string packageBytes, hostBytes;
+    CatalogueLoad load = LoadPackageCatalogueFile(package, source, &packageBytes);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(source, load, "category file", false);
     if (HostKindOf(target) == platform::PathKind::None) {
       CopyCatalogueFile(source, target, true);
@@ -259,7 +260,7 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     // again on every run.
     if (!HasSection(package)) return;
     CatalogueLoad lossy = CatalogueLoad::Loaded;
-    load = LoadCatalogueFile(host, target, &lossy);
+    load = LoadCatalogueFile(host, target, &lossy, &hostBytes);
     if (load != CatalogueLoad::Loaded) return CatalogueLoadFailure(target, load, "category file", true);
     // Whatever follows writes the host's file.
     const auto refuseWrite = [&] { CatalogueLoadFailure(target, lossy, "category file", true); };
@@ -269,15 +270,12 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     if (SectionsIn(host) == 0) {
       const int entries = SectionsIn(package) - 1;  // its first section is its header
       const std::string summary = entries > 0 ? CountText(entries, "category added", "categories added") : "";
-      std::string bytes;
       if (host.GetSectionCount() == 0) {
-        if (!platform::ReadWholeFile(source, bytes))
-          return CatalogueLoadFailure(source, CatalogueLoad::Unreadable, "category file", false);
-        SaveCatalogueBytes(bytes, target, summary);
+        SaveCatalogueBytes(packageBytes, target, summary);
         return;
       }
       if (lossy != CatalogueLoad::Loaded) return refuseWrite();
-      if (host.Load(source) == 0) SaveCatalogueFile(host, target, summary);
+      if (host.LoadBytes(packageBytes) == 0) SaveCatalogueFile(host, target, summary);
       return;
     }
 
@@ -288,11 +286,7 @@ void MergeInfFile(const std::string& source, const std::string& target) {
     // that holds the package's bytes (an earlier run copied it): a package
     // file whose entries merge into each other would change it on every
     // run after its first.
-    if (result.sectionsAdded == 0 && result.scanPathsAdded == 0) return;
-    std::string hostBytes, packageBytes;
-    if (RunWriter().ReadBack(target, hostBytes) && platform::ReadWholeFile(source, packageBytes) &&
-        hostBytes == packageBytes)
-      return;
+    if ((result.sectionsAdded == 0 && result.scanPathsAdded == 0) || hostBytes == packageBytes) return;
     if (lossy != CatalogueLoad::Loaded) return refuseWrite();
     std::string summary;
     if (result.sectionsAdded > 0) summary = CountText(result.sectionsAdded, "category added", "categories added");

@@ -144,7 +144,7 @@ KeptListings g_listings;
 // True for an entry of folder that is an empty file, looked at where the
 // listing did not tell its size.
 bool IsEmptyEntry(const platform::DirEntry& e, const std::string& folder) {
-  return e.sizeUnknown ? LeftOutEmpty(folder + "\\" + e.name, EmptySource::LeftOut) : !e.isFolder && e.size == 0;
+  return e.sizeUnknown ? platform::IsEmptyFile(folder + "\\" + e.name) : !e.isFolder && e.size == 0;
 }
 
 // The names a folder's entries take, folded as the host's tree compares

@@ -1106,7 +1106,8 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
   int out = -1;
   mode_t created = 0666 & ~g_umask;
   bool unnamed = false;  // out has no name yet (see OpenUnnamed)
-  bool unnamedTemporary = false;  // out is to take the temporary name once whole
+  bool unnamedTemporary = false;  // out is to take a temporary name once whole
+  std::string folder;             // the target's, native
   if (failIfExists) {
     // A name the watched folder does not hold needs no look at the disk; a
     // file made there meanwhile is still never replaced (see the rename).
@@ -1117,7 +1118,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
          (::fstatat(placed.dir, placed.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT);
     if (ok) {
       const mode_t mode = NewFileMode(source.st_mode);
-      const std::string folder = NativeFolderOf(target);
+      folder = NativeFolderOf(target);
       created = mode & ~g_umask;
       // What a killed run left in the folder goes, as before any temporary.
       detail::SweepBeforeFirstTemporary(folder);
@@ -1131,13 +1132,14 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
     target = NativePath(replacement.target);
     placed = {AT_FDCWD, target};
     replacing = ok && ::stat(target.c_str(), &replaced) == 0;
+    folder = NativeFolderOf(target);
     // The copy is made without a name where it can be, and takes a
     // temporary name only once whole and watched, just before the rename:
     // a run killed while it copies leaves nothing behind in the host's
     // folder, which the journal may not name yet.
     if (ok) {
-      detail::SweepBeforeFirstTemporary(NativeFolderOf(target));
-      out = OpenUnnamed(AT_FDCWD, NativeFolderOf(target), 0666);
+      detail::SweepBeforeFirstTemporary(folder);
+      out = OpenUnnamed(AT_FDCWD, folder, 0666);
     }
     unnamedTemporary = out >= 0;
     if (ok && !unnamedTemporary) {
@@ -1160,7 +1162,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
         ok = false;
       }
     } else {
-      const bool named = !unnamedTemporary || (ok && LinkUnnamedAsTemporary(out, NativeFolderOf(target), temporary));
+      const bool named = !unnamedTemporary || (ok && LinkUnnamedAsTemporary(out, folder, temporary));
       if (!named) ok = false;
       if (unnamedTemporary) temporaryPath = temporary.name;
       if (::close(out) != 0) ok = false;

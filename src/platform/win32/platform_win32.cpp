@@ -329,6 +329,7 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, bool fa
                          bool* emptyLeftOut) {
   ::SetLastError(0);  // a failure says its own reason (see LastFailureWasNoRoom)
   // One look tells a plain file and, where asked, an empty one.
+  if (emptyLeftOut != nullptr) *emptyLeftOut = false;
   WIN32_FILE_ATTRIBUTE_DATA source;
   if (!::GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &source) ||
       (source.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
