@@ -144,6 +144,20 @@ TEST(RegFileStore, PathsAndRoots) {
   Prefix empty("", "");
   std::filesystem::remove(std::filesystem::path(empty.system));
   EXPECT_EQ(ReadString(empty.store, kHkeyClassesRoot, {"Software"}, "x"), "<no key>");
+
+  // Keys spelled with escapes, in other letter case, with empty components
+  // or written twice are the keys they name; a path that only begins like a
+  // key's is none.
+  Prefix spelled(
+      "WINE REGISTRY Version 2\n\n[Software\\\\Classes\\\\SOFTWARE\\\\Br\\x00e4nkor\\\\K\\x004fRA] 1\n\"A\"=\"1\"\n"
+      "[Software\\\\\\\\Classes\\\\Zwei\\\\] 2\n\"A\"=\"2\"\n[software\\\\classes\\\\zwei] 3\n\"B\"=\"3\"\n",
+      "");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"Software", "Br\xc3\xa4nkor", "Kora"}, "A"), "1");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"Software", "BR\xc3\x84NKOR"}, "A"), "<false>");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"ZWEI"}, "A"), "2");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"Zwei"}, "B"), "3");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"Zwe"}, "A"), "<no key>");
+  EXPECT_EQ(ReadString(spelled.store, kHkeyClassesRoot, {"Software", "Br"}, "A"), "<no key>");
 }
 
 TEST(RegFileStore, TheUsersClassesWinAndTakeTheWrite) {

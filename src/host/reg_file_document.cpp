@@ -1,5 +1,6 @@
 #include "host/reg_file_document.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -23,7 +24,7 @@ bool IsBlank(char c) { return IsSpaceOrTab(c) || c == '\r' || c == '\n'; }
 
 // One code point of UTF-8 text at pos; a byte that does not start a valid
 // sequence stands for itself (Latin-1).
-char32_t DecodeUtf8(const std::string& s, size_t& pos) {
+char32_t DecodeUtf8(std::string_view s, size_t& pos) {
   unsigned char c = static_cast<unsigned char>(s[pos]);
   int extra = 0;
   if (c >= 0xC2 && c <= 0xDF) extra = 1;
@@ -97,7 +98,7 @@ std::string Utf16ToUtf8(const std::u16string& units) {
 
 // Reads an escaped text from pos up to the unescaped terminator and leaves
 // pos just after it. False when the text ends first.
-bool ParseEscaped(const std::string& s, size_t& pos, char terminator, std::u16string& out) {
+bool ParseEscaped(std::string_view s, size_t& pos, char terminator, std::u16string& out) {
   out.clear();
   while (pos < s.size()) {
     char c = s[pos];
@@ -209,26 +210,26 @@ std::string FoldPath(const std::string& path) {
 }
 
 // The line without its line end and trailing blanks.
-std::string Trimmed(const std::string& line) {
+std::string_view Trimmed(std::string_view line) {
   size_t end = line.size();
   while (end > 0 && IsBlank(line[end - 1])) --end;
   return line.substr(0, end);
 }
 
-bool IsBlankLine(const std::string& line) {
+bool IsBlankLine(std::string_view line) {
   for (char c : line)
     if (!IsBlank(c)) return false;
   return true;
 }
 
-std::string LineEnd(const std::string& line) {
-  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "\r\n";
+std::string LineEnd(std::string_view line) {
+  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") return "\r\n";
   if (!line.empty() && line.back() == '\n') return "\n";
   return "";
 }
 
 // The name part of a value line: its raw text (up to '=') and its text.
-bool ParseValueName(const std::string& line, size_t& pos, std::string& name) {
+bool ParseValueName(std::string_view line, size_t& pos, std::string& name) {
   pos = 0;
   if (line.empty()) return false;
   if (line[0] == '@') {
@@ -249,13 +250,13 @@ bool ParseValueName(const std::string& line, size_t& pos, std::string& name) {
   return true;
 }
 
-bool StartsWith(const std::string& s, size_t pos, const char* prefix) {
+bool StartsWith(std::string_view s, size_t pos, const char* prefix) {
   for (size_t i = 0; prefix[i] != '\0'; ++i)
     if (pos + i >= s.size() || s[pos + i] != prefix[i]) return false;
   return true;
 }
 
-bool OnlyBlanksFrom(const std::string& s, size_t pos) {
+bool OnlyBlanksFrom(std::string_view s, size_t pos) {
   for (; pos < s.size(); ++pos)
     if (!IsBlank(s[pos])) return false;
   return true;
@@ -332,6 +333,24 @@ bool ParseValueData(const std::string& data, RegFileValue& out) {
   return true;
 }
 
+// The key a line names ("[Software\\Wine] 1796583917" names
+// Software\Wine), as UTF-8. Nearly all keys are plain ASCII with no escape
+// but the separator's: those are taken as they stand.
+bool KeyOfLine(std::string_view line, std::string& key) {
+  key.clear();
+  for (size_t pos = 1; pos < line.size(); ++pos) {
+    const char c = line[pos];
+    if (c == ']') return true;
+    if (c < 0x20 || c > 0x7E || (c == '\\' && (pos + 1 >= line.size() || line[++pos] != '\\'))) break;
+    key.push_back(c);
+  }
+  size_t pos = 1;
+  std::u16string units;
+  if (!ParseEscaped(line, pos, ']', units)) return false;
+  key = Utf16ToUtf8(units);
+  return true;
+}
+
 }  // namespace
 
 std::string Utf16LeToUtf8(const std::string& bytes) {
@@ -344,60 +363,48 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
 }
 
 void RegFileDocument::Parse(std::string text) {
-  lines_.clear();
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    end = end == std::string::npos ? text.size() : end + 1;
-    lines_.emplace_back(text, pos, end - pos);
-    pos = end;
+  text_ = std::move(text);
+  lineStarts_.clear();
+  for (size_t pos = 0; pos < text_.size();) {
+    lineStarts_.push_back(pos);
+    const size_t end = text_.find('\n', pos);
+    pos = end == std::string::npos ? text_.size() : end + 1;
   }
+  lineStarts_.push_back(text_.size());
   Index();
 }
 
-std::string RegFileDocument::Text() const {
-  std::string text;
-  size_t size = 0;
-  for (const std::string& line : lines_) size += line.size();
-  text.reserve(size);
-  for (const std::string& line : lines_) text += line;
-  return text;
+std::string RegFileDocument::Text() const { return text_; }
+
+bool RegFileDocument::Holds(const std::string& text) const { return text == text_; }
+
+std::string_view RegFileDocument::Line(size_t i) const {
+  return std::string_view(text_).substr(lineStarts_[i], lineStarts_[i + 1] - lineStarts_[i]);
 }
 
-bool RegFileDocument::Holds(const std::string& text) const {
-  size_t at = 0;
-  for (const std::string& line : lines_) {
-    if (text.compare(at, line.size(), line) != 0) return false;
-    at += line.size();
-  }
-  return at == text.size();
-}
-
+// Only the keys are read here: a prefix's system.reg holds thousands of them
+// and a run asks for a few values, which are looked for in their key's blocks.
 void RegFileDocument::Index() {
   blocks_.clear();
-  blocksByKey_.clear();
   keys_.clear();
-  Block* block = nullptr;
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    const std::string& line = lines_[i];
-    if (!line.empty() && line[0] == '[') {
-      size_t pos = 1;
-      std::u16string units;
-      block = nullptr;
-      if (!ParseEscaped(line, pos, ']', units)) continue;  // not a key: its values are ignored
-      std::string key = FoldPath(Utf16ToUtf8(units));
-      blocks_.emplace_back();
-      block = &blocks_.back();
-      block->header = i;
-      block->lastContent = i;
-      blocksByKey_[key].push_back(blocks_.size() - 1);
-      for (size_t sep = key.find('\\'); sep != std::string::npos; sep = key.find('\\', sep + 1))
-        keys_.insert(key.substr(0, sep));
-      keys_.insert(key);
-      continue;
-    }
-    if (block == nullptr) continue;
-    if (!IsBlankLine(line)) block->lastContent = i;
+  const size_t lines = lineStarts_.size() - 1;
+  for (size_t i = 0; i < lines; ++i) {
+    if (text_[lineStarts_[i]] != '[') continue;
+    // Any line that starts a key ends the block before it; one that cannot
+    // be read as a key starts no block, and its values are ignored.
+    if (!blocks_.empty() && blocks_.back().end == lines) blocks_.back().end = i;
+    std::string key;
+    if (!KeyOfLine(Line(i), key)) continue;
+    keys_.emplace_back(FoldPath(key), blocks_.size());
+    blocks_.push_back({i, lines});
+  }
+  std::sort(keys_.begin(), keys_.end());
+}
+
+std::vector<RegFileDocument::ValueLine> RegFileDocument::ValuesOf(const Block& block) const {
+  std::vector<ValueLine> values;
+  for (size_t i = block.header + 1; i < block.end; ++i) {
+    const std::string_view line = Line(i);
     size_t pos = 0;
     std::string name;
     if (!ParseValueName(line, pos, name)) continue;
@@ -406,56 +413,65 @@ void RegFileDocument::Index() {
     value.first = i;
     // Binary data goes on over lines that end with a backslash.
     if (StartsWith(line, pos, "hex")) {
-      while (i + 1 < lines_.size()) {
-        std::string t = Trimmed(lines_[i]);
-        if (t.empty() || t.back() != '\\' || lines_[i + 1].compare(0, 1, "[") == 0) break;
+      while (i + 1 < block.end) {
+        const std::string_view t = Trimmed(Line(i));
+        if (t.empty() || t.back() != '\\') break;
         ++i;
       }
-      block->lastContent = i;
     }
     value.last = i;
-    block->values.push_back(std::move(value));
+    values.push_back(std::move(value));
   }
+  return values;
 }
 
-const std::vector<size_t>* RegFileDocument::BlocksOf(const std::string& key) const {
-  auto it = blocksByKey_.find(FoldPath(key));
-  return it == blocksByKey_.end() ? nullptr : &it->second;
+std::vector<size_t> RegFileDocument::BlocksOf(const std::string& key) const {
+  const std::string folded = FoldPath(key);
+  std::vector<size_t> blocks;
+  for (auto it = std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(folded, size_t{0}));
+       it != keys_.end() && it->first == folded; ++it)
+    blocks.push_back(it->second);
+  return blocks;
 }
 
 bool RegFileDocument::HasKey(const std::string& key) const {
-  std::string folded = FoldPath(key);
-  return folded.empty() || keys_.count(folded) != 0;
+  const std::string folded = FoldPath(key);
+  if (folded.empty()) return true;
+  // The key's own blocks, or those of keys below it, sort first among those
+  // that start with its path.
+  auto it = std::lower_bound(keys_.begin(), keys_.end(), std::make_pair(folded, size_t{0}));
+  if (it == keys_.end() || it->first.compare(0, folded.size(), folded) != 0) return false;
+  if (it->first.size() == folded.size()) return true;
+  it = std::lower_bound(it, keys_.end(), std::make_pair(folded + '\\', size_t{0}));
+  return it != keys_.end() && it->first.compare(0, folded.size() + 1, folded + '\\') == 0;
 }
 
-const RegFileDocument::ValueLine* RegFileDocument::LastValueLine(const std::vector<size_t>& blocks,
-                                                                 const std::string& name) const {
-  std::string folded = Fold(name);
+bool RegFileDocument::LastValueLine(const std::vector<size_t>& blocks, const std::string& name, ValueLine& out) const {
+  const std::string folded = Fold(name);
   for (auto b = blocks.rbegin(); b != blocks.rend(); ++b) {
-    const std::vector<ValueLine>& values = blocks_[*b].values;
+    const std::vector<ValueLine> values = ValuesOf(blocks_[*b]);
     for (auto v = values.rbegin(); v != values.rend(); ++v)
-      if (v->name == folded) return &*v;
+      if (v->name == folded) return out = *v, true;
   }
-  return nullptr;
+  return false;
 }
 
 bool RegFileDocument::FindValue(const std::string& key, const std::string& name, RegFileValue& out) const {
-  const std::vector<size_t>* blocks = BlocksOf(key);
-  if (blocks == nullptr) return false;
-  std::string folded = Fold(name);
-  for (auto b = blocks->rbegin(); b != blocks->rend(); ++b) {
-    const std::vector<ValueLine>& values = blocks_[*b].values;
+  const std::vector<size_t> blocks = BlocksOf(key);
+  const std::string folded = Fold(name);
+  for (auto b = blocks.rbegin(); b != blocks.rend(); ++b) {
+    const std::vector<ValueLine> values = ValuesOf(blocks_[*b]);
     for (auto v = values.rbegin(); v != values.rend(); ++v) {
       if (v->name != folded) continue;
       size_t pos = 0;
       std::string unused;
-      ParseValueName(lines_[v->first], pos, unused);
-      std::string data = Trimmed(lines_[v->first].substr(pos));
+      ParseValueName(Line(v->first), pos, unused);
+      std::string data(Trimmed(Line(v->first).substr(pos)));
       for (size_t i = v->first + 1; i <= v->last; ++i) {
         data.pop_back();  // the continuation backslash
-        std::string next = Trimmed(lines_[i]);
-        size_t start = next.find_first_not_of(" \t");
-        if (start != std::string::npos) data.append(next, start, std::string::npos);
+        const std::string_view next = Trimmed(Line(i));
+        const size_t start = next.find_first_not_of(" \t");
+        if (start != std::string_view::npos) data.append(next.substr(start));
       }
       if (ParseValueData(data, out)) return true;
     }
@@ -464,38 +480,39 @@ bool RegFileDocument::FindValue(const std::string& key, const std::string& name,
 }
 
 bool RegFileDocument::SetDword(const std::string& key, const std::string& name, uint32_t value) {
-  const std::vector<size_t>* blocks = BlocksOf(key);
-  if (blocks == nullptr) return false;
+  const std::vector<size_t> blocks = BlocksOf(key);
+  if (blocks.empty()) return false;
   char data[16];
   std::snprintf(data, sizeof data, "=dword:%08x", static_cast<unsigned>(value));
 
-  if (const ValueLine* existing = LastValueLine(*blocks, name)) {
+  ValueLine existing;
+  if (LastValueLine(blocks, name, existing)) {
     // Keep the name as the file spells it.
-    const std::string& first = lines_[existing->first];
+    const std::string_view first = Line(existing.first);
     size_t pos = 0;
     std::string unused;
     ParseValueName(first, pos, unused);
-    size_t equals = first.rfind('=', pos - 1);
-    std::string line = first.substr(0, equals) + data + LineEnd(lines_[existing->last]);
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(existing->first + 1),
-                 lines_.begin() + static_cast<std::ptrdiff_t>(existing->last + 1));
-    lines_[existing->first] = std::move(line);
+    const size_t equals = first.rfind('=', pos - 1);
+    const std::string line = std::string(first.substr(0, equals)) + data + LineEnd(Line(existing.last));
+    text_.replace(lineStarts_[existing.first], lineStarts_[existing.last + 1] - lineStarts_[existing.first], line);
   } else {
-    const Block& block = blocks_[blocks->back()];
-    std::string end = LineEnd(lines_[block.header]);
+    const Block& block = blocks_[blocks.back()];
+    std::string end = LineEnd(Line(block.header));
     if (end.empty()) end = "\n";
     // New values go at the end of the block, as Wine adds them; after a
     // broken value that ends with a continuation mark the new line would be
     // read as part of it, so it goes right after the key's line instead.
-    size_t after = block.lastContent;
-    std::string last = Trimmed(lines_[after]);
+    size_t after = block.header;
+    for (size_t i = block.header + 1; i < block.end; ++i)
+      if (!IsBlankLine(Line(i))) after = i;
+    for (const ValueLine& v : ValuesOf(block)) after = std::max(after, v.last);
+    const std::string_view last = Trimmed(Line(after));
     if (after != block.header && !last.empty() && last.back() == '\\') after = block.header;
-    std::string& previous = lines_[after];
-    if (LineEnd(previous).empty()) previous += end;
     std::string line = (name.empty() ? std::string("@") : "\"" + Escape(name) + "\"") + data + end;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), std::move(line));
+    if (LineEnd(Line(after)).empty()) line.insert(0, end);
+    text_.insert(lineStarts_[after + 1], line);
   }
-  Index();
+  Parse(std::move(text_));
   return true;
 }
 

@@ -25,8 +25,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zet {
@@ -73,19 +73,20 @@ class RegFileDocument {
     size_t last = 0;
   };
   struct Block {
-    size_t header = 0;
-    size_t lastContent = 0;  // last line of the block that is not blank
-    std::vector<ValueLine> values;
+    size_t header = 0;  // the key's line
+    size_t end = 0;     // the line after the block
   };
 
   void Index();
-  const std::vector<size_t>* BlocksOf(const std::string& key) const;
-  const ValueLine* LastValueLine(const std::vector<size_t>& blocks, const std::string& name) const;
+  std::string_view Line(size_t i) const;
+  std::vector<ValueLine> ValuesOf(const Block& block) const;
+  std::vector<size_t> BlocksOf(const std::string& key) const;
+  bool LastValueLine(const std::vector<size_t>& blocks, const std::string& name, ValueLine& out) const;
 
-  std::vector<std::string> lines_;  // each with its own line end, if any
+  std::string text_;
+  std::vector<size_t> lineStarts_;  // where each line starts (with its line end), and the text's end
   std::vector<Block> blocks_;
-  std::unordered_map<std::string, std::vector<size_t>> blocksByKey_;  // folded path -> blocks
-  std::unordered_set<std::string> keys_;  // folded paths of every key and its ancestors
+  std::vector<std::pair<std::string, size_t>> keys_;  // folded path and block, sorted
 };
 
 }  // namespace zet

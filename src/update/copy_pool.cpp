@@ -1,5 +1,6 @@
 #include "update/copy_pool.h"
 
+#include <sched.h>
 #include <algorithm>
 #include <new>
 #include <system_error>
@@ -120,6 +121,7 @@ bool CopyPool::WalkMayGoOn() const {
 }
 
 void CopyPool::Work() {
+  ::unshare(CLONE_FILES);
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     ++idle_;
