@@ -392,6 +392,13 @@ bool EnvironmentFitsCodePage(const char* name);
 // file calls of all threads one at a time; false on Windows and POSIX.
 bool RunsUnderWine();
 
+// Gives the calling thread a table of open files of its own, a copy of the
+// process's: what it opens and closes from then on takes no lock the other
+// threads share, nor counts of each use of an open file. Descriptors it had
+// stay valid; those other threads open later are not its own. For a worker
+// that opens and closes all its files itself; nothing on Windows.
+void UseOwnFileTable();
+
 // True when the process's standard error goes to a terminal (a console
 // window on Windows), where a progress display can redraw its line.
 bool StandardErrorIsTerminal();

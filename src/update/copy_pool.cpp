@@ -1,6 +1,5 @@
 #include "update/copy_pool.h"
 
-#include <sched.h>
 #include <algorithm>
 #include <new>
 #include <system_error>
@@ -121,7 +120,10 @@ bool CopyPool::WalkMayGoOn() const {
 }
 
 void CopyPool::Work() {
-  ::unshare(CLONE_FILES);
+  // A worker opens and closes the folders it holds and the files it copies
+  // itself (the run's descriptors, its journal's among them, are open before
+  // the pool starts, and stay so until it ends).
+  platform::UseOwnFileTable();
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     ++idle_;

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <linux/openat2.h>
 #include <locale.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -1338,6 +1339,8 @@ std::string ExecutablePath() {
 }
 
 bool RunsUnderWine() { return false; }
+
+void UseOwnFileTable() { ::unshare(CLONE_FILES); }
 
 std::string ArgumentOutsideCodePage() { return {}; }
 

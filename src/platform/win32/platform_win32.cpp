@@ -478,6 +478,8 @@ bool RunsUnderWine() {
   return wine;
 }
 
+void UseOwnFileTable() {}
+
 bool StandardErrorIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
