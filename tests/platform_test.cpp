@@ -3,6 +3,7 @@
 // that never leave a half-written file.
 
 #include "platform/platform.h"
+#include "platform/file_state.h"
 
 #include <gtest/gtest.h>
 
@@ -540,6 +541,44 @@ TEST(Stream, PipesAndDevicesAreNotOpenedForReadingAndNothingWaits) {
   EXPECT_FALSE(platform::CopyFileKeepingTime(P(t, "Texturen.txt"), P(t, "copy.txt"), true));
   EXPECT_FALSE(platform::CopyFileKeepingTime("/dev/zero", P(t, "copy.txt"), true));
   EXPECT_EQ(test::Listing(t.path()), (std::vector<std::string>{"Texturen.txt"}));
+}
+
+// A log beside the host's files on a nearly full disk takes no more of it
+// than its next piece: the files that fit still fit, and a log that meets
+// the full disk says so and keeps what it holds.
+TEST(Files, AnAppendLogLeavesANearlyFullDiskToTheFiles) {
+  TempDir t;
+  const fs::path disk = t / "disk";
+  fs::create_directory(disk);
+  if (::geteuid() != 0 || std::system(("mount -t tmpfs -o size=1536k zetlog '" + disk.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no small file system can be mounted here";
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { (void)std::system(("umount '" + at.string() + "'").c_str()); }
+  } unmount{disk};
+
+  platform::AppendLog log;
+  ASSERT_TRUE(log.Open(disk.string() + "/manifest.txt"));
+  std::string lines;
+  for (int i = 0; i < 2000; ++i) {  // more than a piece
+    const std::string line = "new\tModelle\\Datei" + std::to_string(i) + ".mdl\n";
+    ASSERT_TRUE(log.Append(line));
+    lines += line;
+  }
+  std::ofstream(disk / "large.mdl", std::ios::binary) << std::string(1 << 20, 'x');
+  EXPECT_EQ(fs::file_size(disk / "large.mdl"), uintmax_t{1} << 20);
+  std::ofstream(disk / "filler", std::ios::binary) << std::string(600 << 10, 'f');
+  bool full = false;
+  for (int i = 0; i < 100000 && !full; ++i) {
+    const std::string line = "old\t" + std::string(200, 'o') + "\n";
+    if (log.Append(line)) lines += line;
+    else full = true;
+  }
+  EXPECT_TRUE(full);
+  EXPECT_TRUE(log.Close());
+  const std::string kept = ReadBytes(disk / "manifest.txt");
+  EXPECT_EQ(kept.size(), lines.size());
+  EXPECT_TRUE(kept == lines);
 }
 #endif
 

@@ -64,11 +64,13 @@ class AppendLog {
 
  private:
   bool MapNext();
+  bool Take(size_t size);
   bool Unmap();
   intptr_t handle_ = -1;
   char* map_ = nullptr;  // the step of the file mapped, from offset base_
   uint64_t base_ = 0;
   size_t used_ = 0;      // bytes of the step appended
+  size_t taken_ = 0;     // bytes of the step whose blocks are taken
 };
 
 }  // namespace zet::platform

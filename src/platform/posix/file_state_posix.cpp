@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -51,7 +52,11 @@ bool SyncFolder(const std::string& path) {
 }
 
 namespace {
+// A step is mapped at a time; its blocks are taken a piece at a time as the
+// appends reach them, so that the log holds no more of a nearly full disk
+// than the next piece, which the host's files may need.
 constexpr size_t kLogStep = 1 << 20;
+constexpr size_t kLogPiece = 64 << 10;
 }
 
 AppendLog::~AppendLog() { Close(); }
@@ -81,24 +86,35 @@ bool AppendLog::Unmap() {
 }
 
 // Maps the next step of the file, from the page that holds its end; false
-// (and no map) where the system cannot or the disk has no room for a step.
+// (and no map) where the system cannot or the disk has no room for a piece.
 bool AppendLog::MapNext() {
   if (!Unmap()) return false;
   const int fd = static_cast<int>(handle_);
   const uint64_t end = base_;
   const uint64_t from = end - end % static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
-  // The step's blocks are taken before it is mapped: a full disk then
-  // fails here, where it can be told, and not in a store to the map.
-  void* map = MAP_FAILED;
-  if (::fallocate(fd, 0, static_cast<off_t>(from), static_cast<off_t>(kLogStep)) == 0)
-    map = ::mmap(nullptr, kLogStep, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(from));
-  if (map == MAP_FAILED) {
-    (void)::ftruncate(fd, static_cast<off_t>(end));
-    return false;
-  }
+  void* map = ::mmap(nullptr, kLogStep, PROT_READ | PROT_WRITE, MAP_SHARED, fd, static_cast<off_t>(from));
+  if (map == MAP_FAILED) return false;
   map_ = static_cast<char*>(map);
   base_ = from;
   used_ = static_cast<size_t>(end - from);
+  taken_ = 0;
+  if (!Take(used_ + 1)) {
+    (void)Unmap();
+    return false;
+  }
+  return true;
+}
+
+// Takes the blocks of the step up to size bytes, a piece or more at a time,
+// before the map is written there: a full disk then fails here, where it
+// can be told, and not in a store to the map.
+bool AppendLog::Take(size_t size) {
+  if (size <= taken_) return true;
+  const size_t want = std::min(kLogStep, std::max(size, taken_ + kLogPiece));
+  if (::fallocate(static_cast<int>(handle_), 0, static_cast<off_t>(base_ + taken_),
+                  static_cast<off_t>(want - taken_)) != 0)
+    return false;
+  taken_ = want;
   return true;
 }
 
@@ -106,19 +122,23 @@ bool AppendLog::Append(std::string_view bytes) {
   if (handle_ == -1) return false;
   if (bytes.empty()) return true;
   if (map_ != nullptr && used_ + bytes.size() > kLogStep) MapNext();
-  if (map_ != nullptr && used_ + bytes.size() <= kLogStep) {
+  if (map_ != nullptr && used_ + bytes.size() <= kLogStep && Take(used_ + bytes.size())) {
     std::memcpy(map_ + used_, bytes.data(), bytes.size() - 1);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     map_[used_ + bytes.size() - 1] = bytes.back();
     used_ += bytes.size();
     return true;
   }
-  // Too big for a step: written, and so is all after it.
+  // Too big for a step, or no room for the next piece: written, and so is
+  // all after it.
   if (!Unmap()) return false;
   const int fd = static_cast<int>(handle_);
   for (size_t done = 0; done < bytes.size();) {
     const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(base_ + done));
-    if (n <= 0) return false;
+    if (n <= 0) {
+      (void)::ftruncate(fd, static_cast<off_t>(base_));  // no part of it stays
+      return false;
+    }
     done += static_cast<size_t>(n);
   }
   base_ += bytes.size();
