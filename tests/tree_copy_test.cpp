@@ -260,6 +260,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     std::vector<int> counts;
   };
   auto run = [&](int workers, int stopAfter) {
+    ResetUpdateRunState();
     fs::remove_all(fs::path(t / "host"));
     test::MakeFolders(t / "host/RESOURCEN/F3/f5.dat");  // a folder in the way
     Host("F7/f2.dat", "read-only");
@@ -297,6 +298,7 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     request.target = target;
     request.overwrite = true;
     request.copyWorkers = workers;
+    if (stopAfter == 0) RequestRunStop();  // while the caller prepared the run
     const RunReport report = RunUpdate(request, view);
     Seen seen{view.stepped, {}, {}, {view.total, report.copied(), report.keptExisting()}};
     for (const RunFailure& f : report.failures()) seen.failures.push_back(f.path + ": " + f.reason);
@@ -309,6 +311,11 @@ TEST_F(TreeCopy, SeveralCopyThreadsGiveWhatOneGivesFailuresAndStopIncluded) {
     fs::permissions(fs::path(t / "host/RESOURCEN/F7/f2.dat"), fs::perms::owner_all);
     return seen;
   };
+
+  const Seen early = run(4, 0);
+  EXPECT_TRUE(early.stepped.empty());
+  EXPECT_EQ(early.counts[1], 0);
+  EXPECT_EQ(early.files.size(), 1u);  // the host's own
 
   for (int stopAfter : {-1, 50}) {
     const Seen one = run(1, stopAfter);

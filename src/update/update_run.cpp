@@ -125,7 +125,8 @@ RunReport RunUpdate(const RunRequest& request, UpdateView& view) {
   g_TargetRoot = request.target;
   g_UpdateDialog = &view;
   g_RunReport.Reset();
-  g_stopRequested = false;
+  // A stop asked for before the run began (while the caller prepared it)
+  // stops it before its first change.
   // The disk, a preview of this run's own, or the caller's (a journal).
   std::unique_ptr<HostWriter> ownWriter;
   g_Writer = request.writer;
