@@ -71,6 +71,25 @@ TEST_F(ParallelsMerge, AddsWhatTheHostLacksAndOverwriteCopiesEveryTexture) {
   EXPECT_EQ(HostBytes("Parallels/Kies.dds"), "package Kies");
   EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
   EXPECT_EQ(g_RunReport.copied(), 3);
+
+  // A texture whose file the host cannot take (a folder in the way, a full
+  // disk) is not listed: the next run, with the way clear, adds both.
+  const std::string hostList = ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}});
+  Host("Parallels/Texturen.txt", hostList);
+  std::filesystem::remove(std::filesystem::path(t / "host/RESOURCEN/Parallels/Sand.dds"));
+  test::MakeFolders(t / "host/RESOURCEN/Parallels/Sand.dds");
+  g_RunReport.Reset();
+  Merge(false);
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), hostList);
+  Strings failures;
+  for (const RunFailure& f : g_RunReport.failures()) failures.push_back(f.path + ": " + f.reason);
+  EXPECT_EQ(failures, (Strings{target + "\\Parallels\\Sand.dds: a folder of that name is in the way",
+                               source + "\\Parallels\\Texturen.txt id(3): its texture file could not be copied; not added"}));
+  std::filesystem::remove(std::filesystem::path(t / "host/RESOURCEN/Parallels/Sand.dds"));
+  g_RunReport.Reset();
+  Merge(false);
+  EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
 }
 
 TEST_F(ParallelsMerge, ATextureTheArchiveHoldsIsNotCopiedButListed) {

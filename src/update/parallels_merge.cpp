@@ -162,7 +162,8 @@ class ListMerge {
 
   // Copies the texture's file, unless the archive holds it. A texture
   // without a name has no file: nothing to copy. False, and reported, when
-  // the name is refused: such a block is not inserted either.
+  // the name is refused or the file cannot be copied: such a block is not
+  // inserted either.
   bool TakeTextureFile(int32_t id, const std::string& textureName) {
     if (textureName.empty()) return true;
     // The list's code-page text, as the file system and the archive spell it.
@@ -192,10 +193,16 @@ class ListMerge {
     if (platform::IsEmptyFile(packageFolder_ + name)) return true;
     // A texture the package names and does not hold leaves no empty folder.
     const size_t cut = name.find_last_of('\\');
-    if (platform::GetPathKind(packageFolder_ + name) != platform::PathKind::None)
-      RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
-    CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_);
-    return true;
+    const bool held = platform::GetPathKind(packageFolder_ + name) != platform::PathKind::None;
+    if (held) RunWriter().MakeFolders(hostFolder_ + (cut == std::string::npos ? std::string() : name.substr(0, cut)));
+    // One whose file the package holds and the host cannot get (a full disk)
+    // is not listed: the list would name a texture the host lacks, which no
+    // later run would copy, its id being listed. One the package lacks is
+    // listed (the host may get its file otherwise), as is the failure.
+    if (CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_) != CopyOutcome::Failed || !held)
+      return true;
+    Fail(packagePath_ + " id(" + std::to_string(id) + ")", "its texture file could not be copied; not added");
+    return false;
   }
 
   std::map<std::string, bool> takenFiles_;  // folded name -> taken
