@@ -400,6 +400,17 @@ TEST_F(Cli, TheDefaultTargetIsTheHostsResourceBase) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(ReadBytes(host.hostTree() + "/a.txt"), "A2");
   EXPECT_EQ(host.Snapshot(), before);
+
+  // A registry that cannot take the request: the run goes on, and says so.
+  std::filesystem::permissions(t / "wine/system.reg", std::filesystem::perms(0444));
+  WriteBytes(t / "pkg/RESOURCEN/a.txt", "A3");
+  r = Run({"-o", "--lang", lang, source});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(ReadBytes(host.hostTree() + "/a.txt"), "A3");
+  EXPECT_NE(r.err.find("rescan request (Scan in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA of the Wine prefix"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(host.Snapshot(), before);
 }
 
 // A refused run changes nothing: no file, and no rescan request.

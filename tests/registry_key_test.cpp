@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "host/reg_file_store.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -231,14 +234,29 @@ TEST(RegFileStore, WritesKeepEveryOtherByte) {
                    "\"scan\"=dword:00000002");
   EXPECT_EQ(ReadBytes(prefix.system), expected);
   EXPECT_EQ(Bytes(key, "Scan"), "02000000");
-  EXPECT_TRUE(key.WriteDword("Scan", 2));  // again: still one line
+  // Again: the file, which holds the value already, is not written again
+  // (the same file, not a new one in its place).
+  struct stat first {}, second {};
+  ASSERT_EQ(::stat(prefix.system.c_str(), &first), 0);
+  EXPECT_TRUE(key.WriteDword("Scan", 2));
+  ASSERT_EQ(::stat(prefix.system.c_str(), &second), 0);
+  EXPECT_EQ(first.st_ino, second.st_ino);
   EXPECT_EQ(ReadBytes(prefix.system), expected);
 
   ASSERT_TRUE(Open(key, kKeyWrite, kHkeyLocalMachine, {"Software", "Other"}));
   EXPECT_TRUE(key.WriteDword("New \"one\"", 7));
   EXPECT_EQ(ReadBytes(prefix.system), expected + "\r\n\"New \\\"one\\\"\"=dword:00000007\r\n");
-  // No temporary file is left beside the registry files.
+  // No temporary file is left beside the registry files; one a killed run
+  // left is removed by a later write once it is old, and not while another
+  // run may be writing it.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(prefix.dir.path()), {}), 1);
+#ifndef _WIN32  // where the system tells when a file was last changed
+  WriteBytes(prefix.dir / "~zvt0badf00d.tmp", "part of a registry file");
+  platform::RemoveStaleOwnTemporaries(prefix.dir.path(), 600);
+  EXPECT_TRUE(test::Exists(prefix.dir / "~zvt0badf00d.tmp"));
+  platform::RemoveStaleOwnTemporaries(prefix.dir.path(), -600);  // as ten minutes on
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(prefix.dir.path()), {}), 1);
+#endif
 
   // Another program's change is seen at the next open, also one that keeps the file's size.
   std::string changed = ReadBytes(prefix.system);

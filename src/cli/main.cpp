@@ -151,7 +151,13 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
   return kExitDone;
 }
 
-int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
+// Asks the host to rescan its resources; a registered host whose registry
+// cannot take the request is named, and the run or undo goes on.
+void RequestScan(const HostRegistration& host) {
+  if (!RequestHostScan() && host.keyFound) Warn(cli::ConsoleText("SCAN_NOT_WRITTEN", {RegistrationPlace()}));
+}
+
+int Undo(const std::string& journalRoot, const std::string& target, const HostRegistration* scan) {
   platform::FileLock hostLock;
   std::string error;
   if (!LockHost(target, hostLock, error)) {
@@ -169,7 +175,7 @@ int Undo(const std::string& journalRoot, const std::string& target, bool scan) {
     Warn(cli::ConsoleText("RUN_UNREADABLE", {JournalTimeText(result.run.started), platform::ShownPath(result.run.folder)}));
     return result.status;
   }
-  if (scan) RequestHostScan();
+  if (scan != nullptr) RequestScan(*scan);
   std::printf("%s\n\n", cli::ConsoleText(result.unfinished ? "UNDO_UNFINISHED" : "UNDONE",
                                         {JournalTimeText(result.run.started), platform::ShownPath(result.run.package)})
                            .c_str());
@@ -228,7 +234,7 @@ int Run(int argc, char** argv) {
     if (!FolderExists(request.target, true)) return Refuse(cli::Text("IDMSG3"), request.target + resBase);
     if (journalRoot.empty()) return Refuse(cli::ConsoleText("NO_JOURNAL_PLACE"), request.target);
     return options.listRuns ? ListJournal(journalRoot, request.target)
-                            : Undo(journalRoot, request.target, !options.noScan);
+                            : Undo(journalRoot, request.target, options.noScan ? nullptr : &host);
   }
   if (const char* refusal = RequestRefusal(request))
     return Refuse(cli::Text(refusal), std::string(refusal) == "IDMSG2" || request.source.size() > platform::kLongestPath
@@ -269,7 +275,7 @@ int Run(int argc, char** argv) {
   // The host rescans its resources when it next looks; a registry that
   // cannot be written does not stop the run.
   if (!RunWithJournal(request, view, report, error, [&] {
-        if (!options.noScan && !options.dryRun) RequestHostScan();
+        if (!options.noScan && !options.dryRun) RequestScan(host);
       })) {
     Warn(cli::ConsoleText("JOURNAL_FAILED", {error}));
     return kExitRefused;

@@ -11,6 +11,9 @@ namespace zet {
 namespace {
 
 constexpr uint32_t kWriteRights = kKeySetValue | kKeyCreateSubKey | kKeyCreateLink;
+constexpr int kAttempts = 5;
+constexpr uint64_t kLargestFile = uint64_t{256} << 20;
+constexpr int64_t kStaleSeconds = 600;
 const char kClasses[] = "Software\\Classes";
 
 std::string JoinKey(const std::string& a, const std::string& b) {
@@ -42,9 +45,12 @@ void RegFileStore::Reload() {
 // A prefix's system.reg runs to megabytes, and a run opens keys several
 // times: a file whose bytes are those of its document is not parsed again
 // (a document not parsed yet is that of an empty file).
+// A file larger than any prefix's registry (a damaged one, a sparse file of
+// gigabytes) is read as none: a run given its target needs none.
 void RegFileStore::Load(const std::string& file, RegFileDocument& document) {
   std::string text;
-  platform::ReadWholeFile(file, text);
+  uint64_t length = 0;
+  if (!platform::GetFileLength(file, length) || length <= kLargestFile) platform::ReadWholeFile(file, text);
   if (!document.Holds(text)) document.Parse(std::move(text));
 }
 
@@ -137,15 +143,33 @@ long RegFileStore::SetValue(Handle key, const std::string& name, uint32_t type, 
   Place place = WritePlace(it->second.hive, it->second.path);
   if (place.file == nullptr) return kRegFileNotFound;
   if (!platform::CanWriteFile(*place.file)) return kRegAccessDenied;
-  // Changes made to the file since the key was opened are kept.
-  std::string text;
-  if (!platform::ReadWholeFile(*place.file, text)) return kRegWriteFault;
-  RegFileDocument fresh;
-  fresh.Parse(std::move(text));
-  if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
-  if (!platform::WriteFileReplacing(*place.file, fresh.Text(), false)) return kRegWriteFault;
-  *place.document = std::move(fresh);
-  return kRegSuccess;
+  // A killed run's temporary copy of the file; one written now by another
+  // run is fresh.
+  platform::RemoveStaleOwnTemporaries(platform::detail::FolderOf(*place.file), kStaleSeconds);
+  // Changes made to the file since the key was opened are kept, and so are
+  // those another program makes while it is rewritten (Wine saves the whole
+  // file): the file is read again and the value set again.
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string version = platform::FileVersion(*place.file);
+    std::string text;
+    if (!platform::ReadWholeFile(*place.file, text)) return kRegWriteFault;
+    RegFileDocument fresh;
+    fresh.Parse(std::move(text));
+    // A value the file holds already is not written again.
+    RegFileValue held;
+    if (fresh.FindValue(place.path, name, held) && held.type == kRegDword &&
+        held.bytes == std::string(static_cast<const char*>(data), 4)) {
+      *place.document = std::move(fresh);
+      return kRegSuccess;
+    }
+    if (!fresh.SetDword(place.path, name, number)) return kRegFileNotFound;
+    if (platform::WriteFileReplacing(*place.file, fresh.Text(), false, &version)) {
+      *place.document = std::move(fresh);
+      return kRegSuccess;
+    }
+    if (platform::FileVersion(*place.file) == version) break;  // not written for another reason
+  }
+  return kRegWriteFault;
 }
 
 }  // namespace zet

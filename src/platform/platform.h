@@ -253,6 +253,9 @@ bool IsOwnTemporaryName(const std::string& name);
 // Removes the program's temporary files that a run killed part way left in
 // the folder. Only files named as the program names them are touched.
 void RemoveOwnTemporaries(const std::string& folder);
+// The same for a folder that no run's lock guards, where another process of
+// the program may be writing one now: only those unchanged for seconds.
+void RemoveStaleOwnTemporaries(const std::string& folder, int64_t seconds);
 
 // While one lives (a run holding its host's lock), the first temporary file
 // made in a folder is preceded by RemoveOwnTemporaries on that folder: a run

@@ -68,6 +68,17 @@ void RemoveOwnTemporaries(const std::string& folder) {
     if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name)) RemoveFile(folder + "\\" + e.name);
 }
 
+void RemoveStaleOwnTemporaries(const std::string& folder, int64_t seconds) {
+  std::vector<DirEntry> entries;
+  if (!ListFolder(folder, entries)) return;
+  int64_t now = 0, nanoseconds = 0;
+  FileClockNow(now, nanoseconds);
+  for (const DirEntry& e : entries)
+    if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name) &&
+        !ChangedSince(folder + "\\" + e.name, now - seconds))
+      RemoveFile(folder + "\\" + e.name);
+}
+
 TemporarySweep::TemporarySweep() {
   std::lock_guard<SpinningMutex> lock(Sweep().mutex);
   Sweep().swept.clear();
