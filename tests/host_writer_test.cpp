@@ -314,6 +314,15 @@ TEST_F(HostWriterTest, ADryRunJudgesAReplacementThroughALinkWhereTheRunWritesIt)
                preview.ReplaceBytes(path, "merged", false, {}).outcome == expected &&
                disk.CopyIn(Package("Modelle\\Haus.mdl"), path, true).outcome == expected;
         }
+        // A new file, and one in a new folder, where the user may not write:
+        // the run and the dry run say why alike.
+        for (const auto& [name, reason] :
+             {std::pair<const char*, const char*>{"Neu.mdl", "cannot be written: this user may not write there"},
+              {"Neu\\Haus.mdl", "its folder cannot be created: this user may not write there"}}) {
+          const std::string path = Host(std::string("Modelle\\") + name);
+          ok = ok && disk.CopyIn(Package("Modelle\\Haus.mdl"), path, false).reason == reason &&
+               preview.CopyIn(Package("Modelle\\Haus.mdl"), path, false).reason == reason;
+        }
         std::_Exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");

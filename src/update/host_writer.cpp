@@ -65,6 +65,15 @@ std::string StandingFolder(std::string folder) {
 // stands in on disk when a preview's own folders lead to it.
 bool CanMakeBelow(const std::string& folder) { return platform::CanMakeIn(StandingFolder(folder)); }
 
+// Why nothing can be made in folder (or in the folder it stands in on
+// disk), as words to follow a colon; empty where the system tells no cause.
+std::string WhyNothingMadeIn(const std::string& folder) {
+  const std::string standing = StandingFolder(folder);
+  if (platform::OnReadOnlyFileSystem(standing)) return ": the file system is read-only";
+  if (!platform::CanMakeIn(standing)) return ": this user may not write there";
+  return {};
+}
+
 // The folder a write of path puts its temporary file in: a host link there
 // stays a link, and is written through, beside the file it names.
 std::string FolderWrittenIn(const std::string& path) {
@@ -88,7 +97,7 @@ WriteResult CopyNotMade(const std::string& path, bool overwrite, platform::PathK
   if (!sourceIsFile) return Result(WriteOutcome::Failed, "cannot be read");
   if (noRoom) return Result(WriteOutcome::Failed, kDiskFull);
   if (folder != platform::PathKind::Folder) return Result(WriteOutcome::Failed, WhyNoFolderFor(path));
-  return Result(WriteOutcome::Failed, "cannot be written");
+  return Result(WriteOutcome::Failed, "cannot be written" + WhyNothingMadeIn(ParentOf(path)));
 }
 
 }  // namespace
@@ -97,14 +106,14 @@ bool LeftOutEmpty(const std::string& from, EmptySource empty) {
   return empty == EmptySource::LeftOut && platform::IsEmptyFile(from);
 }
 
-const char* WhyNoFolderFor(const std::string& path) {
+std::string WhyNoFolderFor(const std::string& path) {
   // A link of the host's that leads nowhere, in the place of the folder or
   // of one above it, is the user's (see kLinkToNothing).
   for (std::string folder = ParentOf(path); !folder.empty(); folder = ParentOf(folder)) {
     if (platform::IsLinkToNothing(folder)) return "its folder is a link that leads nowhere; left as it was";
     if (platform::GetPathKind(folder) != platform::PathKind::None || ParentOf(folder) == folder) break;
   }
-  return "its folder cannot be created";
+  return "its folder cannot be created" + WhyNothingMadeIn(ParentOf(path));
 }
 
 std::string OnDiskBytes(const std::string& bytes, bool text) {

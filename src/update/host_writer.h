@@ -52,7 +52,7 @@ std::string OnDiskBytes(const std::string& bytes, bool text);
 bool LeftOutEmpty(const std::string& from, EmptySource empty);
 
 // Why the folder of the host file at path is not there to copy into.
-const char* WhyNoFolderFor(const std::string& path);
+std::string WhyNoFolderFor(const std::string& path);
 
 class HostWriter {
  public:
