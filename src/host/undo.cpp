@@ -80,7 +80,8 @@ class Undoer {
     if (e.kind == ChangeKind::FileCreated) {
       if (kind == platform::PathKind::None) return;  // never made, or gone since
       if (!readable || present != e.written) return Keep(e.path, "changed since the run");
-      if (!platform::RemoveFile(path)) return Unfinished(e.path, "cannot be removed");
+      if (!platform::RemoveFile(path))
+        return Unfinished(e.path, "cannot be removed" + platform::WhyNothingChangesIn(ParentOf(path)));
       ++result_.filesRemoved;
       return;
     }
@@ -103,7 +104,7 @@ class Undoer {
     if (!Restore(kept, path, e.mode))
       return Unfinished(e.path, platform::NoRoomIn(ParentOf(path), old.size)
                                     ? "its old bytes cannot be put back now: the disk is full"
-                                    : "its old bytes cannot be put back now");
+                                    : "its old bytes cannot be put back now" + platform::WhyNothingChangesIn(ParentOf(path)));
     ++result_.filesRestored;
   }
 
@@ -131,7 +132,8 @@ class Undoer {
       return;
     }
     std::vector<platform::DirEntry> entries;
-    if (platform::ListFolder(path, entries) && entries.empty()) return Unfinished(e.path, "cannot be removed now");
+    if (platform::ListFolder(path, entries) && entries.empty())
+      return Unfinished(e.path, "cannot be removed now" + platform::WhyNothingChangesIn(ParentOf(path)));
     // A folder that holds a file listed already is not listed again.
     for (const UndoKept& k : result_.kept)
       if (Below(k.path, e.path)) return;
@@ -167,11 +169,11 @@ class Undoer {
   }
   // One line for a path and its reason, however many changes of the run
   // it stands for.
-  void Keep(const std::string& path, const char* reason) {
+  void Keep(const std::string& path, const std::string& reason) {
     if (keptOnce_.insert(path + '\n' + reason).second) result_.kept.push_back({path, reason});
   }
   // Kept for now: a later undo tries again.
-  void Unfinished(const std::string& path, const char* reason) {
+  void Unfinished(const std::string& path, const std::string& reason) {
     Keep(path, reason);
     result_.unfinished = true;
   }

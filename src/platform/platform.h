@@ -70,6 +70,10 @@ std::string ShownText(std::string text);
 // read-only file system or without write access. Windows tells only by
 // trying: always true there.
 bool CanMakeIn(const std::string& folder);
+// Why no name can be made or removed in the existing folder, as words to
+// follow a colon (": the file system is read-only"); empty where the system
+// tells no cause (always on Windows).
+std::string WhyNothingChangesIn(const std::string& folder);
 
 // True when the file has a hole (a range the file system stores no data for,
 // read as zeros) within length bytes from offset. Always false where the

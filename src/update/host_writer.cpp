@@ -65,14 +65,8 @@ std::string StandingFolder(std::string folder) {
 // stands in on disk when a preview's own folders lead to it.
 bool CanMakeBelow(const std::string& folder) { return platform::CanMakeIn(StandingFolder(folder)); }
 
-// Why nothing can be made in folder (or in the folder it stands in on
-// disk), as words to follow a colon; empty where the system tells no cause.
-std::string WhyNothingMadeIn(const std::string& folder) {
-  const std::string standing = StandingFolder(folder);
-  if (platform::OnReadOnlyFileSystem(standing)) return ": the file system is read-only";
-  if (!platform::CanMakeIn(standing)) return ": this user may not write there";
-  return {};
-}
+// Why nothing can be made in folder, or in the folder it stands in on disk.
+std::string WhyNothingMadeIn(const std::string& folder) { return platform::WhyNothingChangesIn(StandingFolder(folder)); }
 
 // The folder a write of path puts its temporary file in: a host link there
 // stays a link, and is written through, beside the file it names.

@@ -515,6 +515,12 @@ bool CanMakeIn(const std::string& folder) {
   return !folder.empty() && ::access(NativePath(folder).c_str(), W_OK | X_OK) == 0;
 }
 
+std::string WhyNothingChangesIn(const std::string& folder) {
+  if (OnReadOnlyFileSystem(folder)) return ": the file system is read-only";
+  if (!CanMakeIn(folder)) return ": this user may not write there";
+  return {};
+}
+
 bool FirstHole(const std::string& path, uint64_t& offset) {
   offset = UINT64_MAX;
   const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -47,6 +47,8 @@ void FileClockNow(int64_t& seconds, int64_t& nanoseconds) {
 
 bool CanMakeIn(const std::string&) { return true; }
 
+std::string WhyNothingChangesIn(const std::string&) { return {}; }
+
 bool HoleWithin(const std::string&, uint64_t, uint64_t) { return false; }
 
 bool FirstHole(const std::string&, uint64_t& offset) {
