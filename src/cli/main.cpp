@@ -119,23 +119,19 @@ void NoteInterruptedRun(const std::string& journalRoot, const std::string& targe
 
 int ListJournal(const std::string& journalRoot, const std::string& target) {
   const std::vector<RunRecord> runs = ListRuns(journalRoot, target);
-  if (runs.empty()) {
-    std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::ShownPath(target)}).c_str());
-    return kExitDone;
-  }
-  // The newest run without its end mark is under way while another holds
-  // the host's lock.
-  platform::FileLock probe;
-  const std::string lockPath = platform::HostLockPath(target);
-  const bool running = !lockPath.empty() && probe.Take(lockPath) == platform::FileLock::Result::Busy;
-  probe.Release();
+  int listed = 0;
   for (const RunRecord& run : runs) {
     if (run.unreadable) {
       std::printf("%s  %-13s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText("RUN_DAMAGED").c_str(),
                   platform::ShownPath(run.folder).c_str());
+      ++listed;
       continue;
     }
-    const bool underWay = running && &run == &runs.front() && run.state == RunState::Interrupted;
+    // The newest run without its end mark is under way while its process
+    // lives. A run that changed nothing and goes on no more is not listed:
+    // undo passes over it, and the next run clears it.
+    const bool underWay = &run == &runs.front() && run.state == RunState::Interrupted && RunUnderWay(run.folder);
+    if (!underWay && run.state != RunState::Undone && !run.Undoable()) continue;
     const char* state = underWay                             ? "RUN_RUNNING"
                         : run.state == RunState::Completed   ? "RUN_COMPLETED"
                         : run.state == RunState::Stopped     ? "RUN_STOPPED"
@@ -147,7 +143,9 @@ int ListJournal(const std::string& journalRoot, const std::string& target) {
                        std::to_string(run.Count(ChangeKind::FileMerged)), std::to_string(run.Count(ChangeKind::FolderCreated))});
     std::printf("%s  %-13s  %s  %s\n", JournalTimeText(run.started).c_str(), cli::ConsoleText(state).c_str(),
                 counts.c_str(), platform::ShownPath(run.package).c_str());
+    ++listed;
   }
+  if (listed == 0) std::printf("%s\n", cli::ConsoleText("NO_RUNS", {platform::ShownPath(target)}).c_str());
   return kExitDone;
 }
 

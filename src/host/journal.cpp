@@ -19,6 +19,7 @@ namespace {
 
 constexpr char kManifest[] = "manifest.txt";
 constexpr char kOldFolder[] = "old";
+constexpr char kLiveLock[] = "live.lock";
 constexpr char kMagic[] = "zetveltran-journal 1";
 constexpr size_t kRunNameLength = 8;
 
@@ -553,6 +554,13 @@ bool MarkUndoStarted(const std::string& folder) { return AppendToManifest(folder
 
 bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }
 
+bool RunUnderWay(const std::string& folder) {
+  const std::string path = platform::NativePath(Join(folder, kLiveLock));
+  if (platform::GetPathKind(path) != platform::PathKind::File) return false;
+  platform::FileLock probe;
+  return probe.Take(path) == platform::FileLock::Result::Busy;
+}
+
 // --------------------------------------------------------------- writing
 
 Journal::~Journal() { Close(); }
@@ -560,6 +568,7 @@ Journal::~Journal() { Close(); }
 void Journal::Close() {
   std::lock_guard<platform::SpinningMutex> lock(mutex_);
   manifest_.Close();
+  live_.Release();
 }
 
 std::string Journal::Refusal(const JournalStart& start) {
@@ -615,6 +624,7 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
     Abandon();
     return false;
   }
+  live_.Take(platform::NativePath(Join(folder_, kLiveLock)));
   lastSync_ = std::chrono::steady_clock::now();
   linesSinceSync_ = 0;
   PruneRuns(hostFolder, false);

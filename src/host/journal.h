@@ -96,6 +96,11 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
 bool MarkUndoStarted(const std::string& folder);
 bool MarkRunUndone(const std::string& folder);
 
+// True while the run of that journal folder goes on: its process holds the
+// run's own lock, which a killed run gives up with its process (a preview
+// or an undo that holds the host's lock holds none).
+bool RunUnderWay(const std::string& folder);
+
 // "2026-12-07 02:15:00 UTC"
 std::string JournalTimeText(int64_t seconds);
 
@@ -163,6 +168,7 @@ class Journal {
   std::string folder_;
   bool linkOldBytes_ = true;
   platform::AppendLog manifest_;
+  platform::FileLock live_;  // see RunUnderWay
   platform::SpinningMutex mutex_;  // every copy thread records every file
   std::atomic<unsigned> oldCount_{0};
   std::atomic<int> changes_{0};        // recorded, less those that failed
