@@ -532,6 +532,16 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   EXPECT_EQ(undo.status, 0) << undo.err;
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A10");
   EXPECT_NE(LinesOf(Run({"--list-runs", target}).out)[0].find("undone"), std::string::npos);
+  // Undone down to the oldest run kept, undo says that what the runs before
+  // changed stays.
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(Run({"--undo", "--no-scan", target}).status, 0);
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A1");
+  const Result last = Run({"--undo", "--no-scan", target});
+  EXPECT_EQ(last.status, 2);
+  EXPECT_NE(last.err.find("nothing to undo: every run in the journal of"), std::string::npos) << last.err;
+  EXPECT_NE(last.err.find("older runs on this host are no longer in the journal: what they changed stays"),
+            std::string::npos)
+      << last.err;
 
   WriteBytes(t / "not-a-folder", "");
   const test::JournalIn nowhere(t / "not-a-folder");
@@ -546,7 +556,7 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   EXPECT_EQ(Run({"-n", "--no-scan", "--no-journal", t / "pkg/RESOURCEN", target}).status, 0);
   WriteBytes(source + "/a.txt", "B");
   EXPECT_EQ(Run({"-oq", "--no-scan", source, target}).status, 2);
-  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A10");  // as the undo above left it
+  EXPECT_EQ(ReadBytes(target + "/a.txt"), "A1");  // as the undos above left it
   EXPECT_EQ(Run({"-oq", "--no-scan", "--no-journal", source, target}).status, 0);
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "B");
 }

@@ -167,6 +167,7 @@ int Undo(const std::string& journalRoot, const std::string& target, const HostRe
   if (result.status == 2) {
     const bool none = ListRuns(journalRoot, target).empty();
     Warn(cli::ConsoleText(none ? "NO_RUNS" : "NOTHING_TO_UNDO", {platform::ShownPath(target)}));
+    if (OlderRunsDropped(journalRoot, target)) Warn(cli::ConsoleText("OLDER_RUNS_DROPPED"));
     return kExitRefused;
   }
   if (result.run.unreadable) {

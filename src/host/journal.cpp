@@ -20,6 +20,7 @@ namespace {
 constexpr char kManifest[] = "manifest.txt";
 constexpr char kOldFolder[] = "old";
 constexpr char kLiveLock[] = "live.lock";
+constexpr char kOlderRunsDropped[] = "older-runs-dropped";
 constexpr char kMagic[] = "zetveltran-journal 1";
 constexpr size_t kRunNameLength = 8;
 
@@ -554,6 +555,11 @@ bool MarkUndoStarted(const std::string& folder) { return AppendToManifest(folder
 
 bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }
 
+bool OlderRunsDropped(const std::string& root, const std::string& target) {
+  const std::string hostFolder = HostJournalFolder(root, target);
+  return !hostFolder.empty() && platform::GetPathKind(Join(hostFolder, kOlderRunsDropped)) == platform::PathKind::File;
+}
+
 bool RunUnderWay(const std::string& folder) {
   const std::string path = platform::NativePath(Join(folder, kLiveLock));
   if (platform::GetPathKind(path) != platform::PathKind::File) return false;
@@ -647,7 +653,14 @@ void Journal::PruneRuns(const std::string& hostFolder, bool countThisRun) {
       RemoveTree(folder);
     }
   }
-  for (size_t i = 0; i + kRunsKept < runs.size(); ++i) RemoveTree(runs[i]);
+  for (size_t i = 0; i + kRunsKept < runs.size(); ++i) {
+    // What a run not undone changed stays, and no undo reaches it any more:
+    // the host's folder notes that, for undo to say.
+    RunRecord run;
+    if (!ReadRun(runs[i], run) || run.state != RunState::Undone)
+      platform::WriteFileReplacing(Join(hostFolder, kOlderRunsDropped), "runs older than those kept were dropped\n", false);
+    RemoveTree(runs[i]);
+  }
 }
 
 // A run that could not begin leaves nothing in the journal.

@@ -101,6 +101,10 @@ bool MarkRunUndone(const std::string& folder);
 // or an undo that holds the host's lock holds none).
 bool RunUnderWay(const std::string& folder);
 
+// True when the journal of the host no longer holds runs that were not
+// undone: older than those it keeps.
+bool OlderRunsDropped(const std::string& root, const std::string& target);
+
 // "2026-12-07 02:15:00 UTC"
 std::string JournalTimeText(int64_t seconds);
 
