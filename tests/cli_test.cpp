@@ -516,10 +516,10 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   ASSERT_FALSE(newest.empty());
   const fs::path killed = newest.parent_path() / "99999999";
   fs::create_directories(killed / "old");
-  const std::string header = ReadBytes(newest / "manifest.txt");
+  const std::string header = ReadBytes((newest / "manifest.txt").string());
   size_t headerEnd = 0;
   for (int line = 0; line < 5; ++line) headerEnd = header.find('\n', headerEnd) + 1;
-  WriteBytes(killed / "manifest.txt", header.substr(0, headerEnd) + std::string(4096, '\0'));  // as the log grows
+  WriteBytes((killed / "manifest.txt").string(), header.substr(0, headerEnd) + std::string(4096, '\0'));  // as the log grows
   {
     platform::FileLock live;
     ASSERT_EQ(live.Take((killed / "live.lock").string()), platform::FileLock::Result::Taken);
