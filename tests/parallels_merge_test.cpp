@@ -90,6 +90,25 @@ TEST_F(ParallelsMerge, AddsWhatTheHostLacksAndOverwriteCopiesEveryTexture) {
   Merge(false);
   EXPECT_EQ(HostBytes("Parallels/Sand.dds"), "package Sand");
   EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), merged);
+
+  // Each block naming such a file is listed; one whose file the host has,
+  // where its replacement failed, is added.
+  Package("Parallels/Texturen.txt", ListFile({{3, "Sand", "magfilter(2)"}, {4, "SAND", ""}, {5, "Kies", ""}}));
+  Host("Parallels/Texturen.txt", hostList);
+  std::filesystem::remove(std::filesystem::path(t / "host/RESOURCEN/Parallels/Sand.dds"));
+  test::MakeFolders(t / "host/RESOURCEN/Parallels/Sand.dds");
+  std::filesystem::permissions(t / "host/RESOURCEN/Parallels/Kies.dds", std::filesystem::perms(0444));
+  g_RunReport.Reset();
+  Merge(true);
+  failures.clear();
+  for (const RunFailure& f : g_RunReport.failures()) failures.push_back(f.path + ": " + f.reason);
+  EXPECT_EQ(failures, (Strings{target + "\\Parallels\\Sand.dds: a folder of that name is in the way",
+                               source + "\\Parallels\\Texturen.txt id(3): its texture file could not be copied; not added",
+                               source + "\\Parallels\\Texturen.txt id(4): its texture file could not be copied; not added",
+                               target + "\\Parallels\\Kies.dds: is read-only; left as it was"}));
+  EXPECT_EQ(HostBytes("Parallels/Kies.dds"), "package Kies");  // the earlier overwrite's
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"),
+            ListFile({{1, "Gras", "magfilter(1)"}, {2, "Kies", "magfilter(1)"}, {5, "Kies", ""}}));
 }
 
 TEST_F(ParallelsMerge, ATextureTheArchiveHoldsIsNotCopiedButListed) {

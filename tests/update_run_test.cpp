@@ -151,6 +151,7 @@ TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
   EXPECT_EQ(reported, (Strings{"Categories: a link to a folder; not followed",
                                "Parallels\\Texturen.txt: a link that leads out of the package; not merged",
                                "Parallels\\far.bmp: a link that leads out of the package; not copied",
+                               "Parallels\\Bodentexturen.txt id(7): its texture file could not be copied; not added",
                                "Categories\\User.ini: user category file is a link that leads out of the package; not merged"}));
 
   // Links that lead back into the package from outside it are copied: one

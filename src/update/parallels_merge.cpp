@@ -161,36 +161,38 @@ class ListMerge {
   }
 
   // Copies the texture's file, unless the archive holds it. A texture
-  // without a name has no file: nothing to copy. False, and reported, when
-  // the name is refused or the file cannot be copied: such a block is not
-  // inserted either.
+  // without a name has no file: nothing to copy. False, and reported for
+  // the block, when the name is refused or the host cannot get the file:
+  // such a block is not inserted either.
   bool TakeTextureFile(int32_t id, const std::string& textureName) {
     if (textureName.empty()) return true;
     // The list's code-page text, as the file system and the archive spell it.
     const std::string listed = WithBackslashes(textureName) + extension_;
     const std::string name = platform::NameFromCodePage(listed);
     // A file two blocks name is taken once: copied once, counted once, and
-    // never found "kept" as the host's after the run made it.
-    const auto [earlier, first] = takenFiles_.emplace(platform::FoldedName(name), true);
-    if (!first) return earlier->second;
-    return earlier->second = TakeNewTextureFile(id, name, listed);
+    // never found "kept" as the host's after the run made it; each block it
+    // cannot go with is listed.
+    const auto [earlier, first] = takenFiles_.emplace(platform::FoldedName(name), std::string());
+    if (first) earlier->second = TakeNewTextureFile(name, listed);
+    if (earlier->second.empty()) return true;
+    Fail(packagePath_ + " id(" + std::to_string(id) + ")", earlier->second);
+    return false;
   }
 
-  bool TakeNewTextureFile(int32_t id, const std::string& name, const std::string& listed) {
-    if (const char* reason = RefusedTextureName(name)) {
-      g_RunReport.Failure(packagePath_ + " id(" + std::to_string(id) + ")", reason);
-      return false;
-    }
+  // Why a block naming the file cannot be added; empty when it can.
+  std::string TakeNewTextureFile(const std::string& name, const std::string& listed) {
+    static const char kNotCopied[] = "its texture file could not be copied; not added";
+    if (const char* reason = RefusedTextureName(name)) return reason;
     if (!overwrite_ && PakContains(g_PakHandle, "Parallels\\" + listed)) {
       LeftToArchive(hostFolder_ + name);
-      return true;
+      return {};
     }
     if (LeadsOutOfThePackage(packageFolder_ + name)) {
       g_RunReport.Failure(packageFolder_ + name, std::string(kOutOfThePackage) + "; not copied");
-      return false;
+      return kNotCopied;
     }
     // An empty file is left out here too, as everywhere in the package.
-    if (platform::IsEmptyFile(packageFolder_ + name)) return true;
+    if (platform::IsEmptyFile(packageFolder_ + name)) return {};
     // A texture the package names and does not hold leaves no empty folder.
     const size_t cut = name.find_last_of('\\');
     const bool held = platform::GetPathKind(packageFolder_ + name) != platform::PathKind::None;
@@ -198,14 +200,15 @@ class ListMerge {
     // One whose file the package holds and the host cannot get (a full disk)
     // is not listed: the list would name a texture the host lacks, which no
     // later run would copy, its id being listed. One the package lacks is
-    // listed (the host may get its file otherwise), as is the failure.
-    if (CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_) != CopyOutcome::Failed || !held)
-      return true;
-    Fail(packagePath_ + " id(" + std::to_string(id) + ")", "its texture file could not be copied; not added");
-    return false;
+    // listed (the host may get its file otherwise), as is the failure; so is
+    // one whose file the host has, where a replacement failed.
+    if (CopyFileRecorded(packageFolder_ + name, hostFolder_ + name, overwrite_) != CopyOutcome::Failed || !held ||
+        RunWriter().KindOf(hostFolder_ + name) == platform::PathKind::File)
+      return {};
+    return kNotCopied;
   }
 
-  std::map<std::string, bool> takenFiles_;  // folded name -> taken
+  std::map<std::string, std::string> takenFiles_;  // folded name -> why blocks naming it are not added ("": taken)
   const bool overwrite_;
   const bool counting_;
   const char* const listName_;
