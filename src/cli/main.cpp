@@ -203,6 +203,9 @@ int Run(int argc, char** argv) {
     std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
     return kExitRefused;
   }
+  // A run asked to stop while it is prepared stops before its first change
+  // and says so. (An undo ends at once: a killed undo is taken up again.)
+  if (!options.undo && !options.listRuns) platform::CallOnStopRequest(RequestRunStop);
 
   // The host checks of the dialog program's start: a registered host must be
   // the supported version. Without a registration a TARGET given by hand is
@@ -269,7 +272,6 @@ int Run(int argc, char** argv) {
 
   cli::TerminalView view(!options.quiet && platform::StandardErrorIsTerminal(), cli::Text("CAPTION2"),
                          cli::Text("CAPTION3"));
-  platform::CallOnStopRequest(RequestRunStop);
   RunReport report;
   // The host rescans its resources when it next looks; a registry that
   // cannot be written does not stop the run.
