@@ -670,10 +670,10 @@ void Journal::Abandon() {
   folder_.clear();
 }
 
-bool Journal::AppendLine(std::string line) {
+bool Journal::AppendLine(std::string line, bool last) {
   line += '\n';
   std::lock_guard<platform::SpinningMutex> lock(mutex_);
-  if (removed_ || !manifest_.Append(line)) return false;
+  if (removed_ || !manifest_.Append(line, last)) return false;
   if (++linesSinceSync_ >= kSyncLines || std::chrono::steady_clock::now() - lastSync_ >= kSyncInterval)
     SyncLocked();
   return true;
@@ -736,7 +736,9 @@ bool Journal::Finish(bool stopped) {
     Abandon();
     return true;
   }
-  bool ok = AppendLine("end\t" + IsoTime(Now()) + (stopped ? "\tstopped" : ""));
+  // The end mark finds room where the changes filled the disk, as the marks
+  // of an undo do later (the log keeps it, see AppendLog).
+  bool ok = AppendLine("end\t" + IsoTime(Now()) + (stopped ? "\tstopped" : ""), true);
   {
     std::lock_guard<platform::SpinningMutex> lock(mutex_);
     if (manifest_.is_open()) SyncLocked();

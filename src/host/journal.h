@@ -163,7 +163,7 @@ class Journal {
   bool Finish(bool stopped = false);
 
  private:
-  bool AppendLine(std::string line);
+  bool AppendLine(std::string line, bool last = false);  // last: the end mark
   void SyncLocked();
   void Close();
   void PruneRuns(const std::string& hostFolder, bool countThisRun);

@@ -42,9 +42,9 @@ bool SyncFolder(const std::string& path);
 // A new file written by appends that are with the system when they return
 // (a kill of the process loses none), through a shared memory map where
 // the system has one, so without a system call for each. The file grows by
-// steps of zero bytes and is cut to its length at Close: after a kill it
-// ends in zero bytes, and an append's bytes that are not all there end
-// before them. Elsewhere each append is a write. Not thread-safe.
+// steps of zero bytes and is cut to its lines and the room kept (below) at
+// Close: it ends in zero bytes, and an append's bytes that are not all
+// there end before them. Elsewhere each append is a write. Not thread-safe.
 class AppendLog {
  public:
   AppendLog() = default;
@@ -54,8 +54,12 @@ class AppendLog {
 
   bool Open(const std::string& path);  // false when the file exists or cannot be made
   bool is_open() const { return handle_ != -1; }
-  // The last byte of bytes is put in place last.
-  bool Append(std::string_view bytes);
+  // The last byte of bytes is put in place last. Where the system has a
+  // map, a few KB of the disk are kept for the log beyond its appends (the
+  // file ends in zeros there, also after Close), for a last line that must
+  // find room on a disk the others filled (reserved), and for lines written
+  // later in that place: an append that would reach into them fails.
+  bool Append(std::string_view bytes, bool reserved = false);
   bool Sync();  // what was appended, to the disk
   bool Close();
   // True once the file has lost its name (its folder removed, say): what

@@ -57,6 +57,7 @@ namespace {
 // than the next piece, which the host's files may need.
 constexpr size_t kLogStep = 1 << 20;
 constexpr size_t kLogPiece = 64 << 10;
+constexpr size_t kLogReserve = 4 << 10;
 }
 
 AppendLog::~AppendLog() { Close(); }
@@ -74,15 +75,17 @@ bool AppendLog::Open(const std::string& path) {
   return true;
 }
 
-// Gives up the map, if any: the file is cut to what was appended, and the
-// appends after go on as writes unless a step is mapped again.
+// Gives up the map, if any: the file is cut to what was appended and the
+// room kept beyond it, and the appends after go on as writes unless a step
+// is mapped again.
 bool AppendLog::Unmap() {
   if (map_ == nullptr) return true;
   ::munmap(map_, kLogStep);
   map_ = nullptr;
+  const size_t kept = taken_ > used_ ? std::min(kLogReserve, taken_ - used_) : 0;
   base_ += used_;
   used_ = 0;
-  return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(base_)) == 0;
+  return ::ftruncate(static_cast<int>(handle_), static_cast<off_t>(base_ + kept)) == 0;
 }
 
 // Maps the next step of the file, from the page that holds its end; false
@@ -98,7 +101,7 @@ bool AppendLog::MapNext() {
   base_ = from;
   used_ = static_cast<size_t>(end - from);
   taken_ = 0;
-  if (!Take(used_ + 1)) {
+  if (!Take(std::min(kLogStep, used_ + kLogReserve))) {
     (void)Unmap();
     return false;
   }
@@ -110,27 +113,33 @@ bool AppendLog::MapNext() {
 // can be told, and not in a store to the map.
 bool AppendLog::Take(size_t size) {
   if (size <= taken_) return true;
-  const size_t want = std::min(kLogStep, std::max(size, taken_ + kLogPiece));
-  if (::fallocate(static_cast<int>(handle_), 0, static_cast<off_t>(base_ + taken_),
-                  static_cast<off_t>(want - taken_)) != 0)
-    return false;
-  taken_ = want;
-  return true;
+  // A piece where the disk has one, else what is needed.
+  for (const size_t want : {std::min(kLogStep, std::max(size, taken_ + kLogPiece)), size}) {
+    if (::fallocate(static_cast<int>(handle_), 0, static_cast<off_t>(base_ + taken_),
+                    static_cast<off_t>(want - taken_)) == 0) {
+      taken_ = want;
+      return true;
+    }
+  }
+  return false;
 }
 
-bool AppendLog::Append(std::string_view bytes) {
+bool AppendLog::Append(std::string_view bytes, bool reserved) {
   if (handle_ == -1) return false;
   if (bytes.empty()) return true;
-  if (map_ != nullptr && used_ + bytes.size() > kLogStep) MapNext();
-  if (map_ != nullptr && used_ + bytes.size() <= kLogStep && Take(used_ + bytes.size())) {
+  const size_t keep = reserved ? 0 : kLogReserve;
+  if (map_ != nullptr && used_ + bytes.size() + keep > kLogStep) MapNext();
+  if (map_ != nullptr && used_ + bytes.size() + keep <= kLogStep) {
+    // A full disk: what is taken stays the reserved lines'.
+    if (!Take(used_ + bytes.size() + keep)) return false;
     std::memcpy(map_ + used_, bytes.data(), bytes.size() - 1);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     map_[used_ + bytes.size() - 1] = bytes.back();
     used_ += bytes.size();
     return true;
   }
-  // Too big for a step, or no room for the next piece: written, and so is
-  // all after it.
+  // Too big for a step, or no step to be mapped: written, and so is all
+  // after it.
   if (!Unmap()) return false;
   const int fd = static_cast<int>(handle_);
   for (size_t done = 0; done < bytes.size();) {

@@ -45,7 +45,7 @@ bool AppendLog::Open(const std::string& path) {
 
 bool AppendLog::MapNext() { return false; }
 
-bool AppendLog::Append(std::string_view bytes) {
+bool AppendLog::Append(std::string_view bytes, bool) {
   if (handle_ == -1) return false;
   for (size_t done = 0; done < bytes.size();) {
     DWORD n = 0;
