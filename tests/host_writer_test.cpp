@@ -333,6 +333,30 @@ TEST_F(HostWriterTest, ADryRunJudgesAReplacementThroughALinkWhereTheRunWritesIt)
 }
 #endif
 
+// A texture list changed since the run is kept, and so are the texture
+// files the run added for it: the list would name files the host lacks.
+TEST_F(HostWriterTest, UndoKeepsTheTexturesOfAListChangedSince) {
+  WriteBytes(t / "pkg/RESOURCEN/Parallels/p2.dds", "P2");
+  WriteBytes(t / "pkg/RESOURCEN/Parallels/Boden.bmp", "B");
+  JournalRun([this](HostWriter& w) {
+    w.MakeFolders(Host("Parallels"));
+    return Outcomes{w.CopyIn(Package("Parallels\\p2.dds"), Host("Parallels\\p2.dds"), false).outcome,
+                    w.CopyIn(Package("Parallels\\Boden.bmp"), Host("Parallels\\Boden.bmp"), false).outcome,
+                    w.ReplaceBytes(Host("Parallels\\Texturen.txt"), "Basis{ Textur{ id(2) name(p2) } }", false, {}).outcome,
+                    w.ReplaceBytes(Host("Parallels\\Bodentexturen.txt"), "Basis{ Textur{ id(1) name(Boden) } }", false, {})
+                        .outcome};
+  });
+  WriteBytes(t / "host/RESOURCEN/Parallels/Texturen.txt", "Basis{ Textur{ id(2) name(p2) } }\r\n; mine\r\n");
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  Strings kept;
+  for (const UndoKept& k : undo.kept) kept.push_back(k.path + ": " + k.reason);
+  EXPECT_EQ(kept, (Strings{"Parallels\\Texturen.txt: changed since the run",
+                           "Parallels\\p2.dds: a texture list changed since the run names it"}));
+  EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Parallels/p2.dds"), "P2");
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/Boden.bmp"));  // its list was undone
+}
+
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {
     SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");

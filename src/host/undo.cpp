@@ -1,7 +1,10 @@
 #include "host/undo.h"
 
 #include <set>
+#include <utility>
+#include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/file_state.h"
 #include "platform/platform.h"
 
@@ -79,7 +82,10 @@ class Undoer {
     if (kind == platform::PathKind::File && !readable) return Unfinished(e.path, "cannot be read now");
     if (e.kind == ChangeKind::FileCreated) {
       if (kind == platform::PathKind::None) return;  // never made, or gone since
-      if (!readable || present != e.written) return Keep(e.path, "changed since the run");
+      if (!readable || present != e.written) return KeepChanged(e.path);
+      // A texture list the user changed since is kept, and names the files
+      // the run added for it: they stay with it.
+      if (NamedByAKeptList(e.path)) return Keep(e.path, "a texture list changed since the run names it");
       if (!platform::RemoveFile(path))
         return Unfinished(e.path, "cannot be removed" + platform::WhyNothingChangesIn(ParentOf(path)));
       ++result_.filesRemoved;
@@ -94,7 +100,7 @@ class Undoer {
       if (created_.count(e.path) != 0) return;
       return Keep(e.path, "removed since the run");
     }
-    if (!readable || present != e.written) return Keep(e.path, "changed since the run");
+    if (!readable || present != e.written) return KeepChanged(e.path);
     // The old bytes as the run kept them, or none: a file put in their place
     // since (or a link to one) is no file of the host's.
     const std::string kept = Join(result_.run.folder, e.oldBytes);
@@ -172,6 +178,21 @@ class Undoer {
   void Keep(const std::string& path, const std::string& reason) {
     if (keptOnce_.insert(path + '\n' + reason).second) result_.kept.push_back({path, reason});
   }
+  void KeepChanged(const std::string& path) {
+    Keep(path, "changed since the run");
+    const std::string name = path.substr(path.find_last_of('\\') + 1);
+    if (EqualsIgnoringCase(name, "Texturen.txt")) keptLists_.push_back({ParentOf(path), ".dds"});
+    if (EqualsIgnoringCase(name, "Bodentexturen.txt")) keptLists_.push_back({ParentOf(path), ".bmp"});
+  }
+  // True for a texture file below the folder of a texture list kept (the
+  // list is undone before the files the run copied for it).
+  bool NamedByAKeptList(const std::string& path) const {
+    for (const auto& [folder, extension] : keptLists_)
+      if (Below(path, folder) && path.size() > extension.size() &&
+          EqualsIgnoringCase(path.substr(path.size() - extension.size()), extension))
+        return true;
+    return false;
+  }
   // Kept for now: a later undo tries again.
   void Unfinished(const std::string& path, const std::string& reason) {
     Keep(path, reason);
@@ -184,6 +205,7 @@ class Undoer {
   std::set<std::string> touched_;
   std::set<std::string> created_;  // files the run made
   std::set<std::string> keptOnce_;
+  std::vector<std::pair<std::string, std::string>> keptLists_;  // folder and texture extension
 };
 
 }  // namespace
