@@ -445,6 +445,24 @@ TEST(Folders, SamenessAndContainmentGoByIdentityNotSpelling) {
   first.Release();
   EXPECT_EQ(second.Take(lockPath), platform::FileLock::Result::Taken);
   EXPECT_EQ(test::Listing(t / "a/RESOURCEN"), (std::vector<std::string>{"Inner"}));
+  // Whether someone holds it is told without taking it: by a reader too.
+  EXPECT_TRUE(platform::FileLock::HeldBySomeone(lockPath));
+  second.Release();
+  EXPECT_FALSE(platform::FileLock::HeldBySomeone(lockPath));
+  EXPECT_FALSE(platform::FileLock::HeldBySomeone(P(t, "a\\none.lock")));
+#ifndef _WIN32
+  fs::permissions(fs::path(platform::NativePath(lockPath)), fs::perms(0444), fs::perm_options::replace);
+  EXPECT_EQ(second.Take(lockPath), platform::FileLock::Result::Taken);  // root, or the file's owner
+  EXPECT_EXIT(
+      {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
+        std::_Exit(platform::FileLock::HeldBySomeone(lockPath) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  second.Release();
+  fs::permissions(fs::path(platform::NativePath(lockPath)), fs::perms(0666), fs::perm_options::replace);
+#endif
+  EXPECT_EQ(second.Take(lockPath), platform::FileLock::Result::Taken);
 #ifndef _WIN32
   // Whoever made it, another user (the host's owner) can take it later.
   EXPECT_EQ(fs::status(fs::path(platform::NativePath(lockPath))).permissions(), fs::perms(0666));

@@ -562,9 +562,7 @@ bool OlderRunsDropped(const std::string& root, const std::string& target) {
 
 bool RunUnderWay(const std::string& folder) {
   const std::string path = platform::NativePath(Join(folder, kLiveLock));
-  if (platform::GetPathKind(path) != platform::PathKind::File) return false;
-  platform::FileLock probe;
-  return probe.Take(path) == platform::FileLock::Result::Busy;
+  return platform::GetPathKind(path) == platform::PathKind::File && platform::FileLock::HeldBySomeone(path);
 }
 
 // --------------------------------------------------------------- writing

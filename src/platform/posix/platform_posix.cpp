@@ -1250,6 +1250,24 @@ std::string HostLockPath(const std::string& target) {
   return Join(dir, "zetveltran-" + name + ".lock");
 }
 
+bool FileLock::HeldBySomeone(const std::string& path) {
+  const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct flock region {};
+  region.l_type = F_WRLCK;
+  region.l_whence = SEEK_SET;
+  region.l_start = 0;
+  region.l_len = 1;
+#ifdef F_OFD_GETLK
+  int asked = ::fcntl(fd, F_OFD_GETLK, &region);
+  if (asked != 0 && errno == EINVAL) asked = ::fcntl(fd, F_GETLK, &region);
+#else
+  int asked = ::fcntl(fd, F_GETLK, &region);
+#endif
+  ::close(fd);
+  return asked == 0 && region.l_type != F_UNLCK;
+}
+
 FileLock::Result FileLock::Take(const std::string& path, const std::string& folder) {
   Release();
   // Made writable by all, whoever makes it (root, say): the lock needs a file

@@ -421,6 +421,11 @@ std::string HostLockPath(const std::string& target) {
   return real.substr(0, cut) + "\\zetveltran-" + real.substr(cut + 1) + ".lock";
 }
 
+bool FileLock::HeldBySomeone(const std::string& path) {
+  FileLock probe;
+  return probe.Take(path) == Result::Busy;
+}
+
 FileLock::Result FileLock::Take(const std::string& path, const std::string&) {
   Release();
   HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
