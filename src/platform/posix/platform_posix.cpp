@@ -1250,14 +1250,24 @@ std::string HostLockPath(const std::string& target) {
   return Join(dir, "zetveltran-" + name + ".lock");
 }
 
-bool FileLock::HeldBySomeone(const std::string& path) {
-  const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
-  if (fd < 0) return false;
+namespace {
+
+// What a FileLock locks: the file's first byte, for writing.
+struct flock LockedRegion() {
   struct flock region {};
   region.l_type = F_WRLCK;
   region.l_whence = SEEK_SET;
   region.l_start = 0;
   region.l_len = 1;
+  return region;
+}
+
+}  // namespace
+
+bool FileLock::HeldBySomeone(const std::string& path) {
+  const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct flock region = LockedRegion();
 #ifdef F_OFD_GETLK
   int asked = ::fcntl(fd, F_OFD_GETLK, &region);
   if (asked != 0 && errno == EINVAL) asked = ::fcntl(fd, F_GETLK, &region);
@@ -1279,11 +1289,7 @@ FileLock::Result FileLock::Take(const std::string& path, const std::string& fold
   else if (errno == EEXIST)
     fd = OpenRegular(path, O_RDWR | O_NOFOLLOW);
   if (fd < 0) return Result::Failed;
-  struct flock region {};
-  region.l_type = F_WRLCK;
-  region.l_whence = SEEK_SET;
-  region.l_start = 0;
-  region.l_len = 1;
+  struct flock region = LockedRegion();
   // A lock of the open file, not of the process: two takers in one process
   // exclude each other too, and closing another descriptor of the file
   // keeps it. The system's record locks are those Wine takes for Windows
