@@ -453,6 +453,13 @@ TEST_F(Cli, ARegistrationTheRunCannotUseIsRefused) {
   r = Run({source, target});
   EXPECT_NE(r.err.find("VERSION 0x40001 in HKEY_CLASSES_ROOT\\Software\\Brankor\\KORA"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("(supported: 0x40000)"), std::string::npos) << r.err;
+  // A registry file that cannot be read is named, not taken for one that
+  // registers no host.
+  std::filesystem::remove(t / "wine/system.reg");
+  std::filesystem::create_directory(t / "wine/system.reg");
+  r = Run({source});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the registry file " + (t / "wine/system.reg") + " cannot be read"), std::string::npos) << r.err;
 
   EXPECT_FALSE(test::Exists(host.hostTree() + "/a.txt"));
   EXPECT_FALSE(test::Exists(target + "/a.txt"));

@@ -74,6 +74,24 @@ std::string PrefixPlace() {
 #endif
 }
 
+// A registry file of the prefix that stands but cannot be read whole (no
+// access, no plain file, beyond the size read): "" when there is none.
+std::string UnreadableRegistryFile() {
+#ifdef _WIN32
+  return "";
+#else
+  for (const char* name : {"/system.reg", "/user.reg"}) {
+    const std::string file = RegFileStore::DefaultPrefix() + name;
+    uint64_t length = 0;
+    if (platform::IsLink(file) ? platform::RealPath(file).empty() : platform::GetPathKind(file) == platform::PathKind::None)
+      continue;
+    if (!platform::CanReadFile(file) || !platform::GetFileLength(file, length) || length > RegFileStore::kLargestFile)
+      return file;
+  }
+  return "";
+#endif
+}
+
 // Where the host's registration was looked for, for messages.
 std::string RegistrationPlace() {
   std::string key = "HKEY_CLASSES_ROOT";
@@ -215,7 +233,11 @@ int Run(int argc, char** argv) {
     return Refuse(cli::MessageText("IDS_ZETVERSION"), VersionFound(host));
   std::string resBase;
   if (!options.targetGiven) {
-    if (!host.keyFound) return UsageError(cli::ConsoleText("TARGET_NEEDED", {RegistrationPlace()}));
+    if (!host.keyFound) {
+      const std::string unreadable = UnreadableRegistryFile();
+      return UsageError(unreadable.empty() ? cli::ConsoleText("TARGET_NEEDED", {RegistrationPlace()})
+                                           : cli::ConsoleText("REGISTRY_UNREADABLE", {unreadable}));
+    }
     if (!DefaultTarget(host, options.target, error)) {
       std::fprintf(stderr, "zetveltran-cli: %s\n", error.c_str());
       return kExitRefused;

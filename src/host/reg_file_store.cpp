@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint32_t kWriteRights = kKeySetValue | kKeyCreateSubKey | kKeyCreateLink;
 constexpr int kAttempts = 5;
-constexpr uint64_t kLargestFile = uint64_t{256} << 20;
 constexpr int64_t kStaleSeconds = 600;
 const char kClasses[] = "Software\\Classes";
 
@@ -45,8 +44,8 @@ void RegFileStore::Reload() {
 // A prefix's system.reg runs to megabytes, and a run opens keys several
 // times: a file whose bytes are those of its document is not parsed again
 // (a document not parsed yet is that of an empty file).
-// A file larger than any prefix's registry (a damaged one, a sparse file of
-// gigabytes) is read as none: a run given its target needs none.
+// A file larger than kLargestFile is read as none: a run given its target
+// needs none.
 void RegFileStore::Load(const std::string& file, RegFileDocument& document) {
   std::string text;
   uint64_t length = 0;

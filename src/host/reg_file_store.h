@@ -30,6 +30,7 @@
 // values can be written.
 
 #include <map>
+#include <cstdint>
 #include <string>
 
 #include "host/reg_file_document.h"
@@ -45,6 +46,10 @@ class RegFileStore final : public RegistryBackend {
 
   // $WINEPREFIX when set and not empty, else ~/.wine.
   static std::string DefaultPrefix();
+
+  // A registry file larger than any prefix's (a damaged one, a sparse file
+  // of gigabytes) is read as none.
+  static constexpr uint64_t kLargestFile = uint64_t{256} << 20;
 
   long OpenKey(Handle parent, const std::string& name, uint32_t access, Handle& key) override;
   long CloseKey(Handle key) override;
