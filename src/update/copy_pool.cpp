@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/platform.h"
+#include "update/update_run.h"
 
 namespace zet {
 
@@ -137,6 +138,13 @@ void CopyPool::Work() {
     lock.unlock();
     for (Job& job : batch.jobs) {
       if (job.done) continue;
+      // Once the user stops the run, the copies queued are not made (a copy
+      // under way is made whole): as where the walk copies itself, nothing
+      // is installed after the stop, and nothing counted.
+      if (RunStopRequested()) {
+        job.result = {CopyOutcome::LeftOut, {}, {}};
+        continue;
+      }
       try {
         job.result = CopyFileUnrecorded(job.from, job.to, job.overwrite, EmptySource::LeftOut);
       } catch (const std::bad_alloc&) {
