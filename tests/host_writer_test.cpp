@@ -357,6 +357,37 @@ TEST_F(HostWriterTest, UndoKeepsTheTexturesOfAListChangedSince) {
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/Boden.bmp"));  // its list was undone
 }
 
+// Zero bytes amid a manifest's lines (a crash of the system while the
+// run wrote them) are no killed run's rest: the run is listed as damaged,
+// undo goes no further back, and no later run clears it with its old bytes.
+TEST_F(HostWriterTest, AManifestDamagedAmidItsLinesIsKept) {
+  auto damage = [](const std::string& manifest, const std::vector<std::string>& starts) {
+    std::string bytes = ReadBytes(manifest);
+    for (const std::string& start : starts)
+      for (size_t at = bytes.find(start); at != std::string::npos; at = bytes.find(start, at))
+        bytes.replace(at, start.size(), std::string(start.size(), '\0'));
+    WriteBytes(manifest, bytes);
+  };
+  // Every change line damaged: no run that changed nothing (which undo
+  // passes over and the next run clears), but one whose changes are not known.
+  EXPECT_EQ(JournalRun(), kSyntheticOutcomes);
+  const std::string folder = Runs().at(0).folder;
+  damage(platform::NativePath(folder + "\\manifest.txt"), {"file-", "folder-"});
+  ASSERT_EQ(Runs().size(), 1u);
+  EXPECT_TRUE(Runs().at(0).unreadable);
+  EXPECT_EQ(Undo().status, 1);
+  JournalRun();
+  EXPECT_TRUE(test::Exists(platform::NativePath(folder)));
+  // One change line damaged: undo takes back what the others say, and
+  // says that one is lost.
+  const std::string second = Runs().at(0).folder;
+  damage(platform::NativePath(second + "\\manifest.txt"), {"file-merged"});
+  const UndoResult undo = Undo();
+  EXPECT_EQ(undo.status, 1);
+  ASSERT_FALSE(undo.kept.empty());
+  EXPECT_EQ(undo.kept.back().reason, "the run's manifest holds a line no run writes; what it said is not undone");
+}
+
 TEST_F(HostWriterTest, RunThenUndoGivesTheTreeBack) {
   for (bool link : {true, false}) {
     SCOPED_TRACE(link ? "old bytes linked" : "old bytes copied");
@@ -423,6 +454,7 @@ TEST_F(HostWriterTest, UndoGoesNoFurtherThanTheHostWhateverTheManifestSays) {
   // Old bytes put in the run's folder since (a file, or a link to one).
   fs::remove(fs::path(platform::NativePath(Runs().at(0).folder + "\\old\\000003")));
   WriteBytes(platform::NativePath(Runs().at(0).folder + "\\old\\000003"), "not the old list");
+  lines.erase(lines.find_last_not_of('\0') + 1);  // written where the run's lines end
   for (const char* path : {"..\\..\\victim.txt", "/etc/../victim.txt", "C:\\victim.txt", "Neu\\..\\Neu.txt"})
     lines += std::string("file-created\t") + path + "\tsize=10\txxh3=" + hash + "\n";
   lines += "folder-created\t..\\..\n";

@@ -250,7 +250,10 @@ Held WhatFolderHolds(const std::string& folder) {
   size_t at = 0;
   for (size_t end; (end = head.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = head.substr(at, end - at);
-    if (line.find('\0') != std::string::npos) return Held::Nothing;  // the rest of a killed run
+    // Zero bytes to the end are the rest of a killed run; bytes after them
+    // are lines a crash damaged, and a run whose changes are not known.
+    if (line.find('\0') != std::string::npos)
+      return head.find_first_not_of('\0', at + line.find('\0')) == std::string::npos ? Held::Nothing : Held::Damaged;
     ChangeKind kind;
     if (KindFromName(Fields(line)[0], kind)) return Held::Run;
   }
@@ -442,8 +445,13 @@ bool ReadRun(const std::string& folder, RunRecord& run, bool withEntries) {
       // A line the system did not take whole (a kill mid-write) is no line:
       // its end is missing, and zero bytes follow what there is of it.
       std::string_view line_view = std::string_view(text).substr(at, end - at);
+      // (A crash of the system may leave zeros amid lines a run wrote whole:
+      // what they said is lost, and the run is a damaged one.)
       const size_t zero = line_view.find_last_of('\0');
-      if (zero != std::string_view::npos) line_view.remove_prefix(zero + 1);
+      if (zero != std::string_view::npos) {
+        line_view.remove_prefix(zero + 1);
+        run.damaged = true;
+      }
       std::string line(line_view);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::vector<std::string> f = Fields(line);
@@ -519,6 +527,12 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     RunRecord run;
     if (ReadRun(Join(hostFolder, *it), run)) {
+      // One that shows no change where its manifest holds damaged lines is
+      // listed as damaged, so that undo goes no further back than it.
+      if (run.state != RunState::Undone && !run.Undoable() && WhatFolderHolds(run.folder) == Held::Damaged) {
+        run.unreadable = true;
+        run.started = run.lastWritten;
+      }
       runs.push_back(std::move(run));
     } else if (WhatFolderHolds(run.folder) == Held::Damaged) {
       // Listed, so that undo goes no further back than it.
