@@ -334,19 +334,24 @@ TEST_F(HostWriterTest, ADryRunJudgesAReplacementThroughALinkWhereTheRunWritesIt)
 #endif
 
 // A texture list changed since the run is kept, and so are the texture
-// files the run added for it: the list would name files the host lacks.
+// files the run added that it still names: it would name files the host lacks.
 TEST_F(HostWriterTest, UndoKeepsTheTexturesOfAListChangedSince) {
   WriteBytes(t / "pkg/RESOURCEN/Parallels/p2.dds", "P2");
+  WriteBytes(t / "pkg/RESOURCEN/Parallels/p3.dds", "P3");
   WriteBytes(t / "pkg/RESOURCEN/Parallels/Boden.bmp", "B");
   JournalRun([this](HostWriter& w) {
     w.MakeFolders(Host("Parallels"));
     return Outcomes{w.CopyIn(Package("Parallels\\p2.dds"), Host("Parallels\\p2.dds"), false).outcome,
+                    w.CopyIn(Package("Parallels\\p3.dds"), Host("Parallels\\p3.dds"), false).outcome,
                     w.CopyIn(Package("Parallels\\Boden.bmp"), Host("Parallels\\Boden.bmp"), false).outcome,
-                    w.ReplaceBytes(Host("Parallels\\Texturen.txt"), "Basis{ Textur{ id(2) name(p2) } }", false, {}).outcome,
+                    w.ReplaceBytes(Host("Parallels\\Texturen.txt"), "Basis{ Textur{ id(2) name(p2) } Textur{ id(3) name(p3) } }",
+                                   false, {})
+                        .outcome,
                     w.ReplaceBytes(Host("Parallels\\Bodentexturen.txt"), "Basis{ Textur{ id(1) name(Boden) } }", false, {})
                         .outcome};
   });
-  WriteBytes(t / "host/RESOURCEN/Parallels/Texturen.txt", "Basis{ Textur{ id(2) name(p2) } }\r\n; mine\r\n");
+  // The user's list names p2 (in other letters), no longer p3.
+  WriteBytes(t / "host/RESOURCEN/Parallels/Texturen.txt", "Basis{ Textur{ id(2) name(P2) } }\r\n; mine\r\n");
   const UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 1);
   Strings kept;
@@ -354,6 +359,7 @@ TEST_F(HostWriterTest, UndoKeepsTheTexturesOfAListChangedSince) {
   EXPECT_EQ(kept, (Strings{"Parallels\\Texturen.txt: changed since the run",
                            "Parallels\\p2.dds: a texture list changed since the run names it"}));
   EXPECT_EQ(ReadBytes(t / "host/RESOURCEN/Parallels/p2.dds"), "P2");
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/p3.dds"));
   EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Parallels/Boden.bmp"));  // its list was undone
 }
 

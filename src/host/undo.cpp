@@ -7,6 +7,7 @@
 #include "platform/ascii_text.h"
 #include "platform/file_state.h"
 #include "platform/platform.h"
+#include "update/texture_list.h"
 
 namespace zet {
 
@@ -181,17 +182,27 @@ class Undoer {
   void KeepChanged(const std::string& path) {
     Keep(path, "changed since the run");
     const std::string name = path.substr(path.find_last_of('\\') + 1);
-    if (EqualsIgnoringCase(name, "Texturen.txt")) keptLists_.push_back({ParentOf(path), ".dds"});
-    if (EqualsIgnoringCase(name, "Bodentexturen.txt")) keptLists_.push_back({ParentOf(path), ".bmp"});
+    if (EqualsIgnoringCase(name, "Texturen.txt")) NoteTextures(path, ".dds");
+    if (EqualsIgnoringCase(name, "Bodentexturen.txt")) NoteTextures(path, ".bmp");
   }
-  // True for a texture file below the folder of a texture list kept (the
-  // list is undone before the files the run copied for it).
+  // The texture files the kept list at path names, as the merge names them
+  // (the list is undone before the files the run copied for it).
+  void NoteTextures(const std::string& path, const char* extension) {
+    TextureList list(Join(target_, path));
+    if (!list.IsLoaded()) return;
+    const std::string folder = ParentOf(path);
+    for (int32_t id : list.GetIds()) {
+      TextureRecord texture;
+      if (!list.ParseTexture(id, texture) || texture.name.empty()) continue;
+      std::string name = texture.name + extension;
+      for (char& c : name)
+        if (c == '/') c = '\\';
+      name = platform::NameFromCodePage(name);
+      namedTextures_.insert(platform::FoldedName(folder.empty() ? name : Join(folder, name)));
+    }
+  }
   bool NamedByAKeptList(const std::string& path) const {
-    for (const auto& [folder, extension] : keptLists_)
-      if (Below(path, folder) && path.size() > extension.size() &&
-          EqualsIgnoringCase(path.substr(path.size() - extension.size()), extension))
-        return true;
-    return false;
+    return namedTextures_.count(platform::FoldedName(path)) != 0;
   }
   // Kept for now: a later undo tries again.
   void Unfinished(const std::string& path, const std::string& reason) {
@@ -205,7 +216,7 @@ class Undoer {
   std::set<std::string> touched_;
   std::set<std::string> created_;  // files the run made
   std::set<std::string> keptOnce_;
-  std::vector<std::pair<std::string, std::string>> keptLists_;  // folder and texture extension
+  std::set<std::string> namedTextures_;  // folded paths the kept texture lists name
 };
 
 }  // namespace
