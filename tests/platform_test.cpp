@@ -561,6 +561,20 @@ TEST(Stream, PipesAndDevicesAreNotOpenedForReadingAndNothingWaits) {
   EXPECT_EQ(test::Listing(t.path()), (std::vector<std::string>{"Texturen.txt"}));
 }
 
+// A log that another program cuts shorter while it is written (its store
+// into the map would fault) refuses the append and all after it; the
+// process goes on.
+TEST(Files, AnAppendLogCutShorterByAnotherProgramRefusesAndGoesOn) {
+  TempDir t;
+  platform::AppendLog log;
+  ASSERT_TRUE(log.Open(P(t, "manifest.txt")));
+  ASSERT_TRUE(log.Append("first line\n"));
+  ASSERT_EQ(::truncate((t / "manifest.txt").c_str(), 0), 0);
+  EXPECT_FALSE(log.Append(std::string(100, 'x') + "\n"));
+  EXPECT_FALSE(log.Append("later\n"));
+  EXPECT_TRUE(log.Close());
+}
+
 // A log beside the host's files on a nearly full disk takes no more of it
 // than its next piece: the files that fit still fit, and a log that meets
 // the full disk says so and keeps what it holds.

@@ -1,13 +1,16 @@
 // POSIX side of file_state.h.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csetjmp>
 #include <cstring>
+#include <mutex>
 
 #include "platform/file_state.h"
 #include "platform/platform.h"
@@ -58,6 +61,29 @@ namespace {
 constexpr size_t kLogStep = 1 << 20;
 constexpr size_t kLogPiece = 64 << 10;
 constexpr size_t kLogReserve = 4 << 10;
+
+// A store to the map faults (SIGBUS) where another program cut the file
+// shorter meanwhile: the append that makes it is given up, not the process.
+thread_local sigjmp_buf* t_onBusError = nullptr;
+struct sigaction g_previousBusAction;
+
+void OnBusError(int, siginfo_t*, void*) {
+  if (t_onBusError != nullptr) siglongjmp(*t_onBusError, 1);
+  // Not a store of an append: the instruction faults again as it would
+  // have without this handler.
+  ::sigaction(SIGBUS, &g_previousBusAction, nullptr);
+}
+
+void CatchBusErrorsOfAppends() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &g_previousBusAction);
+  });
+}
 }
 
 AppendLog::~AppendLog() { Close(); }
@@ -132,9 +158,22 @@ bool AppendLog::Append(std::string_view bytes, bool reserved) {
   if (map_ != nullptr && used_ + bytes.size() + keep <= kLogStep) {
     // A full disk: what is taken stays the reserved lines'.
     if (!Take(used_ + bytes.size() + keep)) return false;
+    CatchBusErrorsOfAppends();
+    sigjmp_buf fault;
+    if (sigsetjmp(fault, 0) != 0) {
+      // The file was cut under the map: the log takes nothing more.
+      t_onBusError = nullptr;
+      ::munmap(map_, kLogStep);
+      map_ = nullptr;
+      ::close(static_cast<int>(handle_));
+      handle_ = -1;
+      return false;
+    }
+    t_onBusError = &fault;
     std::memcpy(map_ + used_, bytes.data(), bytes.size() - 1);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     map_[used_ + bytes.size() - 1] = bytes.back();
+    t_onBusError = nullptr;
     used_ += bytes.size();
     return true;
   }
