@@ -133,6 +133,30 @@ TEST_F(UpdateRun, FailuresAreCountedAndTheFirstIsNamed) {
 // The merges read and copy only the package's own files: a link that puts a
 // catalogue folder, a list or a texture outside the package is reported, and
 // nothing of what it leads to reaches the host.
+// A stop during the catalogue merges takes effect after the file in hand:
+// the files after it are left as they are, and the summary says so.
+TEST_F(UpdateRun, AStopDuringTheMergesEndsThemAfterTheFileInHand) {
+  for (const char* name : {"A.inf", "B.inf", "C.inf"}) {
+    Package(std::string("Categories/Rolling_stock/") + name, "[Kopf]\r\n[Neu]\r\nFilterSection = \"x\"\r\n");
+    Host(std::string("Categories/Rolling_stock/") + name, "[Kopf]\r\n[Alt]\r\nFilterSection = \"y\"\r\n");
+  }
+  struct StoppingView : test::RecordingView {
+    void Stepped() override {
+      RecordingView::Stepped();
+      if (g_TargetFile.find(".inf") != std::string::npos) RequestRunStop();
+    }
+  } stopping;
+  RunRequest request;
+  request.source = source;
+  request.target = target;
+  const RunReport report = RunUpdate(request, stopping);
+  EXPECT_TRUE(report.stopped());
+  EXPECT_EQ(report.listsMerged(), 1);
+  EXPECT_NE(HostBytes("Categories/Rolling_stock/A.inf").find("\"x\""), std::string::npos);  // merged
+  EXPECT_EQ(HostBytes("Categories/Rolling_stock/B.inf"), "[Kopf]\r\n[Alt]\r\nFilterSection = \"y\"\r\n");
+  EXPECT_EQ(HostBytes("Categories/Rolling_stock/C.inf"), "[Kopf]\r\n[Alt]\r\nFilterSection = \"y\"\r\n");
+}
+
 TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
   namespace fs = std::filesystem;
   test::WriteBytes(t / "outside/User.ini", "[User_1_Secret]\r\nText = \"x\"\r\n");

@@ -13,6 +13,7 @@
 #include "update/index_merge.h"
 #include "update/refusals.h"
 #include "update/run_state.h"
+#include "update/update_run.h"
 #include "update/tree_copy.h"
 
 namespace zet {
@@ -334,6 +335,8 @@ void ScanInfFiles(const std::string& folder, bool counting) {
     g_TargetFile = targetFolder + "\\" + e.name;
     CountUnit(counting);
     if (counting) continue;
+    // A stop takes effect after the file in hand, as in the copy.
+    if (RunStopRequested()) return;
     StepProgress();
     if (!targetMade) {
       RunWriter().MakeFolders(targetFolder);
@@ -347,9 +350,11 @@ void ScanInfFiles(const std::string& folder, bool counting) {
 void MergeCategories(bool counting) {
   if (!counting) ListOtherSpellings(g_SourceRoot + "\\Categories");
   for (const char* folder : kCategoryFolders) {
+    if (!counting && RunStopRequested()) return;
     const std::string path = g_SourceRoot + folder;
     if (!counting) ListOtherSpellings(path);
     ScanInfFiles(path, counting);
+    if (!counting && RunStopRequested()) return;
     MergeIndexFile(path, counting);
   }
 }
