@@ -83,8 +83,7 @@ std::string UnreadableRegistryFile() {
   for (const char* name : {"/system.reg", "/user.reg"}) {
     const std::string file = RegFileStore::DefaultPrefix() + name;
     uint64_t length = 0;
-    if (platform::IsLink(file) ? platform::RealPath(file).empty() : platform::GetPathKind(file) == platform::PathKind::None)
-      continue;
+    if (platform::GetPathKind(file) == platform::PathKind::None) continue;
     if (!platform::CanReadFile(file) || !platform::GetFileLength(file, length) || length > RegFileStore::kLargestFile)
       return file;
   }

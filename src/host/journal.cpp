@@ -526,20 +526,15 @@ std::vector<RunRecord> ListRuns(const std::string& root, const std::string& targ
   std::vector<std::string> names = RunNames(hostFolder);
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     RunRecord run;
-    if (ReadRun(Join(hostFolder, *it), run)) {
-      // One that shows no change where its manifest holds damaged lines is
-      // listed as damaged, so that undo goes no further back than it.
-      if (run.state != RunState::Undone && !run.Undoable() && WhatFolderHolds(run.folder) == Held::Damaged) {
-        run.unreadable = true;
-        run.started = run.lastWritten;
-      }
-      runs.push_back(std::move(run));
-    } else if (WhatFolderHolds(run.folder) == Held::Damaged) {
-      // Listed, so that undo goes no further back than it.
+    const bool read = ReadRun(Join(hostFolder, *it), run);
+    // One that cannot be read, or shows no change where its manifest holds
+    // damaged lines, is listed as damaged, so that undo goes no further
+    // back than it.
+    if ((!read || (run.state != RunState::Undone && !run.Undoable())) && WhatFolderHolds(run.folder) == Held::Damaged) {
       run.unreadable = true;
       run.started = run.lastWritten;
-      runs.push_back(std::move(run));
     }
+    if (read || run.unreadable) runs.push_back(std::move(run));
   }
   return runs;
 }
@@ -575,8 +570,7 @@ bool OlderRunsDropped(const std::string& root, const std::string& target) {
 }
 
 bool RunUnderWay(const std::string& folder) {
-  const std::string path = platform::NativePath(Join(folder, kLiveLock));
-  return platform::GetPathKind(path) == platform::PathKind::File && platform::FileLock::HeldBySomeone(path);
+  return platform::FileLock::HeldBySomeone(platform::NativePath(Join(folder, kLiveLock)));
 }
 
 // --------------------------------------------------------------- writing

@@ -1,8 +1,6 @@
 #include "host/undo.h"
 
 #include <set>
-#include <utility>
-#include <vector>
 
 #include "platform/ascii_text.h"
 #include "platform/file_state.h"
@@ -194,10 +192,7 @@ class Undoer {
     for (int32_t id : list.GetIds()) {
       TextureRecord texture;
       if (!list.ParseTexture(id, texture) || texture.name.empty()) continue;
-      std::string name = texture.name + extension;
-      for (char& c : name)
-        if (c == '/') c = '\\';
-      name = platform::NameFromCodePage(name);
+      const std::string name = platform::NameFromCodePage(ListedTextureFile(texture.name, extension));
       namedTextures_.insert(platform::FoldedName(folder.empty() ? name : Join(folder, name)));
     }
   }

@@ -341,8 +341,9 @@ class FileLock {
   // mount, it is Busy as well.
   Result Take(const std::string& path, const std::string& folder = {});
   void Release();
-  // True when a process holds the lock of the file at path, which stands;
-  // asked without taking it, so that reading the file suffices (POSIX).
+  // True when a process holds the lock of the file at path; false where no
+  // file stands there. Asked without taking it, so that reading the file
+  // suffices (POSIX).
   static bool HeldBySomeone(const std::string& path);
   bool held() const { return handle_ != -1; }
 

@@ -61,22 +61,28 @@ bool IsOwnTemporaryName(const std::string& name) {
   return true;
 }
 
-void RemoveOwnTemporaries(const std::string& folder) {
+namespace {
+
+// Removes the program's temporary files in folder for which stale holds.
+template <class Stale>
+void RemoveOwnTemporariesIf(const std::string& folder, Stale stale) {
   std::vector<DirEntry> entries;
   if (!ListFolder(folder, entries)) return;
   for (const DirEntry& e : entries)
-    if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name)) RemoveFile(folder + "\\" + e.name);
+    if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name) && stale(folder + "\\" + e.name))
+      RemoveFile(folder + "\\" + e.name);
+}
+
+}  // namespace
+
+void RemoveOwnTemporaries(const std::string& folder) {
+  RemoveOwnTemporariesIf(folder, [](const std::string&) { return true; });
 }
 
 void RemoveStaleOwnTemporaries(const std::string& folder, int64_t seconds) {
-  std::vector<DirEntry> entries;
-  if (!ListFolder(folder, entries)) return;
   int64_t now = 0, nanoseconds = 0;
   FileClockNow(now, nanoseconds);
-  for (const DirEntry& e : entries)
-    if (!e.isFolder && !e.isLink && !e.isSpecial && IsOwnTemporaryName(e.name) &&
-        !ChangedSince(folder + "\\" + e.name, now - seconds))
-      RemoveFile(folder + "\\" + e.name);
+  RemoveOwnTemporariesIf(folder, [&](const std::string& path) { return !ChangedSince(path, now - seconds); });
 }
 
 TemporarySweep::TemporarySweep() {

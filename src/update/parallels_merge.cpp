@@ -38,12 +38,6 @@ bool StaysInsideFolder(const std::string& name) {
   return true;
 }
 
-std::string WithBackslashes(std::string name) {
-  for (char& c : name)
-    if (c == '/') c = '\\';
-  return name;
-}
-
 // Why the texture file name (the name and its extension) is refused; null
 // when it is not.
 const char* RefusedTextureName(const std::string& name) {
@@ -167,7 +161,7 @@ class ListMerge {
   bool TakeTextureFile(int32_t id, const std::string& textureName) {
     if (textureName.empty()) return true;
     // The list's code-page text, as the file system and the archive spell it.
-    const std::string listed = WithBackslashes(textureName) + extension_;
+    const std::string listed = ListedTextureFile(textureName, extension_);
     const std::string name = platform::NameFromCodePage(listed);
     // A file two blocks name is taken once: copied once, counted once, and
     // never found "kept" as the host's after the run made it; each block it

@@ -171,6 +171,12 @@ std::string LayOut(const std::string& block, const Layout& l, const std::string&
 
 }  // namespace
 
+std::string ListedTextureFile(std::string name, const char* extension) {
+  for (char& c : name)
+    if (c == '/') c = '\\';
+  return name + extension;
+}
+
 TextureList::TextureList(std::string path) : path_(std::move(path)) { loaded_ = LoadList(); }
 
 TextureList::TextureList(std::string path, HostWriter* reader) : path_(std::move(path)), reader_(reader) {

@@ -45,6 +45,11 @@ struct TextureRecord {
   float opacity = 2.0f;
 };
 
+// The file in the Parallels folder that a texture's name in a list names,
+// as the list spells it (code-page text, '\\' between folders), extension
+// (".dds", ".bmp") added; platform::NameFromCodePage gives the file's name.
+std::string ListedTextureFile(std::string name, const char* extension);
+
 class TextureList {
  public:
   static constexpr size_t npos = std::string::npos;

@@ -97,6 +97,7 @@ bool AppendLog::Open(const std::string& path) {
   handle_ = fd;
   base_ = 0;
   used_ = 0;
+  CatchBusErrorsOfAppends();
   MapNext();  // without a map, appends are writes
   return true;
 }
@@ -158,7 +159,6 @@ bool AppendLog::Append(std::string_view bytes, bool reserved) {
   if (map_ != nullptr && used_ + bytes.size() + keep <= kLogStep) {
     // A full disk: what is taken stays the reserved lines'.
     if (!Take(used_ + bytes.size() + keep)) return false;
-    CatchBusErrorsOfAppends();
     sigjmp_buf fault;
     if (sigsetjmp(fault, 0) != 0) {
       // The file was cut under the map: the log takes nothing more.

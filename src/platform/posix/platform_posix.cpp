@@ -1252,14 +1252,20 @@ std::string HostLockPath(const std::string& target) {
 
 namespace {
 
-// What a FileLock locks: the file's first byte, for writing.
-struct flock LockedRegion() {
-  struct flock region {};
+// What a FileLock locks, the file's first byte for writing, taken (set) or
+// asked for: a lock of the open file where the system has one, else of the
+// process. The fcntl call's result.
+int LockFirstByte(int fd, bool set, struct flock& region) {
+  region = {};
   region.l_type = F_WRLCK;
   region.l_whence = SEEK_SET;
   region.l_start = 0;
   region.l_len = 1;
-  return region;
+#ifdef F_OFD_SETLK
+  const int done = ::fcntl(fd, set ? F_OFD_SETLK : F_OFD_GETLK, &region);
+  if (done == 0 || errno != EINVAL) return done;
+#endif
+  return ::fcntl(fd, set ? F_SETLK : F_GETLK, &region);
 }
 
 }  // namespace
@@ -1267,13 +1273,8 @@ struct flock LockedRegion() {
 bool FileLock::HeldBySomeone(const std::string& path) {
   const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
   if (fd < 0) return false;
-  struct flock region = LockedRegion();
-#ifdef F_OFD_GETLK
-  int asked = ::fcntl(fd, F_OFD_GETLK, &region);
-  if (asked != 0 && errno == EINVAL) asked = ::fcntl(fd, F_GETLK, &region);
-#else
-  int asked = ::fcntl(fd, F_GETLK, &region);
-#endif
+  struct flock region;
+  const int asked = LockFirstByte(fd, false, region);
   ::close(fd);
   return asked == 0 && region.l_type != F_UNLCK;
 }
@@ -1289,18 +1290,12 @@ FileLock::Result FileLock::Take(const std::string& path, const std::string& fold
   else if (errno == EEXIST)
     fd = OpenRegular(path, O_RDWR | O_NOFOLLOW);
   if (fd < 0) return Result::Failed;
-  struct flock region = LockedRegion();
   // A lock of the open file, not of the process: two takers in one process
   // exclude each other too, and closing another descriptor of the file
   // keeps it. The system's record locks are those Wine takes for Windows
   // programs: a run under Wine and one on Linux keep each other out.
-#ifdef F_OFD_SETLK
-  int taken = ::fcntl(fd, F_OFD_SETLK, &region);
-  if (taken != 0 && errno == EINVAL) taken = ::fcntl(fd, F_SETLK, &region);
-#else
-  int taken = ::fcntl(fd, F_SETLK, &region);
-#endif
-  if (taken != 0) {
+  struct flock region;
+  if (LockFirstByte(fd, true, region) != 0) {
     const bool busy = errno == EAGAIN || errno == EACCES;
     ::close(fd);
     return busy ? Result::Busy : Result::Failed;

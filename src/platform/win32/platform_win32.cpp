@@ -422,8 +422,8 @@ std::string HostLockPath(const std::string& target) {
 }
 
 bool FileLock::HeldBySomeone(const std::string& path) {
-  FileLock probe;
-  return probe.Take(path) == Result::Busy;
+  FileLock probe;  // which would make the file
+  return GetPathKind(path) == PathKind::File && probe.Take(path) == Result::Busy;
 }
 
 FileLock::Result FileLock::Take(const std::string& path, const std::string&) {
