@@ -179,10 +179,21 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
   };
   if (journal) kinds.emplace_back("journal", runOf(package, {}));
 
+  // Removing tens of thousands of files leaves ext4 slow to make new ones
+  // (it passes over the inodes it freed lately, one by one) until about as
+  // many are made again, and that would fall on whichever copy comes next.
+  // So the copies stay until the place is done where there is room for all
+  // of them; else each round's go, and the disk's rows swing with it. A
+  // tmpfs frees at once.
+  const std::string fsKind = FileSystemKind(place.folder);
+  const uintmax_t packageBytes = static_cast<uintmax_t>(files) * 8192 + (1u << 20);
+  std::error_code noRoom;
+  const bool keepCopies = fsKind != "tmpfs" && fs::space(scratch, noRoom).available / 2 >
+                                                   packageBytes * (kinds.size() + 1) * static_cast<uintmax_t>(rounds + 1);
   std::vector<double> countingShares;
   // Round 0 is not counted: it brings the source trees into the page cache.
   for (int round = 0; round <= rounds; ++round) {
-    const fs::path copies = scratch / "copies";
+    const fs::path copies = scratch / "copies" / std::to_string(round);
     std::string line = "round " + std::to_string(round) + ":";
     for (size_t k = 0; k < kinds.size(); ++k) {
       Kind& kind = kinds[(k + static_cast<size_t>(round)) % kinds.size()];
@@ -206,8 +217,8 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
     const double share = CountingShare(package, copies / "counted" / "RESOURCEN");
     if (round > 0) countingShares.push_back(share);
     std::fprintf(stderr, "%s [%s]; counting %.1f %%\n", line.c_str(), place.label.c_str(), share * 100);
-    fs::remove_all(copies);
     fs::remove_all(journalFolder);
+    if (!keepCopies) fs::remove_all(copies);
   }
   fs::remove_all(scratch);
 
@@ -226,7 +237,6 @@ void MeasurePlace(const Place& place, int rounds, int files, int entries) {
   auto ms = [](const std::vector<double>& s) {
     return std::to_string(static_cast<long>(Median(s) * 1000 + 0.5)) + " ms";
   };
-  const std::string fsKind = FileSystemKind(place.folder);
   const std::string where = " on " + fsKind + " (" + place.label + ")";
   const std::string size = std::to_string(files) + " files";
   const Kind &cp = kinds[0], &run = kinds[1], &archive = kinds[2];
