@@ -99,6 +99,14 @@ TEST_F(CategoryMerge, ScanFoldersGoToTheLowestFreeKey) {
   ASSERT_EQ(g_RunReport.failures().size(), 1u);
   EXPECT_NE(g_RunReport.failures()[0].path.find("[Loks_01] New"), std::string::npos) << g_RunReport.failures()[0].path;
 
+  // A package with two entries of one "FilterSection", taken whole by a
+  // host that had no entries, is taken as it is by the run after.
+  const std::string twice = kHeader + Lines({"[A]", "FilterSection = \"Hp\"", "ScanPath1 = \"a\"", "[B]",
+                                             "FilterSection = \"Hp\"", "ScanPath1 = \"b\""});
+  const std::string taken = Merge("; mine\r\n", twice);
+  EXPECT_NE(taken.find("[B]"), std::string::npos) << taken;
+  EXPECT_EQ(Run(), taken);
+
 #ifndef _WIN32
   // Letters beyond A to Z fold too, in the code page or in UTF-8.
   for (const char* upper : {"MODELLE\\GR\xDCN", "MODELLE\\GR\xC3\x9CN"}) {

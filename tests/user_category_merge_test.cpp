@@ -59,6 +59,13 @@ TEST_F(UserCategoryMerge, NumbersAndNames) {
   EXPECT_EQ(appended("Usr", "User_001_A"), "User_001_A");
   EXPECT_EQ(appended("User_012", "Short"), "User_013_");
   EXPECT_EQ(appended("User_2_x", "User_5_Name"), "User_003_Name");
+  EXPECT_EQ(appended("User_-05_Old", "User_001_New"), "User_001_New");
+
+  // A second run finds its categories again, also after a host numbered oddly.
+  Host(kFile, Lines({"[User_-05_Old]", "P = \"a\""}));
+  Package(kFile, Lines({"[User_001_New]", "P = \"n\""}));
+  const std::string once = Run();
+  EXPECT_EQ(Run(), once);
 
   // A last section of another kind does not start the count again.
   Merge(Lines({"[User_007_Bruecken]", "P = \"b\"", "[Settings]", "Q = \"s\""}), Lines({"[User_001_Tunnel]", "P = \"t\""}));

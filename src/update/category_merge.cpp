@@ -93,7 +93,8 @@ class HostFilters {
     const Filters f = ReadFilters(section);
     // The first section holding a text is the one found, as a search from
     // the first section finds it.
-    if (!f.section.empty()) sections_.emplace(std::string(f.section), index);
+    if (!f.section.empty() && !sections_.emplace(std::string(f.section), index).second)
+      later_[std::string(f.section)].push_back(index);
     if (!f.string.empty()) strings_.emplace(f.string);
     if (f.value > 0) values_.insert(f.value);
   }
@@ -102,11 +103,18 @@ class HostFilters {
     auto it = sections_.find(std::string(text));
     return it == sections_.end() ? -1 : it->second;
   }
+  // The host's other sections with the same text, after the first.
+  const std::vector<int>& LaterSectionsOf(std::string_view text) const {
+    static const std::vector<int> kNone;
+    auto it = later_.find(std::string(text));
+    return it == later_.end() ? kNone : it->second;
+  }
   bool HasString(std::string_view text) const { return strings_.count(std::string(text)) != 0; }
   bool HasValue(int32_t value) const { return values_.count(value) != 0; }
 
  private:
   std::unordered_map<std::string, int> sections_;
+  std::unordered_map<std::string, std::vector<int>> later_;
   std::unordered_set<std::string> strings_;
   std::unordered_set<int32_t> values_;
 };
@@ -121,7 +129,7 @@ class CategoryMerger {
     if (!f.section.empty()) {
       const int found = filters_.SectionOf(f.section);
       if (found >= 0)
-        MergeScanPaths(section, found);
+        MergeScanPaths(section, found, filters_.LaterSectionsOf(f.section));
       else
         Add(section, true);
     } else if (!f.string.empty()) {
@@ -138,22 +146,37 @@ class CategoryMerger {
     return platform::FoldedName(platform::NameFromCodePage(folder));
   }
 
-  // New scan folders of the package's entry take the lowest empty keys of
-  // the host's; a folder the host lists already, in any letter case, is
-  // not added again.
-  void MergeScanPaths(const ProfileNode* from, int into) {
-    const ProfileNode* section = host_.GetNode(into);
-    std::string have[kScanPathCount];  // upper case; "" for a free key
+  // The folded texts of a host section's scan folder keys; "" for a free key.
+  void ReadScanPaths(int index, std::string (&have)[kScanPathCount]) const {
+    const ProfileNode* section = host_.GetNode(index);
     for (int j = 0; j < kScanPathCount; ++j) {
       const ProfileNode* entry = FirstEntry(section, ScanPathKey(j + 1));
       // An entry without a recognised value keeps its text: the key is taken.
       if (entry != nullptr && entry->value.data() != nullptr) have[j] = Folded(entry->value.data());
     }
+  }
+
+  // New scan folders of the package's entry take the lowest empty keys of
+  // the host's; a folder the host lists already, in any letter case, is
+  // not added again, nor one that a later host section of the same
+  // "FilterSection" lists (as a package's file taken whole may have it,
+  // the run after would add it to the first).
+  void MergeScanPaths(const ProfileNode* from, int into, const std::vector<int>& alike) {
+    const ProfileNode* section = host_.GetNode(into);
+    std::string have[kScanPathCount];  // upper case; "" for a free key
+    ReadScanPaths(into, have);
+    std::set<std::string> elsewhere;
+    for (int other : alike) {
+      std::string theirs[kScanPathCount];
+      ReadScanPaths(other, theirs);
+      elsewhere.insert(std::begin(theirs), std::end(theirs));
+    }
     for (int j = 1; j <= kScanPathCount; ++j) {
       const std::string folder(ValueText(FirstEntry(from, ScanPathKey(j))));
       if (folder.empty()) continue;
       const std::string upper = Folded(folder);
-      if (std::find(std::begin(have), std::end(have), upper) != std::end(have)) continue;
+      if (std::find(std::begin(have), std::end(have), upper) != std::end(have) || elsewhere.count(upper) != 0)
+        continue;
       auto free = std::find(std::begin(have), std::end(have), std::string());
       if (free == std::end(have)) {
         result_.scanPathsDropped.push_back("[" + std::string(NodeName(section)) + "] " + folder);

@@ -26,8 +26,10 @@ constexpr size_t kNameStart = 9;
 std::string_view NamePart(std::string_view section) {
   if (section.substr(0, kPrefix.size()) == kPrefix) {
     size_t i = kPrefix.size();
+    if (i < section.size() && (section[i] == '-' || section[i] == '+')) ++i;  // a sign, as a number may have
+    const size_t digits = i;
     while (i < section.size() && section[i] >= '0' && section[i] <= '9') ++i;
-    if (i > kPrefix.size() && i < section.size() && section[i] == '_') return section.substr(i + 1);
+    if (i > digits && i < section.size() && section[i] == '_') return section.substr(i + 1);
   }
   return section.size() > kNameStart ? section.substr(kNameStart) : std::string_view();
 }
@@ -108,6 +110,8 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
     if (name.size() > kPrefix.size() && EqualsIgnoringCase(name.substr(0, kPrefix.size()), kPrefix))
       counter = std::max(counter, LeadingNumber(name.substr(kPrefix.size())));
   }
+  // Numbers below 1 are no sequence: the package's categories count from 1.
+  counter = std::max<int64_t>(counter, 0);
 
   int appended = 0;
   SectionNames names(host);
