@@ -278,6 +278,15 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
   EXPECT_EQ(r.out.rfind("Fehler: 1\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("Failures:                  1\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("b.txt: a folder of that name is in the way\n"), std::string::npos) << r.out;
+  // And a file where the package has a folder, in the run and the dry run.
+  std::filesystem::remove_all(target + "/Sub");
+  WriteBytes(target + "/Sub", "a file");
+  for (const char* mode : {"-q", "-n"}) {
+    r = Run({mode, "--no-scan", source, target});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("b.txt: its folder cannot be created: a file of that name is in the way\n"), std::string::npos)
+        << r.out;
+  }
 #ifndef _WIN32
   EXPECT_NE(r.out.find("  " + target + "/Sub/b.txt: "), std::string::npos) << r.out;  // the system's separators
 
@@ -299,6 +308,15 @@ TEST_F(Cli, RunsTheUpdateSummarizesAndListsFailures) {
   r = Run({"-nv", "--no-scan", source, target});
   EXPECT_NE(r.out.find("a?]2;title?"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
+
+  // Output that cannot be written (a full disk) is no success.
+  const std::string errFile = t / "full.txt";
+  for (const std::string& args : {" -n --no-scan " + Quote(source) + " " + Quote(target), " --list-runs " + Quote(target)}) {
+    const int status = std::system((Quote(ProgramFile()) + args + " >/dev/full 2>" + Quote(errFile)).c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << args << status;
+    EXPECT_NE(ReadBytes(errFile).find("the output could not be written: No space left on device"), std::string::npos)
+        << ReadBytes(errFile);
+  }
 #endif
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "A");
 }

@@ -1,8 +1,10 @@
 // zetveltran-cli: the update run from a terminal.
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <utility>
@@ -333,7 +335,16 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
   try {
-    return Run(argc, argv);
+    const int status = Run(argc, argv);
+    // What was printed is the result for whoever reads it (a dry run's list,
+    // the journal's): a full disk or a closed file must not pass for done.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "zetveltran-cli: the output could not be written%s%s\n", errno != 0 ? ": " : "",
+                   errno != 0 ? std::strerror(errno) : "");
+      return std::max(status, kExitFailures);
+    }
+    return status;
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
     // The run itself reports this in its summary; this is anything around it.

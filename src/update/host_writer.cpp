@@ -105,7 +105,9 @@ std::string WhyNoFolderFor(const std::string& path) {
   // of one above it, is the user's (see kLinkToNothing).
   for (std::string folder = ParentOf(path); !folder.empty(); folder = ParentOf(folder)) {
     if (platform::IsLinkToNothing(folder)) return "its folder is a link that leads nowhere; left as it was";
-    if (platform::GetPathKind(folder) != platform::PathKind::None || ParentOf(folder) == folder) break;
+    const platform::PathKind kind = platform::GetPathKind(folder);
+    if (kind == platform::PathKind::File) return "its folder cannot be created: a file of that name is in the way";
+    if (kind != platform::PathKind::None || ParentOf(folder) == folder) break;
   }
   return "its folder cannot be created" + WhyNothingMadeIn(ParentOf(path));
 }
