@@ -183,6 +183,10 @@ int Undo(const std::string& journalRoot, const std::string& target, const HostRe
   }
   NoteInterruptedRun(journalRoot, target);
   const UndoResult result = UndoLatestRun(journalRoot, target);
+  if (result.journalUnwritable) {
+    Warn(cli::ConsoleText("UNDO_JOURNAL_UNWRITABLE", {platform::ShownPath(result.run.folder)}));
+    return kExitRefused;
+  }
   if (result.status == 2) {
     const bool none = ListRuns(journalRoot, target).empty();
     Warn(cli::ConsoleText(none ? "NO_RUNS" : "NOTHING_TO_UNDO", {platform::ShownPath(target)}));

@@ -560,6 +560,13 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
   return false;
 }
 
+bool CanMarkRun(const std::string& folder) {
+  const std::string manifest = Join(folder, kManifest);
+  if (platform::IsLink(manifest)) return false;
+  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::ReadWrite);
+  return handle != -1 && platform::detail::RawClose(handle);
+}
+
 bool MarkUndoStarted(const std::string& folder) { return AppendToManifest(folder, "undoing\t" + IsoTime(Now())); }
 
 bool MarkRunUndone(const std::string& folder) { return AppendToManifest(folder, "undone\t" + IsoTime(Now())); }

@@ -93,6 +93,8 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
 
 // Marks a run as being taken back, and as taken back: undo then takes the
 // run before it.
+// True when the run's manifest in folder may be written: its undo can be noted.
+bool CanMarkRun(const std::string& folder);
 bool MarkUndoStarted(const std::string& folder);
 bool MarkRunUndone(const std::string& folder);
 

@@ -228,6 +228,10 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
     return result;
   }
   if (!ReadRun(result.run.folder, result.run, true)) return result;
+  if (!CanMarkRun(result.run.folder)) {
+    result.journalUnwritable = true;
+    return result;
+  }
   // An undo killed from here on leaves the run partly undone, and says so.
   MarkUndoStarted(result.run.folder);
 

@@ -24,6 +24,9 @@ struct UndoResult {
   // Something the user did not change could not be taken back now (a full
   // disk, no access): the run stays partly undone, for the next undo.
   bool unfinished = false;
+  // The run's journal cannot be written: nothing was undone (status 2), as
+  // an undo that cannot be marked would be taken for none.
+  bool journalUnwritable = false;
   RunRecord run;  // the run taken back
   int filesRemoved = 0;
   int filesRestored = 0;

@@ -369,7 +369,9 @@ bool CUpdateDlg::OnShowPreview(WPARAM, LPARAM, LRESULT& result) {
 
 void CUpdateDlg::ShowUndoResult() {
   std::string text;
-  if (undone_.status == 2) {
+  if (undone_.journalUnwritable) {
+    text = FilledText("IDMSG_UNDO_UNWRITABLE", {platform::ShownPath(undone_.run.folder)});
+  } else if (undone_.status == 2) {
     text = GetLangString(kSection, "IDMSG_UNDO_NONE");
   } else if (undone_.kept.empty()) {
     text = GetLangString(kSection, "IDMSG_UNDO_DONE");
