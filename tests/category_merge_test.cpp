@@ -365,6 +365,22 @@ TEST_F(CategoryMerge, CountsNonEmptyInfFilesOfEveryFolderInAnyCase) {
   std::sort(failed.begin(), failed.end());
   EXPECT_EQ(failed, (Strings{"\\Categories\\SIGNALS: the package has this name in other letter case too; not merged",
                              "\\Categories\\Signals\\hp.inf: the package has this name in other letter case too; not merged"}));
+
+  // A category folder that is a link, out of the package or into it, is
+  // not followed: nothing of the folder it names is read or made.
+  std::filesystem::remove_all(t / "pkg/RESOURCEN/Categories/SIGNALS");
+  std::filesystem::remove(t / "pkg/RESOURCEN/Categories/Signals/hp.inf");
+  test::WriteBytes(t / "outside/Private.inf", kHeader + Lines({"[P]", "FilterString = \"p\""}));
+  std::filesystem::create_directory_symlink(t / "outside", t / "pkg/RESOURCEN/Categories/Goods");
+  std::filesystem::create_directory_symlink("Signals", t / "pkg/RESOURCEN/Categories/Filters");
+  g_RunReport.Reset();
+  const Strings before = HostFiles();
+  Run();
+  EXPECT_EQ(HostFiles(), before);
+  failed.clear();
+  for (const RunFailure& f : g_RunReport.failures()) failed.push_back(f.path.substr(source.size()) + ": " + f.reason);
+  EXPECT_EQ(failed, (Strings{"\\Categories\\Filters: a link to a folder; not followed",
+                             "\\Categories\\Goods: a link to a folder; not followed"}));
 #endif
 }
 
