@@ -54,9 +54,19 @@ bool KeptByTheRun(const std::string& oldBytes) {
 bool Restore(const std::string& from, const std::string& path, uint32_t mode) {
   // The copy replaces the file only once it is complete, and through a
   // link it replaces the file the link names.
-  if (!platform::CopyFileKeepingTime(from, path, false)) return false;
+  bool ok = platform::CopyFileKeepingTime(from, path, false);
+  if (!ok) {
+    // A full disk (as a run that filled it leaves it) has no room for a
+    // copy; the journal keeps the old file itself as a second name where
+    // it can, and that file can take the place again without room.
+    const std::string real = platform::IsLink(path) ? platform::RealPath(path) : path;
+    const std::string temporary = real.empty() ? std::string() : platform::TemporaryPathBeside(real);
+    ok = !temporary.empty() && platform::RemoveFile(temporary) && platform::MakeHardLink(from, temporary) &&
+         platform::MoveFileReplacing(temporary, real);
+    if (!ok && !temporary.empty()) platform::RemoveFile(temporary);
+  }
   // Permission bits alone: never set-user-id or set-group-id from a journal.
-  return mode == 0 || platform::SetFileMode(path, mode & 01777);
+  return ok && (mode == 0 || platform::SetFileMode(path, mode & 01777));
 }
 
 class Undoer {
