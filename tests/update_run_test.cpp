@@ -175,8 +175,7 @@ TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
   EXPECT_EQ(reported, (Strings{"Categories: a link to a folder; not followed",
                                "Parallels\\Texturen.txt: a link that leads out of the package; not merged",
                                "Parallels\\far.bmp: a link that leads out of the package; not copied",
-                               "Parallels\\Bodentexturen.txt id(7): its texture file could not be copied; not added",
-                               "Categories\\User.ini: user category file is a link that leads out of the package; not merged"}));
+                               "Parallels\\Bodentexturen.txt id(7): its texture file could not be copied; not added"}));
 
   // Links that lead back into the package from outside it are copied: one
   // by its whole path, one that climbs above the package first.
@@ -199,6 +198,31 @@ TEST_F(UpdateRun, MergesTakeNothingThatALinkPutsOutsideThePackage) {
   EXPECT_EQ(HostBytes("Modelle/up.mdl"), "M");
   EXPECT_EQ(HostBytes("Parallels/t.dds"), "T");
   EXPECT_NE(HostBytes("Parallels/Texturen.txt").find("name(t)"), std::string::npos);
+
+  // Nor are they entered where they lead into the package; and a file in
+  // their place is not copied, where it would keep every later package's
+  // lists out of the host.
+  const std::string lists = HostBytes("Parallels/Texturen.txt");
+  fs::rename(pkg + "/Parallels", pkg + "/Real");
+  fs::create_directory_symlink("Real", pkg + "/Parallels");
+  Package("CatReal/User.ini", "[User_001_A]\r\nText = \"a\"\r\n");
+  fs::create_directory_symlink("CatReal", pkg + "/Categories");
+  auto failedIn = [&](const RunReport& r) {
+    Strings failed;
+    for (const RunFailure& f : r.failures()) failed.push_back(f.path.substr(source.size() + 1) + ": " + f.reason);
+    return failed;
+  };
+  EXPECT_EQ(failedIn(Run()), (Strings{"Categories: a link to a folder; not followed", "Parallels: a link to a folder; not followed"}));
+  EXPECT_EQ(HostBytes("Parallels/Texturen.txt"), lists);
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Categories"));
+  fs::remove(pkg + "/Categories");
+  fs::remove(pkg + "/Parallels");
+  fs::remove(pkg + "/Real/far.bmp");  // it led through Parallels
+  Package("Categories", "a file");
+  fs::create_symlink("Real/t.dds", pkg + "/Parallels");
+  EXPECT_EQ(failedIn(Run()), (Strings{"Categories: not a folder; its lists are not merged",
+                             "Parallels: not a folder; its lists are not merged"}));
+  EXPECT_FALSE(test::Exists(t / "host/RESOURCEN/Categories"));
 }
 #endif
 

@@ -371,18 +371,13 @@ void ScanInfFiles(const std::string& folder, bool counting) {
 }
 
 void MergeCategories(bool counting) {
-  // A link to a folder is not followed, as the tree copy follows none: it
-  // could lead to any folder on the disk. (The tree copy lists the
-  // package's Categories folder when that is one.)
-  const auto linkToFolder = [](const std::string& path) {
-    return platform::IsLink(path) && platform::GetPathKind(path) == platform::PathKind::Folder;
-  };
-  if (linkToFolder(g_SourceRoot + "\\Categories")) return;
+  // (The tree copy lists the package's Categories when that is a link.)
+  if (IsLinkToFolder(g_SourceRoot + "\\Categories")) return;
   if (!counting) ListOtherSpellings(g_SourceRoot + "\\Categories");
   for (const char* folder : kCategoryFolders) {
     if (!counting && RunStopRequested()) return;
     const std::string path = g_SourceRoot + folder;
-    if (linkToFolder(path)) {
+    if (IsLinkToFolder(path)) {
       if (!counting) CatalogueFailure(path, "a link to a folder; not followed");
       continue;
     }

@@ -66,7 +66,9 @@ class ListMerge {
   const std::string& HostPath() const { return hostPath_; }
 
   void Run() {
-    if (platform::GetPathKind(packagePath_) == platform::PathKind::None) return;
+    // (The tree copy lists the package's Parallels when that is a link.)
+    if (IsLinkToFolder(g_SourceRoot + "\\Parallels") || platform::GetPathKind(packagePath_) == platform::PathKind::None)
+      return;
     if (!counting_) ListOtherSpellings(packagePath_);
     if (LeadsOutOfThePackage(packagePath_))
       return Fail(packagePath_, std::string(kOutOfThePackage) + "; not merged");

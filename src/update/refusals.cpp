@@ -79,6 +79,10 @@ bool Climbs(std::string path) {
   return path.find("\\..\\") != std::string::npos;
 }
 
+bool IsLinkToFolder(const std::string& path) {
+  return platform::IsLink(path) && platform::GetPathKind(path) == platform::PathKind::Folder;
+}
+
 bool LeadsOutOfThePackage(const std::string& path) {
   // Not a package file: the host's own files (the host may lie in the
   // package, or be named through it) are the user's business.

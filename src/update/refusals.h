@@ -34,6 +34,11 @@ const char* RefusedName(std::string_view name);
 // such a file, as the tree walk copies no such link.
 bool LeadsOutOfThePackage(const std::string& path);
 
+// True when path is a link to a folder: a folder of the package the merges
+// read (Categories, Parallels, a category folder) is not entered through
+// one, as the tree walk follows none; it could lead anywhere on the disk.
+bool IsLinkToFolder(const std::string& path);
+
 // True when path names something below folder by its spelling.
 bool SpelledBelow(const std::string& path, const std::string& folder);
 constexpr const char kOutOfThePackage[] = "a link that leads out of the package";

@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "update/catalogue.h"
+#include "update/refusals.h"
 #include "update/run_state.h"
 
 namespace zet {
@@ -132,7 +133,9 @@ int MergeUserCategoryDocuments(const ProfileDocument& package, ProfileDocument& 
 
 void MergeUserCategories() {
   const std::string packagePath = g_SourceRoot + kUserFile;
-  if (platform::GetPathKind(packagePath) == platform::PathKind::None) return;
+  // (The tree copy lists the package's Categories when that is a link.)
+  if (IsLinkToFolder(g_SourceRoot + "\\Categories") || platform::GetPathKind(packagePath) == platform::PathKind::None)
+    return;
   ListOtherSpellings(packagePath);
   const std::string hostPath = g_TargetRoot + kUserFile;
   WithinMemory(hostPath, [&] {
