@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,15 @@ TEST(PakWriter, RefusalsSayWhyAndLeaveTheOldArchive) {
   WriteBytes(dir / "tree/A.TXT", "2");
   EXPECT_FALSE(CollectPakEntries(ProgramPath(dir, "tree"), entries, error));
   EXPECT_NE(error.find("also stored as A.TXT"), std::string::npos) << error;
+  // Names are stored in the code page, as the run looks them up.
+  std::filesystem::remove_all(dir / "tree");
+  WriteBytes(dir / "tree/Br\xC3\xBC" "cke.mdl", "b");
+  ASSERT_TRUE(CollectPakEntries(ProgramPath(dir, "tree"), entries, error)) << error;
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "BR\xFC" "CKE.MDL");
+  WriteBytes(dir / "tree/\xE2\x82\xAC\xE2\x84\xA2\xC4\x80.mdl", "x");  // a letter beyond the code page
+  EXPECT_FALSE(CollectPakEntries(ProgramPath(dir, "tree"), entries, error));
+  EXPECT_NE(error.find("letters the code page lacks"), std::string::npos) << error;
 #endif
 }
 

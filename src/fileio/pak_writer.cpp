@@ -51,7 +51,13 @@ bool Collect(const std::string& folder, const std::string& prefix, std::vector<P
   }
   for (const platform::DirEntry& d : listing) {
     std::string path = folder + "\\" + d.name;
-    std::string name = prefix + PakUpperCase(d.name);
+    // Stored as the host looks it up: in the code page, as lists name files.
+    const std::string spelled = platform::CodePageFromName(d.name);
+    if (spelled.empty()) {
+      error = path + ": its name has letters the code page lacks";
+      return false;
+    }
+    std::string name = prefix + PakUpperCase(spelled);
     if (d.isFolder) {
       if (!Collect(path, name + "\\", entries, names, error)) return false;
       continue;

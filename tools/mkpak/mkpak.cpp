@@ -8,6 +8,7 @@
 #include "fileio/file_slots.h"
 #include "fileio/pak_archive.h"
 #include "fileio/pak_writer.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -62,7 +63,9 @@ int List(const std::string& path) {
     zet::GetPakEntry(archive, i, e);
     bool inside = static_cast<int64_t>(e.offset) + e.size <= length;
     outside += inside ? 0 : 1;
-    std::printf("%10u %10u %s%s\n", e.offset, e.size, e.name.c_str(), inside ? "" : "  (data outside the file)");
+    // Stored in the code page; shown as the system spells names.
+    std::printf("%10u %10u %s%s\n", e.offset, e.size, zet::platform::NameFromCodePage(e.name).c_str(),
+                inside ? "" : "  (data outside the file)");
   }
   zet::ClosePak(archive);
   std::printf("%lld entries\n", static_cast<long long>(count));
