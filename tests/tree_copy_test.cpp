@@ -371,6 +371,7 @@ TEST_F(TreeCopy, LinksAndSpecialFilesAreNeitherFollowedNorCopiedAndEachIsReporte
   fs::create_symlink(pkg + "/none", pkg + "/dangling.txt");
   ASSERT_EQ(::mkfifo((pkg + "/Sub/pipe.txt").c_str(), 0644), 0);
   Package("Sub/~zvt0123abcd.tmp", "a temporary file of this program");
+  std::ofstream(pkg + "/back\\slash.txt") << "a name Windows would take for two";
 
   EXPECT_EQ(Copy(false), 3);
   EXPECT_EQ(HostFiles(), (Strings{"Sub/b.txt", "a.txt", "inside.txt"}));
@@ -379,6 +380,7 @@ TEST_F(TreeCopy, LinksAndSpecialFilesAreNeitherFollowedNorCopiedAndEachIsReporte
   for (const RunFailure& f : g_RunReport.failures()) reported[f.path.substr(source.size() + 1)] = f.reason;
   EXPECT_EQ(reported, (std::map<std::string, std::string>{
                           {"Sub\\pipe.txt", "not a regular file or folder; skipped"},
+                          {"back?slash.txt", "name holds a path separator"},
                           {"dangling.txt", "not a regular file or folder; skipped"},
                           {"loop1", "a link to a folder; not followed"},
                           {"loop2", "a link to a folder; not followed"},

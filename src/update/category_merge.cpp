@@ -350,7 +350,7 @@ void ScanInfFiles(const std::string& folder, bool counting) {
     if (refused == nullptr && !names.insert(platform::FoldedName(e.name)).second)
       refused = kNotMergedNameTwice;
     if (refused != nullptr) {
-      if (!counting) CatalogueFailure(folder + "\\" + e.name, refused);
+      if (!counting) CatalogueFailure(folder + "\\" + NameAsListed(e.name), refused);
       continue;
     }
     g_SourceFile = folder + "\\" + e.name;

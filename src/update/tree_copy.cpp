@@ -347,6 +347,11 @@ bool NameHoldsSeparator(const std::string& name) {
   return std::any_of(name.begin(), name.end(), platform::IsPathSeparator);
 }
 
+std::string NameAsListed(std::string name) {
+  std::replace_if(name.begin(), name.end(), platform::IsPathSeparator, '?');
+  return name;
+}
+
 int g_CopyWorkers = 0;
 
 CopyResult CopyFileUnrecorded(const std::string& from, const std::string& to, bool overwrite, EmptySource empty) {
@@ -433,7 +438,7 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
       }
       const char* skipped = nullptr;
       const Role role = RoleOf(e, current, skipped);
-      if (role == Role::Skip) pool.Note({CopyOutcome::Failed, current + "\\" + e.name, skipped});
+      if (role == Role::Skip) pool.Note({CopyOutcome::Failed, current + "\\" + NameAsListed(e.name), skipped});
       if (role == Role::Walk) {
         if (names.Take(e, current))
           subfolders.push_back(current + "\\" + e.name);

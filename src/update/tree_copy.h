@@ -26,6 +26,10 @@ void CopyResourceTree(const std::string& parentPath, const std::string& folder, 
 // lead a copy out of the target tree.
 bool NameHoldsSeparator(const std::string& name);
 
+// The name as a failure names it: a separator in it shown as "?", which
+// would otherwise read as a folder's end (and matches it in a shell).
+std::string NameAsListed(std::string name);
+
 enum class CopyOutcome { Copied, KeptExisting, LeftToArchive, LeftOut, Failed };
 
 // What became of one file of the package; a failure names its path and why.
