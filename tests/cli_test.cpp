@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <thread>
@@ -585,6 +586,56 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
   EXPECT_EQ(Run({"-oq", "--no-scan", "--no-journal", source, target}).status, 0);
   EXPECT_EQ(ReadBytes(target + "/a.txt"), "B");
 }
+
+#ifndef _WIN32
+// A host on a full file system, or on one mounted read-only: each failure
+// names the cause, as no permission helps there and no room freed helps a
+// read-only one (which may say it has none).
+TEST_F(Cli, FullAndReadOnlyFileSystemsAreNamedAsSuch) {
+  namespace fs = std::filesystem;
+  struct Mounted {
+    std::string at;
+    ~Mounted() { (void)std::system(("umount '" + at + "' 2>/dev/null").c_str()); }
+  };
+  auto mount = [](const std::string& at, const std::string& options) {
+    fs::create_directories(at);
+    return ::geteuid() == 0 &&
+           std::system(("mount -t tmpfs -o " + options + " zetfs '" + at + "' 2>/dev/null").c_str()) == 0;
+  };
+  const std::string source = t / "pkg/RESOURCEN", full = t / "full", host = t / "full/host/RESOURCEN";
+  WriteBytes(t / "pkg/RESOURCEN/Neu/b.txt", "B");
+  if (!mount(full, "size=1m,nr_inodes=4")) GTEST_SKIP() << "no small file system can be mounted here";
+  const Mounted fullMount{full};
+  fs::create_directories(host);  // with the lock file, every inode is taken
+  Result r = Run({"-q", "--no-scan", source, host});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("/a.txt: cannot be written: the disk is full\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("/Neu/b.txt: its folder cannot be created: the disk is full\n"), std::string::npos) << r.out;
+  {
+    const std::string journal = full + "/journal";
+    const test::ScopedEnv there("ZETVELTRAN_JOURNAL_DIR", journal.c_str());
+    r = Run({"-q", "--no-scan", source, host});
+    EXPECT_EQ(r.status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("cannot be written in " + journal + "/"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": the disk is full); nothing was changed"), std::string::npos) << r.err;
+  }
+
+  ASSERT_EQ(std::system(("mount -o remount,ro '" + full + "'").c_str()), 0);
+  r = Run({"-q", "--no-scan", source, host});
+  EXPECT_EQ(r.status, 2) << r.out << r.err;
+  EXPECT_NE(r.err.find("lies on a file system mounted read-only"), std::string::npos) << r.err;
+
+  // The host's folder alone read-only, and full: the lock is taken beside it.
+  const std::string inner = t / "host/RESOURCEN";
+  ASSERT_TRUE(mount(inner, "size=64k"));
+  const Mounted innerMount{inner};
+  std::ofstream(inner + "/filler", std::ios::binary) << std::string(64 << 10, 'f');
+  ASSERT_EQ(std::system(("mount -o remount,ro '" + inner + "'").c_str()), 0);
+  r = Run({"-q", "--no-scan", source, inner});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("/a.txt: cannot be written: the file system is read-only\n"), std::string::npos) << r.out;
+}
+#endif
 
 // The sample package of examples/ (files, archive, category files, index
 // trees, user categories, both texture lists) into the sample host: first a

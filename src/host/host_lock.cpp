@@ -21,9 +21,15 @@ std::string NotTaken(const std::string& target, const std::string& path, platfor
   const bool blocked = result == platform::FileLock::Result::Failed && !path.empty() &&
                        !platform::OnReadOnlyFileSystem(path) &&
                        (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None);
+  // No permission helps there.
+  const size_t cut = path.find_last_of("\\/");
+  const bool readOnly = result == platform::FileLock::Result::Failed && cut != std::string::npos &&
+                        platform::OnReadOnlyFileSystem(path.substr(0, cut == 0 ? 1 : cut));
   std::string message =
       result == platform::FileLock::Result::Busy
           ? TextOr("IDMSG_HOSTBUSY", "Another run is installing into this target folder. Please wait until it has ended.")
+      : readOnly ? TextOr("IDMSG_HOSTLOCK_READONLY",
+                          "The target folder lies on a file system mounted read-only: nothing can be changed there.")
       : blocked ? TextOr("IDMSG_HOSTLOCK_BLOCKED",
                          "The lock that keeps two runs apart cannot be taken: something else stands in the place of "
                          "its file beside the target folder. Please remove it.")

@@ -590,6 +590,29 @@ void Journal::Close() {
   live_.Release();
 }
 
+namespace {
+
+// Why the journal cannot be written in folder, with the cause the system
+// tells where it tells one.
+// The nearest folder on the way to folder that stands (its path may hold
+// either separator, as the environment gave it).
+std::string NearestStanding(std::string folder) {
+  while (platform::GetPathKind(folder) == platform::PathKind::None) {
+    const size_t cut = folder.find_last_of("\\/");
+    if (cut == std::string::npos || cut == 0) break;
+    folder.resize(cut);
+  }
+  return folder;
+}
+
+std::string NotWrittenIn(const std::string& folder) {
+  const std::string standing = NearestStanding(folder);  // where the cause lies
+  return "the run journal cannot be written in " + platform::NativePath(folder) +
+         (platform::NoRoomIn(standing, 0) ? ": the disk is full" : platform::WhyNothingChangesIn(standing));
+}
+
+}  // namespace
+
 std::string Journal::Refusal(const JournalStart& start) {
   if (start.root.empty()) return "no folder for the run journal: the system names no place for program state";
   const std::string hostFolder = HostJournalFolder(start.root, start.target);
@@ -597,16 +620,10 @@ std::string Journal::Refusal(const JournalStart& start) {
   if (LiesWithin(start.root, start.target)) return "the run journal would lie in the host's folder: " + start.root;
   if (!start.package.empty() && LiesWithin(start.root, start.package))
     return "the run journal would lie in the package's folder, and be installed from there: " + start.root;
-  // The nearest folder on the way that stands takes the rest (its path may
-  // hold either separator, as the environment gave it).
-  std::string standing = hostFolder;
-  while (platform::GetPathKind(standing) == platform::PathKind::None) {
-    const size_t cut = standing.find_last_of("\\/");
-    if (cut == std::string::npos || cut == 0) break;
-    standing.resize(cut);
-  }
+  // The nearest folder on the way that stands takes the rest.
+  const std::string standing = NearestStanding(hostFolder);
   if (platform::GetPathKind(standing) != platform::PathKind::Folder || !platform::CanMakeIn(standing))
-    return "the run journal cannot be written in " + platform::NativePath(standing);
+    return NotWrittenIn(standing);
   return {};
 }
 
@@ -627,7 +644,7 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
     if (platform::CreateFolder(Join(hostFolder, name))) folder_ = Join(hostFolder, name);
   }
   if (folder_.empty() || !platform::CreateFolder(Join(folder_, kOldFolder))) {
-    error = "the run journal cannot be written in " + platform::NativePath(hostFolder);
+    error = NotWrittenIn(hostFolder);
     Abandon();
     return false;
   }
@@ -639,7 +656,7 @@ bool Journal::Begin(const JournalStart& start, std::string& error) {
                              Escaped(start.package) + "\nstarted\t" + IsoTime(seconds) +
                              "\tnanos=" + std::to_string(nanoseconds) + "\nversion\t" + Escaped(start.version) + "\n";
   if (!opened || !manifest_.Append(header)) {
-    error = "the run journal cannot be written in " + platform::NativePath(folder_);
+    error = NotWrittenIn(folder_);
     Abandon();
     return false;
   }

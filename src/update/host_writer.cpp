@@ -109,6 +109,7 @@ std::string WhyNoFolderFor(const std::string& path) {
     if (kind == platform::PathKind::File) return "its folder cannot be created: a file of that name is in the way";
     if (kind != platform::PathKind::None || ParentOf(folder) == folder) break;
   }
+  if (platform::NoRoomIn(StandingFolder(ParentOf(path)), 0)) return "its folder cannot be created: the disk is full";
   return "its folder cannot be created" + WhyNothingMadeIn(ParentOf(path));
 }
 

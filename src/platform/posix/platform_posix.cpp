@@ -557,7 +557,8 @@ bool MemoryFor(uint64_t bytes) {
 
 bool NoRoomIn(const std::string& folder, uint64_t bytes) {
   struct statvfs fs;
-  if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0) return false;
+  // A read-only file system may say it has no room; it is not full.
+  if (folder.empty() || ::statvfs(NativePath(folder).c_str(), &fs) != 0 || (fs.f_flag & ST_RDONLY) != 0) return false;
   const uint64_t free = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
   // A file takes whole blocks, and one more for its first.
   return free < bytes + fs.f_frsize || (fs.f_files != 0 && fs.f_favail == 0);
