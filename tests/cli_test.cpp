@@ -588,6 +588,29 @@ TEST_F(Cli, TheJournalKeepsTenRunsAndARunWithoutOneIsAskedFor) {
 }
 
 #ifndef _WIN32
+// The progress line is drawn within a narrow terminal's width: a line that
+// wraps cannot be drawn over, and would leave its pieces behind.
+TEST_F(Cli, TheProgressLineFitsTheTerminal) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no program to run a terminal";
+  for (int i = 0; i < 300; ++i) WriteBytes(t / ("pkg/RESOURCEN/Modelle/Lang/Datei" + std::to_string(i) + ".mdl"), "x");
+  const std::string shell = t / "narrow.sh", typescript = t / "typescript.txt";
+  WriteBytes(shell, "stty cols 20\nexec " + Quote(ProgramFile()) + " --no-scan --no-journal " +
+                        Quote(t / "pkg/RESOURCEN") + " " + Quote(t / "host/RESOURCEN") + "\n");
+  ASSERT_EQ(std::system(("script -qec 'sh " + shell + "' " + Quote(typescript) + " >/dev/null 2>&1").c_str()), 0);
+  const std::string seen = ReadBytes(typescript);
+  int frames = 0;
+  for (size_t from = 0, cut; (cut = seen.find('\r', from)) != std::string::npos; from = cut + 1) {
+    const std::string frame = seen.substr(from, cut - from);
+    const size_t start = frame.find_last_of('\n');
+    const std::string drawn = start == std::string::npos ? frame : frame.substr(start + 1);
+    // (The terminal ends a line written with "\r\n".)
+    if (drawn.find_first_not_of(' ') == std::string::npos || seen.compare(cut, 2, "\r\n") == 0) continue;
+    ++frames;
+    EXPECT_LE(drawn.size(), 19u) << drawn;
+  }
+  EXPECT_GT(frames, 0) << seen;
+}
+
 // A host on a full file system, or on one mounted read-only: each failure
 // names the cause, as no permission helps there and no room freed helps a
 // read-only one (which may say it has none).

@@ -106,6 +106,17 @@ std::string ConsoleText(const char* key, std::initializer_list<std::string> valu
   return out;
 }
 
+std::string FitWidth(const std::string& text, size_t columns) {
+  size_t end = 0;
+  for (size_t used = 0; end < text.size(); ++end) {
+#ifndef _WIN32
+    if ((text[end] & 0xC0) == 0x80) continue;  // a letter's later bytes go with it
+#endif
+    if (used++ == columns) break;
+  }
+  return text.substr(0, end);
+}
+
 size_t DisplayWidth(const std::string& text) {
 #ifdef _WIN32
   return text.size();

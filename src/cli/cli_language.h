@@ -26,5 +26,7 @@ std::string ConsoleText(const char* key, std::initializer_list<std::string> valu
 
 // Columns a text takes in the terminal: its characters, not its bytes.
 size_t DisplayWidth(const std::string& text);
+// The text cut to at most columns columns, counted as DisplayWidth counts.
+std::string FitWidth(const std::string& text, size_t columns);
 
 }  // namespace zet::cli

@@ -1,7 +1,18 @@
 #include "cli/terminal_view.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+#include "cli/cli_language.h"
 
 #include "update/update_run.h"
 
@@ -11,6 +22,22 @@ namespace {
 
 constexpr int kBarWidth = 28;
 constexpr std::chrono::milliseconds kRedrawPeriod{100};
+
+// The terminal's width in columns, where standard error shows: the line is
+// drawn within it, as a wrapped line cannot be drawn over again.
+size_t TerminalColumns() {
+#ifdef _WIN32
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info) && info.srWindow.Right > info.srWindow.Left)
+    return static_cast<size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+#else
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  const char* columns = std::getenv("COLUMNS");
+  const long given = columns != nullptr ? std::atol(columns) : 0;
+  return given > 0 ? static_cast<size_t>(given) : 80;
+}
 
 std::string Duration(double seconds) {
   long s = static_cast<long>(seconds + 0.5);
@@ -106,8 +133,12 @@ void TerminalView::Draw(unsigned tick) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - workStart_).count();
     line = FormatLine(phase_, tick, workingLabel_, done_.load(std::memory_order_relaxed), total_, seconds);
   }
-  size_t length = line.size();
-  if (length < drawn_) line.append(drawn_ - length, ' ');
+  // Within the terminal's width, and its last column left free: a line that
+  // fills it moves the cursor on to the next line on some terminals.
+  const size_t columns = TerminalColumns();
+  line = FitWidth(line, columns > 1 ? columns - 1 : 1);
+  const size_t length = DisplayWidth(line);
+  if (length < drawn_) line.append((std::min)(drawn_, columns > 1 ? columns - 1 : 1) - length, ' ');
   std::fprintf(stderr, "\r%s", line.c_str());
   std::fflush(stderr);
   drawn_ = length;
