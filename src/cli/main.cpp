@@ -182,7 +182,7 @@ int Undo(const std::string& journalRoot, const std::string& target, const HostRe
     return kExitRefused;
   }
   NoteInterruptedRun(journalRoot, target);
-  const UndoResult result = UndoLatestRun(journalRoot, target);
+  const UndoResult result = UndoLatestRun(journalRoot, target, [] { return RunStopRequested(); });
   if (result.journalUnwritable) {
     Warn(cli::ConsoleText("UNDO_JOURNAL_UNWRITABLE", {platform::ShownPath(result.run.folder)}));
     return kExitRefused;
@@ -227,8 +227,8 @@ int Run(int argc, char** argv) {
     return kExitRefused;
   }
   // A run asked to stop while it is prepared stops before its first change
-  // and says so. (An undo ends at once: a killed undo is taken up again.)
-  if (!options.undo && !options.listRuns) platform::CallOnStopRequest(RequestRunStop);
+  // and says so; an undo stops between two changes, partly done.
+  if (!options.listRuns) platform::CallOnStopRequest(RequestRunStop);
 
   // The host checks of the dialog program's start: a registered host must be
   // the supported version. Without a registration a TARGET given by hand is

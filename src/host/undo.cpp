@@ -227,7 +227,8 @@ class Undoer {
 }  // namespace
 
 
-UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
+UndoResult UndoLatestRun(const std::string& root, const std::string& target,
+                         const std::function<bool()>& stopRequested) {
   UndoResult result;
   if (!FindRunToUndo(root, target, result.run)) return result;
   // What such a run changed is not known: a run before it taken back could
@@ -250,6 +251,12 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target) {
   Undoer undoer(target, result);
   const std::vector<JournalEntry>& entries = result.run.entries;
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    if (stopRequested && stopRequested()) {
+      result.unfinished = true;
+      result.kept.push_back({result.run.folder, "the undo was stopped; the next undo goes on with it"});
+      result.status = 1;
+      return result;
+    }
     if (it->kind == ChangeKind::FolderCreated)
       undoer.NoteFolder(*it);
     else

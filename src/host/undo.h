@@ -6,6 +6,7 @@
 // user changed since the run (its bytes are neither the run's nor the old
 // ones) is kept and listed. The caller holds the host's lock.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct UndoResult {
   std::vector<UndoKept> kept;
 };
 
-UndoResult UndoLatestRun(const std::string& root, const std::string& target);
+// stopRequested, when given, is asked before each change: once it says yes
+// the undo ends there, partly done, for the next undo to go on with.
+UndoResult UndoLatestRun(const std::string& root, const std::string& target,
+                         const std::function<bool()>& stopRequested = {});
 
 }  // namespace zet
