@@ -745,14 +745,22 @@ TEST_F(HostWriterTest, WhatAnUndoCannotFinishIsLeftForTheNext) {
     EXPECT_NE(Runs().at(0).state, RunState::Undone);
   }
 #endif
-  // A stop asked for between two changes (Ctrl-C) ends the undo there.
-  int asked = 0;
-  const UndoResult stopped = UndoLatestRun(root, Host(""), [&asked] { return ++asked > 1; });
-  EXPECT_TRUE(stopped.unfinished);
-  EXPECT_EQ(stopped.status, 1);
-  ASSERT_FALSE(stopped.kept.empty());
-  EXPECT_EQ(stopped.kept.back().reason, "the undo was stopped; the next undo goes on with it");
-  EXPECT_EQ(Runs().at(0).state, RunState::PartlyUndone);
+  // A stop asked for between two changes (Ctrl-C) ends the undo there,
+  // among the files as among the folders at the end.
+  RunRecord recorded;
+  ASSERT_TRUE(ReadRun(Runs().at(0).folder, recorded, true));
+  // (Each change is one step, each folder the run made a second one.)
+  const size_t steps = recorded.entries.size() + static_cast<size_t>(recorded.Count(ChangeKind::FolderCreated));
+  ASSERT_GT(steps, recorded.entries.size());
+  for (size_t stopAt = 2; stopAt <= steps; ++stopAt) {
+    size_t asked = 0;
+    const UndoResult stopped = UndoLatestRun(root, Host(""), [&] { return ++asked >= stopAt; });
+    EXPECT_TRUE(stopped.unfinished) << stopAt;
+    EXPECT_EQ(stopped.status, 1);
+    ASSERT_FALSE(stopped.kept.empty());
+    EXPECT_EQ(stopped.kept.back().reason, "the undo was stopped; the next undo goes on with it");
+    EXPECT_EQ(Runs().at(0).state, RunState::PartlyUndone);
+  }
   const UndoResult undo = Undo();
   EXPECT_EQ(undo.status, 0) << (undo.kept.empty() ? "" : undo.kept[0].path + ": " + undo.kept[0].reason);
   EXPECT_EQ(TreeState(t / "host", false), original);

@@ -135,10 +135,14 @@ void TerminalView::Draw(unsigned tick) {
   }
   // Within the terminal's width, and its last column left free: a line that
   // fills it moves the cursor on to the next line on some terminals.
-  const size_t columns = TerminalColumns();
-  line = FitWidth(line, columns > 1 ? columns - 1 : 1);
+  const size_t columns = TerminalColumns(), room = columns > 1 ? columns - 1 : 1;
+  // The rate and the time left go first where the line does not fit: cut,
+  // they would read as other numbers.
+  if (DisplayWidth(line) > room && phase_ == Phase::kWorking)
+    line = FormatLine(phase_, tick, workingLabel_, done_.load(std::memory_order_relaxed), total_, 0);
+  line = FitWidth(line, room);
   const size_t length = DisplayWidth(line);
-  if (length < drawn_) line.append((std::min)(drawn_, columns > 1 ? columns - 1 : 1) - length, ' ');
+  if (length < drawn_) line.append((std::min)(drawn_, room) - length, ' ');
   std::fprintf(stderr, "\r%s", line.c_str());
   std::fflush(stderr);
   drawn_ = length;

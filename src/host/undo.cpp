@@ -250,21 +250,26 @@ UndoResult UndoLatestRun(const std::string& root, const std::string& target,
   // its first bytes back, then removed; a folder goes after what is in it.
   Undoer undoer(target, result);
   const std::vector<JournalEntry>& entries = result.run.entries;
+  const auto stopped = [&] {
+    if (!stopRequested || !stopRequested()) return false;
+    result.unfinished = true;
+    result.kept.push_back({result.run.folder, "the undo was stopped; the next undo goes on with it"});
+    result.status = 1;
+    return true;
+  };
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-    if (stopRequested && stopRequested()) {
-      result.unfinished = true;
-      result.kept.push_back({result.run.folder, "the undo was stopped; the next undo goes on with it"});
-      result.status = 1;
-      return result;
-    }
+    if (stopped()) return result;
     if (it->kind == ChangeKind::FolderCreated)
       undoer.NoteFolder(*it);
     else
       undoer.File(*it);
   }
   undoer.Temporaries();
-  for (auto it = entries.rbegin(); it != entries.rend(); ++it)
-    if (it->kind == ChangeKind::FolderCreated) undoer.Folder(*it);
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    if (it->kind != ChangeKind::FolderCreated) continue;
+    if (stopped()) return result;
+    undoer.Folder(*it);
+  }
 
   if (result.run.damaged)
     result.kept.push_back({result.run.folder, "the run's manifest holds a line no run writes; what it said is not undone"});
