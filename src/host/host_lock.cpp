@@ -15,16 +15,16 @@ std::string TextOr(const char* key, const char* builtin) {
 
 // The text for a lock not taken, naming its file.
 std::string NotTaken(const std::string& target, const std::string& path, platform::FileLock::Result result) {
+  const bool failed = result == platform::FileLock::Result::Failed && !path.empty();
+  // A file system mounted read-only, where no permission helps (the file
+  // in the lock's place may be the lock's own).
+  const size_t cut = path.find_last_of("\\/");
+  const bool readOnly = failed && (platform::OnReadOnlyFileSystem(path) ||
+                                   (cut != std::string::npos && platform::OnReadOnlyFileSystem(path.substr(0, cut == 0 ? 1 : cut))));
   // Something in the lock file's place that is none: a folder, a pipe, a
   // link, a file this user cannot read.
-  // (On a file system mounted read-only the file may be the lock's own.)
-  const bool blocked = result == platform::FileLock::Result::Failed && !path.empty() &&
-                       !platform::OnReadOnlyFileSystem(path) &&
-                       (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None);
-  // No permission helps there.
-  const size_t cut = path.find_last_of("\\/");
-  const bool readOnly = result == platform::FileLock::Result::Failed && cut != std::string::npos &&
-                        platform::OnReadOnlyFileSystem(path.substr(0, cut == 0 ? 1 : cut));
+  const bool blocked =
+      failed && !readOnly && (platform::IsLink(path) || platform::GetPathKind(path) != platform::PathKind::None);
   std::string message =
       result == platform::FileLock::Result::Busy
           ? TextOr("IDMSG_HOSTBUSY", "Another run is installing into this target folder. Please wait until it has ended.")

@@ -315,13 +315,19 @@ uint64_t WrittenEnd(const std::string& manifest, char& last) {
   return end;
 }
 
+// A run's manifest open for writing; -1 when it cannot be, or is a link (a
+// journal writes its own files only).
+intptr_t OpenManifest(const std::string& manifest) {
+  if (platform::IsLink(manifest)) return -1;
+  return platform::detail::RawOpen(manifest, platform::detail::RawMode::ReadWrite);
+}
+
 bool AppendToManifest(const std::string& folder, const std::string& line) {
   const std::string manifest = Join(folder, kManifest);
-  if (platform::IsLink(manifest)) return false;  // a journal writes its own files only
+  const intptr_t handle = OpenManifest(manifest);
+  if (handle == -1) return false;
   char last;
   const uint64_t end = WrittenEnd(manifest, last);
-  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::ReadWrite);
-  if (handle == -1) return false;
   // A line the system did not take whole (a full disk) is ended first:
   // glued to it, the new line would not be read.
   bool ok = platform::detail::RawSeek(handle, static_cast<int64_t>(end), SEEK_SET) == static_cast<int64_t>(end) &&
@@ -561,9 +567,7 @@ bool FindInterruptedRun(const std::string& root, const std::string& target, RunR
 }
 
 bool CanMarkRun(const std::string& folder) {
-  const std::string manifest = Join(folder, kManifest);
-  if (platform::IsLink(manifest)) return false;
-  const intptr_t handle = platform::detail::RawOpen(manifest, platform::detail::RawMode::ReadWrite);
+  const intptr_t handle = OpenManifest(Join(folder, kManifest));
   return handle != -1 && platform::detail::RawClose(handle);
 }
 
@@ -592,8 +596,6 @@ void Journal::Close() {
 
 namespace {
 
-// Why the journal cannot be written in folder, with the cause the system
-// tells where it tells one.
 // The nearest folder on the way to folder that stands (its path may hold
 // either separator, as the environment gave it).
 std::string NearestStanding(std::string folder) {
@@ -605,10 +607,11 @@ std::string NearestStanding(std::string folder) {
   return folder;
 }
 
+// Why the journal cannot be written in folder, with the cause the system
+// tells where it tells one (the cause lies with the nearest folder that stands).
 std::string NotWrittenIn(const std::string& folder) {
-  const std::string standing = NearestStanding(folder);  // where the cause lies
   return "the run journal cannot be written in " + platform::NativePath(folder) +
-         (platform::NoRoomIn(standing, 0) ? ": the disk is full" : platform::WhyNothingChangesIn(standing));
+         platform::WhyNothingIsMadeIn(NearestStanding(folder));
 }
 
 }  // namespace

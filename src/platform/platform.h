@@ -74,6 +74,9 @@ bool CanMakeIn(const std::string& folder);
 // follow a colon (": the file system is read-only"); empty where the system
 // tells no cause (always on Windows).
 std::string WhyNothingChangesIn(const std::string& folder);
+// The same for a name to be made, where a full disk is a cause too
+// (": the disk is full").
+std::string WhyNothingIsMadeIn(const std::string& folder);
 
 // True when the file has a hole (a range the file system stores no data for,
 // read as zeros) within length bytes from offset. Always false where the

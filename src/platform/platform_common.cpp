@@ -92,6 +92,10 @@ std::string ShownText(std::string text) {
 
 std::string ShownPath(const std::string& path) { return ShownText(NativePath(path)); }
 
+std::string WhyNothingIsMadeIn(const std::string& folder) {
+  return NoRoomIn(folder, 0) ? ": the disk is full" : WhyNothingChangesIn(folder);
+}
+
 bool CanReadFile(const std::string& path) {
   const intptr_t handle = detail::RawOpen(path, detail::RawMode::Read);
   return handle != -1 && detail::RawClose(handle);

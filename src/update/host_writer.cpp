@@ -66,7 +66,7 @@ std::string StandingFolder(std::string folder) {
 bool CanMakeBelow(const std::string& folder) { return platform::CanMakeIn(StandingFolder(folder)); }
 
 // Why nothing can be made in folder, or in the folder it stands in on disk.
-std::string WhyNothingMadeIn(const std::string& folder) { return platform::WhyNothingChangesIn(StandingFolder(folder)); }
+std::string WhyNothingMadeIn(const std::string& folder) { return platform::WhyNothingIsMadeIn(StandingFolder(folder)); }
 
 // The folder a write of path puts its temporary file in: a host link there
 // stays a link, and is written through, beside the file it names.
@@ -109,7 +109,6 @@ std::string WhyNoFolderFor(const std::string& path) {
     if (kind == platform::PathKind::File) return "its folder cannot be created: a file of that name is in the way";
     if (kind != platform::PathKind::None || ParentOf(folder) == folder) break;
   }
-  if (platform::NoRoomIn(StandingFolder(ParentOf(path)), 0)) return "its folder cannot be created: the disk is full";
   return "its folder cannot be created" + WhyNothingMadeIn(ParentOf(path));
 }
 

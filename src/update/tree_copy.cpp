@@ -179,17 +179,17 @@ Role RoleOf(const platform::DirEntry& e, const std::string& folder, const char*&
   skipped = SkipReason(e, folder);
   if (skipped == nullptr) skipped = RefusedName(e.name);
   if (skipped != nullptr) return Role::Skip;
+  const auto listsFolderName = [&e] {
+    return EqualsIgnoringCase(e.name, "parallels") || EqualsIgnoringCase(e.name, "categories");
+  };
+  if (e.isFolder) return listsFolderName() ? Role::PassOver : Role::Walk;
   // The package's own Categories and Parallels are the merges': a file in
   // their place is no resource, and in the host it would stand where the
   // folder belongs, so that no later package's lists could be merged.
-  if (!e.isFolder && folder.size() == g_SourceRoot.size() &&
-      (EqualsIgnoringCase(e.name, "parallels") || EqualsIgnoringCase(e.name, "categories"))) {
+  if (folder.size() == g_SourceRoot.size() && listsFolderName()) {
     skipped = "not a folder; its lists are not merged";
     return Role::Skip;
   }
-  if (e.isFolder)
-    return EqualsIgnoringCase(e.name, "parallels") || EqualsIgnoringCase(e.name, "categories") ? Role::PassOver
-                                                                                                : Role::Walk;
   if (EqualsIgnoringCase(e.name, "sounds.txt") || platform::IsOwnTemporaryName(e.name))
     return Role::PassOver;
   return Role::Handle;
